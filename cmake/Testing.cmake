@@ -1,0 +1,19 @@
+# GoogleTest is built from Debian's source package so that the same code
+# serves the native and the armhf build.
+set(FXS_GTEST_SRC /usr/src/googletest CACHE PATH "googletest sources")
+
+# Every test binary runs through tests/nsrun: its own IPC, mount and network
+# namespace, so queues, /tmp paths and interfaces never touch the host.
+function(fxs_add_gtest name)
+  cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gtest_main GTest::gmock)
+  set(_launcher ${CMAKE_SOURCE_DIR}/tests/nsrun)
+  if(FXS_EXEC_PREFIX)
+    separate_arguments(_pfx UNIX_COMMAND "${FXS_EXEC_PREFIX}")
+    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${_launcher};${_pfx}")
+  else()
+    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${_launcher}")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 300)
+endfunction()

@@ -1,0 +1,94 @@
+// Process-wide trace object and the card's logging macros.
+//
+// Every line reads "[LEVEL] file:line (function) - message" and goes to
+// syslog; a line is written only while g_traceObject exists and its level is
+// above the line's threshold. SWERR reports bypass the level.
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <string>
+
+class TraceObject {
+ public:
+  // FXS_TRACE_LEVEL in the environment overrides `level` (bench use);
+  // FXS_TRACE_STDERR=1 mirrors every line to stderr.
+  TraceObject(const std::string& name, int level);
+  ~TraceObject();
+  TraceObject(const TraceObject&) = delete;
+  TraceObject& operator=(const TraceObject&) = delete;
+
+  int level() const;
+  void setLevel(int level);
+  const std::string& name() const { return m_name; }
+  void setStderrMirror(bool on);
+
+ private:
+  std::string m_name;
+  int m_level;
+  bool m_stderr;
+  friend void traceWrite(int, const std::string&);
+};
+
+extern TraceObject* g_traceObject;
+
+namespace trace {
+
+// Tests install a sink to see every line written (syslog priority, text).
+using Sink = std::function<void(int priority, const std::string& line)>;
+void setCaptureSink(Sink sink);
+
+// Level thresholds: a line of this kind is written when level > threshold.
+enum Threshold : int {
+  CRITICAL_ABOVE = 1,
+  ERROR_ABOVE = 2,
+  WARNING_ABOVE = 3,
+  INFO_ABOVE = 5,
+  DEBUG_ABOVE = 6,
+  DEBUG2_ABOVE = 7,
+  DEBUG3_ABOVE = 8,
+};
+
+bool enabled(int threshold);
+void log(int threshold, int priority, const char* tag, const char* file, int line, const char* func,
+         const char* fmt, ...) __attribute__((format(printf, 7, 8)));
+// Two priority-3 lines whatever the level: the location, then the detail.
+void swerr(const char* path, int line, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
+// Writes one already formatted line.
+void writeLine(int priority, const std::string& line);
+
+constexpr const char* baseName(const char* path) {
+  const char* base = path;
+  for (const char* p = path; *p; ++p) {
+    if (*p == '/')
+      base = p + 1;
+  }
+  return base;
+}
+
+}  // namespace trace
+
+void logAssertFailed(const char* expr, const char* file, int line, const char* function);
+
+#define FXS_LOG_(thr, prio, tag, ...)                                                             \
+  do {                                                                                            \
+    if (::trace::enabled(thr))                                                                    \
+      ::trace::log(thr, prio, tag, ::trace::baseName(__FILE__), __LINE__, __func__, __VA_ARGS__); \
+  } while (0)
+
+#define LOG_CRITICAL(...) FXS_LOG_(::trace::CRITICAL_ABOVE, 2, "CRITICAL", __VA_ARGS__)
+#define LOG_ERROR(...) FXS_LOG_(::trace::ERROR_ABOVE, 3, "ERROR", __VA_ARGS__)
+#define LOG_WARNING(...) FXS_LOG_(::trace::WARNING_ABOVE, 4, "WARNING", __VA_ARGS__)
+#define LOG_INFO(...) FXS_LOG_(::trace::INFO_ABOVE, 6, "INFO", __VA_ARGS__)
+#define LOG_DEBUG(...) FXS_LOG_(::trace::DEBUG_ABOVE, 7, "DEBUG", __VA_ARGS__)
+#define LOG_DEBUG1(...) FXS_LOG_(::trace::DEBUG_ABOVE, 7, "DEBUG1", __VA_ARGS__)
+#define LOG_DEBUG2(...) FXS_LOG_(::trace::DEBUG2_ABOVE, 7, "DEBUG2", __VA_ARGS__)
+#define LOG_DEBUG3(...) FXS_LOG_(::trace::DEBUG3_ABOVE, 7, "DEBUG3", __VA_ARGS__)
+
+#define SWERR(...) ::trace::swerr(__FILE__, __LINE__, __VA_ARGS__)
+
+#define FXS_ASSERT(expr, signature)                          \
+  do {                                                       \
+    if (!(expr))                                             \
+      logAssertFailed(#expr, __FILE__, __LINE__, signature); \
+  } while (0)

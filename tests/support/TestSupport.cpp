@@ -1,0 +1,59 @@
+#include "TestSupport.h"
+
+#include <algorithm>
+
+namespace testsupport {
+
+LogCapture::LogCapture(int level) : m_oldLevel(level) {
+  if (g_traceObject == nullptr) {
+    m_owned = std::make_unique<TraceObject>("test", level);
+    g_traceObject = m_owned.get();
+  }
+  m_oldLevel = g_traceObject->level();
+  g_traceObject->setLevel(level);
+  trace::setCaptureSink([this](int, const std::string& line) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_lines.push_back(line);
+  });
+}
+
+LogCapture::~LogCapture() {
+  trace::setCaptureSink(nullptr);
+  if (m_owned) {
+    if (g_traceObject == m_owned.get())
+      g_traceObject = nullptr;
+  } else if (g_traceObject != nullptr) {
+    g_traceObject->setLevel(m_oldLevel);
+  }
+}
+
+std::vector<std::string> LogCapture::lines() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_lines;
+}
+
+bool LogCapture::contains(const std::string& text) const {
+  return count(text) > 0;
+}
+
+size_t LogCapture::count(const std::string& text) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return static_cast<size_t>(std::count_if(m_lines.begin(), m_lines.end(), [&](const auto& l) {
+    return l.find(text) != std::string::npos;
+  }));
+}
+
+void LogCapture::clear() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_lines.clear();
+}
+
+std::string binPath(const std::string& name) {
+  return std::string(FXS_BIN_DIR) + "/" + name;
+}
+
+std::string execPrefix() {
+  return FXS_EXEC_PREFIX;
+}
+
+}  // namespace testsupport

@@ -1,0 +1,36 @@
+// Helpers shared by the tests: log capture and paths of built binaries.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "trace/TraceObject.h"
+
+namespace testsupport {
+
+// Installs a trace object (if none) at `level` and captures every line
+// written while it lives.
+class LogCapture {
+ public:
+  explicit LogCapture(int level = 9);
+  ~LogCapture();
+  std::vector<std::string> lines() const;
+  bool contains(const std::string& text) const;
+  size_t count(const std::string& text) const;
+  void clear();
+
+ private:
+  mutable std::mutex m_mutex;
+  std::vector<std::string> m_lines;
+  std::unique_ptr<TraceObject> m_owned;
+  int m_oldLevel;
+};
+
+// Absolute path of a binary built by this tree, and the command prefix
+// (qemu for the armhf build) needed to run it.
+std::string binPath(const std::string& name);
+std::string execPrefix();
+
+}  // namespace testsupport

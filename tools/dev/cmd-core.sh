@@ -1,0 +1,39 @@
+dev_register "help" "list the subcommands"
+cmd_help() {
+  echo "usage: ./dev <subcommand> [args]"
+  echo
+  printf '%s\n' "${DEV_HELP[@]}"
+}
+
+dev_register "build [--arch armhf] [--sanitize S]" "configure and build (incremental)"
+cmd_build() {
+  parse_build_opts "$@"
+  configure_and_build "$ARCH" "$SANITIZE" "${REST[@]}"
+  say "built in $(build_dir "$ARCH" "$SANITIZE")"
+}
+
+dev_register "test [--arch armhf] [--sanitize S] [-R re]" "build and run every test (ctest)"
+cmd_test() {
+  parse_build_opts "$@"
+  configure_and_build "$ARCH" "$SANITIZE"
+  local dir; dir="$(build_dir "$ARCH" "$SANITIZE")"
+  [ "$(id -u)" = 0 ] || die "tests run in namespaces of their own and need root"
+  say "running tests in $dir"
+  local env=()
+  if [ -n "$SANITIZE" ]; then
+    env+=(ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+          TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1)
+  fi
+  (cd "$dir" && env "${env[@]}" ctest --output-on-failure -j "$(nproc)" ${REST[@]+"${REST[@]}"})
+}
+
+dev_register "format [--check]" "clang-format the sources (or check them)"
+cmd_format() {
+  local files
+  files=$(cd "$FXS_ROOT" && git ls-files '*.cpp' '*.h' '*.hpp' '*.cc')
+  if [ "${1:-}" = --check ]; then
+    (cd "$FXS_ROOT" && echo "$files" | xargs -r clang-format --dry-run --Werror)
+  else
+    (cd "$FXS_ROOT" && echo "$files" | xargs -r clang-format -i)
+  fi
+}
