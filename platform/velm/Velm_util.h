@@ -5,7 +5,10 @@
 // and its reply are exchanged as one unit.
 #pragma once
 
+#include <memory>
 #include <string>
+
+class VelmClient;
 
 class Velm_util {
  public:
@@ -27,4 +30,8 @@ class Velm_util {
   int commit();  // 0 or a negative error number
   int reset();
   int reboot();
+
+ private:
+  // Connects on first use, so fakes deriving from this class never do.
+  std::unique_ptr<VelmClient> m_client;
 };

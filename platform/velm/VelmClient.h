@@ -1,0 +1,49 @@
+// Connection to the velmora engine: one request, one reply, with a bounded
+// wait. Used by Velm_util and by the bench tools. The connection is opened
+// on first use and reopened after the engine restarts; a lock keeps the
+// exchanges of concurrent callers apart.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "velm/VelmWire.h"
+
+class VelmClient {
+ public:
+  static constexpr int DEFAULT_TIMEOUT_MS = 500;
+
+  explicit VelmClient(std::string socketPath = defaultSocketPath(),
+                      int timeoutMs = DEFAULT_TIMEOUT_MS);
+  ~VelmClient();
+  VelmClient(const VelmClient&) = delete;
+  VelmClient& operator=(const VelmClient&) = delete;
+
+  // The engine's result code, or a transport code (velmwire::RC_*). On a
+  // zero result the reply's text goes to `valueOut` when given; DUMP
+  // replies hand their text over whatever the code.
+  int32_t call(velmwire::Op op, const char* name, const char* value, int32_t index1, int32_t index2,
+               std::string* valueOut);
+
+  const std::string& socketPath() const { return m_path; }
+
+  // "/tmp/velmora.sock", or $VELMORA_SOCKET when set.
+  static std::string defaultSocketPath();
+
+ private:
+  bool connectLocked();
+  void closeLocked();
+  int32_t sendLocked(size_t len, int64_t deadlineMs);
+  int32_t awaitReplyLocked(uint32_t seq, int64_t deadlineMs, velmwire::Reply& reply);
+  void reportDown(const char* what, int err);
+
+  std::mutex m_mutex;
+  std::string m_path;
+  int m_timeoutMs;
+  int m_fd = -1;
+  uint32_t m_seq = 0;
+  bool m_down = false;  // the outage has been logged
+  uint8_t m_tx[velmwire::MAX_REQUEST_SIZE];
+  uint8_t m_rx[velmwire::MAX_REPLY_SIZE + 1];
+};
