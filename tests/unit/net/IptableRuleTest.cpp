@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "net/IptableRule.h"
 #include "TestSupport.h"
+#include "net/IptableRule.h"
 
 namespace {
 
