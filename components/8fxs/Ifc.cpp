@@ -1,0 +1,294 @@
+#include "Ifc.h"
+
+#include <pthread.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+
+#include "board/boardUtils.h"
+#include "thread/Guard.h"
+#include "trace/TraceObject.h"
+
+namespace {
+
+// Held while one message and the all-data-valid check after it are handled.
+pthread_mutex_t s_mainMutex = PTHREAD_MUTEX_INITIALIZER;
+
+const char* const txMQueueNames[] = {"/queueToUdp", "/queueToI2cDrv"};
+
+constexpr const char* kStateNames[] = {
+    "UNINITIALIZED", "IDLE", "START_SELF_TESTS", "SELF_TESTS_BUSY", "ACTIVE_ALL_LEDS_ON",
+    "ACTIVE",        "FAIL",
+};
+constexpr const char* kSelfTestNames[] = {"SELF_TEST_ADC", "SELF_TEST_TEMP",
+                                          "SELF_TEST_PCA9552_DEVICE"};
+constexpr const char* kSelfTestStatusNames[] = {"NOT_STARTED", "STARTED", "SUCCEEDED", "FAILED"};
+
+template <size_t N>
+const char* nameOf(const char* const (&names)[N], unsigned value, const char* unknown) {
+  return value < N ? names[value] : unknown;
+}
+
+bool isDbgTokenChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+uint32_t msgId(const char* msg) {
+  uint32_t id;
+  std::memcpy(&id, msg, sizeof id);
+  return id;
+}
+
+}  // namespace
+
+// The message ids of "/queueToMain" and their handlers. Later parts of the
+// controller add their rows here.
+struct Ifc::Dispatch {
+  struct Route {
+    uint32_t id;
+    void (*handle)(Ifc& ifc, int len, char* msg);
+  };
+  static constexpr Route kRoutes[] = {
+      {MSG_STOP, [](Ifc& ifc, int, char*) { ifc.stopReceived(); }},
+      {MSG_UDP, [](Ifc& ifc, int len, char* msg) { ifc.handleUdpMsg(len, msg); }},
+      {MSG_DBG, [](Ifc& ifc, int len, char* msg) { ifc.handleDbgMsg(len, msg); }},
+  };
+
+  static const Route* find(uint32_t id) {
+    for (const Route& r : kRoutes) {
+      if (r.id == id)
+        return &r;
+    }
+    return nullptr;
+  }
+};
+
+const char* Ifc::stateName(unsigned state) {
+  return nameOf(kStateNames, state, "UNKNOWN");
+}
+
+const char* Ifc::selfTestName(unsigned id) {
+  return nameOf(kSelfTestNames, id, "UnknownSelfTest");
+}
+
+const char* Ifc::selfTestStatusName(unsigned status) {
+  return nameOf(kSelfTestStatusNames, status, "UnknownSelfTestStatus");
+}
+
+Ifc::Ifc(std::string name)
+    : Odebug::Cdebugable(name), m_wdmon(name.c_str()), m_name(name), m_dbgInternals(this) {
+  if (g_traceObject == nullptr)
+    g_traceObject = new TraceObject(name, 6);
+  if (signal(SIGTERM, Ifc::handleSignal) == SIG_ERR)
+    LOG_ERROR("Failed to install signal handler");
+  // TODO: m_ledIfc.initLedInterface() once the LED client joins; nothing
+  // drives the LEDs before then.
+  for (unsigned i = 0; i < 2; ++i) {
+    m_txQueues[i] = new MessageQueue(txMQueueNames[i]);
+    m_txQueues[i]->blocking(false);
+  }
+  for (auto& s : m_selfTestStatus)
+    s = NOT_STARTED;
+  setFsmState(IDLE);
+}
+
+Ifc::~Ifc() {
+  LOG_ERROR("Now deleting Ifc\n");
+  for (MessageQueue*& q : m_txQueues) {
+    delete q;
+    q = nullptr;
+  }
+  if (g_traceObject != nullptr) {
+    delete g_traceObject;
+    g_traceObject = nullptr;
+  }
+}
+
+void Ifc::setFsmState(CardState state) {
+  CardState old = m_state.exchange(state);
+  if (old != state)
+    LOG_INFO("%s -> %s", stateName(old), stateName(state));
+}
+
+void Ifc::run() {
+  if (m_state != IDLE)
+    return;
+  MessageQueue inbound(kMainQueueName, kMaxMsgSize, kMainQueueDepth);
+  if (!inbound.isOpen() || inbound.msgSize() > kMaxMsgSize) {
+    // A silent failure here would leave a card that never answers anything.
+    LOG_CRITICAL("cannot use %s (%s): the card cannot run, stopping", kMainQueueName,
+                 inbound.isOpen() ? "its messages are larger than 2000 bytes"
+                                  : std::strerror(inbound.openError()));
+    m_startFailed = true;
+    return;
+  }
+  setFsmState(START_SELF_TESTS);
+  m_selftestTimer = 0;
+  if (std::system("touch /tmp/main.ini") != 0)
+    LOG_ERROR("could not create /tmp/main.ini");
+  LOG_INFO("Card is ready");
+  m_wdmon.wdm_start(kWatchdogTimeoutMs);
+  // TODO: m_timestamper.start() once the timestamp thread joins; until then
+  // only incoming messages wake the loop.
+
+  boardUtils board;
+  int slot = -1;
+  bool allDataValidSeen = false;
+  char buffer[kMaxMsgSize];
+  for (;;) {
+    if (!m_running) {
+      setFsmState(IDLE);
+      return;
+    }
+    if (allDataValidSeen && slot == -1) {
+      int reported = -1;
+      if (!board.getSlotNum(reported)) {
+        slot = -1;
+        LOG_ERROR("could not receive slotnumber, wait for driver!");
+      } else {
+        slot = reported + 1;
+        // TODO: backplane and data-channel bring-up with `slot` joins here.
+      }
+    }
+    m_wdmon.wdm_notify(0);
+    ssize_t n = inbound.receive(buffer, sizeof buffer, 0);
+    if (n < 1)
+      continue;
+    if (n < static_cast<ssize_t>(sizeof(uint32_t))) {
+      LOG_ERROR("message of %zd bytes on %s has no complete id, dropped", n, kMainQueueName);
+      continue;
+    }
+    LOG_DEBUG3("Received %i msg", static_cast<int>(msgId(buffer)));
+    Guard guard(s_mainMutex);
+    dispatch(static_cast<int>(n), buffer);
+    // TODO: allDataValidSeen follows the card object registry's
+    // allDataValid() once the registry joins; until then the bring-up waits.
+    if (!allDataValidSeen && false) {
+      LOG_INFO("All data valid");
+      allDataValidSeen = true;
+    }
+  }
+}
+
+void Ifc::dispatch(int len, char* msg) {
+  uint32_t id = msgId(msg);
+  if (const Dispatch::Route* r = Dispatch::find(id))
+    r->handle(*this, len, msg);
+  else
+    LOG_ERROR("Unknown msgid %d received\n", static_cast<int>(id));
+}
+
+void Ifc::stopReceived() {
+  LOG_INFO("stop received");
+  m_running = false;
+}
+
+int Ifc::handleUdpMsg(int len, const char* msg) {
+  // The sender's address is 15 characters of text and need not end in NUL.
+  int addrLen = len - 4 < 15 ? (len - 4 > 0 ? len - 4 : 0) : 15;
+  LOG_DEBUG3("IP Address received from queue : %.*s Message Length:%d\n", addrLen, msg + 4, len);
+  if (len <= kUdpHeaderLen) {
+    // Nothing is left for the protocol engine: drop it here.
+    LOG_ERROR("Message received is too short, Message Length:%d\n", len);
+    return 0;
+  }
+  // TODO: m_icsc.handleIcscMsg(len - kUdpHeaderLen, msg + kUdpHeaderLen,
+  // msg + 4) once the protocol engine joins; until then no answer is sent.
+  int result = 0;
+  if (result == 0)
+    LOG_ERROR("no need to send response or response send failed!");
+  return result;
+}
+
+unsigned Ifc::tokenizeDbgCommand(const char* text, char tokens[][kDbgTokenSize]) {
+  unsigned count = 0;
+  const char* p = text;
+  while (*p != '\0' && count < kDbgMaxTokens) {
+    if (!isDbgTokenChar(*p)) {
+      ++p;
+      continue;
+    }
+    unsigned n = 0;
+    for (; isDbgTokenChar(*p); ++p) {
+      if (n < kDbgTokenSize - 2)
+        tokens[count][n++] = *p;
+    }
+    tokens[count][n] = '\0';
+    ++count;
+  }
+  return count;
+}
+
+int Ifc::handleDbgMsg(int len, char* msg) {
+  if (len < 0)
+    len = 0;
+  if (len < kMaxMsgSize)
+    msg[len] = '\0';
+  msg[kMaxMsgSize - 1] = '\0';
+  char tokens[kDbgMaxTokens][kDbgTokenSize];
+  unsigned count = len > 4 ? tokenizeDbgCommand(msg + 4, tokens) : 0;
+  char* argv[kDbgMaxTokens];
+  for (unsigned i = 0; i < count; ++i) {
+    LOG_DEBUG3("Argument %d = %s", static_cast<int>(i), tokens[i]);
+    argv[i] = tokens[i];
+  }
+  if (count > 0)
+    dbgFind(count, argv, nullptr, 0);
+  sendDbgReady();
+  return 0;
+}
+
+void Ifc::sendDbgReady() {
+  MessageQueue q(kFdebugQueueName);
+  q.blocking(false);
+  char ready[5] = {};
+  uint32_t id = MSG_DBG;
+  std::memcpy(ready, &id, sizeof id);
+  if (q.send(ready, sizeof ready, 0))
+    LOG_DEBUG1("Send to %s len %zd", kFdebugQueueName, sizeof ready);
+}
+
+void Ifc::handleSignal(int signo) {
+  LOG_DEBUG("signo=%d => stop running", signo);
+  MessageQueue q(kMainQueueName);
+  q.blocking(false);
+  char stop[kMaxMsgSize] = {};
+  uint32_t id = MSG_STOP;
+  std::memcpy(stop, &id, sizeof id);
+  q.send(stop, sizeof stop, 0);
+}
+
+Ifc::DbgInternals::DbgInternals(Ifc* ifc) : CdebugCommand(ifc, "internals", 0, 0, ifc) {}
+
+void Ifc::DbgInternals::command(unsigned, char* const*, std::ostringstream& os, void* context) {
+  static_cast<Ifc*>(context)->writeInternals(os);
+}
+
+void Ifc::DbgInternals::help(std::ostringstream& os) {
+  os << "internals:\n"
+     << "\tshows general main info\n";
+}
+
+void Ifc::writeInternals(std::ostringstream& os) {
+  os << "m_state            = " << stateName(m_state) << "\n";
+  os << "m_wdmon            = " << static_cast<const void*>(&m_wdmon) << "\n";
+  // m_scCommon, m_card and m_icsc are printed here once they join.
+  os << "\n";
+  os << "m_selftestTimer    = " << m_selftestTimer << "\n";
+  os << "m_allLedsOnCntr    = " << m_allLedsOnCntr << "\n";
+  os << "\n";
+  for (unsigned i = 0; i < SELF_TEST_NBR; ++i)
+    os << selfTestName(i) << ": " << selfTestStatusName(m_selfTestStatus[i]) << "\n";
+  os << "\n";
+  for (MessageQueue* q : m_txQueues) {
+    if (q != nullptr)
+      q->dbgInfo(os);
+  }
+  os << "\n";
+  char wd[4096];
+  wd[0] = '\0';
+  m_wdmon.wdm_dbg(wd, 4095);
+  os << wd << "\n\n";
+  // The card object registry's dumpMembers joins here.
+}

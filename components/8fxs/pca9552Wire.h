@@ -1,0 +1,70 @@
+// Wire layouts between the card and the pca9552 LED driver: the 42-byte
+// request datagram and the 16-byte reply message 7. Encoded and decoded
+// field by field, little-endian, so the layout is the same on every host.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace pca9552 {
+
+enum Command : uint16_t {
+  SetDirectionOfAllPinsRequest = 0,
+  SetDirectionOfAllPinsReply = 1,
+  SetOutputValueOfSelectedPinsRequest = 2,
+  SetOutputValueOfSelectedPinsReply = 3,
+  GetStateOfAllPinsRequest = 4,
+  GetStateOfAllPinsReply = 5,
+  DoSelfTestsOnAllDevicesRequest = 6,
+  DoSelfTestsOnAllDevicesReply = 7,
+  EventStateOfAllPins = 8,
+};
+
+enum OutputValue : uint16_t {
+  ON = 0,  // pin driven low: LED lit
+  OFF = 1,
+  BLINK_RATE_0 = 2,  // slow
+  BLINK_RATE_1 = 3,  // fast
+};
+
+constexpr size_t REQUEST_SIZE = 42;
+constexpr size_t REPLY_SIZE = 16;
+constexpr size_t REPLY_QUEUE_NAME_SIZE = 30;
+constexpr uint16_t REPLY_MODE = 1;
+
+struct Pca9552Request {
+  uint16_t command = 0;
+  uint16_t deviceId = 0;
+  uint16_t pinMask = 0;
+  uint16_t value = 0;
+  uint16_t replyMode = REPLY_MODE;
+  uint16_t replyMsgId = 0;
+  std::string replyQueue;  // at most 30 characters go on the wire
+};
+
+struct Pca9552Reply {
+  uint32_t msgId = 0;
+  uint16_t command = 0;
+  uint16_t deviceId = 0;
+  uint16_t pinMask = 0;
+  uint16_t result = 0;  // 0 = success
+  uint16_t value = 0;
+};
+
+using RequestBytes = std::array<uint8_t, REQUEST_SIZE>;
+using ReplyBytes = std::array<uint8_t, REPLY_SIZE>;
+
+RequestBytes encodeRequest(const Pca9552Request& req);
+// Exactly REQUEST_SIZE bytes, else nothing.
+std::optional<Pca9552Request> decodeRequest(const uint8_t* data, size_t len);
+ReplyBytes encodeReply(const Pca9552Reply& reply);
+// Exactly REPLY_SIZE bytes, else nothing.
+std::optional<Pca9552Reply> decodeReply(const uint8_t* data, size_t len);
+
+const char* commandName(unsigned command);  // "UnknownCommand" above 8
+const char* valueName(unsigned value);      // "UnknownValue" above 3
+
+}  // namespace pca9552

@@ -1,0 +1,65 @@
+#include "board/boardUtils.h"
+
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr int kMaxSlot = 63;
+constexpr char kRequest[] = "SLOT?\n";
+
+}  // namespace
+
+bool boardUtils::parseSlotReply(const char* data, size_t len, int& slot) {
+  static constexpr char kPrefix[] = "SLOT ";
+  constexpr size_t kPrefixLen = sizeof kPrefix - 1;
+  if (data == nullptr || len <= kPrefixLen || std::memcmp(data, kPrefix, kPrefixLen) != 0)
+    return false;
+  int value = 0;
+  size_t i = kPrefixLen;
+  size_t digits = 0;
+  for (; i < len && data[i] >= '0' && data[i] <= '9'; ++i, ++digits) {
+    value = value * 10 + (data[i] - '0');
+    if (value > kMaxSlot)
+      return false;
+  }
+  if (digits == 0 || i >= len || data[i] != '\n')
+    return false;
+  slot = value;
+  return true;
+}
+
+bool boardUtils::getSlotNum(int& slot) const {
+  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0)
+    return false;
+  // The driver answers at once or not at all: never hold up the main loop.
+  timeval tv{0, 200000};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::strncpy(addr.sun_path, m_socketPath, sizeof addr.sun_path - 1);
+  bool ok = false;
+  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+      send(fd, kRequest, sizeof kRequest - 1, MSG_NOSIGNAL) ==
+          static_cast<ssize_t>(sizeof kRequest - 1)) {
+    char reply[32];
+    size_t got = 0;
+    while (got < sizeof reply) {
+      ssize_t n = recv(fd, reply + got, sizeof reply - got, 0);
+      if (n <= 0)
+        break;
+      got += static_cast<size_t>(n);
+      if (std::memchr(reply, '\n', got) != nullptr)
+        break;
+    }
+    ok = parseSlotReply(reply, got, slot);
+  }
+  close(fd);
+  return ok;
+}

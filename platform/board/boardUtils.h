@@ -1,0 +1,25 @@
+// Board information from the board driver. On the bench the driver's
+// stand-in answers on a Unix stream socket: the request is the line
+// "SLOT?\n", the answer "SLOT <n>\n" (or "NOSLOT\n" while it does not know).
+#pragma once
+
+#include <cstddef>
+
+class boardUtils {
+ public:
+  static constexpr const char* kDriverSocket = "/tmp/boardDriverServer";
+
+  boardUtils() = default;
+  explicit boardUtils(const char* socketPath) : m_socketPath(socketPath) {}
+
+  // true and `slot` set when the driver reports the slot; false (slot
+  // untouched) when the driver is absent, does not know it or answers
+  // nonsense.
+  bool getSlotNum(int& slot) const;
+
+  // Decodes the driver's answer; exposed for tests.
+  static bool parseSlotReply(const char* data, size_t len, int& slot);
+
+ private:
+  const char* m_socketPath = kDriverSocket;
+};

@@ -1,0 +1,57 @@
+// Wrapper of one POSIX message queue, opened for sending and receiving.
+//
+// A queue is opened if it exists and created otherwise, with the given
+// message size and depth; an existing queue keeps its own attributes. A
+// queue that cannot be opened stays usable as an object: every send fails
+// and every receive returns -1, and isOpen() tells the owner why nothing
+// flows.
+#pragma once
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <cstddef>
+#include <ostream>
+#include <string>
+
+class MessageQueue {
+ public:
+  static constexpr long kDefaultMsgSize = 2000;
+  static constexpr long kDefaultMaxMsgs = 10;
+
+  explicit MessageQueue(const std::string& name, long msgSize = kDefaultMsgSize,
+                        long maxMsgs = kDefaultMaxMsgs);
+  ~MessageQueue();
+  MessageQueue(const MessageQueue&) = delete;
+  MessageQueue& operator=(const MessageQueue&) = delete;
+
+  bool isOpen() const { return m_fd >= 0; }
+  const std::string& name() const { return m_name; }
+  // errno of the failed open, 0 when open.
+  int openError() const { return m_openErrno; }
+
+  // Non-blocking: send fails at once on a full queue, receive returns -1 on
+  // an empty one.
+  bool blocking(bool on);
+  bool send(const void* msg, size_t len, unsigned priority = 0);
+  // Receives one message into `buf` (at least the queue's message size).
+  // timeoutMs 0 waits as the blocking mode says; otherwise at most that
+  // long. Returns the message length, or -1 (empty, timeout, interrupted,
+  // buffer too small, not open).
+  ssize_t receive(void* buf, size_t len, unsigned timeoutMs = 0);
+  // Messages currently queued, -1 when unknown.
+  long pending() const;
+  long msgSize() const;
+  long maxMsgs() const;
+
+  void dbgInfo(std::ostream& os) const;
+
+ private:
+  std::string m_name;
+  int m_fd;
+  int m_openErrno;
+  // Read by the debug console's threads while the owner sends.
+  std::atomic<unsigned long> m_sent;
+  std::atomic<unsigned long> m_sendFailed;
+  std::atomic<unsigned long> m_received;
+};

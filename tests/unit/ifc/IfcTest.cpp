@@ -1,0 +1,280 @@
+// The controller's message handling without the running loop: tokenizer of
+// debug command lines, dispatch of ids, ready message, stop message.
+#include <gtest/gtest.h>
+#include <mqueue.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "Ifc.h"
+#include "TestSupport.h"
+
+namespace {
+
+struct TokenCase {
+  const char* name;
+  std::string text;
+  std::vector<std::string> want;
+};
+
+const std::string k70(70, 'x');
+
+const TokenCase kTokenCases[] = {
+    {"empty", "", {}},
+    {"only_separators", " \t-.,;/\n", {}},
+    {"one_word", "internals", {"internals"}},
+    {"group_and_command", "main internals", {"main", "internals"}},
+    {"separators_are_any_other_char", "led-set.on,3", {"led", "set", "on", "3"}},
+    {"underscore_and_digits_belong", " a_b9 0x1F ", {"a_b9", "0x1F"}},
+    {"stops_after_eight", "1 2 3 4 5 6 7 8 9 10", {"1", "2", "3", "4", "5", "6", "7", "8"}},
+    {"long_token_cut_to_62", k70 + " y", {std::string(62, 'x'), "y"}},
+    {"high_bytes_separate",
+     "ab\xc3\xa9"
+     "cd",
+     {"ab", "cd"}},
+};
+
+class Tokenizer : public ::testing::TestWithParam<TokenCase> {};
+
+TEST_P(Tokenizer, SplitsLikeTheDebugFrontEnd) {
+  char tokens[Ifc::kDbgMaxTokens][Ifc::kDbgTokenSize];
+  unsigned n = Ifc::tokenizeDbgCommand(GetParam().text.c_str(), tokens);
+  std::vector<std::string> got(tokens, tokens + n);
+  EXPECT_EQ(got, GetParam().want);
+}
+
+INSTANTIATE_TEST_SUITE_P(DbgMsg, Tokenizer, ::testing::ValuesIn(kTokenCases),
+                         [](const auto& i) { return std::string(i.param.name); });
+
+// Owns the controller; the trace object it deletes is created here first so
+// that the log capture does not own it.
+class IfcFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    mq_unlink(Ifc::kFdebugQueueName);
+    mq_unlink(Ifc::kMainQueueName);
+    g_traceObject = new TraceObject("test", 9);
+    m_log = std::make_unique<testsupport::LogCapture>(9);
+    m_ifc = std::make_unique<Ifc>("main");
+  }
+  void TearDown() override {
+    m_ifc.reset();
+    m_log.reset();
+    mq_unlink(Ifc::kFdebugQueueName);
+    mq_unlink(Ifc::kMainQueueName);
+  }
+
+  // A message as the loop hands it over: id, payload, in the 2000-byte buffer.
+  int put(uint32_t id, const std::string& payload) {
+    std::memset(m_buf, 0x55, sizeof m_buf);
+    std::memcpy(m_buf, &id, 4);
+    std::memcpy(m_buf + 4, payload.data(), payload.size());
+    return static_cast<int>(4 + payload.size());
+  }
+
+  // Ready messages waiting on the debug front end's queue.
+  std::vector<std::string> readyMessages() {
+    std::vector<std::string> out;
+    MessageQueue q(Ifc::kFdebugQueueName);
+    q.blocking(false);
+    char b[2000];
+    ssize_t n;
+    while ((n = q.receive(b, sizeof b)) >= 0)
+      out.emplace_back(b, static_cast<size_t>(n));
+    return out;
+  }
+
+  char m_buf[Ifc::kMaxMsgSize];
+  std::unique_ptr<testsupport::LogCapture> m_log;
+  std::unique_ptr<Ifc> m_ifc;
+};
+
+const std::string kReady("\x84\x03\x00\x00\x00", 5);
+
+TEST_F(IfcFixture, ConstructionEndsIdleWithTheFsmLogLine) {
+  EXPECT_EQ(m_ifc->state(), Ifc::IDLE);
+  EXPECT_TRUE(m_log->contains("UNINITIALIZED -> IDLE"));
+  for (unsigned i = 0; i < Ifc::SELF_TEST_NBR; ++i)
+    EXPECT_EQ(m_ifc->selfTestStatus(static_cast<Ifc::SelfTestId>(i)), Ifc::NOT_STARTED);
+}
+
+TEST_F(IfcFixture, SetFsmStateLogsOnlyChanges) {
+  m_log->clear();
+  m_ifc->setFsmState(Ifc::IDLE);
+  EXPECT_EQ(m_log->count("->"), 0u);
+  m_ifc->setFsmState(Ifc::FAIL);
+  EXPECT_TRUE(m_log->contains("[INFO] Ifc.cpp:"));
+  EXPECT_TRUE(m_log->contains("(setFsmState) - IDLE -> FAIL"));
+}
+
+TEST(IfcNames, OutOfRangeValuesHaveFallbackNames) {
+  EXPECT_STREQ(Ifc::stateName(6), "FAIL");
+  EXPECT_STREQ(Ifc::stateName(7), "UNKNOWN");
+  EXPECT_STREQ(Ifc::selfTestName(2), "SELF_TEST_PCA9552_DEVICE");
+  EXPECT_STREQ(Ifc::selfTestName(3), "UnknownSelfTest");
+  EXPECT_STREQ(Ifc::selfTestStatusName(3), "FAILED");
+  EXPECT_STREQ(Ifc::selfTestStatusName(4), "UnknownSelfTestStatus");
+}
+
+TEST_F(IfcFixture, UnknownIdIsLoggedAndDropped) {
+  int len = put(4242, "abc");
+  m_ifc->dispatch(len, m_buf);
+  EXPECT_TRUE(m_log->contains("Unknown msgid 4242 received"));
+  EXPECT_TRUE(m_ifc->running());
+}
+
+TEST_F(IfcFixture, StopMessageClearsRunning) {
+  int len = put(MSG_STOP, std::string(1996, '\0'));
+  m_ifc->dispatch(len, m_buf);
+  EXPECT_FALSE(m_ifc->running());
+  EXPECT_TRUE(m_log->contains("stop received"));
+}
+
+// A command of group "main" that records how it was called.
+class ProbeCommand : public Odebug::CdebugCommand {
+ public:
+  explicit ProbeCommand(Odebug::Cdebugable* group) : CdebugCommand(group, "probe", 0, 6, nullptr) {}
+  void command(unsigned argc, char* const* argv, std::ostringstream& os, void*) override {
+    ++calls;
+    args.assign(argv, argv + argc);
+    os << "probe output\n";
+  }
+  int calls = 0;
+  std::vector<std::string> args;
+};
+
+struct DbgCase {
+  const char* name;
+  std::string text;
+  int calls;
+  std::vector<std::string> args;
+};
+
+const DbgCase kDbgCases[] = {
+    {"empty_text", "", 0, {}},
+    {"separators_only", " ,;\t", 0, {}},
+    {"group_and_command", "main probe", 1, {}},
+    {"command_alone", "probe a b", 1, {"a", "b"}},
+    {"punctuation_separates", "main-probe.x", 1, {"x"}},
+    {"nine_words_cut_to_eight", "main probe 1 2 3 4 5 6 7", 1, {"1", "2", "3", "4", "5", "6"}},
+    {"too_many_arguments_refused", "probe 1 2 3 4 5 6 7", 0, {}},
+    {"unknown_command", "main nothing", 0, {}},
+};
+
+class DbgMessage : public IfcFixture, public ::testing::WithParamInterface<DbgCase> {};
+
+TEST_P(DbgMessage, RunsCommandAndAlwaysSendsReady) {
+  ProbeCommand probe(m_ifc.get());
+  int len = put(MSG_DBG, GetParam().text + std::string(1, '\0'));
+  m_ifc->dispatch(len, m_buf);
+  EXPECT_EQ(probe.calls, GetParam().calls);
+  EXPECT_EQ(probe.args, GetParam().args);
+  EXPECT_EQ(readyMessages(), std::vector<std::string>{kReady});
+  EXPECT_TRUE(m_log->contains("Send to /queueToFdebug len 5"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ifc, DbgMessage, ::testing::ValuesIn(kDbgCases),
+                         [](const auto& i) { return std::string(i.param.name); });
+
+TEST_F(IfcFixture, DbgTextWithoutTerminatorIsCutAtReceivedLength) {
+  // Bytes after the received length must not become part of the command.
+  int len = put(MSG_DBG, "main");
+  std::memcpy(m_buf + len, " internals", 10);
+  m_ifc->dispatch(len, m_buf);
+  EXPECT_TRUE(m_log->contains("Argument 0 = main"));
+  EXPECT_FALSE(m_log->contains("Argument 1 ="));
+  EXPECT_EQ(readyMessages().size(), 1u);
+}
+
+TEST_F(IfcFixture, DbgTextFillingTheBufferIsTerminated) {
+  std::memset(m_buf, 'a', sizeof m_buf);
+  uint32_t id = MSG_DBG;
+  std::memcpy(m_buf, &id, 4);
+  m_ifc->dispatch(Ifc::kMaxMsgSize, m_buf);
+  EXPECT_EQ(m_buf[Ifc::kMaxMsgSize - 1], '\0');
+  EXPECT_TRUE(m_log->contains("Argument 0 = " + std::string(62, 'a')));
+  EXPECT_EQ(readyMessages().size(), 1u);
+}
+
+struct UdpCase {
+  const char* name;
+  int payloadLen;
+  bool tooShort;
+};
+
+const UdpCase kUdpCases[] = {
+    {"header_only", 15, true},
+    {"shorter_than_address", 3, true},
+    {"no_payload_at_all", 0, true},
+    {"one_byte_message", 16, false},
+};
+
+class UdpMessage : public IfcFixture, public ::testing::WithParamInterface<UdpCase> {};
+
+TEST_P(UdpMessage, ChecksLengthBeforeHandingOver) {
+  std::string payload(static_cast<size_t>(GetParam().payloadLen), 'x');
+  if (payload.size() >= 15)
+    payload.replace(0, 15, "172.30.30.2\0\0\0\0", 15);
+  int len = put(MSG_UDP, payload);
+  EXPECT_EQ(m_ifc->handleUdpMsg(len, m_buf), 0);
+  EXPECT_EQ(m_log->contains("Message received is too short, Message Length:" + std::to_string(len)),
+            GetParam().tooShort);
+  if (payload.size() >= 15) {
+    EXPECT_TRUE(m_log->contains("IP Address received from queue : 172.30.30.2"));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Ifc, UdpMessage, ::testing::ValuesIn(kUdpCases),
+                         [](const auto& i) { return std::string(i.param.name); });
+
+TEST_F(IfcFixture, SignalHandlerPostsStopMessage) {
+  MessageQueue inbound(Ifc::kMainQueueName, Ifc::kMaxMsgSize, Ifc::kMainQueueDepth);
+  ASSERT_TRUE(inbound.isOpen());
+  Ifc::handleSignal(SIGTERM);
+  char b[Ifc::kMaxMsgSize];
+  std::memset(b, 0x55, sizeof b);
+  ASSERT_EQ(inbound.receive(b, sizeof b, 1000), Ifc::kMaxMsgSize);
+  uint32_t id;
+  std::memcpy(&id, b, 4);
+  EXPECT_EQ(id, MSG_STOP);
+  EXPECT_EQ(std::string(b + 4, sizeof b - 4), std::string(sizeof b - 4, '\0'));
+}
+
+TEST_F(IfcFixture, InternalsReportsStateSelfTestsQueuesAndWatchdog) {
+  m_ifc->setFsmState(Ifc::SELF_TESTS_BUSY);
+  char out[8192];
+  char cmd[] = "internals";
+  char* argv[] = {cmd};
+  ASSERT_EQ(m_ifc->dbgFind(1, argv, out, sizeof out), 0);
+  std::string text(out);
+  for (const char* want :
+       {"m_state            = SELF_TESTS_BUSY\n", "m_wdmon            = 0x",
+        "m_selftestTimer    = 0\n", "m_allLedsOnCntr    = 0\n", "SELF_TEST_ADC: NOT_STARTED\n",
+        "SELF_TEST_PCA9552_DEVICE: NOT_STARTED\n", "MessageQueue /queueToUdp",
+        "MessageQueue /queueToI2cDrv", "watchdogMonitor main: stopped"}) {
+    EXPECT_NE(text.find(want), std::string::npos) << "missing '" << want << "' in\n" << text;
+  }
+}
+
+TEST(IfcLifecycle, DestructionRemovesTheTraceObject) {
+  g_traceObject = nullptr;
+  {
+    Ifc ifc("main");
+    ASSERT_NE(g_traceObject, nullptr) << "construction creates the trace object";
+  }
+  EXPECT_EQ(g_traceObject, nullptr);
+}
+
+TEST(IfcLifecycle, ExistingTraceObjectIsKept) {
+  auto* t = new TraceObject("mine", 3);
+  g_traceObject = t;
+  {
+    Ifc ifc("main");
+    EXPECT_EQ(g_traceObject, t);
+    EXPECT_EQ(g_traceObject->level(), 3);
+  }
+  EXPECT_EQ(g_traceObject, nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,92 @@
+// The queue wrapper against the kernel's queues (private IPC namespace).
+#include <gtest/gtest.h>
+#include <mqueue.h>
+
+#include <cstring>
+#include <string>
+
+#include "TestSupport.h"
+#include "mq/MessageQueue.h"
+
+namespace {
+
+struct QueueName {
+  std::string name;
+  explicit QueueName(const char* n) : name(n) { mq_unlink(n); }
+  ~QueueName() { mq_unlink(name.c_str()); }
+};
+
+TEST(MessageQueue, SendAndReceiveKeepBytesAndLength) {
+  QueueName q("/mqtest_roundtrip");
+  MessageQueue tx(q.name, 2000, 5);
+  MessageQueue rx(q.name);
+  ASSERT_TRUE(tx.isOpen());
+  ASSERT_TRUE(rx.isOpen());
+  const char msg[] = {1, 0, 0, 0, 'a', '\0', 'b'};
+  ASSERT_TRUE(tx.send(msg, sizeof msg));
+  char buf[2000];
+  ASSERT_EQ(rx.receive(buf, sizeof buf), static_cast<ssize_t>(sizeof msg));
+  EXPECT_EQ(std::memcmp(buf, msg, sizeof msg), 0);
+}
+
+TEST(MessageQueue, ExistingQueueKeepsItsAttributes) {
+  QueueName q("/mqtest_attrs");
+  MessageQueue first(q.name, 100, 3);
+  MessageQueue second(q.name, 2000, 10);
+  EXPECT_EQ(second.msgSize(), 100);
+  EXPECT_EQ(second.maxMsgs(), 3);
+}
+
+TEST(MessageQueue, NonBlockingSendFailsOnFullQueueAndReceiveOnEmpty) {
+  QueueName q("/mqtest_full");
+  MessageQueue mq(q.name, 16, 2);
+  ASSERT_TRUE(mq.blocking(false));
+  char b[16] = {};
+  EXPECT_TRUE(mq.send(b, 4));
+  EXPECT_TRUE(mq.send(b, 4));
+  EXPECT_FALSE(mq.send(b, 4));
+  EXPECT_EQ(mq.pending(), 2);
+  EXPECT_EQ(mq.receive(b, sizeof b), 4);
+  EXPECT_EQ(mq.receive(b, sizeof b), 4);
+  EXPECT_EQ(mq.receive(b, sizeof b), -1);
+  std::ostringstream os;
+  mq.dbgInfo(os);
+  EXPECT_NE(os.str().find("non-blocking"), std::string::npos) << os.str();
+  EXPECT_NE(os.str().find("sent 2, send failures 1, received 2"), std::string::npos) << os.str();
+}
+
+TEST(MessageQueue, OversizedMessageAndSmallBufferAreRefused) {
+  QueueName q("/mqtest_sizes");
+  MessageQueue mq(q.name, 8, 2);
+  mq.blocking(false);
+  char big[9] = {};
+  EXPECT_FALSE(mq.send(big, sizeof big));
+  EXPECT_TRUE(mq.send(big, 8));
+  char small[4];
+  EXPECT_EQ(mq.receive(small, sizeof small), -1);
+  EXPECT_EQ(mq.pending(), 1);
+}
+
+TEST(MessageQueue, TimedReceiveReturnsAfterTimeout) {
+  QueueName q("/mqtest_timed");
+  MessageQueue mq(q.name, 8, 2);
+  char b[8];
+  EXPECT_EQ(mq.receive(b, sizeof b, 50), -1);
+}
+
+TEST(MessageQueue, DepthAboveKernelLimitFailsLoudly) {
+  QueueName q("/mqtest_limit");
+  testsupport::LogCapture log(6);
+  MessageQueue mq(q.name, 2000, 100000);
+  EXPECT_FALSE(mq.isOpen());
+  EXPECT_NE(mq.openError(), 0);
+  EXPECT_TRUE(log.contains("msg_max")) << "the log line must name the kernel limit";
+  char b[4] = {};
+  EXPECT_FALSE(mq.send(b, 4));
+  EXPECT_EQ(mq.receive(b, sizeof b), -1);
+  std::ostringstream os;
+  mq.dbgInfo(os);
+  EXPECT_NE(os.str().find("not open"), std::string::npos);
+}
+
+}  // namespace
