@@ -17,6 +17,7 @@
 #include "debug/Odebug.h"
 #include "ledInterface.h"
 #include "mq/MessageQueue.h"
+#include "net/NetworkManagerInterface.h"
 #include "timestamper.h"
 #include "watchdog/watchdogMonitor.h"
 
@@ -157,6 +158,10 @@ class Ifc : public Odebug::Cdebugable {
   };
 
   void stopReceived();
+  // Backplane and data-channel bring-up for `slot` (counted from 1); runs
+  // once per process (IfcBackplane.cpp).
+  void setupBackplane(int slot, NetworkManagerInterface& networkManager);
+  bool setupIpRules();
   void writeInternals(std::ostringstream& os);
 
   watchdogMonitor m_wdmon;
