@@ -148,7 +148,10 @@ void Ifc::run() {
         LOG_ERROR("could not receive slotnumber, wait for driver!");
       } else {
         slot = reported + 1;
-        // TODO: backplane and data-channel bring-up with `slot` joins here.
+        // TODO: use the registry's network manager once CardObjects joins;
+        // the client keeps no kernel state, so a local one acts the same.
+        NetworkManagerInterface networkManager;
+        setupBackplane(slot, networkManager);
       }
     }
     m_wdmon.wdm_notify(0);

@@ -13,6 +13,7 @@
 
 #include "debug/Odebug.h"
 #include "mq/MessageQueue.h"
+#include "net/NetworkManagerInterface.h"
 #include "watchdog/watchdogMonitor.h"
 
 // Ids of the messages on "/queueToMain" (first 32-bit word of each).
@@ -105,6 +106,10 @@ class Ifc : public Odebug::Cdebugable {
   };
 
   void stopReceived();
+  // Backplane and data-channel bring-up for `slot` (counted from 1); runs
+  // once per process (IfcBackplane.cpp).
+  void setupBackplane(int slot, NetworkManagerInterface& networkManager);
+  bool setupIpRules();
   void writeInternals(std::ostringstream& os);
 
   watchdogMonitor m_wdmon;

@@ -1,0 +1,37 @@
+#include "net/Iptables.h"
+
+#include "net/ChildProcess.h"
+#include "trace/TraceObject.h"
+
+Iptables::Iptables(const std::string& restoreProgram) : m_restoreProgram(restoreProgram) {}
+
+bool Iptables::addRules(std::vector<IptableRule> rules) {
+  return apply(rules, false);
+}
+
+bool Iptables::deleteRules(std::vector<IptableRule> rules) {
+  return apply(rules, true);
+}
+
+bool Iptables::apply(const std::vector<IptableRule>& rules, bool remove) {
+  if (rules.empty())
+    return true;
+  auto script = iptables::restoreScript(rules, remove);
+  if (!script) {
+    LOG_ERROR("firewall: %zu rules not %s, a rule is not valid", rules.size(),
+              remove ? "deleted" : "added");
+    return false;
+  }
+  // --noflush keeps every other rule; the batch is committed as a whole, so
+  // a delete of a rule that is not there removes none of the list.
+  std::string output;
+  int status = childprocess::run({m_restoreProgram, "--noflush"}, *script, &output);
+  if (status != 0) {
+    while (!output.empty() && output.back() == '\n')
+      output.pop_back();
+    LOG_ERROR("firewall: %s of %zu rules failed (status %d): %s", remove ? "delete" : "add",
+              rules.size(), status, output.c_str());
+    return false;
+  }
+  return true;
+}
