@@ -7,9 +7,8 @@ FXS_FUZZ_PKGS=(clang-14 libclang-rt-14-dev)
 
 fuzz_targets() {
   local f
-  for f in "$FXS_ROOT"/fuzz/fuzz_*.cpp; do
-    f="$(basename "$f" .cpp)"
-    echo "${f#fuzz_}"
+  for f in "$FXS_ROOT"/fuzz/*.cpp; do
+    basename "$f" .cpp
   done
 }
 
@@ -31,8 +30,10 @@ cmd_fuzz() {
   local dir="$FXS_ROOT/build/fuzz"
   if [ ! -f "$dir/CMakeCache.txt" ]; then
     say "configuring $dir (clang-14, address,undefined, fuzzer)"
-    CC=clang-14 CXX=clang++-14 cmake -S "$FXS_ROOT" -B "$dir" -DFXS_SANITIZE=address,undefined \
-      -DCMAKE_C_FLAGS=-fsanitize=fuzzer-no-link -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link >&2
+    # clang flags members gcc does not; the gcc build keeps that check.
+    CC=clang-14 CXX=clang++-14 cmake -S "$FXS_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DFXS_SANITIZE=address,undefined -DCMAKE_C_FLAGS=-fsanitize=fuzzer-no-link \
+      "-DCMAKE_CXX_FLAGS=-Wno-error=unused-private-field -fsanitize=fuzzer-no-link" >&2
   fi
   local names=()
   for t in "${targets[@]}"; do names+=("fuzz_$t"); done
@@ -43,8 +44,9 @@ cmd_fuzz() {
     local seeds="$FXS_ROOT/fuzz/corpus/$t" work="$dir/corpus/$t" art="$dir/artifacts"
     mkdir -p "$seeds" "$work" "$art"
     say "fuzzing $t for $secs s"
+    # Targets that reach the engine's queues run in namespaces of their own.
     if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-      "$dir/bin/fuzz_$t" -max_total_time="$secs" -timeout=10 -rss_limit_mb=1024 -max_len=4096 \
+      "$FXS_ROOT/tests/nsrun" "$dir/bin/fuzz_$t" -max_total_time="$secs" -timeout=10 -rss_limit_mb=1024 -max_len=4096 \
       -print_final_stats=1 -artifact_prefix="$art/$t-" "$work" "$seeds" \
       >"$dir/$t.log" 2>&1; then
       say "fuzz target $t FAILED; see $dir/$t.log and $art/"
@@ -56,7 +58,7 @@ cmd_fuzz() {
     echo >&2
     if [ $merge = 1 ]; then
       say "merging new inputs of $t into fuzz/corpus/$t"
-      "$dir/bin/fuzz_$t" -merge=1 -max_len=4096 "$seeds" "$work" >"$dir/$t.merge.log" 2>&1 ||
+      "$FXS_ROOT/tests/nsrun" "$dir/bin/fuzz_$t" -merge=1 -max_len=4096 "$seeds" "$work" >"$dir/$t.merge.log" 2>&1 ||
         say "merge of $t failed; see $dir/$t.merge.log"
     fi
   done
