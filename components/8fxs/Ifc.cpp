@@ -77,7 +77,11 @@ const char* Ifc::selfTestStatusName(unsigned status) {
 }
 
 Ifc::Ifc(std::string name)
-    : Odebug::Cdebugable(name), m_wdmon(name.c_str()), m_name(name), m_dbgInternals(this) {
+    : Odebug::Cdebugable(name),
+      m_wdmon(name.c_str()),
+      m_icsc(nullptr, &m_card),
+      m_name(name),
+      m_dbgInternals(this) {
   if (g_traceObject == nullptr)
     g_traceObject = new TraceObject(name, 6);
   if (signal(SIGTERM, Ifc::handleSignal) == SIG_ERR)
@@ -196,9 +200,7 @@ int Ifc::handleUdpMsg(int len, const char* msg) {
     LOG_ERROR("Message received is too short, Message Length:%d\n", len);
     return 0;
   }
-  // TODO: m_icsc.handleIcscMsg(len - kUdpHeaderLen, msg + kUdpHeaderLen,
-  // msg + 4) once the protocol engine joins; until then no answer is sent.
-  int result = 0;
+  int result = m_icsc.handleIcscMsg(len - kUdpHeaderLen, msg + kUdpHeaderLen, msg + 4);
   if (result == 0)
     LOG_ERROR("no need to send response or response send failed!");
   return result;
@@ -276,7 +278,9 @@ void Ifc::DbgInternals::help(std::ostringstream& os) {
 void Ifc::writeInternals(std::ostringstream& os) {
   os << "m_state            = " << stateName(m_state) << "\n";
   os << "m_wdmon            = " << static_cast<const void*>(&m_wdmon) << "\n";
-  // m_scCommon, m_card and m_icsc are printed here once they join.
+  // m_scCommon is printed here once it joins.
+  os << "m_card             = " << static_cast<const void*>(&m_card) << "\n";
+  os << "m_icsc             = " << static_cast<const void*>(&m_icsc) << "\n";
   os << "\n";
   os << "m_selftestTimer    = " << m_selftestTimer << "\n";
   os << "m_allLedsOnCntr    = " << m_allLedsOnCntr << "\n";
@@ -293,5 +297,5 @@ void Ifc::writeInternals(std::ostringstream& os) {
   wd[0] = '\0';
   m_wdmon.wdm_dbg(wd, 4095);
   os << wd << "\n\n";
-  // The card object registry's dumpMembers joins here.
+  m_card.dumpMembers(os);
 }

@@ -11,7 +11,9 @@
 #include <sstream>
 #include <string>
 
+#include "CardObjects.h"
 #include "debug/Odebug.h"
+#include "icsc/IcscProtocol.h"
 #include "mq/MessageQueue.h"
 #include "net/NetworkManagerInterface.h"
 #include "watchdog/watchdogMonitor.h"
@@ -90,6 +92,8 @@ class Ifc : public Odebug::Cdebugable {
   bool running() const { return m_running; }
   // True when run() could not create the inbound queue.
   bool startFailed() const { return m_startFailed; }
+  CardObjects& card() { return m_card; }
+  IcscProtocolIfc& icsc() { return m_icsc; }
 
   // Splits a debug command text into at most kDbgMaxTokens words of
   // letters, digits and '_', each cut to kDbgTokenSize - 2 characters.
@@ -115,7 +119,11 @@ class Ifc : public Odebug::Cdebugable {
   watchdogMonitor m_wdmon;
   // m_timestamper joins here (timestamp thread, period 1000 ms).
   MessageQueue* m_txQueues[2] = {nullptr, nullptr};
-  // m_scCommon, m_card, m_icsc and m_ledIfc join here, in this order.
+  // m_scCommon joins here, before the registry.
+  CardObjects m_card;
+  // Registers the registry's objects at construction.
+  IcscProtocolIfc m_icsc;
+  // m_ledIfc joins here.
   // Atomic because the console's "internals" reads them from its own thread.
   std::atomic<uint32_t> m_selftestTimer{0};
   bool m_running = true;
