@@ -117,15 +117,15 @@ bool CardObjects::get_status_tempsensor(ICSCTlv* response, unsigned column, unsi
     return false;
   }
   if (column == 0) {
-    response->setValue(static_cast<int>(m_temp[4].temperature));
+    response->setValue(static_cast<int>(m_temperatures[4].temperature));
   } else if (column <= 4) {
-    response->setValue(static_cast<int>(m_temp[column - 1].temperature));
+    response->setValue(static_cast<int>(m_temperatures[column - 1].temperature));
   } else if (column == 5) {
     response->setValue(activeError(m_hwErrMon, "MAX6602 TempSensor"));
   } else if (column == 6) {
-    response->setValue(!m_temp[4].statusOk);
+    response->setValue(!m_temperatures[4].statusOk);
   } else if (column <= 10) {
-    response->setValue(!m_temp[column - 7].statusOk);
+    response->setValue(!m_temperatures[column - 7].statusOk);
   } else {
     LOG_WARNING("get_status_tempsensor: Illegal column index %d\n", static_cast<int>(column));
     return false;
@@ -195,7 +195,7 @@ bool CardObjects::switchOffCardLeds(LedInterface& leds) {
   return true;
 }
 
-void CardObjects::dumpMembers(std::ostream& os) {
+void CardObjects::dumpMembers(std::ostream& os) const {
   os << std::boolalpha;
   os << "g_traceObject      = " << static_cast<const void*>(g_traceObject) << "\n";
   os << "m_all_data_valid   = " << m_all_data_valid << "\n";

@@ -23,14 +23,15 @@
 class IcscProtocolIfc;
 class LedInterface;
 
+struct TemperatureRecord {
+  int32_t temperature = 0;
+  bool statusOk = false;
+  bool statusKnown = false;
+};
+
 class CardObjects : public ICardObjects {
  public:
-  struct TempRecord {
-    int32_t temperature = 0;
-    bool statusOk = false;
-    bool statusKnown = false;
-  };
-  static constexpr unsigned TEMP_RECORDS = 5;  // temperatures 1-4, then the sensor itself
+  static constexpr unsigned NBR_OF_TEMPERATURES = 5;
   static constexpr unsigned EVENT_TABLES = 4;
 
   CardObjects();
@@ -49,24 +50,28 @@ class CardObjects : public ICardObjects {
 
   bool get_status_tempsensor(ICSCTlv* response, unsigned column, unsigned row);
   bool get_status_leds(ICSCTlv* response, unsigned column, unsigned row);
+  // True once ADC, pca9552 and temperature status are valid and a power
+  // monitor report arrived; stays true from then on.
   bool allDataValid();
+  // Pins 0 and 1 (dummy and fail) are off in normal operation.
   bool switchOffCardLeds(LedInterface& leds);
-  void dumpMembers(std::ostream& os);
+  void dumpMembers(std::ostream& os) const;
 
   uint32_t getVocalAlarm() const { return m_vocalAlarm; }
   void setVocalAlarm(uint32_t word) { m_vocalAlarm = word; }
   Velm_util& velm() { return m_velm; }
 
-  // Status values, written by the controller.
+  // Status values, cleared at construction, written by the controller.
   bool m_all_data_valid = false;
   bool m_adcStatusValid = false;
   bool m_pca9552StatusValid = false;
   bool m_max6602StatusValid = false;
   bool m_ntrStatusValid = false;
-  int32_t m_pwrmonStatusValid = 0;
-  TempRecord m_temp[TEMP_RECORDS];
+  int32_t m_pwrmonStatusValid = 0;  // power-monitor report count
+  // Records 0..3: temperatures 1..4; record 4: the sensor's own temperature.
+  TemperatureRecord m_temperatures[NBR_OF_TEMPERATURES];
   bool m_tempSelfTestFailed = false;
-  uint32_t m_lastPower = 0;
+  int32_t m_power = 0;
   bool m_adcSelfTestFailed = false;
 
  private:
@@ -131,7 +136,6 @@ class CardObjects : public ICardObjects {
  public:
   errMon m_hwErrMon;
   errMon m_operErrMon;
-
- private:
+  // The telephony engine's port status word (message 29).
   uint32_t m_vocalAlarm = 0;
 };

@@ -30,9 +30,9 @@ TEST_F(Registry, TableTwoAnswersWithOnlyTheOid) {
 }
 
 TEST_F(Registry, TempSensorColumnsAndTheirChecks) {
-  card.m_temp[4].temperature = 41;
-  card.m_temp[2].temperature = -7;
-  card.m_temp[0].statusOk = true;
+  card.m_temperatures[4].temperature = 41;
+  card.m_temperatures[2].temperature = -7;
+  card.m_temperatures[0].statusOk = true;
   card.m_hwErrMon.addError("MAX6602 TempSensor", 1);
   card.m_hwErrMon.setState("MAX6602 TempSensor", true);
   struct {
