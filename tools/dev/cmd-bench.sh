@@ -137,7 +137,12 @@ bench_foreground() {
   bench_start
   trap 'echo; bench_stop; exit $?' INT TERM
   say "following main's log; Ctrl-C stops the bench"
-  tail -n +1 --pid="$(cat "$BENCH_DIR/main.pid")" -f "$BENCH_DIR/main.log" &
+  if [ -t 1 ] && [ -z "${FXS_BENCH_NO_PANEL:-}" ] && [ -f "$BENCH_DIR/pca9552.log" ]; then
+    # The front panel with main's newest log lines (FXS_BENCH_NO_PANEL=1: plain log).
+    panel_follow "$(cat "$BENCH_DIR/main.pid")" &
+  else
+    tail -n +1 --pid="$(cat "$BENCH_DIR/main.pid")" -f "$BENCH_DIR/main.log" &
+  fi
   wait $! || true
   trap - INT TERM
   say "main ended by itself"
