@@ -34,6 +34,8 @@ cmd_bench_perf() {
 
   # The card with its peers, in a bench of its own.
   local BENCH_DIR="$out/bench"
+  # Peers are declared afresh by start and by stop: keep one list.
+  local BENCH_PEER_NAMES=() BENCH_PEER_CMDS=() BENCH_PEER_READY=() BENCH_SETUP=() BENCH_MAIN_ENV=()
   say "starting the card's bench"
   bench_start
   local main_pid; main_pid="$(cat "$BENCH_DIR/main.pid")"
@@ -48,6 +50,7 @@ cmd_bench_perf() {
     say "no UDP front end on the bench: card figures skipped"
   fi
   bench_exec cat /proc/"$main_pid"/status 2>/dev/null | awk '/VmHWM/{print "card\thwm\t"$2}' >>"$raw"
+  BENCH_PEER_NAMES=() BENCH_PEER_CMDS=() BENCH_PEER_READY=() BENCH_SETUP=() BENCH_MAIN_ENV=()
   bench_stop || say "the bench did not stop cleanly"
 
   local strip_native=""
