@@ -80,7 +80,15 @@ void sendReports(MainQueue& main, const Options& opt, unsigned round) {
     temps[i].temperature = 38 + static_cast<int32_t>(i) + static_cast<int32_t>(round % 3);
     temps[i].status = static_cast<int>(i) == opt.failSensor ? 0 : 1;
   }
-  main.send(hwmsg::encodeTempAll(temps), "temperature");
+  // Sensor status goes out once, in the first all-sensors report; later
+  // rounds carry only values, so a status injected by hand stays until a
+  // report says otherwise.
+  if (round == 0) {
+    main.send(hwmsg::encodeTempAll(temps), "temperature");
+  } else {
+    for (unsigned i = 0; i < temps.size(); ++i)
+      main.send(hwmsg::encodeTemp(hwmsg::TEMP_PROP_VALUE, i, temps[i].temperature), "temperature");
+  }
   main.send(hwmsg::encodeAdc(hwmsg::ADC_PROP_POWER, 2700 + static_cast<int32_t>(round % 5)),
             "power");
   hwmsg::PowerMonitorMsg pm;

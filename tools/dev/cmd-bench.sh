@@ -1,9 +1,14 @@
 # shellcheck source=tools/dev/bench-lib.sh
 source "$FXS_ROOT/tools/dev/bench-lib.sh"
 
-dev_register "bench [start|stop|status|logs [-f] [NAME]]" "run the card with its peers (no argument: start, follow the log, stop on Ctrl-C)"
+dev_register "bench [--ethaddr MAC] [start|stop|status|logs [-f] [NAME]]" "run the card with its peers (no argument: start, follow the log, stop on Ctrl-C)"
 cmd_bench() {
   [ "$(id -u)" = 0 ] || die "the bench runs in namespaces of its own and needs root"
+  if [ "${1:-}" = --ethaddr ]; then
+    [ -n "${2:-}" ] || die "--ethaddr needs a MAC address"
+    export FXS_BENCH_ETHADDR="$2"
+    shift 2
+  fi
   local sub="${1:-run}"
   [ $# -gt 0 ] && shift
   case "$sub" in
@@ -132,7 +137,12 @@ bench_foreground() {
   bench_start
   trap 'echo; bench_stop; exit $?' INT TERM
   say "following main's log; Ctrl-C stops the bench"
-  tail -n +1 --pid="$(cat "$BENCH_DIR/main.pid")" -f "$BENCH_DIR/main.log" &
+  if [ -t 1 ] && [ -z "${FXS_BENCH_NO_PANEL:-}" ] && [ -f "$BENCH_DIR/pca9552.log" ]; then
+    # The front panel with main's newest log lines (FXS_BENCH_NO_PANEL=1: plain log).
+    panel_follow "$(cat "$BENCH_DIR/main.pid")" &
+  else
+    tail -n +1 --pid="$(cat "$BENCH_DIR/main.pid")" -f "$BENCH_DIR/main.log" &
+  fi
   wait $! || true
   trap - INT TERM
   say "main ended by itself"
