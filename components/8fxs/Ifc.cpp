@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "board/boardUtils.h"
+#include "fxsCGetLogEngine.h"
 #include "thread/Guard.h"
 #include "trace/TraceObject.h"
 
@@ -88,10 +89,11 @@ Ifc::Ifc(std::string name, LedDriverLink* ledLink)
     : Odebug::Cdebugable(name),
       m_wdmon(name.c_str()),
       m_timestamper(kTickPeriodMs),
-      // TODO: the registry as ICardObjects and the card's log engine once
-      // they exist; commonStatCtrl only stores both, so null is safe.
+      // TODO: the registry as ICardObjects once it is one; commonStatCtrl
+      // only stores it, so null is safe. The log engine is handed over:
+      // commonStatCtrl keeps it for its lifetime.
       m_scCommon("commonStatCtrl", kCardType, nullptr, kNbrTempSensors, kNbrVoltageSensors,
-                 kNbrHwErrors, kNbrOperErrors, nullptr),
+                 kNbrHwErrors, kNbrOperErrors, new fxsCGetLogEngine()),
       m_ledIfc(MSG_PCA9552, ledLink),
       m_name(name),
       m_dbgInternals(this),
