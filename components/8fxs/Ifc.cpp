@@ -89,11 +89,12 @@ Ifc::Ifc(std::string name, LedDriverLink* ledLink)
     : Odebug::Cdebugable(name),
       m_wdmon(name.c_str()),
       m_timestamper(kTickPeriodMs),
-      // TODO: the registry as ICardObjects once it is one; commonStatCtrl
-      // only stores it, so null is safe. The log engine is handed over:
+      // commonStatCtrl only stores both pointers, so handing over the
+      // registry before it is built is safe. The log engine is handed over:
       // commonStatCtrl keeps it for its lifetime.
-      m_scCommon("commonStatCtrl", kCardType, nullptr, kNbrTempSensors, kNbrVoltageSensors,
+      m_scCommon("commonStatCtrl", kCardType, &m_card, kNbrTempSensors, kNbrVoltageSensors,
                  kNbrHwErrors, kNbrOperErrors, new fxsCGetLogEngine()),
+      m_icsc(&m_scCommon, &m_card),
       m_ledIfc(MSG_PCA9552, ledLink),
       m_name(name),
       m_dbgInternals(this),
@@ -216,9 +217,7 @@ int Ifc::handleUdpMsg(int len, const char* msg) {
     LOG_ERROR("Message received is too short, Message Length:%d\n", len);
     return 0;
   }
-  // TODO: m_icsc.handleIcscMsg(len - kUdpHeaderLen, msg + kUdpHeaderLen,
-  // msg + 4) once the protocol engine joins; until then no answer is sent.
-  int result = 0;
+  int result = m_icsc.handleIcscMsg(len - kUdpHeaderLen, msg + kUdpHeaderLen, msg + 4);
   if (result == 0)
     LOG_ERROR("no need to send response or response send failed!");
   return result;
@@ -298,7 +297,7 @@ void Ifc::writeInternals(std::ostringstream& os) {
   os << "m_wdmon            = " << static_cast<const void*>(&m_wdmon) << "\n";
   os << "m_scCommon         = " << static_cast<const void*>(&m_scCommon) << "\n";
   os << "m_card             = " << static_cast<const void*>(&m_card) << "\n";
-  // m_icsc is printed here once it joins.
+  os << "m_icsc             = " << static_cast<const void*>(&m_icsc) << "\n";
   os << "\n";
   os << "m_selftestTimer    = " << m_selftestTimer << "\n";
   os << "m_allLedsOnCntr    = " << m_allLedsOnCntr << "\n";

@@ -15,6 +15,7 @@
 #include "CardObjects.h"
 #include "common/commonStatCtrl.h"
 #include "debug/Odebug.h"
+#include "icsc/IcscProtocol.h"
 #include "ledInterface.h"
 #include "mq/MessageQueue.h"
 #include "net/NetworkManagerInterface.h"
@@ -101,6 +102,7 @@ class Ifc : public Odebug::Cdebugable {
   bool running() const { return m_running; }
   // True when run() could not create the inbound queue.
   bool startFailed() const { return m_startFailed; }
+  IcscProtocolIfc& icsc() { return m_icsc; }
 
   // Card state machine and self tests, driven by the one-second tick.
   void setSelfTestStatus(SelfTestId id, SelfTestStatus status);
@@ -169,7 +171,8 @@ class Ifc : public Odebug::Cdebugable {
   MessageQueue* m_txQueues[2] = {nullptr, nullptr};
   commonStatCtrl m_scCommon;
   CardObjects m_card;
-  // m_icsc joins here.
+  // Registers the registry's objects at construction.
+  IcscProtocolIfc m_icsc;
   LedInterface m_ledIfc;
   // Atomic because the console's "internals" reads them from its own thread.
   std::atomic<uint32_t> m_selftestTimer{0};

@@ -114,7 +114,7 @@ void Ifc::handleTimerTick(int, const char*) {
     handleSelfTests();
   m_card.switchOffCardLeds(m_ledIfc);
   updateLeds();
-  // TODO: m_icsc.eventHandler() once the protocol engine joins.
+  m_icsc.eventHandler();
 }
 
 void Ifc::handlePortLedMsg(int len, const char* msg) {

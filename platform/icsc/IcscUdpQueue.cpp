@@ -1,40 +1,31 @@
 #include "icsc/IcscUdpQueue.h"
 
-#include <fcntl.h>
-#include <mqueue.h>
-
-#include <cerrno>
 #include <cstring>
 
+#include "mq/MessageQueue.h"
 #include "trace/TraceObject.h"
 
 IcscUdpQueueSink::IcscUdpQueueSink(const char* queueName) : m_name(queueName) {
   m_buf.resize(MAX_MSG);
 }
 
-IcscUdpQueueSink::~IcscUdpQueueSink() {
-  if (m_mq != -1)
-    mq_close(static_cast<mqd_t>(m_mq));
-}
+IcscUdpQueueSink::~IcscUdpQueueSink() = default;
 
 bool IcscUdpQueueSink::open() {
-  if (m_mq != -1)
+  if (m_queue && m_queue->isOpen())
     return true;
-  // Created here when the front end is not up yet, so that its first
-  // answers wait in the queue instead of being lost.
-  struct mq_attr attr {};
-  attr.mq_maxmsg = 10;
-  attr.mq_msgsize = MAX_MSG;
-  mqd_t q = mq_open(m_name, O_WRONLY | O_CREAT | O_NONBLOCK, 0660, &attr);
-  if (q == static_cast<mqd_t>(-1)) {
+  // Opened (and created when the front end is not up yet) on first use, so
+  // that answers wait in the queue instead of being lost.
+  m_queue = std::make_unique<MessageQueue>(m_name, static_cast<long>(MAX_MSG));
+  if (!m_queue->isOpen()) {
     if (!m_openFailLogged)
       LOG_ERROR("cannot open %s (%s), ICSC answers are dropped until it opens", m_name,
-                strerror(errno));
+                strerror(m_queue->openError()));
     m_openFailLogged = true;
     return false;
   }
+  m_queue->blocking(false);
   m_openFailLogged = false;
-  m_mq = static_cast<int>(q);
   return true;
 }
 
@@ -44,12 +35,12 @@ bool IcscUdpQueueSink::sendResponse(const char* senderIp, const uint8_t* data, s
   uint32_t id = MSG_ID;
   std::memcpy(m_buf.data(), &id, 4);
   std::memset(m_buf.data() + 4, 0, ADDR_LEN);
-  if (senderIp != nullptr)
-    std::strncpy(m_buf.data() + 4, senderIp, ADDR_LEN);
+  for (size_t i = 0; senderIp != nullptr && i < ADDR_LEN && senderIp[i] != '\0'; ++i)
+    m_buf[4 + i] = senderIp[i];
   std::memcpy(m_buf.data() + 4 + ADDR_LEN, data, len);
-  if (mq_send(static_cast<mqd_t>(m_mq), m_buf.data(), len + 4 + ADDR_LEN, 0) != 0) {
-    LOG_ERROR("ICSC answer to %.15s not sent on %s: %s", senderIp ? senderIp : "?", m_name,
-              strerror(errno));
+  if (!m_queue->send(m_buf.data(), len + 4 + ADDR_LEN)) {
+    LOG_ERROR("ICSC answer to %.15s not sent on %s: queue full or closed, dropped",
+              senderIp ? senderIp : "?", m_name);
     return false;
   }
   return true;

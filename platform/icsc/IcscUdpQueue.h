@@ -5,9 +5,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "icsc/IcscProtocol.h"
+
+class MessageQueue;
 
 class IcscUdpQueueSink : public IcscResponseSink {
  public:
@@ -23,7 +26,7 @@ class IcscUdpQueueSink : public IcscResponseSink {
   bool open();
 
   const char* m_name;
-  int m_mq = -1;
+  std::unique_ptr<MessageQueue> m_queue;
   bool m_openFailLogged = false;
   std::vector<char> m_buf;
 };

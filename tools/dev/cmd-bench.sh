@@ -1,9 +1,14 @@
 # shellcheck source=tools/dev/bench-lib.sh
 source "$FXS_ROOT/tools/dev/bench-lib.sh"
 
-dev_register "bench [start|stop|status|logs [-f] [NAME]]" "run the card with its peers (no argument: start, follow the log, stop on Ctrl-C)"
+dev_register "bench [--ethaddr MAC] [start|stop|status|logs [-f] [NAME]]" "run the card with its peers (no argument: start, follow the log, stop on Ctrl-C)"
 cmd_bench() {
   [ "$(id -u)" = 0 ] || die "the bench runs in namespaces of its own and needs root"
+  if [ "${1:-}" = --ethaddr ]; then
+    [ -n "${2:-}" ] || die "--ethaddr needs a MAC address"
+    export FXS_BENCH_ETHADDR="$2"
+    shift 2
+  fi
   local sub="${1:-run}"
   [ $# -gt 0 ] && shift
   case "$sub" in
