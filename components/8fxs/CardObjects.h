@@ -11,7 +11,9 @@
 #include <ostream>
 #include <string>
 
+#include "CardObjectsDebug.h"
 #include "IcscObjects8fxs.h"
+#include "VelmDebug.h"
 #include "errMon.h"
 #include "icsc/CommonPropertyDescriptor.h"
 #include "icsc/ICSCTlv.h"
@@ -29,7 +31,7 @@ struct TemperatureRecord {
   bool statusKnown = false;
 };
 
-class CardObjects : public ICardObjects {
+class CardObjects : public ICardObjects, public CardObjectsDebug, public VelmDebug {
  public:
   static constexpr unsigned NBR_OF_TEMPERATURES = 5;
   static constexpr unsigned EVENT_TABLES = 4;
@@ -75,6 +77,7 @@ class CardObjects : public ICardObjects {
   bool m_adcSelfTestFailed = false;
 
  private:
+  friend struct CardObjectsDumpIds;  // maps the console's dump ids onto the objects
   Velm_util m_velm;
   // TODO: the firewall manager (Iptables) joins here with the provider
   // firewall; until then the account table keeps its base behaviour.
