@@ -23,7 +23,9 @@ cmd_fuzz() {
   if [ "$which" = all ]; then
     mapfile -t targets < <(fuzz_targets)
   else
-    fuzz_targets | grep -qx "$which" || die "no fuzz target '$which' (have: $(fuzz_targets | tr '\n' ' '))"
+    local known=()
+    mapfile -t known < <(fuzz_targets)
+    [[ " ${known[*]} " == *" $which "* ]] || die "no fuzz target '$which' (have: ${known[*]})"
     targets=("$which")
   fi
   ensure_packages "${FXS_BASE_PKGS[@]}" "${FXS_FUZZ_PKGS[@]}"
