@@ -4,19 +4,24 @@
 //
 // Members are declared in construction order. Objects whose own classes
 // have not joined yet are held as their generated bases (stored values
-// only) so that all 50 are registered in their places.
+// only) so that all 50 are registered in their places. The network tables
+// reach the network manager and their sibling tables through NetManRegistry.
 #pragma once
 
 #include <cstdint>
 #include <ostream>
 #include <string>
 
+#include "AccountTableExt.h"
 #include "IcscObjects8fxs.h"
+#include "IcscObjectsNetMan.h"
 #include "errMon.h"
 #include "icsc/CommonPropertyDescriptor.h"
 #include "icsc/ICSCTlv.h"
 #include "icsc/ICardObjects.h"
 #include "icsc/IcscGeneratedBases.h"
+#include "net/Iptables.h"
+#include "net/NetworkManagerInterface.h"
 #include "velm/Velm_util.h"
 #include "vocalAlarmStatusTable.h"
 
@@ -29,7 +34,7 @@ struct TemperatureRecord {
   bool statusKnown = false;
 };
 
-class CardObjects : public ICardObjects {
+class CardObjects : public ICardObjects, public NetManRegistry {
  public:
   static constexpr unsigned NBR_OF_TEMPERATURES = 5;
   static constexpr unsigned EVENT_TABLES = 4;
@@ -60,6 +65,15 @@ class CardObjects : public ICardObjects {
   uint32_t getVocalAlarm() const { return m_vocalAlarm; }
   void setVocalAlarm(uint32_t word) { m_vocalAlarm = word; }
   Velm_util& velm() { return m_velm; }
+  Iptables& iptables() { return m_iptables; }
+
+  NetworkManagerInterface* getNetworkManager() override { return &m_networkManager; }
+  IfmNetworkLinkConfigTableBase* getLinkConfigTable() override {
+    return &m_ifmNetworkLinkConfigTable;
+  }
+  IfmNetworkRouteConfigTableBase* getRouteConfigTable() override {
+    return &m_ifmNetworkRouteConfigTable;
+  }
 
   // Status values, cleared at construction, written by the controller.
   bool m_all_data_valid = false;
@@ -76,9 +90,8 @@ class CardObjects : public ICardObjects {
 
  private:
   Velm_util m_velm;
-  // TODO: the firewall manager (Iptables) joins here with the provider
-  // firewall; until then the account table keeps its base behaviour.
-  AccountTableBase m_accountTableExt{kAccountTableDesc.rows};
+  Iptables m_iptables;
+  AccountTableExt m_accountTableExt{&m_velm, &m_iptables};
   VoipProviderDefaultsTableBase m_voipProviderDefaultsTable{kVoipProviderDefaultsTableDesc.rows};
   AccountStatusTableBase m_accountStatusTable{kAccountStatusTableDesc.rows};
   SipServerConfigurationTableBase m_sipServerConfigurationTable{
@@ -108,10 +121,10 @@ class CardObjects : public ICardObjects {
   IncomingCallHistoryStatusTableBase m_incomingCallHistoryStatusTable{
       kIncomingCallHistoryStatusTableDesc.rows};
   VocalAlarmStatusTable m_vocalAlarmStatusTable{this};
-  IfmNetworkLinkConfigTableBase m_ifmNetworkLinkConfigTable{kIfmNetworkLinkConfigTableDesc.rows};
-  IfmNetworkLinkStatusTableBase m_ifmNetworkLinkStatusTable{kIfmNetworkLinkStatusTableDesc.rows};
-  IfmNetworkRouteConfigTableBase m_ifmNetworkRouteConfigTable{kIfmNetworkRouteConfigTableDesc.rows};
-  IfmNetworkRouteStatusTableBase m_ifmNetworkRouteStatusTable{kIfmNetworkRouteStatusTableDesc.rows};
+  IfmNetworkLinkConfigTable m_ifmNetworkLinkConfigTable{this, &m_iptables};
+  IfmNetworkLinkStatusTable m_ifmNetworkLinkStatusTable{this};
+  IfmNetworkRouteConfigTable m_ifmNetworkRouteConfigTable{this};
+  IfmNetworkRouteStatusTable m_ifmNetworkRouteStatusTable{this};
   SystemScalar m_systemScalar{&m_velm};
   SystemStatusScalar m_systemStatusScalar{&m_velm};
   AudioSettingsScalarBase m_audioSettingsScalar;
@@ -131,7 +144,8 @@ class CardObjects : public ICardObjects {
   DistinctiveCallWaitingPatternsScalarBase m_distinctiveCallWaitingPatternsScalar;
   SlacConfigurationScalarBase m_slacConfigurationScalar;
   NetStatusScalar m_netStatusScalar{&m_velm};
-  // TODO: the network manager client joins here with the network tables.
+  // Used by the tables above only after construction, so it may follow them.
+  NetworkManagerInterface m_networkManager;
 
  public:
   errMon m_hwErrMon;
