@@ -11,8 +11,10 @@
 #include <string>
 
 #include "AccountTableExt.h"
+#include "CardObjectsDebug.h"
 #include "IcscObjects8fxs.h"
 #include "IcscObjectsNetMan.h"
+#include "VelmDebug.h"
 #include "errMon.h"
 #include "icsc/CommonPropertyDescriptor.h"
 #include "icsc/ICSCTlv.h"
@@ -32,7 +34,10 @@ struct TemperatureRecord {
   bool statusKnown = false;
 };
 
-class CardObjects : public ICardObjects, public NetManRegistry {
+class CardObjects : public ICardObjects,
+                    public CardObjectsDebug,
+                    public VelmDebug,
+                    public NetManRegistry {
  public:
   static constexpr unsigned NBR_OF_TEMPERATURES = 5;
   static constexpr unsigned EVENT_TABLES = 4;
@@ -87,6 +92,7 @@ class CardObjects : public ICardObjects, public NetManRegistry {
   bool m_adcSelfTestFailed = false;
 
  private:
+  friend struct CardObjectsDumpIds;  // maps the console's dump ids onto the objects
   Velm_util m_velm;
   Iptables m_iptables;
   AccountTableExt m_accountTableExt{&m_velm, &m_iptables};
