@@ -50,7 +50,13 @@ struct Ifc::Dispatch {
     void (*handle)(Ifc& ifc, int len, char* msg);
   };
   static constexpr Route kRoutes[] = {
+      {MSG_ADC, [](Ifc& ifc, int len, char* msg) { ifc.handleAdcMsg(len, msg); }},
+      {MSG_PCA9552, [](Ifc& ifc, int len, char* msg) { ifc.handlePca9552Msg(len, msg); }},
+      {MSG_PWRMON, [](Ifc& ifc, int len, char* msg) { ifc.handlePwrMon(len, msg); }},
       {MSG_STOP, [](Ifc& ifc, int, char*) { ifc.stopReceived(); }},
+      {MSG_TEMP, [](Ifc& ifc, int len, char* msg) { ifc.handleTempMsg(len, msg); }},
+      {MSG_TIMER_TICK, [](Ifc& ifc, int len, char* msg) { ifc.handleTimerTick(len, msg); }},
+      {MSG_PORT_LED, [](Ifc& ifc, int len, char* msg) { ifc.handlePortLedMsg(len, msg); }},
       {MSG_UDP, [](Ifc& ifc, int len, char* msg) { ifc.handleUdpMsg(len, msg); }},
       {MSG_DBG, [](Ifc& ifc, int len, char* msg) { ifc.handleDbgMsg(len, msg); }},
   };
@@ -76,18 +82,32 @@ const char* Ifc::selfTestStatusName(unsigned status) {
   return nameOf(kSelfTestStatusNames, status, "UnknownSelfTestStatus");
 }
 
-Ifc::Ifc(std::string name)
-    : Odebug::Cdebugable(name), m_wdmon(name.c_str()), m_name(name), m_dbgInternals(this) {
+Ifc::Ifc(std::string name) : Ifc(std::move(name), nullptr) {}
+
+Ifc::Ifc(std::string name, LedDriverLink* ledLink)
+    : Odebug::Cdebugable(name),
+      m_wdmon(name.c_str()),
+      m_timestamper(kTickPeriodMs),
+      // TODO: the card's log engine once it exists. commonStatCtrl only
+      // stores both pointers, so handing over the registry before it is
+      // built is safe.
+      m_scCommon("commonStatCtrl", kCardType, &m_card, kNbrTempSensors, kNbrVoltageSensors,
+                 kNbrHwErrors, kNbrOperErrors, nullptr),
+      m_icsc(&m_scCommon, &m_card),
+      m_ledIfc(MSG_PCA9552, ledLink),
+      m_name(name),
+      m_dbgInternals(this),
+      m_dbgHwStatus(this) {
   if (g_traceObject == nullptr)
     g_traceObject = new TraceObject(name, 6);
   if (signal(SIGTERM, Ifc::handleSignal) == SIG_ERR)
     LOG_ERROR("Failed to install signal handler");
-  // TODO: m_ledIfc.initLedInterface() once the LED client joins; nothing
-  // drives the LEDs before then.
+  m_ledIfc.initLedInterface();
   for (unsigned i = 0; i < 2; ++i) {
     m_txQueues[i] = new MessageQueue(txMQueueNames[i]);
     m_txQueues[i]->blocking(false);
   }
+  registerHardware();
   for (auto& s : m_selfTestStatus)
     s = NOT_STARTED;
   setFsmState(IDLE);
@@ -129,8 +149,7 @@ void Ifc::run() {
     LOG_ERROR("could not create /tmp/main.ini");
   LOG_INFO("Card is ready");
   m_wdmon.wdm_start(kWatchdogTimeoutMs);
-  // TODO: m_timestamper.start() once the timestamp thread joins; until then
-  // only incoming messages wake the loop.
+  m_timestamper.start();
 
   boardUtils board;
   int slot = -1;
@@ -138,6 +157,7 @@ void Ifc::run() {
   char buffer[kMaxMsgSize];
   for (;;) {
     if (!m_running) {
+      m_timestamper.stop();
       setFsmState(IDLE);
       return;
     }
@@ -148,7 +168,10 @@ void Ifc::run() {
         LOG_ERROR("could not receive slotnumber, wait for driver!");
       } else {
         slot = reported + 1;
-        // TODO: backplane and data-channel bring-up with `slot` joins here.
+        // TODO: use the registry's network manager once CardObjects joins;
+        // the client keeps no kernel state, so a local one acts the same.
+        NetworkManagerInterface networkManager;
+        setupBackplane(slot, networkManager);
       }
     }
     m_wdmon.wdm_notify(0);
@@ -162,9 +185,9 @@ void Ifc::run() {
     LOG_DEBUG3("Received %i msg", static_cast<int>(msgId(buffer)));
     Guard guard(s_mainMutex);
     dispatch(static_cast<int>(n), buffer);
-    // TODO: allDataValidSeen follows the card object registry's
-    // allDataValid() once the registry joins; until then the bring-up waits.
-    if (!allDataValidSeen && false) {
+    checkForHwFail();
+    checkForOperFail();
+    if (!allDataValidSeen && m_card.allDataValid()) {
       LOG_INFO("All data valid");
       allDataValidSeen = true;
     }
@@ -193,9 +216,7 @@ int Ifc::handleUdpMsg(int len, const char* msg) {
     LOG_ERROR("Message received is too short, Message Length:%d\n", len);
     return 0;
   }
-  // TODO: m_icsc.handleIcscMsg(len - kUdpHeaderLen, msg + kUdpHeaderLen,
-  // msg + 4) once the protocol engine joins; until then no answer is sent.
-  int result = 0;
+  int result = m_icsc.handleIcscMsg(len - kUdpHeaderLen, msg + kUdpHeaderLen, msg + 4);
   if (result == 0)
     LOG_ERROR("no need to send response or response send failed!");
   return result;
@@ -273,7 +294,9 @@ void Ifc::DbgInternals::help(std::ostringstream& os) {
 void Ifc::writeInternals(std::ostringstream& os) {
   os << "m_state            = " << stateName(m_state) << "\n";
   os << "m_wdmon            = " << static_cast<const void*>(&m_wdmon) << "\n";
-  // m_scCommon, m_card and m_icsc are printed here once they join.
+  os << "m_scCommon         = " << static_cast<const void*>(&m_scCommon) << "\n";
+  os << "m_card             = " << static_cast<const void*>(&m_card) << "\n";
+  os << "m_icsc             = " << static_cast<const void*>(&m_icsc) << "\n";
   os << "\n";
   os << "m_selftestTimer    = " << m_selftestTimer << "\n";
   os << "m_allLedsOnCntr    = " << m_allLedsOnCntr << "\n";
@@ -290,5 +313,5 @@ void Ifc::writeInternals(std::ostringstream& os) {
   wd[0] = '\0';
   m_wdmon.wdm_dbg(wd, 4095);
   os << wd << "\n\n";
-  // The card object registry's dumpMembers joins here.
+  m_card.dumpMembers(os);
 }

@@ -10,9 +10,16 @@
 #include <cstdint>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "CardObjects.h"
+#include "common/commonStatCtrl.h"
 #include "debug/Odebug.h"
+#include "icsc/IcscProtocol.h"
+#include "ledInterface.h"
 #include "mq/MessageQueue.h"
+#include "net/NetworkManagerInterface.h"
+#include "timestamper.h"
 #include "watchdog/watchdogMonitor.h"
 
 // Ids of the messages on "/queueToMain" (first 32-bit word of each).
@@ -35,6 +42,12 @@ class Ifc : public Odebug::Cdebugable {
   static constexpr long kMaxMsgSize = 2000;
   static constexpr long kMainQueueDepth = 30;
   static constexpr unsigned kWatchdogTimeoutMs = 60000;
+  static constexpr unsigned kTickPeriodMs = 1000;
+  static constexpr int kCardType = 15;
+  static constexpr unsigned kNbrTempSensors = 5;
+  static constexpr unsigned kNbrVoltageSensors = 7;
+  static constexpr unsigned kNbrHwErrors = 6;
+  static constexpr unsigned kNbrOperErrors = 3;
   static constexpr unsigned kDbgMaxTokens = 8;
   static constexpr unsigned kDbgTokenSize = 64;
   // Received length of message 28 up to the end of the sender's address.
@@ -89,13 +102,55 @@ class Ifc : public Odebug::Cdebugable {
   bool running() const { return m_running; }
   // True when run() could not create the inbound queue.
   bool startFailed() const { return m_startFailed; }
+  IcscProtocolIfc& icsc() { return m_icsc; }
+
+  // Card state machine and self tests, driven by the one-second tick.
+  void setSelfTestStatus(SelfTestId id, SelfTestStatus status);
+  bool startSelfTests();
+  void handleSelfTests();
+  bool updateLeds();
+  void handleTimerTick(int len, const char* msg);
+  void handlePortLedMsg(int len, const char* msg);
+  static unsigned ledForPort(unsigned port);
+  bool checkForHwFail();
+  bool checkForOperFail();
+
+  // Hardware reports from the I2C and pca9552 drivers.
+  bool setHwError(unsigned index, bool active);
+  void handleAdcMsg(int len, const char* msg);
+  bool handleTempMsg(int len, const char* msg);
+  bool handlePwrMon(int len, const char* msg);
+  void handlePca9552Msg(int len, const char* msg);
+
+  uint32_t selftestTimer() const { return m_selftestTimer; }
+  uint32_t allLedsOnCntr() const { return m_allLedsOnCntr; }
+  CardObjects& card() { return m_card; }
+  commonStatCtrl& common() { return m_scCommon; }
+  LedInterface& leds() { return m_ledIfc; }
 
   // Splits a debug command text into at most kDbgMaxTokens words of
   // letters, digits and '_', each cut to kDbgTokenSize - 2 characters.
   static unsigned tokenizeDbgCommand(const char* text, char tokens[][kDbgTokenSize]);
 
+ protected:
+  // Tests drive the LED client through `ledLink` (not owned) instead of
+  // the real socket.
+  Ifc(std::string name, LedDriverLink* ledLink);
+  // Self-test requests to the I2C driver ("/queueToI2cDrv").
+  virtual bool sendToI2cDrv(const std::vector<uint8_t>& msg);
+
  private:
   struct Dispatch;
+
+  class DbgHwStatus : public Odebug::CdebugCommand {
+   public:
+    DbgHwStatus(Ifc* ifc);
+    void command(unsigned argc, char* const* argv, std::ostringstream& os, void* context) override;
+    void help(std::ostringstream& os) override;
+  };
+
+  void registerHardware();
+  void reevaluateTempError();
 
   class DbgInternals : public Odebug::CdebugCommand {
    public:
@@ -105,12 +160,20 @@ class Ifc : public Odebug::Cdebugable {
   };
 
   void stopReceived();
+  // Backplane and data-channel bring-up for `slot` (counted from 1); runs
+  // once per process (IfcBackplane.cpp).
+  void setupBackplane(int slot, NetworkManagerInterface& networkManager);
+  bool setupIpRules();
   void writeInternals(std::ostringstream& os);
 
   watchdogMonitor m_wdmon;
-  // m_timestamper joins here (timestamp thread, period 1000 ms).
+  CTimestamper m_timestamper;
   MessageQueue* m_txQueues[2] = {nullptr, nullptr};
-  // m_scCommon, m_card, m_icsc and m_ledIfc join here, in this order.
+  commonStatCtrl m_scCommon;
+  CardObjects m_card;
+  // Registers the registry's objects at construction.
+  IcscProtocolIfc m_icsc;
+  LedInterface m_ledIfc;
   // Atomic because the console's "internals" reads them from its own thread.
   std::atomic<uint32_t> m_selftestTimer{0};
   bool m_running = true;
@@ -120,5 +183,6 @@ class Ifc : public Odebug::Cdebugable {
   std::atomic<uint32_t> m_allLedsOnCntr{0};
   std::string m_name;
   DbgInternals m_dbgInternals;
+  DbgHwStatus m_dbgHwStatus;
   bool m_startFailed = false;
 };

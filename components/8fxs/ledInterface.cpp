@@ -30,14 +30,28 @@ bool parseLedId(const char* arg, unsigned& id) {
 }  // namespace
 
 LedInterface::LedInterface(int msgId)
-    : m_msgId(msgId),
+    : Odebug::Cdebugable("led"),
+      m_msgId(msgId),
       m_sockfd(0),
       m_bInitialized(false),
       m_ownLink(std::make_unique<UnixLedDriverLink>()),
-      m_link(m_ownLink.get()) {}
+      m_link(m_ownLink.get()),
+      m_dbgInternals(this),
+      m_dbgSetLedOff(this),
+      m_dbgSetLedOn(this),
+      m_dbgStatus(this) {}
 
 LedInterface::LedInterface(int msgId, LedDriverLink* link)
-    : m_msgId(msgId), m_sockfd(0), m_bInitialized(false), m_link(link) {}
+    : Odebug::Cdebugable("led"),
+      m_msgId(msgId),
+      m_sockfd(0),
+      m_bInitialized(false),
+      m_ownLink(link == nullptr ? std::make_unique<UnixLedDriverLink>() : nullptr),
+      m_link(link == nullptr ? m_ownLink.get() : link),
+      m_dbgInternals(this),
+      m_dbgSetLedOff(this),
+      m_dbgSetLedOn(this),
+      m_dbgStatus(this) {}
 
 LedInterface::~LedInterface() {
   LOG_DEBUG1("called");
@@ -210,4 +224,43 @@ void LedInterface::dbgInternals(std::ostream& os) const {
   os << "LedInterface:"
      << "\n- m_msgId        = " << m_msgId << "\n- m_sockfd       = " << m_sockfd
      << "\n- m_bInitialized = " << (m_bInitialized ? 1 : 0);
+}
+
+LedInterface::DbgInternals::DbgInternals(LedInterface* led)
+    : CdebugCommand(led, "internals", 0, 0, led) {}
+void LedInterface::DbgInternals::command(unsigned, char* const*, std::ostringstream& os,
+                                         void* context) {
+  static_cast<LedInterface*>(context)->dbgInternals(os);
+}
+void LedInterface::DbgInternals::help(std::ostringstream& os) {
+  os << "internal:\n\tShow LED interface internals\n";
+}
+
+LedInterface::DbgSetLedOff::DbgSetLedOff(LedInterface* led)
+    : CdebugCommand(led, "ledOff", 1, 1, led) {}
+void LedInterface::DbgSetLedOff::command(unsigned argc, char* const* argv, std::ostringstream& os,
+                                         void* context) {
+  static_cast<LedInterface*>(context)->dbgLedOff(argc > 0 ? argv[0] : nullptr, os);
+}
+void LedInterface::DbgSetLedOff::help(std::ostringstream& os) {
+  os << "ledOff <ledId>:\n\tPut LED <ledId> off\n";
+}
+
+LedInterface::DbgSetLedOn::DbgSetLedOn(LedInterface* led)
+    : CdebugCommand(led, "ledOn", 1, 1, led) {}
+void LedInterface::DbgSetLedOn::command(unsigned argc, char* const* argv, std::ostringstream& os,
+                                        void* context) {
+  static_cast<LedInterface*>(context)->dbgLedOn(argc > 0 ? argv[0] : nullptr, os);
+}
+void LedInterface::DbgSetLedOn::help(std::ostringstream& os) {
+  os << "ledOn <ledId>:\n\tPut LED <ledId> on\n";
+}
+
+LedInterface::DbgStatus::DbgStatus(LedInterface* led) : CdebugCommand(led, "status", 0, 0, led) {}
+void LedInterface::DbgStatus::command(unsigned, char* const*, std::ostringstream& os,
+                                      void* context) {
+  static_cast<LedInterface*>(context)->dbgStatus(os);
+}
+void LedInterface::DbgStatus::help(std::ostringstream& os) {
+  os << "status:\n\tShow general LED interface status\n";
 }

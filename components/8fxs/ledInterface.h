@@ -9,10 +9,11 @@
 #include <memory>
 #include <ostream>
 
+#include "debug/Odebug.h"
 #include "led/LedDriverLink.h"
 #include "pca9552Wire.h"
 
-class LedInterface {
+class LedInterface : public Odebug::Cdebugable {
  public:
   static constexpr unsigned NBR_OF_LEDS = 16;
   // Only the fail/dummy LEDs and the eight port LEDs are ever driven; the
@@ -23,7 +24,7 @@ class LedInterface {
   static constexpr const char* REPLY_QUEUE = "/queueToMain";
 
   explicit LedInterface(int msgId);
-  // Uses `link` (not owned) instead of the real socket.
+  // Uses `link` (not owned) instead of the real socket when it is not null.
   LedInterface(int msgId, LedDriverLink* link);
   virtual ~LedInterface();
   LedInterface(const LedInterface&) = delete;
@@ -55,6 +56,31 @@ class LedInterface {
   bool initialized() const { return m_bInitialized; }
 
  private:
+  class DbgInternals : public Odebug::CdebugCommand {
+   public:
+    explicit DbgInternals(LedInterface* led);
+    void command(unsigned argc, char* const* argv, std::ostringstream& os, void* context) override;
+    void help(std::ostringstream& os) override;
+  };
+  class DbgSetLedOff : public Odebug::CdebugCommand {
+   public:
+    explicit DbgSetLedOff(LedInterface* led);
+    void command(unsigned argc, char* const* argv, std::ostringstream& os, void* context) override;
+    void help(std::ostringstream& os) override;
+  };
+  class DbgSetLedOn : public Odebug::CdebugCommand {
+   public:
+    explicit DbgSetLedOn(LedInterface* led);
+    void command(unsigned argc, char* const* argv, std::ostringstream& os, void* context) override;
+    void help(std::ostringstream& os) override;
+  };
+  class DbgStatus : public Odebug::CdebugCommand {
+   public:
+    explicit DbgStatus(LedInterface* led);
+    void command(unsigned argc, char* const* argv, std::ostringstream& os, void* context) override;
+    void help(std::ostringstream& os) override;
+  };
+
   bool sendRequest(uint16_t command, uint16_t pins, uint16_t value, std::string& error);
 
   int m_msgId;
@@ -65,4 +91,8 @@ class LedInterface {
   std::bitset<NBR_OF_LEDS> m_leds;
   std::bitset<NBR_OF_LEDS> m_blinkingLeds_slow;
   std::bitset<NBR_OF_LEDS> m_blinkingLeds_fast;
+  DbgInternals m_dbgInternals;
+  DbgSetLedOff m_dbgSetLedOff;
+  DbgSetLedOn m_dbgSetLedOn;
+  DbgStatus m_dbgStatus;
 };

@@ -28,6 +28,10 @@ void copyKernelState(const netlink_route::Interface& from, netlink_route::Interf
 
 }  // namespace
 
+bool FakeNetworkManager::fails(const std::string& op, const std::string& name) const {
+  return failing.count(op) != 0 || failingNames.count(name) != 0;
+}
+
 std::vector<std::string> FakeNetworkManager::ops() const {
   std::vector<std::string> out;
   for (const Call& c : calls)
@@ -37,7 +41,7 @@ std::vector<std::string> FakeNetworkManager::ops() const {
 
 bool FakeNetworkManager::get_interface(netlink_route::Interface& interface) {
   calls.push_back({"get_interface", interface.getName(), false, ""});
-  if (failing.count("get_interface"))
+  if (fails("get_interface", interface.getName()))
     return false;
   auto it = interfaces.find(interface.getName());
   if (it == interfaces.end())
@@ -48,7 +52,7 @@ bool FakeNetworkManager::get_interface(netlink_route::Interface& interface) {
 
 bool FakeNetworkManager::update_interface(netlink_route::Interface& interface, bool remove) {
   calls.push_back({"update_interface", interface.getName(), remove, describe(interface)});
-  if (failing.count("update_interface"))
+  if (fails("update_interface", interface.getName()))
     return false;
   interfaces.erase(interface.getName());
   interfaces.emplace(interface.getName(), interface);
@@ -57,7 +61,7 @@ bool FakeNetworkManager::update_interface(netlink_route::Interface& interface, b
 
 bool FakeNetworkManager::get_vlan(netlink_route::Vlan& vlan) {
   calls.push_back({"get_vlan", vlan.getName(), false, ""});
-  if (failing.count("get_vlan"))
+  if (fails("get_vlan", vlan.getName()))
     return false;
   auto it = vlans.find(vlan.getName());
   if (it == vlans.end()) {
@@ -71,7 +75,7 @@ bool FakeNetworkManager::get_vlan(netlink_route::Vlan& vlan) {
 
 bool FakeNetworkManager::update_vlan(netlink_route::Vlan& vlan, bool remove) {
   calls.push_back({"update_vlan", vlan.getName(), remove, describe(vlan)});
-  if (failing.count("update_vlan"))
+  if (fails("update_vlan", vlan.getName()))
     return false;
   if (remove) {
     vlans.erase(vlan.getName());
@@ -90,7 +94,7 @@ bool FakeNetworkManager::update_vlan(netlink_route::Vlan& vlan, bool remove) {
 
 bool FakeNetworkManager::get_route(netlink_route::Route& route) {
   calls.push_back({"get_route", route.getName(), false, route.getDestination().getAddress()});
-  if (failing.count("get_route"))
+  if (fails("get_route", route.getName()))
     return false;
   auto it = routes.find(route.getDestination().getAddress());
   if (it == routes.end()) {
@@ -109,7 +113,7 @@ bool FakeNetworkManager::update_route(netlink_route::Route& route, bool remove) 
   if (!route.getGateway().empty())
     detail += " via " + route.getGateway().getAddress();
   calls.push_back({"update_route", route.getName(), remove, detail});
-  if (failing.count("update_route"))
+  if (fails("update_route", route.getName()))
     return false;
   if (remove) {
     routes.erase(route.getDestination().getAddress());

@@ -27,8 +27,11 @@ class FakeNetworkManager : public NetworkManagerInterface {
 
   std::vector<std::string> ops() const;  // just the op names, in order
 
+  bool fails(const std::string& op, const std::string& name) const;
+
   std::vector<Call> calls;
-  std::set<std::string> failing;
+  std::set<std::string> failing;       // op names that fail
+  std::set<std::string> failingNames;  // value names whose every op fails
   // Kernel model: VLANs and interfaces by name, routes by destination text.
   std::map<std::string, netlink_route::Vlan> vlans;
   std::map<std::string, netlink_route::Interface> interfaces;

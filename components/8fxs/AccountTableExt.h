@@ -1,0 +1,45 @@
+// The provider account table with the firewall openings for the servers
+// that enabled providers name: SIP, media and ICMP towards each server's
+// address, closed again once no enabled provider names that server.
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "icsc/IcscGeneratedBases.h"
+#include "net/IptableRule.h"
+#include "net/Iptables.h"
+
+class Velm_util;
+
+// TODO: derive from AccountTable (the velmora mapping of the account
+// columns) once it joins; until then accountUpdated() stands for
+// AccountTable::updated and accepts every write, so only the firewall part
+// is active here.
+class AccountTableExt : public AccountTableBase {
+ public:
+  static constexpr unsigned kRows = 16;
+
+  AccountTableExt(Velm_util* velm, Iptables* iptables);
+  bool updated(IcscProperty* prop, unsigned row) override;
+
+  const std::set<std::string>& allowedServers() const { return m_allowedServers; }
+  std::vector<IptableRule> generateRules(const std::string& ipPort);
+  bool extractIpAndPort(const std::string& ipPort, std::string& ip, int& port);
+
+ protected:
+  virtual bool accountUpdated(IcscProperty* prop, unsigned row);
+
+ private:
+  bool updatedValue(const std::string& value, unsigned row);
+  bool addIpRulesIfNotPresent(const std::string& ipPort);
+  bool cleanupNotNeededRules();
+  IptableRule makeIncomingRule(const std::string& ip, IptableRule::Protocol protocol, int port);
+  IptableRule makeOutgoingRule(const std::string& ip, IptableRule::Protocol protocol, int port);
+  IptableRule makeMediaRule(const std::string& ip, bool incoming);
+
+  Velm_util* m_velm;
+  std::set<std::string> m_allowedServers;
+  Iptables* m_iptables;
+};

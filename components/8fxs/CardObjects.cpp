@@ -1,0 +1,208 @@
+#include "CardObjects.h"
+
+#include "icsc/IcscOid.h"
+#include "icsc/IcscProtocol.h"
+#include "ledInterface.h"
+#include "trace/TraceObject.h"
+
+namespace {
+
+// Highest column of each event table; every cell is in row 0.
+constexpr unsigned kEventLastColumn[CardObjects::EVENT_TABLES] = {0, 10, 6, 0};
+// Answer of getEventTableProperties.
+constexpr uint32_t kEventTableProperties[3] = {0xFFFFFFFFu, 0, 0};
+
+bool activeError(const errMon& mon, const char* name) {
+  bool active = false;
+  if (!mon.getActive(name, active))
+    return false;
+  return active;
+}
+
+}  // namespace
+
+CardObjects::CardObjects() = default;
+
+CardObjects::~CardObjects() = default;
+
+void CardObjects::registerObjects(IcscProtocolIfc* icsc) {
+  LOG_DEBUG1("Register all icsc objects");
+  if (icsc == nullptr)
+    return;
+  IcscObject* const order[] = {
+      &m_accountTableExt,
+      &m_voipProviderDefaultsTable,
+      &m_accountStatusTable,
+      &m_sipServerConfigurationTable,
+      &m_ipbxHookflashTable,
+      &m_slacImpedanceCommandsTable,
+      &m_subscriptionServiceSettingsTable,
+      &m_portConfigurationTable,
+      &m_operatingModeTable,
+      &m_speedDialsTable,
+      &m_ipbxDialPublicExtSipTable,
+      &m_ipbxDialPublicExtRtpTable,
+      &m_callForwardingTable,
+      &m_callForwardListTable,
+      &m_distinctiveRingListTable,
+      &m_distinctiveRingingTable,
+      &m_doNotDisturbTable,
+      &m_ipbxDisturbAcceptListTable,
+      &m_callBlockingTable,
+      &m_callBlockingListTable,
+      &m_outgoingBlockTable,
+      &m_outgoingBlockListTable,
+      &m_callerWaitingCallerIdTable,
+      &m_messageWaitingTable,
+      &m_featuresCodesTable,
+      &m_incomingCallHistoryStatusTable,
+      &m_ifmNetworkLinkConfigTable,
+      &m_ifmNetworkLinkStatusTable,
+      &m_ifmNetworkRouteConfigTable,
+      &m_ifmNetworkRouteStatusTable,
+      &m_vocalAlarmStatusTable,  // declared before the network tables, registered after
+      &m_systemScalar,
+      &m_systemStatusScalar,
+      &m_audioSettingsScalar,
+      &m_rtpProtocolScalar,
+      &m_sdpProtocolScalar,
+      &m_sdpAudioCodecScalar,
+      &m_sdpAudioCodecDynamicCodeScalar,
+      &m_sipProtocolScalar,
+      &m_sipResponseCodeScalar,
+      &m_sipProtocolTimersScalar,
+      &m_voiceAndToneParametersScalar,
+      &m_timersScalar,
+      &m_otherScalar,
+      &m_callProgressTonesScalar,
+      &m_standardRingingPatternsScalar,
+      &m_distinctiveRingingPatternsScalar,
+      &m_distinctiveCallWaitingPatternsScalar,
+      &m_slacConfigurationScalar,
+      &m_netStatusScalar,
+  };
+  for (IcscObject* o : order)
+    icsc->registerObject(o);
+}
+
+bool CardObjects::handleTableObjects(const ICSCTlv* request, unsigned, ICSCTlv* response) {
+  if (request == nullptr || response == nullptr)
+    return false;
+  response->oid = request->oid;
+  uint32_t oid = request->oid;
+  if (!icscoid::isEvent(oid)) {
+    LOG_ERROR("Error in retreiving table pars\n");
+    return false;
+  }
+  unsigned table = icscoid::eventTable(oid);
+  unsigned column = icscoid::eventColumn(oid);
+  unsigned row = icscoid::eventRow(oid);
+  switch (table) {
+    case 0:
+    case 2:
+      return true;
+    case 1:
+      return get_status_tempsensor(response, column, row);
+    case 3:
+      return get_status_leds(response, column, row);
+    default:
+      LOG_WARNING("Illegal table index %d\n", static_cast<int>(table));
+      return false;
+  }
+}
+
+bool CardObjects::get_status_tempsensor(ICSCTlv* response, unsigned column, unsigned row) {
+  if (row != 0) {
+    LOG_WARNING("status tempsensor: Illegal row index %d\n", static_cast<int>(row));
+    return false;
+  }
+  if (column == 0) {
+    response->setValue(static_cast<int>(m_temperatures[4].temperature));
+  } else if (column <= 4) {
+    response->setValue(static_cast<int>(m_temperatures[column - 1].temperature));
+  } else if (column == 5) {
+    response->setValue(activeError(m_hwErrMon, "MAX6602 TempSensor"));
+  } else if (column == 6) {
+    response->setValue(!m_temperatures[4].statusOk);
+  } else if (column <= 10) {
+    response->setValue(!m_temperatures[column - 7].statusOk);
+  } else {
+    LOG_WARNING("get_status_tempsensor: Illegal column index %d\n", static_cast<int>(column));
+    return false;
+  }
+  return true;
+}
+
+bool CardObjects::get_status_leds(ICSCTlv* response, unsigned column, unsigned row) {
+  if (row != 0) {
+    LOG_WARNING("status leds: Illegal row index %d\n", static_cast<int>(row));
+    return false;
+  }
+  if (column != 0) {
+    LOG_ERROR("Illegal column index %d\n", static_cast<int>(column));
+    return false;
+  }
+  response->setValue(activeError(m_hwErrMon, "ADS1000 ADC"));
+  return true;
+}
+
+bool CardObjects::isReady() {
+  return true;
+}
+
+const CommonPropertyDescriptor* CardObjects::getEventTableDescriptors(uint32_t oid) {
+  if (!icscoid::isEvent(oid))
+    return nullptr;
+  unsigned table = icscoid::eventTable(oid);
+  if (table >= EVENT_TABLES)
+    return nullptr;
+  return commondesc::eventTable(table).records;
+}
+
+bool CardObjects::isValidEventTableOid(uint32_t oid) {
+  if (!icscoid::isEvent(oid) || icscoid::eventBit28(oid))
+    return false;
+  unsigned table = icscoid::eventTable(oid);
+  return table < EVENT_TABLES && icscoid::eventRow(oid) == 0 &&
+         icscoid::eventColumn(oid) <= kEventLastColumn[table];
+}
+
+const uint32_t* CardObjects::getEventTableProperties() {
+  return kEventTableProperties;
+}
+
+bool CardObjects::setBpClkReference(uint32_t) {
+  LOG_ERROR("does not support syncE");
+  return false;
+}
+
+uint32_t CardObjects::getBpClkReference() {
+  LOG_ERROR("does not support syncE");
+  return 255;
+}
+
+bool CardObjects::allDataValid() {
+  if (m_all_data_valid)
+    return true;
+  m_all_data_valid =
+      m_max6602StatusValid && m_adcStatusValid && m_pca9552StatusValid && m_pwrmonStatusValid > 0;
+  return m_all_data_valid;
+}
+
+bool CardObjects::switchOffCardLeds(LedInterface& leds) {
+  leds.ledOff(0);
+  leds.ledOff(1);
+  return true;
+}
+
+void CardObjects::dumpMembers(std::ostream& os) const {
+  os << std::boolalpha;
+  os << "g_traceObject      = " << static_cast<const void*>(g_traceObject) << "\n";
+  os << "m_all_data_valid   = " << m_all_data_valid << "\n";
+  os << "  m_max6602StatusValid        = " << m_max6602StatusValid << "\n";
+  os << "  m_adcStatusValid            = " << m_adcStatusValid << "\n";
+  os << "  m_ntrStatusValid            = " << m_ntrStatusValid << "\n";
+  os << "  m_pca9552StatusValid        = " << m_pca9552StatusValid << "\n";
+  os << "  m_pwrmonStatusValid         = " << (m_pwrmonStatusValid > 0) << "\n";
+  os << std::noboolalpha;
+}

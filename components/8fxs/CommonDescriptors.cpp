@@ -1,0 +1,206 @@
+#include "CommonDescriptors.h"
+
+#include <cctype>
+#include <string>
+
+#include "icsc/CommonPropertyDescriptor.h"
+
+namespace commondesc {
+
+int lengthIs1(uint32_t len) {
+  return len == 1 ? 0 : 1;
+}
+int lengthIs4(uint32_t len) {
+  return len == 4 ? 0 : 1;
+}
+int lengthIs8(uint32_t len) {
+  return len == 8 ? 0 : 1;
+}
+int lengthAtMost31(uint32_t len) {
+  return len <= 31 ? 0 : 1;
+}
+int lengthAtMost127(uint32_t len) {
+  return len <= 127 ? 0 : 1;
+}
+int lengthIs36(uint32_t len) {
+  return len == 36 ? 0 : 1;
+}
+int anyLength(uint32_t) {
+  return 0;
+}
+
+int checkBpClkRef(const boost::any& value) {
+  uint32_t v;
+  try {
+    v = boost::any_cast<uint32_t>(value);
+  } catch (const boost::bad_any_cast&) {
+    try {
+      v = boost::any_cast<uint8_t>(value);
+    } catch (const boost::bad_any_cast&) {
+      return 1;
+    }
+  }
+  return (v <= 3 || v == 128) ? 0 : 1;
+}
+
+int checkGuid(const boost::any& value) {
+  const std::string* s = boost::any_cast<std::string>(&value);
+  if (s == nullptr || s->size() != 36)
+    return 1;
+  for (char c : *s) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-')
+      return 1;
+  }
+  return 0;
+}
+
+namespace {
+
+using S = std::string;
+constexpr uint32_t RO = 1, RW = 0;
+
+#define REC_U64(id, label, ro) \
+  { id, label, CPT_U64, ro, uint64_t{0}, lengthIs8, nullptr, 0, 0 }
+#define REC_U32(id, label, ro) \
+  { id, label, CPT_U32, ro, uint32_t{0}, lengthIs4, nullptr, 0, 0 }
+#define REC_U8(id, label, ro) \
+  { id, label, CPT_U8, ro, uint8_t{0}, lengthIs1, nullptr, 0, 0 }
+#define REC_I32(id, label, ro) \
+  { id, label, CPT_I32, ro, int32_t{0}, lengthIs4, nullptr, 0, 0 }
+#define REC_BOOL(id, label, ro) \
+  { id, label, CPT_BOOL, ro, false, lengthIs1, nullptr, 0, 0 }
+#define REC_STR(id, label, ro, len, def) \
+  { id, label, CPT_STRING, ro, S(def), len, nullptr, 0, 0 }
+
+// clang-format off
+const CommonPropertyDescriptor kEvent0[] = {
+  REC_BOOL(0, "HK Init", RW),
+};
+const CommonPropertyDescriptor kEvent1[] = {
+  REC_I32(0, "TempSensor temperature", RO), REC_I32(1, "temperature 1", RO),
+  REC_I32(2, "temperature 2", RO), REC_I32(3, "temperature 3", RO), REC_I32(4, "temperature 4", RO),
+  REC_BOOL(5, "TempSensor HW alarm", RO), REC_BOOL(6, "TempSensor temperature alarm", RO),
+  REC_BOOL(7, "temperature 1 alarm", RO), REC_BOOL(8, "temperature 2 alarm", RO),
+  REC_BOOL(9, "temperature 3 alarm", RO), REC_BOOL(10, "temperature 4 alarm", RO),
+};
+const CommonPropertyDescriptor kEvent2[] = {
+  REC_I32(0, "DPLL freq offset1", RO), REC_BOOL(1, "DPLL in1 good", RO),
+  REC_I32(2, "DPLL freq offset2", RO), REC_BOOL(3, "DPLL in2 good", RO),
+  REC_I32(4, "DPLL selected input", RO), REC_BOOL(5, "DPLL HW alarm", RO),
+  REC_BOOL(6, "DPLL out of lock alarm", RO),
+};
+const CommonPropertyDescriptor kEvent3[] = {
+  REC_BOOL(0, "LED driver HW alarm", RO),
+};
+const CommonPropertyDescriptor kCard[] = {
+  REC_STR(0, "Card Type       ", RO, lengthAtMost31, "xxx"),
+  REC_STR(1, "Hardware Version", RO, lengthAtMost31, ""),
+  REC_STR(2, "Loadware        ", RO, lengthAtMost31, ""),
+  REC_STR(3, "Backup loadware ", RO, lengthAtMost31, ""),
+  REC_U32(4, "Ifc Slot        ", RO), REC_U32(5, "Temp Sensors    ", RO),
+  REC_U32(6, "Voltage monitors", RO), REC_STR(7, "Boot version    ", RO, lengthAtMost31, ""),
+  REC_U32(8, "HW errors       ", RO), REC_U32(9, "Oper. alarms    ", RO),
+  REC_U32(10, "SW Interface    ", RO), REC_U32(11, "Card Capability ", RO),
+};
+const CommonPropertyDescriptor kStatus[] = {
+  REC_U32(0, "Power                     ", RO), REC_BOOL(1, "HW Error                  ", RO),
+  REC_BOOL(2, "Oper. Alarm               ", RO), REC_BOOL(3, "DPLL Active CTRL CLK Alarm", RO),
+  REC_BOOL(4, "DPLL Recovered CLK Alarm  ", RO), REC_BOOL(5, "Port recovering CLK Alarm", RO),
+};
+const CommonPropertyDescriptor kControl[] = {
+  REC_BOOL(0, "Reboot", RW), REC_U64(1, "UtcTime", RW),
+  {2, "BpClkRef", CPT_U8, RW, uint8_t{0}, lengthIs1, checkBpClkRef, 0, 0},
+  {3, "GUID", CPT_STRING, RW, S(""), lengthIs36, checkGuid, 0, 0},
+};
+const CommonPropertyDescriptor kDownload[] = {
+  REC_STR(0, "Dld Filename      ", RW, anyLength, ""), REC_BOOL(1, "Dld Start Download", RW),
+  REC_BOOL(2, "Dld Stop Download ", RW), REC_BOOL(3, "Dld commit load   ", RW),
+  REC_BOOL(4, "Dld accept load   ", RW), REC_U32(5, "Dld state         ", RO),
+  REC_U32(6, "Dld progress      ", RO), REC_STR(7, "Dld name          ", RO, lengthAtMost31, "brd"),
+  REC_STR(8, "Dld BSP name      ", RO, lengthAtMost31, "BSP"), REC_BOOL(9, "Dld Clear Errors  ", RW),
+  REC_U32(10, "Dld Set Commit timer  ", RW),
+};
+const CommonPropertyDescriptor kTemp[] = {
+  REC_STR(0, "Temp Name       ", RO, lengthAtMost31, ""), REC_I32(1, "Temp Value      ", RO),
+  REC_BOOL(2, "Temp Valid      ", RO), REC_I32(3, "Min Sensor Value", RO),
+  REC_I32(4, "Max Sensor Value", RO),
+};
+const CommonPropertyDescriptor kVoltage[] = {
+  REC_STR(0, "Voltage Name    ", RO, lengthAtMost31, ""), REC_U32(1, "Voltage Value   ", RO),
+  REC_U32(2, "Voltage Nominal ", RO), REC_BOOL(3, "Voltage Valid   ", RO),
+};
+const CommonPropertyDescriptor kLogTransfer[] = {
+  REC_STR(0, "FTP Server   ", RW, lengthAtMost127, ""), REC_U32(1, "FTP Port     ", RW),
+  REC_STR(2, "FTP User     ", RW, lengthAtMost31, ""), REC_STR(3, "FTP Password ", RW, lengthAtMost31, ""),
+  REC_STR(4, "GETLOG directory ", RW, anyLength, ""), REC_U32(5, "GETLOG result    ", RO),
+  REC_U32(6, "GETLOG state     ", RO),
+};
+const CommonPropertyDescriptor kHwError[] = {
+  REC_U32(0, "HW error ID      ", RO), REC_STR(1, "HW error name    ", RO, lengthAtMost31, ""),
+  REC_BOOL(2, "HW error active  ", RO),
+};
+const CommonPropertyDescriptor kOperAlarm[] = {
+  REC_U32(0, "Oper. alarm ID    ", RO), REC_STR(1, "Oper. alarm name  ", RO, lengthAtMost31, ""),
+  REC_BOOL(2, "Oper. alarm active", RO),
+};
+const CommonPropertyDescriptor kVoltageMonitor[] = {
+  REC_BOOL(0, "VoltageMonitorPresent", RO), REC_BOOL(1, "VoltageMonitorHwError", RO),
+  REC_U32(2, "VoltageMonitorVersion", RO), REC_BOOL(3, "VoltageMonitorUpdateFailed", RO),
+};
+const CommonPropertyDescriptor kFpga[] = {
+  REC_U32(0, "FpgaVersion", RO),
+};
+const CommonPropertyDescriptor kClocks[] = {
+  REC_BOOL(0, "ClkFromCSM1Good             ", RO), REC_I32(1, "ClkFromCSM1FreqOffset       ", RO),
+  REC_BOOL(2, "ClkFromCSM2Good             ", RO), REC_I32(3, "ClkFromCSM2FreqOffset       ", RO),
+  REC_BOOL(4, "DPLLForCSMClkOutOfLock      ", RO), REC_I32(5, "DPLLForCSMClkSelectedInput  ", RO),
+  REC_BOOL(6, "RecoveredClkGood            ", RO), REC_I32(7, "RecoveredClkFreqOffset      ", RO),
+  REC_BOOL(8, "DPLLForRecoveredClkOutOfLock", RO),
+};
+const CommonPropertyDescriptor kSfp[] = {
+  REC_STR(0, "SFP Name", RO, lengthAtMost31, ""), REC_STR(1, "SFP Revision", RO, lengthAtMost31, ""),
+  REC_STR(2, "SFP Serial", RO, lengthAtMost31, ""), REC_STR(3, "SFP Date", RO, lengthAtMost31, ""),
+  REC_U32(4, "SFP Wavelength", RO), REC_U32(5, "SFP Range", RO), REC_BOOL(6, "SFP LOS", RO),
+  REC_BOOL(7, "SFP HW Alarm", RO), REC_BOOL(8, "SFP TX Fault", RO), REC_I32(9, "SFP Temperature", RO),
+  REC_U32(10, "SFP Bias", RO), REC_U32(11, "SFP TX power", RO), REC_U32(12, "SFP RX power", RO),
+  REC_U32(13, "SFP Range ID", RO), REC_U32(14, "SFP ID", RO), REC_BOOL(15, "SFP Present", RO),
+};
+// clang-format on
+
+#define ARRAY(name, a) \
+  { name, a, sizeof(a) / sizeof(a[0]) }
+const CommonDescriptorArray kArrays[] = {
+    ARRAY("event table 0", kEvent0),
+    ARRAY("event table 1", kEvent1),
+    ARRAY("event table 2", kEvent2),
+    ARRAY("event table 3", kEvent3),
+    ARRAY("card", kCard),
+    ARRAY("status", kStatus),
+    ARRAY("control", kControl),
+    ARRAY("download", kDownload),
+    ARRAY("temperature", kTemp),
+    ARRAY("voltage", kVoltage),
+    ARRAY("log transfer", kLogTransfer),
+    ARRAY("HW error", kHwError),
+    ARRAY("oper. alarm", kOperAlarm),
+    ARRAY("voltage monitor", kVoltageMonitor),
+    ARRAY("fpga", kFpga),
+    ARRAY("clocks", kClocks),
+    ARRAY("SFP", kSfp),
+};
+
+}  // namespace
+
+const CommonDescriptorArray* arrays() {
+  return kArrays;
+}
+
+size_t arrayCount() {
+  return sizeof(kArrays) / sizeof(kArrays[0]);
+}
+
+const CommonDescriptorArray& eventTable(unsigned index) {
+  return kArrays[index < 4 ? index : 0];
+}
+
+}  // namespace commondesc

@@ -1,0 +1,91 @@
+// The card's velmora-mapped ICSC objects. Each class derives from its
+// generated base, holds the registry's Velm_util and serves update/updated
+// through the generic mapping engine below from its MappingTable
+// (mappings/). Status objects refuse writes.
+#pragma once
+
+#include <string>
+
+#include "icsc/IcscGeneratedBases.h"
+#include "mappings/MappingRow.h"
+#include "mappings/SystemScalars.h"
+
+class Velm_util;
+
+namespace mapping {
+
+// The read direction: engine text -> property of `row`.
+bool update(const MappingTable& table, IcscObject& obj, Velm_util* velm, IcscProperty* prop,
+            unsigned row);
+// The write direction: property of `row` -> engine text.
+bool updated(const MappingTable& table, IcscObject& obj, Velm_util* velm, IcscProperty* prop,
+             unsigned row);
+// A status object's refusal of a write.
+bool updated(const char* className, IcscProperty* prop, unsigned row);
+
+// Conversions, exposed for tests. Numbers follow the card's 32-bit C
+// library: strtoul/strtol with base 0, saturating at the 32-bit limits.
+uint32_t parseUnsigned(const std::string& text);
+int32_t parseSigned(const std::string& text);
+bool textToProperty(Codec codec, const std::string& text, IcscProperty& prop);
+bool propertyToText(Codec codec, const IcscProperty& prop, std::string& text);
+
+// The row serving `column`, or null.
+const MappingRow* findRow(const MappingTable& table, unsigned column);
+
+}  // namespace mapping
+
+#define ICSC_VELM_CLASS_BODY_(Name, Mapping)                   \
+ public:                                                       \
+  bool update(IcscProperty* prop, unsigned row) override {     \
+    return mapping::update(Mapping, *this, m_velm, prop, row); \
+  }                                                            \
+                                                               \
+ private:                                                      \
+  Velm_util* m_velm;
+
+#define ICSC_VELM_SCALAR(Name, Mapping)                           \
+  class Name : public Name##Base {                                \
+   public:                                                        \
+    explicit Name(Velm_util* velm) : m_velm(velm) {}              \
+    bool updated(IcscProperty* prop, unsigned row) override {     \
+      return mapping::updated(Mapping, *this, m_velm, prop, row); \
+    }                                                             \
+    ICSC_VELM_CLASS_BODY_(Name, Mapping)                          \
+  };
+
+#define ICSC_VELM_TABLE(Name, Mapping)                                               \
+  class Name : public Name##Base {                                                   \
+   public:                                                                           \
+    explicit Name(Velm_util* velm) : Name##Base(k##Name##Desc.rows), m_velm(velm) {} \
+    bool updated(IcscProperty* prop, unsigned row) override {                        \
+      return mapping::updated(Mapping, *this, m_velm, prop, row);                    \
+    }                                                                                \
+    ICSC_VELM_CLASS_BODY_(Name, Mapping)                                             \
+  };
+
+#define ICSC_VELM_STATUS_SCALAR(Name, Mapping)                \
+  class Name : public Name##Base {                            \
+   public:                                                    \
+    explicit Name(Velm_util* velm) : m_velm(velm) {}          \
+    bool updated(IcscProperty* prop, unsigned row) override { \
+      return mapping::updated(Mapping.className, prop, row);  \
+    }                                                         \
+    ICSC_VELM_CLASS_BODY_(Name, Mapping)                      \
+  };
+
+#define ICSC_VELM_STATUS_TABLE(Name, Mapping)                                        \
+  class Name : public Name##Base {                                                   \
+   public:                                                                           \
+    explicit Name(Velm_util* velm) : Name##Base(k##Name##Desc.rows), m_velm(velm) {} \
+    bool updated(IcscProperty* prop, unsigned row) override {                        \
+      return mapping::updated(Mapping.className, prop, row);                         \
+    }                                                                                \
+    ICSC_VELM_CLASS_BODY_(Name, Mapping)                                             \
+  };
+
+ICSC_VELM_SCALAR(SystemScalar, mapping::kSystemScalarMapping)
+ICSC_VELM_STATUS_SCALAR(SystemStatusScalar, mapping::kSystemStatusScalarMapping)
+ICSC_VELM_STATUS_SCALAR(NetStatusScalar, mapping::kNetStatusScalarMapping)
+ICSC_VELM_SCALAR(OtherScalar, mapping::kOtherScalarMapping)
+ICSC_VELM_SCALAR(TimersScalar, mapping::kTimersScalarMapping)

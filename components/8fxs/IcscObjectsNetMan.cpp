@@ -1,0 +1,518 @@
+#include "IcscObjectsNetMan.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "trace/TraceObject.h"
+
+using netlink_route::Address;
+
+namespace {
+
+constexpr unsigned kTableRows = 32;
+constexpr unsigned kLinkInServiceColumn = 7;
+constexpr unsigned kRouteInUseColumn = 0;
+constexpr unsigned kRouteColumns = 8;
+constexpr int kMediaPortFirst = 50000;
+constexpr int kMediaPortLast = 50100;
+constexpr int kSipPort = 5060;
+const char* const kDataPort = "eth1";
+
+// Number after the first "/", converted to a netmask; false without "/".
+bool netmaskAfterSlash(const std::string& addressText, std::string& netmask) {
+  size_t slash = addressText.find('/');
+  if (slash == std::string::npos)
+    return false;
+  prefixToNetmask(std::atoi(addressText.c_str() + slash + 1), netmask);
+  return true;
+}
+
+std::string beforeSlash(const std::string& text) {
+  return text.substr(0, text.find('/'));
+}
+
+}  // namespace
+
+bool parseDottedQuad(const std::string& text, uint32_t& value) {
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  if (std::sscanf(text.c_str(), "%u.%u.%u.%u", &a, &b, &c, &d) != 4)
+    return false;
+  value = ((a & 0xffu) << 24) | ((b & 0xffu) << 16) | ((c & 0xffu) << 8) | (d & 0xffu);
+  return true;
+}
+
+bool formatDottedQuad(uint32_t value, std::string& text) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%u.%u.%u.%u", (value >> 24) & 0xffu, (value >> 16) & 0xffu,
+                (value >> 8) & 0xffu, value & 0xffu);
+  text = buf;
+  return true;
+}
+
+bool prefixToNetmask(int prefix, std::string& text) {
+  uint32_t mask = 0;
+  if (prefix >= 32)
+    mask = 0xffffffffu;
+  else if (prefix > 0)
+    mask = ~uint32_t{0} << (32 - prefix);
+  return formatDottedQuad(mask, text);
+}
+
+bool netmaskToPrefix(const std::string& text, int& prefix) {
+  uint32_t mask = 0;
+  if (!parseDottedQuad(text, mask))
+    return false;
+  if (mask == 0) {
+    prefix = 0;
+    return true;
+  }
+  int trailingZeros = 0;
+  while ((mask & 1u) == 0) {
+    mask >>= 1;
+    ++trailingZeros;
+  }
+  prefix = 32 - trailingZeros;
+  return true;
+}
+
+// ---------------------------------------------------------------- link config
+
+IfmNetworkLinkConfigTable::IfmNetworkLinkConfigTable(NetManRegistry* card, Iptables* iptables)
+    : IfmNetworkLinkConfigTableBase(kTableRows), m_card(card), m_iptables(iptables) {}
+
+bool IfmNetworkLinkConfigTable::inService(unsigned row) const {
+  bool value = false;
+  return getPropifmNetworkLinkConfigInService(row, value) && value;
+}
+
+bool IfmNetworkLinkConfigTable::updated(IcscProperty* prop, unsigned row) {
+  if (row >= kTableRows) {
+    LOG_ERROR("IfmNetworkLinkConfigTable: Out of range: row=%d, expected=[0..%d]",
+              static_cast<int>(row), kTableRows - 1);
+    return false;
+  }
+  if (prop == nullptr)
+    return false;
+  unsigned column = prop->getPropertyId();
+  if (column < kLinkInServiceColumn)
+    return true;
+  if (column > kLinkInServiceColumn) {
+    LOG_ERROR("IfmNetworkLinkConfigTable: Invalid column [%d]", static_cast<int>(column));
+    return false;
+  }
+  std::string ip, netmask, gateway, parent;
+  uint16_t vlanId = 0;
+  bool enabled = false;
+  getPropifmNetworkLinkConfigIP(row, ip);
+  getPropifmNetworkLinkConfigNetmask(row, netmask);
+  getPropifmNetworkLinkConfigGateway(row, gateway);
+  getPropifmNetworkLinkConfigParent(row, parent);
+  getPropifmNetworkLinkConfigVlanId(row, vlanId);
+  getPropifmNetworkLinkConfigInService(row, enabled);
+  LOG_DEBUG1("%s vlan%d: row=%d", enabled ? "Add" : "Remove", vlanId, static_cast<int>(row));
+
+  if (!cleanupVlans()) {
+    LOG_ERROR("failed to cleanup the vlans!");
+    return false;
+  }
+  if (!cleanupNotNeededRules()) {
+    LOG_ERROR("failed to cleanup ip rules!");
+    return false;
+  }
+  if (!enabled)
+    return true;
+
+  netlink_route::Vlan vlan(parent + "." + std::to_string(vlanId));
+  int prefix = 0;
+  if (!netmaskToPrefix(netmask, prefix)) {
+    LOG_ERROR("Invalid netmask: '%s'", netmask.c_str());
+    return false;
+  }
+  std::string subnet = ip + "/" + std::to_string(prefix);
+  vlan.addIp(Address(subnet, Address::TYPE_IPV4_PREFIX), false);
+  vlan.setUp();
+  LOG_INFO("ipmask=%s", subnet.c_str());
+  if (parent.empty()) {
+    LOG_INFO("parent empty");
+    return false;
+  }
+  if (parent.find("eth") == std::string::npos) {
+    LOG_ERROR("parent=%s, expecting %s<x>", parent.c_str(), "eth");
+    return false;
+  }
+  if (vlanId < 1 || vlanId > 4095) {
+    LOG_INFO("vlan-id=%i", vlanId);
+    return false;
+  }
+  NetworkManagerInterface* nm = m_card->getNetworkManager();
+  if (!nm->update_vlan(vlan, false))
+    return false;
+  m_vlanIds.insert(vlanId);
+
+  if (gateway != "0.0.0.0") {
+    netlink_route::Route route("default");
+    route.setDestination(Address("0.0.0.0/0", Address::TYPE_IPV4_PREFIX));
+    route.setGateway(Address(gateway + "/" + std::to_string(prefix), Address::TYPE_IPV4_PREFIX));
+    if (!nm->update_route(route, false))
+      return false;
+  }
+  if (m_allowedSubnets.count(subnet) != 0) {
+    LOG_DEBUG1("ip and subnet %s already allowed", subnet.c_str());
+    return true;
+  }
+  if (!m_iptables->addRules(generateSubnetRules(subnet)))
+    return false;
+  m_allowedSubnets.insert(subnet);
+  return true;
+}
+
+bool IfmNetworkLinkConfigTable::cleanupVlans() {
+  std::vector<int32_t> unused;
+  for (int32_t id : m_vlanIds) {
+    bool used = false;
+    for (unsigned row = 0; row < kTableRows && !used; ++row) {
+      uint16_t rowId = 0;
+      used = inService(row) && getPropifmNetworkLinkConfigVlanId(row, rowId) && rowId == id;
+    }
+    if (!used)
+      unused.push_back(id);
+  }
+  NetworkManagerInterface* nm = m_card->getNetworkManager();
+  for (int32_t id : unused) {
+    // Always looked for under eth1, the data port, whatever parent the row had.
+    netlink_route::Vlan vlan(std::string(kDataPort) + "." + std::to_string(id));
+    if (!nm->get_vlan(vlan)) {
+      LOG_ERROR("getting vlan info %s fails", vlan.getName().c_str());
+      return false;
+    }
+    if (vlan.getVlanIndex() == 0) {
+      LOG_INFO("Vlan %s does not exist, will not remove", vlan.getName().c_str());
+      continue;
+    }
+    vlan.setDown();
+    if (!nm->update_vlan(vlan, true)) {
+      LOG_ERROR("failed to remove vlan %s", vlan.getName().c_str());
+      return false;
+    }
+    m_vlanIds.erase(id);
+  }
+  return true;
+}
+
+bool IfmNetworkLinkConfigTable::cleanupNotNeededRules() {
+  if (m_allowedSubnets.empty())
+    return true;
+  std::vector<std::string> unused;
+  for (const std::string& entry : m_allowedSubnets) {
+    bool needed = false;
+    for (unsigned row = 0; row < kTableRows && !needed; ++row) {
+      if (!inService(row))
+        continue;
+      std::string ip, netmask;
+      getPropifmNetworkLinkConfigIP(row, ip);
+      getPropifmNetworkLinkConfigNetmask(row, netmask);
+      int prefix = 0;
+      if (!netmaskToPrefix(netmask, prefix)) {
+        LOG_ERROR("Invalid netmask in service when cleaning up: '%s'", netmask.c_str());
+        continue;
+      }
+      std::string subnet = ip + "/" + std::to_string(prefix);
+      LOG_DEBUG1("compare '%s' and '%s'", subnet.c_str(), entry.c_str());
+      needed = subnet == entry;
+    }
+    if (!needed)
+      unused.push_back(entry);
+  }
+  for (const std::string& subnet : unused) {
+    std::vector<IptableRule> rules = generateSubnetRules(subnet);
+    LOG_INFO("deleting rules for %s because not needed anymore", subnet.c_str());
+    if (!m_iptables->deleteRules(rules))
+      return false;
+    m_allowedSubnets.erase(subnet);
+  }
+  return true;
+}
+
+std::vector<IptableRule> IfmNetworkLinkConfigTable::generateSubnetRules(const std::string& subnet) {
+  auto rule = [&](IptableRule::Chain chain) {
+    return IptableRule(chain, IptableRule::JUMP_ACCEPT, IptableRule::PROTOCOL_UDP,
+                       IptableRule::STATE_ANY);
+  };
+  IptableRule mediaIn = rule(IptableRule::CHAIN_INPUT);
+  mediaIn.addDestinationPortRange(kMediaPortFirst, kMediaPortLast);
+  mediaIn.setSourceIpFilter(subnet, false);
+  mediaIn.setInterfaceFilter(IptableRule::DIRECTION_IN, kDataPort, true);
+  IptableRule mediaOut = rule(IptableRule::CHAIN_OUTPUT);
+  mediaOut.addSourcePortRange(kMediaPortFirst, kMediaPortLast);
+  mediaOut.setDestinationIpFilter(subnet, false);
+  mediaOut.setInterfaceFilter(IptableRule::DIRECTION_OUT, kDataPort, true);
+  IptableRule sipIn = rule(IptableRule::CHAIN_INPUT);
+  sipIn.addDestinationPort(kSipPort);
+  sipIn.setSourceIpFilter(subnet, false);
+  sipIn.setInterfaceFilter(IptableRule::DIRECTION_IN, kDataPort, true);
+  IptableRule sipOut = rule(IptableRule::CHAIN_OUTPUT);
+  sipOut.addSourcePort(kSipPort);
+  sipOut.setDestinationIpFilter(subnet, false);
+  sipOut.setInterfaceFilter(IptableRule::DIRECTION_OUT, kDataPort, true);
+  return {mediaIn, mediaOut, sipIn, sipOut};
+}
+
+// ---------------------------------------------------------------- link status
+
+IfmNetworkLinkStatusTable::IfmNetworkLinkStatusTable(NetManRegistry* card)
+    : IfmNetworkLinkStatusTableBase(kTableRows), m_card(card) {}
+
+bool IfmNetworkLinkStatusTable::update(IcscProperty* prop, unsigned row) {
+  if (row >= kTableRows) {
+    LOG_ERROR("IfmNetworkLinkStatusTable: Out of range: row=%d, expected=[0..%d]",
+              static_cast<int>(row), kTableRows - 1);
+    return false;
+  }
+  if (prop == nullptr)
+    return false;
+  IfmNetworkLinkConfigTableBase* config = m_card->getLinkConfigTable();
+  uint16_t vlanId = 0;
+  std::string parent;
+  config->getPropifmNetworkLinkConfigVlanId(row, vlanId);
+  config->getPropifmNetworkLinkConfigParent(row, parent);
+  if (vlanId == 0 || parent.empty()) {
+    LOG_DEBUG2(
+        "row or parent has invalid data, we supposed the row is not set, do not update status");
+    return true;
+  }
+  netlink_route::Vlan vlan(parent + "." + std::to_string(vlanId));
+  if (!m_card->getNetworkManager()->get_vlan(vlan)) {
+    LOG_ERROR("vlan receive failed for %s", vlan.getName().c_str());
+    return false;
+  }
+  if (vlan.getVlanIndex() == 0) {
+    bool enabled = true;
+    if (!config->getPropifmNetworkLinkConfigInService(row, enabled))
+      enabled = true;
+    if (enabled) {
+      LOG_ERROR("vlan with vlanid %i not found, but should be active ", vlanId);
+      return false;
+    }
+    LOG_DEBUG3("cannot update vlan %i info because vlan is removed!", vlanId);
+    setPropifmNetworkLinkStatusIP(row, "");
+    setPropifmNetworkLinkStatusParent(row, "");
+    setPropifmNetworkLinkStatusNetmask(row, "");
+    setPropifmNetworkLinkStatusInService(row, false);
+    return true;
+  }
+  const std::vector<Address>& ips = vlan.getIps();
+  unsigned column = prop->getPropertyId();
+  switch (column) {
+    case 0:
+      setPropifmNetworkLinkStatusIndex(row, vlan.getVlanIndex());
+      break;
+    case 1:
+      setPropifmNetworkLinkStatusName(row, vlan.getName());
+      break;
+    case 2:
+      // Without an address there is nothing to report; the column keeps
+      // its last value.
+      if (!ips.empty())
+        setPropifmNetworkLinkStatusIP(row, beforeSlash(ips.front().getAddress()));
+      break;
+    case 3:
+      setPropifmNetworkLinkStatusStatic(row, true);
+      break;
+    case 4:
+      if (!ips.empty()) {
+        std::string netmask;
+        if (netmaskAfterSlash(ips.front().getAddress(), netmask))
+          setPropifmNetworkLinkStatusNetmask(row, netmask);
+        else
+          LOG_ERROR("Netmask not found: %s", ips.front().getAddress().c_str());
+      }
+      break;
+    case 5:
+      setPropifmNetworkLinkStatusGateway(row, "0.0.0.0");
+      break;
+    case 6: {
+      size_t dot = vlan.getName().find('.');
+      if (dot == std::string::npos)
+        LOG_ERROR("Parent not found in name: %s", vlan.getName().c_str());
+      else
+        setPropifmNetworkLinkStatusParent(row, vlan.getName().substr(0, dot));
+      break;
+    }
+    case 7:
+      setPropifmNetworkLinkStatusVlanId(row, static_cast<uint16_t>(vlan.getVlanIndex()));
+      break;
+    case 8:
+      setPropifmNetworkLinkStatusInService(row, vlan.isUp());
+      break;
+    default:
+      LOG_ERROR("IfmNetworkLinkStatusTable: Invalid column [%d]", static_cast<int>(column));
+      return false;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------- route config
+
+IfmNetworkRouteConfigTable::IfmNetworkRouteConfigTable(NetManRegistry* card)
+    : IfmNetworkRouteConfigTableBase(kTableRows), m_card(card) {}
+
+bool IfmNetworkRouteConfigTable::updated(IcscProperty* prop, unsigned row) {
+  if (row >= kTableRows) {
+    LOG_ERROR("IfmNetworkRouteConfigTable: Out of range: row=%d, expected=[0..%d]",
+              static_cast<int>(row), kTableRows - 1);
+    return false;
+  }
+  if (prop == nullptr)
+    return false;
+  unsigned column = prop->getPropertyId();
+  if (column >= kRouteColumns) {
+    LOG_ERROR("IfmNetworkRouteConfigTable: Invalid column [%d]", static_cast<int>(column));
+    return false;
+  }
+  if (column != kRouteInUseColumn)
+    return true;
+  bool inUse = false;
+  std::string destination, netmask, gateway, interface;
+  int32_t flags = 0, metric = 0, ref = 0;
+  getPropifmNetworkRouteConfigInUse(row, inUse);
+  getPropifmNetworkRouteConfigIPDestination(row, destination);
+  getPropifmNetworkRouteConfigNetmask(row, netmask);
+  getPropifmNetworkRouteConfigGateway(row, gateway);
+  getPropifmNetworkRouteConfigInterface(row, interface);
+  getPropifmNetworkRouteConfigFlags(row, flags);
+  getPropifmNetworkRouteConfigMetric(row, metric);
+  getPropifmNetworkRouteConfigRef(row, ref);
+  NetworkManagerInterface* nm = m_card->getNetworkManager();
+
+  if (!inUse) {
+    if (destination.empty() || netmask.empty() || interface.empty()) {
+      LOG_DEBUG1("got a row disabled with incorrect parameters ipdest=%s, netmask=%s, interface=%s",
+                 destination.c_str(), netmask.c_str(), interface.c_str());
+      LOG_DEBUG1("will return succes for this update because this are probably empty rows");
+      return true;
+    }
+    int prefix = 0;
+    if (!netmaskToPrefix(netmask, prefix)) {
+      LOG_ERROR("Invalid netmask: %s", netmask.c_str());
+      return false;
+    }
+    netlink_route::Route tester("tester");
+    tester.setDestination(
+        Address(destination + "/" + std::to_string(prefix), Address::TYPE_IPV4_PREFIX));
+    if (!nm->get_route(tester)) {
+      LOG_ERROR("getting route to test fails");
+      return false;
+    }
+    if (tester.getName().empty()) {
+      LOG_DEBUG1("route does not exist, will not remove");
+      return true;
+    }
+  }
+  netlink_route::Route route("Route" + std::to_string(row));
+  int prefix = 0;
+  if (!netmaskToPrefix(netmask, prefix)) {
+    LOG_ERROR("Invalid netmask: %s", netmask.c_str());
+    return true;
+  }
+  route.setDestination(
+      Address(destination + "/" + std::to_string(prefix), Address::TYPE_IPV4_PREFIX));
+  if (!gateway.empty()) {
+    route.setGateway(Address(gateway, Address::TYPE_IPV4_PREFIX));
+  } else if (!interface.empty()) {
+    netlink_route::Interface iface(interface);
+    if (!nm->get_interface(iface)) {
+      LOG_WARNING("failed to get interface specified in route");
+      return false;
+    }
+    if (iface.getIps().empty()) {
+      LOG_ERROR("interface does not have an ip!");
+      return false;
+    }
+    route.setGateway(iface.getIps().front());
+  }
+  return nm->update_route(route, !inUse);
+}
+
+// ---------------------------------------------------------------- route status
+
+IfmNetworkRouteStatusTable::IfmNetworkRouteStatusTable(NetManRegistry* card)
+    : IfmNetworkRouteStatusTableBase(kTableRows), m_card(card) {}
+
+bool IfmNetworkRouteStatusTable::update(IcscProperty* prop, unsigned row) {
+  if (row >= kTableRows) {
+    LOG_ERROR("IfmNetworkRouteStatusTable: Out of range: row=%d, expected=[0..%d]",
+              static_cast<int>(row), kTableRows - 1);
+    return false;
+  }
+  if (prop == nullptr)
+    return false;
+  IfmNetworkRouteConfigTableBase* config = m_card->getRouteConfigTable();
+  std::string destination, netmask;
+  bool inUse = false;
+  config->getPropifmNetworkRouteConfigIPDestination(row, destination);
+  config->getPropifmNetworkRouteConfigNetmask(row, netmask);
+  config->getPropifmNetworkRouteConfigInUse(row, inUse);
+  if (!inUse) {
+    LOG_DEBUG2("route is not in use, we cannot get data since we dit not add it");
+    return true;
+  }
+  int prefix = 0;
+  if (!netmaskToPrefix(netmask, prefix)) {
+    LOG_ERROR("Invalid netmask: %s", netmask.c_str());
+    return false;
+  }
+  netlink_route::Route route("route");
+  route.setDestination(
+      Address(destination + "/" + std::to_string(prefix), Address::TYPE_IPV4_PREFIX));
+  if (!m_card->getNetworkManager()->get_route(route)) {
+    LOG_ERROR("failed to get route for update with destination %s",
+              route.getDestination().toString().c_str());
+    return true;
+  }
+  unsigned column = prop->getPropertyId();
+  const std::string found = route.getDestination().getAddress();
+  switch (column) {
+    case 0:
+      LOG_WARNING(
+          "IfmNetworkRouteStatusTable::update - Not implemented for "
+          "OBJ_IFMNETWORKROUTESTATUS_IFMNETWORKROUTESTATUSINDEX");
+      break;
+    case 1:
+      setPropifmNetworkRouteStatusInUse(row, route.isAddedToKernel());
+      break;
+    case 2:
+      setPropifmNetworkRouteStatusIPDestination(row, beforeSlash(found));
+      break;
+    case 3: {
+      std::string mask;
+      if (netmaskAfterSlash(found, mask))
+        setPropifmNetworkRouteStatusNetmask(row, mask);
+      else
+        LOG_ERROR("Netmask not found: %s", found.c_str());
+      break;
+    }
+    case 4:
+      setPropifmNetworkRouteStatusGateway(row, route.getGateway().getAddress());
+      break;
+    case 5:
+      setPropifmNetworkRouteStatusFlags(row, 0);
+      break;
+    case 6:
+      LOG_WARNING(
+          "IfmNetworkRouteStatusTable::update - Not implemented for "
+          "OBJ_IFMNETWORKROUTESTATUS_IFMNETWORKROUTESTATUSMETRIC");
+      break;
+    case 7:
+      LOG_WARNING(
+          "IfmNetworkRouteStatusTable::update - Not implemented for "
+          "OBJ_IFMNETWORKROUTESTATUS_IFMNETWORKROUTESTATUSREF");
+      break;
+    case 8:
+      setPropifmNetworkRouteStatusInterface(row, kDataPort);
+      break;
+    default:
+      LOG_ERROR("IfmNetworkRouteStatusTable: Invalid column [%d]", static_cast<int>(column));
+      return false;
+  }
+  return true;
+}

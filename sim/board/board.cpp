@@ -1,0 +1,97 @@
+// Bench stand-in of the board driver: tells the card its slot number.
+//
+//   board [--slot N] [--delay S] [--socket PATH]
+//
+// Answers "SLOT?\n" on a Unix stream socket with "SLOT N\n"; during the
+// first S seconds (a driver still probing the backplane) it answers
+// "NOSLOT\n". Runs until SIGTERM or SIGINT.
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "board/boardUtils.h"
+
+namespace {
+
+volatile sig_atomic_t g_stop = 0;
+
+void onSignal(int) {
+  g_stop = 1;
+}
+
+int usage() {
+  std::fprintf(stderr, "usage: board [--slot N] [--delay SECONDS] [--socket PATH]\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int slot = 2;
+  int delaySec = 0;
+  std::string path = boardUtils::kDriverSocket;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (i + 1 >= argc)
+      return usage();
+    if (a == "--slot")
+      slot = std::atoi(argv[++i]);
+    else if (a == "--delay")
+      delaySec = std::atoi(argv[++i]);
+    else if (a == "--socket")
+      path = argv[++i];
+    else
+      return usage();
+  }
+  if (slot < 0 || slot > 63 || delaySec < 0 || path.size() >= sizeof(sockaddr_un::sun_path))
+    return usage();
+
+  struct sigaction sa {};
+  sa.sa_handler = onSignal;
+  sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGINT, &sa, nullptr);
+
+  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
+  unlink(path.c_str());
+  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      listen(fd, 8) != 0) {
+    std::perror("board: cannot listen");
+    return 1;
+  }
+  std::printf("board: serving slot %d on %s (unknown for %d s)\n", slot, path.c_str(), delaySec);
+  std::fflush(stdout);
+  auto known = std::chrono::steady_clock::now() + std::chrono::seconds(delaySec);
+  while (!g_stop) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, 500) <= 0)
+      continue;
+    int c = accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
+    if (c < 0)
+      continue;
+    char req[16];
+    pollfd pc{c, POLLIN, 0};
+    ssize_t n = poll(&pc, 1, 500) > 0 ? recv(c, req, sizeof req, 0) : -1;
+    if (n == 6 && std::memcmp(req, "SLOT?\n", 6) == 0) {
+      char reply[32];
+      int len = std::chrono::steady_clock::now() >= known
+                    ? std::snprintf(reply, sizeof reply, "SLOT %d\n", slot)
+                    : std::snprintf(reply, sizeof reply, "NOSLOT\n");
+      send(c, reply, static_cast<size_t>(len), MSG_NOSIGNAL);
+    }
+    close(c);
+  }
+  close(fd);
+  unlink(path.c_str());
+  return 0;
+}

@@ -1,0 +1,332 @@
+// icscctl: reads and writes the card's ICSC objects through its UDP front
+// end, by the names of the object descriptions.
+//
+//   icscctl [--host A] [--port N] [--timeout MS] get <Object> <column|property> [row]
+//   icscctl ... set <Object> <column|property> <row> <value>
+//   icscctl ... walk <Object>
+//   icscctl ... objects
+//   icscctl ... raw <file>
+//
+// Exit: 0 served, 1 refused by the card (reason on stderr), 2 no answer,
+// 3 bad usage.
+#include <arpa/inet.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "icsc/IcscDescriptions.h"
+#include "icsc/IcscOid.h"
+#include "icsc/IcscWire.h"
+
+using namespace icscwire;
+
+namespace {
+
+enum Exit { SERVED = 0, REFUSED = 1, NO_ANSWER = 2, USAGE = 3 };
+
+struct Client {
+  std::string host = "127.0.0.1";
+  int port = 5000;
+  int timeoutMs = 2000;
+  int sock = -1;
+  uint32_t nextId = static_cast<uint32_t>(getpid()) << 12;
+
+  bool open() {
+    sock = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    return sock >= 0;
+  }
+
+  // Sends `bytes` and waits for a datagram; false on timeout.
+  bool exchange(const std::vector<uint8_t>& bytes, std::vector<uint8_t>& answer, uint32_t wantId,
+                bool anyAnswer) {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(port));
+    if (inet_pton(AF_INET, host.c_str(), &to.sin_addr) != 1)
+      return false;
+    if (sendto(sock, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to)) <
+        0)
+      return false;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      deadline - std::chrono::steady_clock::now())
+                      .count();
+      if (left <= 0)
+        return false;
+      pollfd p{sock, POLLIN, 0};
+      if (poll(&p, 1, static_cast<int>(left)) <= 0)
+        continue;
+      answer.resize(65536);
+      ssize_t n = recv(sock, answer.data(), answer.size(), 0);
+      if (n < 0)
+        continue;
+      answer.resize(static_cast<size_t>(n));
+      Header h;
+      if (anyAnswer ||
+          (decodeHeader(answer.data(), answer.size(), h) == Decode::OK && h.requestId == wantId))
+        return true;
+    }
+  }
+
+  // One request; Exit code, with the decoded answer.
+  int call(uint8_t op, const std::vector<ICSCTlv>& cells, Header& h, std::vector<ICSCTlv>& out) {
+    Header req;
+    req.op = op;
+    req.requestId = ++nextId;
+    std::vector<uint8_t> bytes, answer;
+    if (!encode(req, cells.data(), cells.size(), bytes)) {
+      std::fprintf(stderr, "icscctl: request too big\n");
+      return USAGE;
+    }
+    if (!exchange(bytes, answer, req.requestId, false)) {
+      std::fprintf(stderr, "icscctl: no answer from %s:%d\n", host.c_str(), port);
+      return NO_ANSWER;
+    }
+    Decode d = decode(answer.data(), answer.size(), h, out);
+    if (d != Decode::OK) {
+      std::fprintf(stderr, "icscctl: malformed answer: %s\n", decodeText(d));
+      return REFUSED;
+    }
+    return SERVED;
+  }
+};
+
+std::string valueText(const ICSCTlv& c) {
+  switch (c.type) {
+    case IcscType::STRING:
+      return c.str;
+    case IcscType::BOOL:
+      return c.num ? "true" : "false";
+    case IcscType::NONE:
+      return "";
+    default:
+      return std::to_string(c.num);
+  }
+}
+
+bool parseValue(const IcscColumnDesc& col, const std::string& text, ICSCTlv& cell) {
+  cell.type = col.type;
+  if (col.type == IcscType::STRING) {
+    cell.str = text;
+    return true;
+  }
+  if (col.type == IcscType::BOOL) {
+    if (text == "1" || text == "true") {
+      cell.num = 1;
+    } else if (text == "0" || text == "false") {
+      cell.num = 0;
+    } else {
+      return false;
+    }
+    return true;
+  }
+  errno = 0;
+  char* end = nullptr;
+  long long v = std::strtoll(text.c_str(), &end, 0);
+  if (text.empty() || errno != 0 || *end != '\0')
+    return false;
+  // Only values the column can hold exactly.
+  if (icscNarrow(col.type, v) != v)
+    return false;
+  cell.num = v;
+  return true;
+}
+
+const IcscObjectDesc* object(const std::string& name) {
+  const IcscObjectDesc* d = icscdesc::findByName(name);
+  if (d == nullptr)
+    std::fprintf(stderr, "icscctl: unknown object %s (see: icscctl objects)\n", name.c_str());
+  return d;
+}
+
+const IcscColumnDesc* column(const IcscObjectDesc& d, const std::string& key) {
+  const IcscColumnDesc* c = icscdesc::findColumn(d, key);
+  if (c == nullptr)
+    std::fprintf(stderr, "icscctl: %s has no column %s\n", d.name, key.c_str());
+  return c;
+}
+
+bool parseRow(const std::string& text, unsigned& row) {
+  char* end = nullptr;
+  errno = 0;
+  unsigned long v = std::strtoul(text.c_str(), &end, 0);
+  if (text.empty() || *end != '\0' || errno != 0 || v > icscoid::MAX_ROW)
+    return false;
+  row = static_cast<unsigned>(v);
+  return true;
+}
+
+int refused(const IcscObjectDesc& d, const IcscColumnDesc& c, unsigned row, uint8_t status) {
+  std::fprintf(stderr, "icscctl: %s %s row %u refused: %s\n", d.name, c.name, row,
+               statusText(status));
+  return REFUSED;
+}
+
+int cmdGetSet(Client& cl, bool set, int argc, char** argv) {
+  if (argc < (set ? 4 : 2) || argc > (set ? 4 : 3)) {
+    std::fprintf(stderr,
+                 "icscctl: usage: get <Object> <column> [row] | set <Object> <column> "
+                 "<row> <value>\n");
+    return USAGE;
+  }
+  const IcscObjectDesc* d = object(argv[0]);
+  const IcscColumnDesc* c = d ? column(*d, argv[1]) : nullptr;
+  if (c == nullptr)
+    return USAGE;
+  unsigned row = 0;
+  if (argc >= 3 && !parseRow(argv[2], row)) {
+    std::fprintf(stderr, "icscctl: bad row %s\n", argv[2]);
+    return USAGE;
+  }
+  ICSCTlv cell;
+  cell.oid = icscoid::object(d->id, c->column, row);
+  if (set && !parseValue(*c, argv[3], cell)) {
+    std::fprintf(stderr, "icscctl: %s is not a %s value for %s\n", argv[3], icscTypeName(c->type),
+                 c->name);
+    return USAGE;
+  }
+  Header h;
+  std::vector<ICSCTlv> out;
+  int rc = cl.call(set ? SET : GET, {cell}, h, out);
+  if (rc != SERVED)
+    return rc;
+  if (out.size() != 1)
+    return refused(*d, *c, row, h.status != OK ? h.status : static_cast<uint8_t>(MALFORMED));
+  if (out[0].status != OK)
+    return refused(*d, *c, row, out[0].status);
+  std::printf("%s\n", valueText(out[0]).c_str());
+  return SERVED;
+}
+
+int cmdWalk(Client& cl, int argc, char** argv) {
+  if (argc != 1) {
+    std::fprintf(stderr, "icscctl: usage: walk <Object>\n");
+    return USAGE;
+  }
+  const IcscObjectDesc* d = object(argv[0]);
+  if (d == nullptr)
+    return USAGE;
+  // The cell before the object's first one: the last possible of id - 1.
+  ICSCTlv cell;
+  cell.oid = icscoid::object(d->id - 1, icscoid::MAX_COLUMN, icscoid::MAX_ROW);
+  unsigned cells = 0;
+  for (unsigned guard = 0; guard < 100000; ++guard) {
+    Header h;
+    std::vector<ICSCTlv> out;
+    int rc = cl.call(NEXT, {cell}, h, out);
+    if (rc != SERVED)
+      return rc;
+    if (out.size() != 1 || out[0].status == END_OF_OBJECTS ||
+        icscoid::objectId(out[0].oid) != d->id)
+      break;
+    unsigned col = icscoid::objectColumn(out[0].oid), row = icscoid::objectRow(out[0].oid);
+    const char* name = col < d->columnCount ? d->columns[col].name : "?";
+    if (out[0].status == OK)
+      std::printf("row %u %s = %s\n", row, name, valueText(out[0]).c_str());
+    else
+      std::printf("row %u %s: %s\n", row, name, statusText(out[0].status));
+    cell.oid = out[0].oid;
+    ++cells;
+  }
+  if (cells == 0) {
+    std::fprintf(stderr, "icscctl: %s is not served by the card\n", d->name);
+    return REFUSED;
+  }
+  return SERVED;
+}
+
+int cmdObjects() {
+  for (size_t i = 0; i < icscdesc::count(); ++i) {
+    const IcscObjectDesc& d = *icscdesc::all()[i];
+    std::printf("%2u %-40s %-6s rows %-2u columns %u\n", d.id, d.name,
+                d.isTable ? "table" : "scalar", d.rows, d.columnCount);
+  }
+  return SERVED;
+}
+
+int cmdRaw(Client& cl, int argc, char** argv) {
+  if (argc != 1) {
+    std::fprintf(stderr, "icscctl: usage: raw <file>\n");
+    return USAGE;
+  }
+  std::ifstream f(argv[0], std::ios::binary);
+  if (!f) {
+    std::fprintf(stderr, "icscctl: cannot read %s\n", argv[0]);
+    return USAGE;
+  }
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> answer;
+  if (!cl.exchange(bytes, answer, 0, true)) {
+    std::printf("no answer\n");
+    return NO_ANSWER;
+  }
+  std::printf("answer of %zu bytes:", answer.size());
+  for (uint8_t b : answer)
+    std::printf(" %02x", b);
+  std::printf("\n");
+  Header h;
+  std::vector<ICSCTlv> cells;
+  Decode d = decode(answer.data(), answer.size(), h, cells);
+  if (d != Decode::OK) {
+    std::printf("undecodable: %s\n", decodeText(d));
+    return REFUSED;
+  }
+  std::printf("request %u op 0x%02x status %u (%s), %zu cells\n", h.requestId, h.op, h.status,
+              statusText(h.status), cells.size());
+  return h.status == OK ? SERVED : REFUSED;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Client cl;
+  int i = 1;
+  for (; i + 1 < argc && std::strncmp(argv[i], "--", 2) == 0; i += 2) {
+    std::string a = argv[i];
+    if (a == "--host")
+      cl.host = argv[i + 1];
+    else if (a == "--port")
+      cl.port = std::atoi(argv[i + 1]);
+    else if (a == "--timeout")
+      cl.timeoutMs = std::atoi(argv[i + 1]);
+    else {
+      std::fprintf(stderr, "icscctl: unknown option %s\n", a.c_str());
+      return USAGE;
+    }
+  }
+  if (i >= argc) {
+    std::fprintf(stderr,
+                 "usage: icscctl [--host A] [--port N] [--timeout MS] get|set|walk|objects|raw "
+                 "...\n");
+    return USAGE;
+  }
+  std::string cmd = argv[i];
+  int rest = argc - i - 1;
+  char** args = argv + i + 1;
+  if (cmd == "objects")
+    return cmdObjects();
+  if (!cl.open()) {
+    std::fprintf(stderr, "icscctl: no socket: %s\n", std::strerror(errno));
+    return NO_ANSWER;
+  }
+  if (cmd == "get" || cmd == "set")
+    return cmdGetSet(cl, cmd == "set", rest, args);
+  if (cmd == "walk")
+    return cmdWalk(cl, rest, args);
+  if (cmd == "raw")
+    return cmdRaw(cl, rest, args);
+  std::fprintf(stderr, "icscctl: unknown command %s\n", cmd.c_str());
+  return USAGE;
+}

@@ -1,0 +1,96 @@
+#include "FrontPanel.h"
+
+#include <iomanip>
+#include <sstream>
+
+namespace {
+
+struct PanelLed {
+  const char* label;
+  unsigned pin;
+};
+// Fail, dummy, then ports 1..8 (port p is on the pin the card maps it to).
+constexpr PanelLed kPanel[] = {{"FAIL", 1}, {"DUMMY", 0}, {"P1", 8},  {"P2", 10}, {"P3", 12},
+                               {"P4", 14},  {"P5", 9},    {"P6", 11}, {"P7", 13}, {"P8", 15}};
+
+const char* word(uint16_t v) {
+  switch (v) {
+    case pca9552::ON:
+      return "on";
+    case pca9552::BLINK_RATE_0:
+      return "slow";
+    case pca9552::BLINK_RATE_1:
+      return "fast";
+    default:
+      return "off";
+  }
+}
+
+bool lit(uint16_t v, unsigned phase) {
+  switch (v) {
+    case pca9552::ON:
+      return true;
+    case pca9552::BLINK_RATE_0:
+      return (phase / 4) % 2 == 0;
+    case pca9552::BLINK_RATE_1:
+      return phase % 2 == 0;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+FrontPanel::FrontPanel() {
+  m_value.fill(pca9552::OFF);
+}
+
+bool FrontPanel::apply(const pca9552::Pca9552Request& req) {
+  if (req.command != pca9552::SetOutputValueOfSelectedPinsRequest || req.value > 3)
+    return false;
+  bool changed = false;
+  for (unsigned pin = 0; pin < 16; ++pin) {
+    if ((req.pinMask & (1u << pin)) && m_value[pin] != req.value) {
+      m_value[pin] = req.value;
+      changed = true;
+    }
+  }
+  return changed;
+}
+
+std::string FrontPanel::line(const std::string& cardState) const {
+  std::ostringstream os;
+  os << "panel: state=" << cardState;
+  for (const auto& led : kPanel)
+    os << " " << led.label << "=" << word(m_value[led.pin]);
+  return os.str();
+}
+
+std::string FrontPanel::drawing(const std::string& cardState, unsigned phase) const {
+  std::ostringstream os;
+  os << "---------------- 8fxs front panel ----------------\n";
+  os << " card state: " << cardState << "\n\n";
+  for (const auto& led : kPanel)
+    os << " " << std::left << std::setw(6) << led.label;
+  os << "\n";
+  for (const auto& led : kPanel) {
+    bool on = lit(m_value[led.pin], phase);
+    const char* colour = led.pin == 1 ? "\033[1;31m" : "\033[1;32m";
+    os << " " << (on ? colour : "") << (on ? "(*)" : "( )") << (on ? "\033[0m" : "") << "   ";
+  }
+  os << "\n";
+  for (const auto& led : kPanel)
+    os << " " << std::left << std::setw(6) << word(m_value[led.pin]);
+  os << "\n--------------------------------------------------\n";
+  return os.str();
+}
+
+std::string parseCardState(const std::string& internals) {
+  const std::string key = "m_state            = ";
+  size_t at = internals.find(key);
+  if (at == std::string::npos)
+    return "?";
+  size_t start = at + key.size();
+  size_t end = internals.find_first_of("\r\n", start);
+  return internals.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}

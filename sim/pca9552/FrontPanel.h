@@ -1,0 +1,27 @@
+// What the card's front panel shows, rebuilt from the set-pins requests the
+// LED driver stand-in receives: per pin the last output value it was told.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "pca9552Wire.h"
+
+class FrontPanel {
+ public:
+  FrontPanel();
+  // Applies one request; returns true when a driven LED changed.
+  bool apply(const pca9552::Pca9552Request& req);
+  uint16_t value(unsigned pin) const { return m_value[pin]; }
+  // One line: state, then fail, dummy and ports 1..8 with on/off/slow/fast.
+  std::string line(const std::string& cardState) const;
+  // A boxed drawing for a terminal; `phase` animates the blinking LEDs.
+  std::string drawing(const std::string& cardState, unsigned phase) const;
+
+ private:
+  std::array<uint16_t, 16> m_value;
+};
+
+// Parses the card state out of the console's "main internals" output.
+std::string parseCardState(const std::string& internals);

@@ -1,0 +1,164 @@
+// udpfe: the card's UDP front end on the bench.
+//   udpfe [--port N] [--bind ADDR] [--to-card /queueToMain] [--from-card /queueToUdp]
+// Receives ICSC datagrams, posts them as message 28 to the card and sends
+// the card's answers back to the client that asked. Stops on SIGTERM/SIGINT.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <mqueue.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "UdpRouter.h"
+
+namespace {
+
+volatile sig_atomic_t g_stop = 0;
+
+void onSignal(int) {
+  g_stop = 1;
+}
+
+uint64_t nowMs() {
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::steady_clock::now().time_since_epoch())
+                                   .count());
+}
+
+constexpr mqd_t kClosed = static_cast<mqd_t>(-1);
+
+mqd_t openQueue(const char* name, int flags) {
+  mq_attr attr{};
+  attr.mq_maxmsg = 10;
+  attr.mq_msgsize = UdpRouter::QUEUE_MSG_MAX;
+  return mq_open(name, flags | O_CREAT, 0666, &attr);
+}
+
+// The card creates its own queue with its depth; until it has, datagrams
+// are dropped. A full queue is waited on briefly, as a loaded card drains it.
+bool postToCard(mqd_t& q, const std::string& name, const uint8_t* msg, size_t len) {
+  if (q == kClosed)
+    q = mq_open(name.c_str(), O_WRONLY);
+  if (q == kClosed) {
+    std::fprintf(stderr, "udpfe: %s not there yet, datagram dropped\n", name.c_str());
+    return false;
+  }
+  timespec deadline{};
+  clock_gettime(CLOCK_REALTIME, &deadline);
+  deadline.tv_nsec += 200 * 1000 * 1000;
+  if (deadline.tv_nsec >= 1000000000L) {
+    deadline.tv_sec += 1;
+    deadline.tv_nsec -= 1000000000L;
+  }
+  if (mq_timedsend(q, reinterpret_cast<const char*>(msg), len, 0, &deadline) != 0) {
+    std::fprintf(stderr, "udpfe: %s full, datagram dropped: %s\n", name.c_str(),
+                 std::strerror(errno));
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int port = 5000;
+  std::string bindAddr = "0.0.0.0";
+  std::string toCard = "/queueToMain";
+  std::string fromCard = "/queueToUdp";
+  for (int i = 1; i + 1 < argc; i += 2) {
+    std::string a = argv[i];
+    if (a == "--port")
+      port = std::atoi(argv[i + 1]);
+    else if (a == "--bind")
+      bindAddr = argv[i + 1];
+    else if (a == "--to-card")
+      toCard = argv[i + 1];
+    else if (a == "--from-card")
+      fromCard = argv[i + 1];
+    else {
+      std::fprintf(stderr, "udpfe: unknown option %s\n", a.c_str());
+      return 2;
+    }
+  }
+  signal(SIGTERM, onSignal);
+  signal(SIGINT, onSignal);
+
+  int sock = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<uint16_t>(port));
+  if (sock < 0 || inet_pton(AF_INET, bindAddr.c_str(), &addr.sin_addr) != 1 ||
+      bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
+    std::fprintf(stderr, "udpfe: cannot bind %s:%d: %s\n", bindAddr.c_str(), port,
+                 std::strerror(errno));
+    return 1;
+  }
+  mqd_t qOut = kClosed;
+  mqd_t qIn = openQueue(fromCard.c_str(), O_RDONLY | O_NONBLOCK);
+  if (qIn == kClosed) {
+    std::fprintf(stderr, "udpfe: cannot open %s: %s\n", fromCard.c_str(), std::strerror(errno));
+    return 1;
+  }
+  std::fprintf(stderr, "udpfe: serving %s:%d\n", bindAddr.c_str(), port);
+
+  UdpRouter router;
+  uint8_t dgram[65536];
+  uint8_t msg[UdpRouter::QUEUE_MSG_MAX];
+  uint64_t lastExpire = nowMs();
+  while (!g_stop) {
+    pollfd fds[2] = {{sock, POLLIN, 0}, {static_cast<int>(qIn), POLLIN, 0}};
+    int n = poll(fds, 2, 500);
+    if (n < 0 && errno != EINTR)
+      break;
+    if (nowMs() - lastExpire > 1000) {
+      router.expire(nowMs());
+      lastExpire = nowMs();
+    }
+    if (n <= 0)
+      continue;
+    if (fds[0].revents & POLLIN) {
+      sockaddr_in from{};
+      socklen_t fl = sizeof(from);
+      ssize_t len =
+          recvfrom(sock, dgram, sizeof(dgram), 0, reinterpret_cast<sockaddr*>(&from), &fl);
+      size_t outLen = 0;
+      if (len >= 0) {
+        UdpRouter::Result r =
+            router.toCard(dgram, static_cast<size_t>(len), from, nowMs(), msg, outLen);
+        if (r != UdpRouter::Result::OK)
+          std::fprintf(stderr, "udpfe: datagram of %zd bytes dropped (%s)\n", len,
+                       r == UdpRouter::Result::TOO_LONG ? "too long" : "too many pending");
+        else
+          postToCard(qOut, toCard, msg, outLen);
+      }
+    }
+    if (fds[1].revents & POLLIN) {
+      ssize_t len = mq_receive(qIn, reinterpret_cast<char*>(msg), sizeof(msg), nullptr);
+      sockaddr_in to{};
+      uint8_t* payload = nullptr;
+      size_t plen = 0;
+      if (len > 0) {
+        UdpRouter::Result r = router.fromCard(msg, static_cast<size_t>(len), to, payload, plen);
+        if (r == UdpRouter::Result::OK)
+          sendto(sock, payload, plen, 0, reinterpret_cast<sockaddr*>(&to), sizeof(to));
+        else
+          std::fprintf(stderr, "udpfe: answer of %zd bytes dropped (%s)\n", len,
+                       r == UdpRouter::Result::TOO_SHORT ? "too short" : "no such request");
+      }
+    }
+  }
+  if (qOut != kClosed)
+    mq_close(qOut);
+  mq_close(qIn);
+  close(sock);
+  return 0;
+}

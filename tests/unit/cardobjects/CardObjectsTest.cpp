@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "CardObjects.h"
+#include "CommonDescriptors.h"
+#include "TestSupport.h"
+#include "icsc/IcscOid.h"
+#include "icsc/IcscProtocol.h"
+
+namespace {
+
+class Registry : public ::testing::Test {
+ protected:
+  bool cell(uint32_t oid, ICSCTlv& resp) {
+    ICSCTlv req;
+    req.oid = oid;
+    return card.handleTableObjects(&req, 0, &resp);
+  }
+  testsupport::LogCapture log{9};
+  CardObjects card;
+};
+
+TEST_F(Registry, TableTwoAnswersWithOnlyTheOid) {
+  ICSCTlv r;
+  ASSERT_TRUE(cell(icscoid::event(2, 3, 0), r));
+  EXPECT_EQ(r.oid, icscoid::event(2, 3, 0));
+  EXPECT_EQ(r.type, IcscType::NONE);
+}
+
+TEST_F(Registry, TempSensorColumnsAndTheirChecks) {
+  card.m_temperatures[4].temperature = 41;
+  card.m_temperatures[2].temperature = -7;
+  card.m_temperatures[0].statusOk = true;
+  card.m_hwErrMon.addError("MAX6602 TempSensor", 1);
+  card.m_hwErrMon.setState("MAX6602 TempSensor", true);
+  struct {
+    unsigned column;
+    IcscType type;
+    int64_t want;
+  } cases[] = {
+      {0, IcscType::I32, 41},  {3, IcscType::I32, -7}, {5, IcscType::BOOL, 1},
+      {6, IcscType::BOOL, 1},  {7, IcscType::BOOL, 0}, {8, IcscType::BOOL, 1},
+      {10, IcscType::BOOL, 1},
+  };
+  for (const auto& c : cases) {
+    ICSCTlv r;
+    ASSERT_TRUE(cell(icscoid::event(1, c.column, 0), r)) << c.column;
+    EXPECT_EQ(r.type, c.type) << c.column;
+    EXPECT_EQ(r.num, c.want) << c.column;
+  }
+  ICSCTlv r;
+  EXPECT_FALSE(cell(icscoid::event(1, 11, 0), r));
+  EXPECT_TRUE(log.contains("[WARNING]"));
+  EXPECT_TRUE(log.contains("get_status_tempsensor: Illegal column index 11"));
+  log.clear();
+  EXPECT_FALSE(cell(icscoid::event(1, 11, 1), r));
+  EXPECT_TRUE(log.contains("status tempsensor: Illegal row index 1"));
+  EXPECT_FALSE(log.contains("Illegal column"));
+}
+
+TEST_F(Registry, LedsTableAndUnknownTables) {
+  ICSCTlv r;
+  ASSERT_TRUE(cell(icscoid::event(3, 0, 0), r));
+  EXPECT_EQ(r.num, 0) << "ADS1000 ADC not registered reads false";
+  card.m_hwErrMon.addError("ADS1000 ADC", 1);
+  card.m_hwErrMon.setState("ADS1000 ADC", true);
+  ASSERT_TRUE(cell(icscoid::event(3, 0, 0), r));
+  EXPECT_EQ(r.num, 1);
+  EXPECT_FALSE(cell(icscoid::event(3, 1, 0), r));
+  EXPECT_TRUE(log.contains("[ERROR]"));
+  EXPECT_TRUE(log.contains("Illegal column index 1"));
+  EXPECT_FALSE(cell(icscoid::event(4, 0, 0), r));
+  EXPECT_TRUE(log.contains("Illegal table index 4"));
+  EXPECT_FALSE(cell(icscoid::object(43, 0, 0), r));
+  EXPECT_TRUE(log.contains("Error in retreiving table pars"));
+}
+
+struct OidCase {
+  const char* name;
+  uint32_t oid;
+  bool valid;
+};
+
+const OidCase kOids[] = {
+    {"t0_c0", icscoid::event(0, 0, 0), true},
+    {"t0_c1", icscoid::event(0, 1, 0), false},
+    {"t1_c10", icscoid::event(1, 10, 0), true},
+    {"t1_c11", icscoid::event(1, 11, 0), false},
+    {"t2_c6", icscoid::event(2, 6, 0), true},
+    {"t2_c7", icscoid::event(2, 7, 0), false},
+    {"t3_c0", icscoid::event(3, 0, 0), true},
+    {"t3_c1", icscoid::event(3, 1, 0), false},
+    {"t4", icscoid::event(4, 0, 0), false},
+    {"row1", icscoid::event(1, 0, 1), false},
+    {"bit28", icscoid::event(1, 0, 0) | 0x10000000u, false},
+    {"object_kind", icscoid::object(1, 0, 0), false},
+    {"kind_11", 0xC0000000u, false},
+};
+
+class EventOid : public ::testing::TestWithParam<OidCase> {};
+
+TEST_P(EventOid, Validity) {
+  CardObjects card;
+  EXPECT_EQ(card.isValidEventTableOid(GetParam().oid), GetParam().valid);
+}
+
+INSTANTIATE_TEST_SUITE_P(Registry, EventOid, ::testing::ValuesIn(kOids),
+                         [](const auto& i) { return std::string(i.param.name); });
+
+TEST_F(Registry, DescriptorsOfTheEventTables) {
+  const CommonPropertyDescriptor* d = card.getEventTableDescriptors(icscoid::event(1, 0, 0));
+  ASSERT_NE(d, nullptr);
+  EXPECT_STREQ(d[10].label, "temperature 4 alarm");
+  EXPECT_EQ(d[10].type, CPT_BOOL);
+  EXPECT_STREQ(card.getEventTableDescriptors(icscoid::event(0, 0, 0))[0].label, "HK Init");
+  EXPECT_EQ(card.getEventTableDescriptors(icscoid::event(0, 0, 0))[0].readOnly, 0u);
+  EXPECT_EQ(card.getEventTableDescriptors(icscoid::event(4, 0, 0)), nullptr);
+  EXPECT_EQ(card.getEventTableDescriptors(icscoid::object(1, 0, 0)), nullptr);
+  const uint32_t* p = card.getEventTableProperties();
+  EXPECT_EQ(p[0], 0xFFFFFFFFu);
+  EXPECT_EQ(p[1], 0u);
+  EXPECT_EQ(p[2], 0u);
+}
+
+TEST(CommonDescriptors, ValueChecksAndDefaults) {
+  for (uint32_t v : {0u, 1u, 2u, 3u, 128u})
+    EXPECT_EQ(commondesc::checkBpClkRef(boost::any(v)), 0) << v;
+  for (uint32_t v : {4u, 127u, 129u, 255u})
+    EXPECT_EQ(commondesc::checkBpClkRef(boost::any(v)), 1) << v;
+  EXPECT_EQ(commondesc::checkBpClkRef(boost::any(uint8_t{128})), 0);
+  EXPECT_EQ(commondesc::checkBpClkRef(boost::any(std::string("1"))), 1);
+  std::string guid = "123e4567-e89b-12d3-a456-426614174000";
+  EXPECT_EQ(commondesc::checkGuid(boost::any(guid)), 0);
+  EXPECT_EQ(commondesc::checkGuid(boost::any(guid.substr(1))), 1);
+  EXPECT_EQ(commondesc::checkGuid(boost::any(std::string(35, 'a') + "_")), 1);
+  const CommonDescriptorArray& card = commondesc::arrays()[4];
+  EXPECT_STREQ(card.records[0].label, "Card Type       ");
+  EXPECT_EQ(boost::any_cast<std::string>(card.records[0].defaultValue), "xxx");
+  EXPECT_THROW(boost::any_cast<uint32_t>(card.records[0].defaultValue), boost::bad_any_cast);
+  for (size_t a = 0; a < commondesc::arrayCount(); ++a) {
+    const CommonDescriptorArray& arr = commondesc::arrays()[a];
+    for (size_t i = 0; i < arr.count; ++i) {
+      EXPECT_EQ(arr.records[i].propertyId, i) << arr.name;
+      ASSERT_NE(arr.records[i].lengthCheck, nullptr);
+    }
+  }
+}
+
+TEST_F(Registry, AllDataValidNeedsAPowerReportAndThenStays) {
+  card.m_max6602StatusValid = card.m_adcStatusValid = card.m_pca9552StatusValid = true;
+  EXPECT_FALSE(card.allDataValid());
+  card.m_pwrmonStatusValid = 1;
+  EXPECT_TRUE(card.allDataValid());
+  card.m_adcStatusValid = false;
+  card.m_pwrmonStatusValid = 0;
+  EXPECT_TRUE(card.allDataValid());
+}
+
+TEST_F(Registry, BpClkReferenceIsNotSupported) {
+  EXPECT_FALSE(card.setBpClkReference(1));
+  EXPECT_EQ(card.getBpClkReference(), 255u);
+  EXPECT_EQ(log.count("does not support syncE"), 2u);
+}
+
+class NullSink : public IcscResponseSink {
+ public:
+  bool sendResponse(const char*, const uint8_t*, size_t) override { return true; }
+};
+
+TEST_F(Registry, RegistersAllFiftyInTheirOrder) {
+  NullSink sink;
+  IcscProtocolIfc engine(nullptr, &card, &sink);
+  EXPECT_TRUE(log.contains("Register all icsc objects"));
+  ASSERT_EQ(engine.objectCount(), 50u);
+  for (uint32_t id = 1; id <= 50; ++id) {
+    IcscObject* o = engine.findObject(id);
+    ASSERT_NE(o, nullptr) << id;
+    EXPECT_EQ(o->getRowCount(), icscdesc::findById(id)->rows) << o->getName();
+  }
+}
+
+TEST_F(Registry, VocalAlarmColumnsAreBitsOfTheWord) {
+  NullSink sink;
+  IcscProtocolIfc engine(nullptr, &card, &sink);
+  card.setVocalAlarm(0x101);
+  IcscObject* table = engine.findObject(31);
+  IcscObject* wide = engine.findObject(43);  // lends a property id past the table
+  ASSERT_NE(table, nullptr);
+  struct {
+    IcscProperty* prop;
+    unsigned row;
+    bool ok;
+    const char* want;
+  } cases[] = {{table->getProp(8), 0, true, "true"},
+               {table->getProp(0), 31, true, "true"},
+               {table->getProp(1), 5, true, "false"},
+               {table->getProp(0), 32, false, ""},
+               {wide->getProp(9), 0, false, ""}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(table->update(c.prop, c.row), c.ok) << c.prop->getPropertyId() << "/" << c.row;
+    if (c.ok) {
+      EXPECT_EQ(c.prop->text(c.row), c.want);
+    }
+  }
+  EXPECT_TRUE(log.contains("VocalAlarmStatusTable: Out of range: row=32, expected=[0..31]"));
+  EXPECT_TRUE(log.contains("VocalAlarmStatusTable: Invalid column [9]"));
+  EXPECT_TRUE(log.contains("vocal alarm = 257"));
+  EXPECT_TRUE(table->updated(table->getProp(0), 0)) << "writes keep the default behaviour";
+}
+
+TEST_F(Registry, DumpMembersWritesWordsAndRestoresDigits) {
+  card.m_adcStatusValid = true;
+  card.m_pwrmonStatusValid = 3;
+  std::ostringstream os;
+  card.dumpMembers(os);
+  os << true;
+  std::string s = os.str();
+  EXPECT_NE(s.find("m_all_data_valid   = false\n"), std::string::npos);
+  EXPECT_NE(s.find("  m_adcStatusValid            = true\n"), std::string::npos);
+  EXPECT_NE(s.find("  m_pwrmonStatusValid         = true\n"), std::string::npos);
+  EXPECT_EQ(s.back(), '1') << "booleans back to digits";
+}
+
+}  // namespace

@@ -1,0 +1,360 @@
+// The card state machine and the hardware handlers driven message by
+// message, with a fake LED driver and a recording I2C request sink.
+#include <gtest/gtest.h>
+#include <mqueue.h>
+
+#include <string>
+#include <vector>
+
+#include "FakeLedDriverLink.h"
+#include "Ifc.h"
+#include "TestSupport.h"
+#include "hwMessages.h"
+#include "pca9552Wire.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+class TestIfc : public Ifc {
+ public:
+  explicit TestIfc(LedDriverLink* link) : Ifc("main", link) {}
+  bool sendToI2cDrv(const std::vector<uint8_t>& msg) override {
+    if (i2cFails)
+      return false;
+    i2cSent.push_back(msg);
+    return true;
+  }
+  void deliver(const Bytes& msg) {
+    Bytes copy = msg;
+    dispatch(static_cast<int>(copy.size()), reinterpret_cast<char*>(copy.data()));
+  }
+  void tick() { deliver(hwmsg::encodeTick(++ticks)); }
+
+  bool i2cFails = false;
+  std::vector<Bytes> i2cSent;
+  uint32_t ticks = 0;
+};
+
+Bytes pcaReply(uint16_t command, uint16_t result, uint16_t pins = 0, uint16_t value = 0) {
+  pca9552::Pca9552Reply r;
+  r.msgId = 7;
+  r.command = command;
+  r.pinMask = pins;
+  r.result = result;
+  r.value = value;
+  auto b = pca9552::encodeReply(r);
+  return Bytes(b.begin(), b.end());
+}
+
+class IfcFsm : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    mq_unlink("/queueToMain");
+    g_traceObject = new TraceObject("test", 9);
+    logs = std::make_unique<testsupport::LogCapture>(9);
+    ifc = std::make_unique<TestIfc>(&link);
+    ifc->setFsmState(Ifc::START_SELF_TESTS);
+  }
+  void TearDown() override {
+    ifc.reset();
+    logs.reset();
+  }
+  void allResults(int adc, int temp, uint16_t pca) {
+    ifc->deliver(hwmsg::encodeAdc(hwmsg::ADC_PROP_SELFTEST, adc));
+    ifc->deliver(hwmsg::encodeTemp(hwmsg::TEMP_PROP_SELFTEST, 0, temp));
+    ifc->deliver(pcaReply(pca9552::DoSelfTestsOnAllDevicesReply, pca));
+  }
+  // Set-pins requests sent since the last call: (mask, value).
+  std::vector<std::pair<unsigned, unsigned>> takeLedPushes() {
+    std::vector<std::pair<unsigned, unsigned>> out;
+    for (const auto& d : link.sent) {
+      auto r = pca9552::decodeRequest(d.data(), d.size());
+      if (r && r->command == pca9552::SetOutputValueOfSelectedPinsRequest)
+        out.emplace_back(r->pinMask, r->value);
+    }
+    link.sent.clear();
+    return out;
+  }
+
+  FakeLedDriverLink link;
+  std::unique_ptr<testsupport::LogCapture> logs;
+  std::unique_ptr<TestIfc> ifc;
+};
+
+TEST_F(IfcFsm, SelfTestsPassThroughLampTestToActive) {
+  ifc->tick();
+  EXPECT_EQ(ifc->state(), Ifc::SELF_TESTS_BUSY);
+  EXPECT_EQ(ifc->allLedsOnCntr(), 2u);
+  ASSERT_EQ(ifc->i2cSent.size(), 2u);
+  EXPECT_EQ(ifc->i2cSent[0], hwmsg::adcSelfTestRequest());
+  EXPECT_EQ(ifc->i2cSent[1], hwmsg::tempSelfTestRequest());
+  auto lamp = takeLedPushes();
+  ASSERT_EQ(lamp.size(), 4u);
+  EXPECT_EQ(lamp[1], std::make_pair(0xFF03u, 0u));  // everything steadily on
+  EXPECT_TRUE(logs->contains("selftests started"));
+
+  allResults(1, 1, 0);
+  for (unsigned i = 0; i < 3; ++i)
+    EXPECT_EQ(ifc->selfTestStatus(static_cast<Ifc::SelfTestId>(i)), Ifc::SUCCEEDED);
+  EXPECT_TRUE(ifc->card().m_pca9552StatusValid);
+
+  // Lamp test: from the start tick until the counter passes 5.
+  std::vector<Ifc::CardState> seen;
+  for (int i = 0; i < 6; ++i) {
+    ifc->tick();
+    seen.push_back(ifc->state());
+    if (ifc->state() != Ifc::ACTIVE) {
+      EXPECT_TRUE(takeLedPushes().empty()) << "lamp test must stay on at tick " << ifc->ticks;
+    }
+  }
+  std::vector<Ifc::CardState> want = {Ifc::ACTIVE_ALL_LEDS_ON,
+                                      Ifc::ACTIVE_ALL_LEDS_ON,
+                                      Ifc::ACTIVE_ALL_LEDS_ON,
+                                      Ifc::ACTIVE_ALL_LEDS_ON,
+                                      Ifc::ACTIVE,
+                                      Ifc::ACTIVE};
+  EXPECT_EQ(seen, want);
+  EXPECT_EQ(ifc->allLedsOnCntr(), 0u);
+  // In ACTIVE every tick pushes the model with pins 0 and 1 off.
+  EXPECT_EQ(takeLedPushes().size(), 8u);
+  ifc->tick();
+  auto pushes = takeLedPushes();
+  ASSERT_EQ(pushes.size(), 4u);
+  EXPECT_EQ(pushes[0].first & 0x3u, 0x3u);
+  EXPECT_EQ(pushes[1].first & 0x3u, 0u);
+}
+
+TEST_F(IfcFsm, FailedResultsStillReachActive) {
+  ifc->tick();
+  allResults(0, 5, 1);
+  EXPECT_EQ(ifc->selfTestStatus(Ifc::SELF_TEST_ADC), Ifc::FAILED);
+  EXPECT_EQ(ifc->selfTestStatus(Ifc::SELF_TEST_TEMP), Ifc::FAILED);
+  EXPECT_EQ(ifc->selfTestStatus(Ifc::SELF_TEST_PCA9552_DEVICE), Ifc::FAILED);
+  EXPECT_TRUE(logs->contains("SELF_TEST_ADC failed"));
+  EXPECT_TRUE(ifc->card().m_hwErrMon.isActive("ADS1000 ADC"));
+  EXPECT_TRUE(ifc->card().m_hwErrMon.isActive("MAX6602 TempSensor"));
+  EXPECT_FALSE(ifc->card().m_hwErrMon.isActive("PCA9552BS Driver"));
+  for (int i = 0; i < 6; ++i)
+    ifc->tick();
+  EXPECT_EQ(ifc->state(), Ifc::ACTIVE);
+}
+
+TEST_F(IfcFsm, SilentDriversLeadToFailWithLampTestLeftOn) {
+  ifc->tick();
+  takeLedPushes();
+  unsigned tick = 1;
+  while (ifc->state() == Ifc::SELF_TESTS_BUSY && tick < 30) {
+    ifc->tick();
+    ++tick;
+  }
+  EXPECT_EQ(ifc->state(), Ifc::FAIL);
+  EXPECT_EQ(tick, 13u);
+  EXPECT_TRUE(logs->contains("Failed to receive self test results within timeout period"));
+  EXPECT_TRUE(takeLedPushes().empty());
+  ifc->tick();
+  EXPECT_EQ(ifc->state(), Ifc::FAIL);
+}
+
+TEST_F(IfcFsm, AbsentLedDriverGivesUpAfterTenAttempts) {
+  link.present = false;
+  for (unsigned tick = 1; tick <= 10; ++tick) {
+    ifc->tick();
+    EXPECT_EQ(ifc->state(), Ifc::START_SELF_TESTS) << "tick " << tick;
+  }
+  EXPECT_EQ(logs->count("Failed to start selftests"), 10u);
+  ifc->tick();
+  EXPECT_EQ(ifc->state(), Ifc::ACTIVE);
+  EXPECT_EQ(ifc->selfTestStatus(Ifc::SELF_TEST_PCA9552_DEVICE), Ifc::NOT_STARTED);
+  EXPECT_TRUE(link.sent.empty());
+  ifc->tick();
+  EXPECT_TRUE(logs->contains("Unable to update LEDs"));
+}
+
+TEST_F(IfcFsm, I2cQueueFullRetriesOnNextTick) {
+  ifc->i2cFails = true;
+  ifc->tick();
+  EXPECT_EQ(ifc->state(), Ifc::START_SELF_TESTS);
+  EXPECT_EQ(ifc->selfTestStatus(Ifc::SELF_TEST_ADC), Ifc::NOT_STARTED);
+  EXPECT_EQ(ifc->selfTestStatus(Ifc::SELF_TEST_PCA9552_DEVICE), Ifc::STARTED);
+  ifc->i2cFails = false;
+  ifc->tick();
+  EXPECT_EQ(ifc->state(), Ifc::SELF_TESTS_BUSY);
+  EXPECT_EQ(ifc->selftestTimer(), 0u);
+}
+
+struct PortCase {
+  const char* name;
+  uint32_t wordA;
+  uint32_t wordB;
+  uint16_t steady, slow, fast;
+};
+// Ports 1..8 sit on pins 8, 10, 12, 14, 9, 11, 13, 15.
+const PortCase kPortCases[] = {
+    {"all_zero_blink_slowly", 0, 0, 0, 0xFF00, 0},
+    {"a_only_blinks_fast", 0x1, 0, 0, 0xFF00 & ~0x0100, 0x0100},
+    {"b_only_is_off", 0, 0x2, 0, 0xFF00 & ~0x0400, 0},
+    {"b_high_byte_counts", 0, 0x100, 0, 0xFF00 & ~0x0100, 0},
+    {"a_and_b_steady", 0x10, 0x1000, 0x0200, 0xFF00 & ~0x0200, 0},
+    {"bits_past_port_8_ignored", 0xFFFFFF00, 0, 0, 0xFF00, 0},
+    {"all_on", 0xFF, 0xFF, 0xFF00, 0, 0},
+};
+class PortLeds : public IfcFsm, public ::testing::WithParamInterface<PortCase> {};
+TEST_P(PortLeds, FollowPortFlags) {
+  const auto& c = GetParam();
+  ifc->deliver(hwmsg::encodePortLed({0xABCD, c.wordA, c.wordB}));
+  EXPECT_EQ(ifc->card().m_vocalAlarm, 0xABCDu);
+  EXPECT_EQ(ifc->leds().steadyLeds(), c.steady);
+  EXPECT_EQ(ifc->leds().slowLeds(), c.slow);
+  EXPECT_EQ(ifc->leds().fastLeds(), c.fast);
+  EXPECT_EQ(takeLedPushes().size(), 4u) << "message 29 pushes in every state";
+}
+INSTANTIATE_TEST_SUITE_P(Ifc, PortLeds, ::testing::ValuesIn(kPortCases),
+                         [](const auto& i) { return std::string(i.param.name); });
+
+TEST(IfcLedForPort, MapAndOutOfRange) {
+  const unsigned want[] = {0, 8, 10, 12, 14, 9, 11, 13, 15, 0};
+  for (unsigned p = 0; p <= 9; ++p)
+    EXPECT_EQ(Ifc::ledForPort(p), want[p]) << p;
+}
+
+TEST_F(IfcFsm, TemperatureErrorFollowsSensorsAndSelfTest) {
+  const char* kErr = "MAX6602 TempSensor";
+  auto& mon = ifc->card().m_hwErrMon;
+  ifc->deliver(hwmsg::encodeTemp(hwmsg::TEMP_PROP_STATUS, 2, 0));
+  EXPECT_TRUE(mon.isActive(kErr));
+  EXPECT_TRUE(logs->contains("Activating HwError bcoz of temp sensor 2"));
+  // An all-sensors report that still says 0 for sensor 2 keeps it.
+  std::array<hwmsg::TempRecord, 5> recs{};
+  for (auto& r : recs)
+    r = {40, 1};
+  recs[2].status = 0;
+  ifc->deliver(hwmsg::encodeTempAll(recs));
+  EXPECT_TRUE(mon.isActive(kErr));
+  recs[2].status = 1;
+  ifc->deliver(hwmsg::encodeTempAll(recs));
+  EXPECT_FALSE(mon.isActive(kErr));
+  EXPECT_TRUE(ifc->card().m_temperatures[2].statusKnown);
+  // A failed self test keeps the error whatever the sensors say.
+  ifc->deliver(hwmsg::encodeTemp(hwmsg::TEMP_PROP_SELFTEST, 0, 0));
+  EXPECT_TRUE(mon.isActive(kErr));
+  ifc->deliver(hwmsg::encodeTemp(hwmsg::TEMP_PROP_STATUS, 1, 1));
+  EXPECT_TRUE(mon.isActive(kErr));
+  ifc->deliver(hwmsg::encodeTemp(hwmsg::TEMP_PROP_SELFTEST, 0, 1));
+  EXPECT_FALSE(mon.isActive(kErr));
+  EXPECT_TRUE(ifc->common().snapshot().temps[2].status == 1);
+  EXPECT_FALSE(ifc->common().snapshot().hwErrors[3].active);
+}
+
+TEST_F(IfcFsm, TemperatureBadSensorAndPropertyAreNotHandled) {
+  EXPECT_FALSE(
+      ifc->handleTempMsg(20, reinterpret_cast<const char*>(hwmsg::encodeTemp(0, 5, 30).data())));
+  EXPECT_TRUE(logs->contains("invalid temp sensor 5"));
+  Bytes bad = hwmsg::encodeTemp(7, 0, 0);
+  EXPECT_FALSE(
+      ifc->handleTempMsg(static_cast<int>(bad.size()), reinterpret_cast<const char*>(bad.data())));
+  EXPECT_TRUE(logs->contains("invalid prop 7"));
+  EXPECT_FALSE(ifc->card().m_max6602StatusValid);
+  Bytes good = hwmsg::encodeTemp(0, 4, 55);
+  EXPECT_TRUE(ifc->handleTempMsg(static_cast<int>(good.size()),
+                                 reinterpret_cast<const char*>(good.data())));
+  EXPECT_EQ(ifc->card().m_temperatures[4].temperature, 55);
+  EXPECT_TRUE(ifc->card().m_max6602StatusValid);
+}
+
+TEST_F(IfcFsm, PowerMonitorIdleRaisesErrorAndInvalidatesVoltages) {
+  hwmsg::PowerMonitorMsg pm;
+  pm.state = hwmsg::PWRMON_STATE_ACTIVE;
+  pm.text = "v7";
+  pm.statusValue = 3;
+  for (unsigned i = 0; i < 7; ++i) {
+    pm.valid[i] = i != 4;
+    pm.millivolts[i] = 1000 + static_cast<int32_t>(i);
+  }
+  ifc->deliver(hwmsg::encodePwrMon(pm));
+  auto s = ifc->common().snapshot();
+  EXPECT_FALSE(ifc->card().m_hwErrMon.isActive("MAX16046 PowerMon"));
+  EXPECT_TRUE(s.voltages[0].valid);
+  EXPECT_EQ(s.voltages[6].valueMv, 1006);
+  EXPECT_FALSE(s.voltages[4].valid);
+  EXPECT_EQ(s.voltageMonitor.version, "v7");
+  EXPECT_EQ(s.voltageMonitor.updateFailed, 3);
+
+  pm.state = hwmsg::PWRMON_STATE_IDLE;
+  pm.errorFlag = 0;
+  ifc->deliver(hwmsg::encodePwrMon(pm));
+  s = ifc->common().snapshot();
+  EXPECT_TRUE(ifc->card().m_hwErrMon.isActive("MAX16046 PowerMon"));
+  for (const auto& v : s.voltages)
+    EXPECT_FALSE(v.valid);
+  EXPECT_TRUE(s.voltageMonitor.hwError);
+  EXPECT_EQ(ifc->card().m_pwrmonStatusValid, 2);
+}
+
+TEST_F(IfcFsm, AdcReportsAndAllDataValid) {
+  ifc->deliver(hwmsg::encodeAdc(hwmsg::ADC_PROP_POWER, 2750));
+  EXPECT_EQ(ifc->card().m_power, 2750);
+  EXPECT_EQ(ifc->common().snapshot().power, 2750);
+  ifc->deliver(hwmsg::encodeAdc(9, 1));
+  EXPECT_TRUE(logs->contains("invalid prop 9"));
+  EXPECT_TRUE(ifc->card().m_adcStatusValid);
+  EXPECT_FALSE(ifc->card().allDataValid());
+  ifc->deliver(hwmsg::encodeTemp(0, 0, 40));
+  ifc->deliver(pcaReply(pca9552::DoSelfTestsOnAllDevicesReply, 0));
+  EXPECT_FALSE(ifc->card().allDataValid());
+  ifc->deliver(hwmsg::encodePwrMon({}));
+  EXPECT_TRUE(ifc->card().allDataValid());
+}
+
+struct ShortCase {
+  const char* name;
+  Bytes msg;
+  const char* wantLog;
+};
+const ShortCase kShortCases[] = {
+    {"adc", {0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0}, "ADC message of 12 bytes is shorter than 16"},
+    {"temp_value",
+     {26, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0},
+     "temperature message of 16 bytes is shorter than 20"},
+    {"temp_all", {26, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 1}, "shorter than 37"},
+    {"pwrmon", Bytes(63, 0), "power monitor message of 63 bytes is shorter than 64"},
+    {"port_led", {29, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}, "port status message of 12 bytes"},
+    {"pca_15", Bytes(15, 0), "Unexpected msg size: nBytesReceived [15] != nBytesExpected [16]"},
+    {"pca_17", Bytes(17, 0), "Unexpected msg size: nBytesReceived [17] != nBytesExpected [16]"},
+};
+class ShortMessages : public IfcFsm, public ::testing::WithParamInterface<ShortCase> {};
+TEST_P(ShortMessages, AreLoggedAndDropped) {
+  Bytes msg = GetParam().msg;
+  uint32_t id = std::string(GetParam().name).rfind("pca", 0) == 0 ? 7u
+                : std::string(GetParam().name) == "pwrmon"        ? 19u
+                                                                  : msg[0];
+  msg[0] = static_cast<uint8_t>(id);
+  ifc->deliver(msg);
+  EXPECT_TRUE(logs->contains(GetParam().wantLog)) << GetParam().wantLog;
+  EXPECT_FALSE(ifc->card().m_adcStatusValid);
+  EXPECT_FALSE(ifc->card().m_max6602StatusValid);
+  EXPECT_FALSE(ifc->card().m_pca9552StatusValid);
+  EXPECT_EQ(ifc->card().m_pwrmonStatusValid, 0);
+  EXPECT_EQ(ifc->selfTestStatus(Ifc::SELF_TEST_PCA9552_DEVICE), Ifc::NOT_STARTED);
+  EXPECT_EQ(ifc->leds().slowLeds(), 0u);
+}
+INSTANTIATE_TEST_SUITE_P(Ifc, ShortMessages, ::testing::ValuesIn(kShortCases),
+                         [](const auto& i) { return std::string(i.param.name); });
+
+TEST_F(IfcFsm, Pca9552ReplyCommands) {
+  ifc->deliver(pcaReply(pca9552::SetOutputValueOfSelectedPinsReply, 1, 0x300, 2));
+  EXPECT_TRUE(logs->contains("Failed to set pins=0x300 to BLINK_RATE_0 [=2]"));
+  ifc->deliver(pcaReply(5, 0));
+  EXPECT_TRUE(logs->contains("Message received with invalid command value [5]"));
+  EXPECT_FALSE(ifc->card().m_pca9552StatusValid);
+}
+
+TEST_F(IfcFsm, SetFsmStateLogsOnlyChanges) {
+  logs->clear();
+  ifc->setFsmState(Ifc::START_SELF_TESTS);
+  EXPECT_FALSE(logs->contains(" -> "));
+  ifc->setFsmState(Ifc::FAIL);
+  EXPECT_TRUE(logs->contains("START_SELF_TESTS -> FAIL"));
+}
+
+}  // namespace

@@ -1,0 +1,356 @@
+// The debug console: command routing, argument checks, the line protocol
+// and the TCP server with several, misbehaving clients.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "debug/Odebug.h"
+#include "debug/TraceDebug.h"
+
+namespace {
+
+using Odebug::Result;
+
+// Writes its arguments separated by '|'.
+class EchoCommand : public Odebug::CdebugCommand {
+ public:
+  EchoCommand(Odebug::Cdebugable* g, const char* name) : CdebugCommand(g, name, nullptr) {}
+  EchoCommand(Odebug::Cdebugable* g, const char* name, unsigned char lo, unsigned char hi)
+      : CdebugCommand(g, name, lo, hi, nullptr) {}
+  void command(unsigned argc, char* const* argv, std::ostringstream& os, void*) override {
+    for (unsigned i = 0; i < argc; ++i)
+      os << (i ? "|" : "") << argv[i];
+    os << "\n";
+  }
+  void help(std::ostringstream& os) override { os << name() << ":\n\thelp of " << name() << "\n"; }
+};
+
+class TestGroup : public Odebug::Cdebugable {
+ public:
+  TestGroup() : Cdebugable("tst"), m_echo(this, "echo"), m_two(this, "two", 1, 2) {}
+  EchoCommand m_echo;
+  EchoCommand m_two;
+};
+
+struct LineCase {
+  const char* name;
+  std::string line;
+  Result want;
+  std::string output;  // expected substring; "" = empty output
+};
+
+const LineCase kLineCases[] = {
+    {"empty", "", Result::OK, ""},
+    {"blanks_only", "  \t ", Result::OK, ""},
+    {"echo_args", "tst echo a b", Result::OK, "a|b\n"},
+    {"tabs_and_spaces", "\ttst  echo\ta  ", Result::OK, "a\n"},
+    {"no_args_unchecked", "tst echo", Result::OK, "\n"},
+    {"group_alone_is_help", "tst", Result::OK, "help of two"},
+    {"group_help_command", "tst help two", Result::OK, "two:\n\thelp of two\n"},
+    {"top_help", "help", Result::OK, "groups:"},
+    {"top_help_of_group", "help tst", Result::OK, "help of echo"},
+    {"top_help_unknown_group", "help nowhere", Result::UNKNOWN_GROUP, "unknown group 'nowhere'"},
+    {"too_few", "tst two", Result::BAD_ARGUMENT_COUNT, "takes 1 to 2 argument(s), got 0"},
+    {"too_many", "tst two 1 2 3", Result::BAD_ARGUMENT_COUNT, "got 3"},
+    {"max_args", "tst two 1 2", Result::OK, "1|2\n"},
+    {"unknown_command", "tst nope", Result::UNKNOWN_COMMAND, "unknown command 'nope'"},
+    {"unknown_group", "nowhere x", Result::UNKNOWN_GROUP, "unknown group 'nowhere'"},
+    {"control_byte", "tst echo a\x01", Result::BAD_CHARACTERS, "refused"},
+    {"nul_byte", std::string("tst echo a\0b", 12), Result::BAD_CHARACTERS, "refused"},
+    {"high_byte", "tst echo \xc3\xa9", Result::BAD_CHARACTERS, "refused"},
+    {"too_many_words",
+     "tst echo" + std::string(31 * 2, ' ').replace(1, 1, "x") +
+         " y y y y y y y"
+         " y y y y y y y y y y y y y y y y y y y y y y y y y",
+     Result::TOO_MANY_WORDS, "refused"},
+};
+
+class ConsoleLine : public ::testing::TestWithParam<LineCase> {
+ protected:
+  TestGroup m_group;
+};
+
+TEST_P(ConsoleLine, RoutesAndChecks) {
+  std::ostringstream os;
+  EXPECT_EQ(Odebug::runCommandLine(GetParam().line, os), GetParam().want)
+      << Odebug::resultName(Odebug::runCommandLine(GetParam().line, os));
+  if (GetParam().output.empty())
+    EXPECT_EQ(os.str(), "");
+  else
+    EXPECT_NE(os.str().find(GetParam().output), std::string::npos) << os.str();
+}
+
+INSTANTIATE_TEST_SUITE_P(Odebug, ConsoleLine, ::testing::ValuesIn(kLineCases),
+                         [](const auto& i) { return std::string(i.param.name); });
+
+TEST(Cdebugable, DbgFindCopiesOutputAndCutsIt) {
+  TestGroup g;
+  char a0[] = "tst", a1[] = "echo", a2[] = "abcdef";
+  char* argv[] = {a0, a1, a2};
+  char out[5];
+  std::memset(out, 'z', sizeof out);
+  EXPECT_EQ(g.dbgFind(3, argv, out, sizeof out), 0);
+  EXPECT_STREQ(out, "abcd");
+  // Without the group name, and with no buffer at all.
+  EXPECT_EQ(g.dbgFind(2, argv + 1, nullptr, 0), 0);
+  char bad[] = "nope";
+  char* argvBad[] = {bad};
+  EXPECT_EQ(g.dbgFind(1, argvBad, nullptr, 0), -1);
+  char line[64];
+  EXPECT_EQ(g.dbgFind(std::string("echo x y"), line, sizeof line), 0);
+  EXPECT_STREQ(line, "x|y\n");
+  EXPECT_EQ(g.dbgFind(std::string("two"), line, sizeof line), -1);
+}
+
+TEST(Cdebugable, GroupsAndCommandsUnregisterWhenDestroyed) {
+  {
+    TestGroup g;
+    auto names = Odebug::groupNames();
+    EXPECT_NE(std::find(names.begin(), names.end(), "tst"), names.end());
+    {
+      EchoCommand extra(&g, "extra");
+      std::ostringstream os;
+      EXPECT_EQ(Odebug::runCommandLine("tst extra 1", os), Result::OK);
+    }
+    std::ostringstream os;
+    EXPECT_EQ(Odebug::runCommandLine("tst extra 1", os), Result::UNKNOWN_COMMAND);
+  }
+  std::ostringstream os;
+  EXPECT_EQ(Odebug::runCommandLine("tst echo", os), Result::UNKNOWN_GROUP);
+}
+
+struct TraceCase {
+  const char* name;
+  const char* line;
+  int levelAfter;
+  const char* output;
+};
+
+const TraceCase kTraceCases[] = {
+    {"show", "trace level", 6, "trace level 6\n"},
+    {"set", "trace level 9", 9, "trace level 6 -> 9\n"},
+    {"hex", "trace level 0x3", 3, "trace level 6 -> 3\n"},
+    {"too_high", "trace level 11", 6, "invalid level '11'"},
+    {"negative", "trace level -1", 6, "invalid level"},
+    {"not_a_number", "trace level 7x", 6, "invalid level '7x'"},
+};
+
+class TraceLevel : public ::testing::TestWithParam<TraceCase> {};
+
+TEST_P(TraceLevel, ShowsAndSetsTheLevel) {
+  TraceObject t("test", 6);
+  g_traceObject = &t;
+  Odebug::TraceDebug group;
+  std::ostringstream os;
+  EXPECT_EQ(Odebug::runCommandLine(GetParam().line, os), Result::OK);
+  EXPECT_NE(os.str().find(GetParam().output), std::string::npos) << os.str();
+  EXPECT_EQ(t.level(), GetParam().levelAfter);
+  g_traceObject = nullptr;
+}
+
+INSTANTIATE_TEST_SUITE_P(Odebug, TraceLevel, ::testing::ValuesIn(kTraceCases),
+                         [](const auto& i) { return std::string(i.param.name); });
+
+struct SessionCase {
+  const char* name;
+  std::string input;
+  std::string output;
+  bool open;
+};
+
+const std::string kLong(1100, 'a');
+
+const SessionCase kSessionCases[] = {
+    {"one_command", "tst echo a\n", "a\n#END ok\n", true},
+    {"crlf_from_telnet", "tst echo a\r\n", "a\n#END ok\n", true},
+    {"blank_line_still_ends", "\n", "#END ok\n", true},
+    {"partial_line_waits", "tst echo a", "", true},
+    {"two_lines", "tst echo a\ntst echo b\n", "a\n#END ok\nb\n#END ok\n", true},
+    {"error_then_ok", "bad\ntst echo b\n",
+     "unknown group 'bad'; 'help' lists the groups\n#END unknown-group\nb\n#END ok\n", true},
+    {"quit_ends_and_ignores_rest", "quit\ntst echo a\n", "", false},
+    {"exit_with_crlf", " exit \r\n", "", false},
+    {"over_long_line_refused_whole", kLong + "\ntst echo b\n",
+     "command line longer than 1024 characters refused\n#END line-too-long\nb\n#END ok\n", true},
+    {"garbage_refused", "\xff\xfe\x01\x02\n",
+     "command line refused: bad-characters\n"
+     "#END bad-characters\n",
+     true},
+};
+
+class Session : public ::testing::TestWithParam<SessionCase> {
+ protected:
+  TestGroup m_group;
+};
+
+TEST_P(Session, WholeInput) {
+  Odebug::ConsoleSession s;
+  std::string out;
+  EXPECT_EQ(s.feed(GetParam().input.data(), GetParam().input.size(), out), GetParam().open);
+  EXPECT_EQ(out, GetParam().output);
+}
+
+TEST_P(Session, ByteByByte) {
+  Odebug::ConsoleSession s;
+  std::string out;
+  bool open = true;
+  for (char c : GetParam().input) {
+    open = s.feed(&c, 1, out);
+    if (!open)
+      break;
+  }
+  EXPECT_EQ(open, GetParam().open);
+  EXPECT_EQ(out, GetParam().output);
+}
+
+INSTANTIATE_TEST_SUITE_P(Odebug, Session, ::testing::ValuesIn(kSessionCases),
+                         [](const auto& i) { return std::string(i.param.name); });
+
+// A TCP client of the console on loopback.
+class Client {
+ public:
+  explicit Client(unsigned short port) {
+    m_fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    m_connected = connect(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  }
+  ~Client() {
+    if (m_fd >= 0)
+      close(m_fd);
+  }
+  bool connected() const { return m_connected; }
+  void send(const std::string& s) {
+    ASSERT_EQ(::send(m_fd, s.data(), s.size(), MSG_NOSIGNAL), static_cast<ssize_t>(s.size()));
+  }
+  // Reads until `marker` has arrived, the peer closed, or 5 s passed.
+  std::string readUntil(const std::string& marker) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (m_in.find(marker) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+      pollfd p{m_fd, POLLIN, 0};
+      if (poll(&p, 1, 100) <= 0)
+        continue;
+      char b[4096];
+      ssize_t n = recv(m_fd, b, sizeof b, 0);
+      if (n <= 0) {
+        m_closed = true;
+        break;
+      }
+      m_in.append(b, static_cast<size_t>(n));
+    }
+    return m_in;
+  }
+  bool closedByPeer() {
+    readUntil("\x01never");
+    return m_closed;
+  }
+  void reset() { m_in.clear(); }
+  void abort() {
+    linger l{1, 0};
+    setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+    close(m_fd);
+    m_fd = -1;
+  }
+
+ private:
+  int m_fd;
+  bool m_connected = false;
+  bool m_closed = false;
+  std::string m_in;
+};
+
+class Server : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(m_server.start()); }
+  TestGroup m_group;
+  Odebug::CdebugServer m_server{0};
+};
+
+TEST_F(Server, BannerThenCommandThenEndLine) {
+  Client c(m_server.port());
+  ASSERT_TRUE(c.connected());
+  c.send("tst echo hello\n");
+  std::string in = c.readUntil("#END");
+  EXPECT_EQ(in.substr(0, 2), "# ");
+  EXPECT_NE(in.find("\nhello\n#END ok\n"), std::string::npos) << in;
+  c.send("quit\n");
+  EXPECT_TRUE(c.closedByPeer());
+}
+
+TEST_F(Server, SeveralClientsAtOnceAndOneTooMany) {
+  std::vector<std::unique_ptr<Client>> clients;
+  for (unsigned i = 0; i < Odebug::CdebugServer::kMaxClients; ++i) {
+    clients.push_back(std::make_unique<Client>(m_server.port()));
+    ASSERT_TRUE(clients.back()->connected());
+    clients.back()->readUntil("session\n");
+  }
+  Client extra(m_server.port());
+  EXPECT_NE(extra.readUntil("#END").find("#END busy\n"), std::string::npos);
+  EXPECT_TRUE(extra.closedByPeer());
+  // Interleaved commands are answered on the right connection.
+  for (size_t i = 0; i < clients.size(); ++i)
+    clients[i]->send("tst echo c" + std::to_string(i) + "\n");
+  for (size_t i = 0; i < clients.size(); ++i) {
+    std::string in = clients[i]->readUntil("#END");
+    EXPECT_NE(in.find("c" + std::to_string(i) + "\n#END ok"), std::string::npos) << in;
+  }
+  // A slot frees up once a client leaves.
+  clients.back()->send("quit\n");
+  EXPECT_TRUE(clients.back()->closedByPeer());
+  clients.pop_back();
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  bool served = false;
+  while (!served && std::chrono::steady_clock::now() < deadline) {
+    Client again(m_server.port());
+    again.send("tst echo back\n");
+    served = again.readUntil("#END").find("back\n#END ok") != std::string::npos;
+  }
+  EXPECT_TRUE(served);
+}
+
+TEST_F(Server, AbruptDisconnectsAndGarbageLeaveOthersServed) {
+  Client steady(m_server.port());
+  steady.readUntil("session\n");
+  for (int i = 0; i < 20; ++i) {
+    Client rude(m_server.port());
+    rude.send(i % 2 ? std::string("tst echo half-a-li") : std::string("\x00\xff\x1b[A\n", 6));
+    rude.abort();
+  }
+  // Slots of the aborted clients free up once their threads see the reset.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  std::string reply;
+  do {
+    Client noisy(m_server.port());
+    noisy.send(std::string(5000, 'z') + "\n");
+    reply = noisy.readUntil("#END");
+  } while (reply.find("#END busy") != std::string::npos &&
+           std::chrono::steady_clock::now() < deadline);
+  EXPECT_NE(reply.find("#END line-too-long"), std::string::npos) << reply;
+  steady.reset();
+  steady.send("tst echo still\n");
+  EXPECT_NE(steady.readUntil("#END").find("still\n#END ok"), std::string::npos);
+}
+
+TEST_F(Server, StopEndsConnectedClients) {
+  Client c(m_server.port());
+  c.readUntil("session\n");
+  m_server.stop();
+  EXPECT_TRUE(c.closedByPeer());
+  Client late(m_server.port());
+  EXPECT_FALSE(late.connected());
+}
+
+}  // namespace

@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "icsc/IcscWire.h"
+
+using namespace icscwire;
+
+namespace {
+
+ICSCTlv cell(uint32_t oid, IcscType t, int64_t num, const std::string& str = "") {
+  ICSCTlv c;
+  c.oid = oid;
+  c.type = t;
+  c.num = num;
+  c.str = str;
+  return c;
+}
+
+struct RoundTripCase {
+  const char* name;
+  std::vector<ICSCTlv> cells;
+};
+
+const RoundTripCase kRoundTrips[] = {
+    {"no_cells", {}},
+    {"get_request", {cell(0x802B0300, IcscType::NONE, 0)}},
+    {"u8_max", {cell(1, IcscType::U8, 255)}},
+    {"u16", {cell(2, IcscType::U16, 4464)}},
+    {"u32_max", {cell(3, IcscType::U32, 4294967295LL)}},
+    {"i8_min", {cell(4, IcscType::I8, -128)}},
+    {"i16_neg", {cell(5, IcscType::I16, -25536)}},
+    {"i32_min", {cell(6, IcscType::I32, -2147483648LL)}},
+    {"bool_true", {cell(7, IcscType::BOOL, 1)}},
+    {"string_with_nul", {cell(8, IcscType::STRING, 0, std::string("a\0b #*", 6))}},
+    {"empty_string", {cell(9, IcscType::STRING, 0, "")}},
+    {"mixed",
+     {cell(1, IcscType::U16, 250), cell(2, IcscType::STRING, 0, "x"), cell(3, IcscType::BOOL, 0)}},
+};
+
+class WireRoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
+
+TEST_P(WireRoundTrip, DecodesWhatItEncoded) {
+  const auto& cells = GetParam().cells;
+  Header h;
+  h.op = SET | RESPONSE;
+  h.status = NOT_SERVED;
+  h.requestId = 0xDEADBEEF;
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(encode(h, cells.data(), cells.size(), bytes));
+  Header got;
+  std::vector<ICSCTlv> out;
+  ASSERT_EQ(decode(bytes.data(), bytes.size(), got, out), Decode::OK);
+  EXPECT_EQ(got.op, h.op);
+  EXPECT_EQ(got.status, h.status);
+  EXPECT_EQ(got.requestId, h.requestId);
+  ASSERT_EQ(out.size(), cells.size());
+  for (size_t i = 0; i < cells.size(); ++i) {
+    EXPECT_EQ(out[i].oid, cells[i].oid);
+    EXPECT_EQ(out[i].type, cells[i].type);
+    EXPECT_EQ(out[i].num, cells[i].num);
+    EXPECT_EQ(out[i].str, cells[i].str);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Wire, WireRoundTrip, ::testing::ValuesIn(kRoundTrips),
+                         [](const auto& i) { return std::string(i.param.name); });
+
+TEST(WireLayout, FieldsAreBigEndianAtFixedOffsets) {
+  Header h;
+  h.op = GET;
+  h.requestId = 0x01020304;
+  ICSCTlv c = cell(0x80AABBCC, IcscType::U16, 0x1234);
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(encode(h, &c, 1, bytes));
+  const std::vector<uint8_t> want = {1,    GET,  0,    1,    1, 2, 3,    4,  // header
+                                     0x80, 0xAA, 0xBB, 0xCC, 2, 0, 0x00, 0x02, 0x12, 0x34};
+  EXPECT_EQ(bytes, want);
+}
+
+struct DecodeCase {
+  const char* name;
+  std::vector<uint8_t> bytes;
+  Decode want;
+};
+
+const DecodeCase kDecodeCases[] = {
+    {"empty", {}, Decode::TOO_SHORT},
+    {"seven_bytes", {1, 1, 0, 0, 0, 0, 0}, Decode::TOO_SHORT},
+    {"header_only", {1, 1, 0, 0, 0, 0, 0, 9}, Decode::OK},
+    {"bad_version", {2, 1, 0, 0, 0, 0, 0, 9}, Decode::BAD_VERSION},
+    {"too_many_cells", {1, 1, 0, 65, 0, 0, 0, 9}, Decode::TOO_MANY_CELLS},
+    {"count_without_cells", {1, 1, 0, 1, 0, 0, 0, 9}, Decode::TRUNCATED},
+    {"partial_cell_header", {1, 1, 0, 1, 0, 0, 0, 9, 0x80, 0, 0, 0, 0}, Decode::TRUNCATED},
+    {"value_past_end",
+     {1, 2, 0, 1, 0, 0, 0, 9, 0x80, 0, 0, 0, 8, 0, 0, 5, 'a', 'b'},
+     Decode::TRUNCATED},
+    {"huge_length", {1, 2, 0, 1, 0, 0, 0, 9, 0x80, 0, 0, 0, 8, 0, 0xFF, 0xFF}, Decode::TRUNCATED},
+    {"unknown_type", {1, 2, 0, 1, 0, 0, 0, 9, 0x80, 0, 0, 0, 9, 0, 0, 0}, Decode::BAD_TYPE},
+    {"u16_with_one_byte",
+     {1, 2, 0, 1, 0, 0, 0, 9, 0x80, 0, 0, 0, 2, 0, 0, 1, 7},
+     Decode::BAD_LENGTH},
+    {"none_with_value", {1, 1, 0, 1, 0, 0, 0, 9, 0x80, 0, 0, 0, 0, 0, 0, 1, 7}, Decode::BAD_LENGTH},
+    {"bool_of_two", {1, 2, 0, 1, 0, 0, 0, 9, 0x80, 0, 0, 0, 7, 0, 0, 1, 2}, Decode::BAD_LENGTH},
+    {"trailing_byte", {1, 1, 0, 0, 0, 0, 0, 9, 0}, Decode::TRAILING_BYTES},
+    {"good_get", {1, 1, 0, 1, 0, 0, 0, 9, 0x80, 0, 0, 0, 0, 0, 0, 0}, Decode::OK},
+};
+
+class WireDecode : public ::testing::TestWithParam<DecodeCase> {};
+
+TEST_P(WireDecode, ReturnsExpectedResult) {
+  const auto& c = GetParam();
+  // Decode from an exact-size heap copy so that ASan catches any over-read.
+  std::vector<uint8_t> exact(c.bytes);
+  Header h;
+  std::vector<ICSCTlv> cells;
+  EXPECT_EQ(decode(exact.empty() ? nullptr : exact.data(), exact.size(), h, cells), c.want);
+}
+
+INSTANTIATE_TEST_SUITE_P(Wire, WireDecode, ::testing::ValuesIn(kDecodeCases),
+                         [](const auto& i) { return std::string(i.param.name); });
+
+TEST(WireEncode, RefusesAnswersBeyondTheQueueMessage) {
+  Header h;
+  ICSCTlv big = cell(1, IcscType::STRING, 0, std::string(MAX_MESSAGE, 'x'));
+  std::vector<uint8_t> bytes;
+  EXPECT_FALSE(encode(h, &big, 1, bytes));
+  big.str.resize(MAX_MESSAGE - HEADER_SIZE - CELL_HEADER_SIZE);
+  EXPECT_TRUE(encode(h, &big, 1, bytes));
+  EXPECT_EQ(bytes.size(), MAX_MESSAGE);
+}
+
+}  // namespace

@@ -1,0 +1,246 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "FakeVelmUtil.h"
+#include "IcscObjects8fxs.h"
+#include "TestSupport.h"
+
+using namespace mapping;
+
+namespace {
+
+// A one-column scratch object per codec to exercise the conversions alone.
+struct ConvCase {
+  const char* name;
+  Codec codec;
+  IcscType type;
+  const char* engineText;
+  const char* want;  // property value as text after the read
+  const char* back;  // text written back to the engine
+};
+
+const ConvCase kConvCases[] = {
+    {"bool_zero", Codec::BOOL, IcscType::BOOL, "0", "false", "0"},
+    {"bool_double_zero", Codec::BOOL, IcscType::BOOL, "00", "true", "1"},
+    {"bool_word_false", Codec::BOOL, IcscType::BOOL, "false", "true", "1"},
+    {"bool_empty", Codec::BOOL, IcscType::BOOL, "", "true", "1"},
+    {"bool_two", Codec::BOOL, IcscType::BOOL, "2", "true", "1"},
+    {"u16_octal", Codec::U16, IcscType::U16, "010", "8", "8"},
+    {"u16_hex", Codec::U16, IcscType::U16, "0x20", "32", "32"},
+    {"u16_hex_upper", Codec::U16, IcscType::U16, "0X20", "32", "32"},
+    {"u16_truncated", Codec::U16, IcscType::U16, "70000", "4464", "4464"},
+    {"u16_blanks_and_tail", Codec::U16, IcscType::U16, "  42abc", "42", "42"},
+    {"u16_no_digits", Codec::U16, IcscType::U16, "abc", "0", "0"},
+    {"u8_truncated", Codec::U8, IcscType::U8, "300", "44", "44"},
+    {"u8_seven_is_digit", Codec::U8, IcscType::U8, "7", "7", "7"},
+    {"u8_hex", Codec::U8, IcscType::U8, "0x1F", "31", "31"},
+    {"u8_minus_one", Codec::U8, IcscType::U8, "-1", "255", "255"},
+    {"u8_octal", Codec::U8, IcscType::U8, "072", "58", "58"},
+    {"u32_large", Codec::U32, IcscType::U32, "4294967295", "4294967295", "4294967295"},
+    {"u32_saturates", Codec::U32, IcscType::U32, "99999999999", "4294967295", "4294967295"},
+    {"u32_double_sign", Codec::U32, IcscType::U32, "--1", "0", "0"},
+    {"i8_wraps", Codec::I8, IcscType::I8, "200", "-56", "-56"},
+    {"i8_negative", Codec::I8, IcscType::I8, "-6", "-6", "-6"},
+    {"i16_negative_hex", Codec::I16, IcscType::I16, "-0x10", "-16", "-16"},
+    {"i16_wraps", Codec::I16, IcscType::I16, "40000", "-25536", "-25536"},
+    {"i32_negative", Codec::I32, IcscType::I32, "-1", "-1", "-1"},
+    {"i32_saturates_high", Codec::I32, IcscType::I32, "3000000000", "2147483647", "2147483647"},
+    {"i32_saturates_low", Codec::I32, IcscType::I32, "-3000000000", "-2147483648", "-2147483648"},
+    {"string_unchanged", Codec::STRING, IcscType::STRING, " a, b;*#  ", " a, b;*#  ", " a, b;*#  "},
+    {"string_empty", Codec::STRING, IcscType::STRING, "", "", ""},
+};
+
+class Conversion : public ::testing::TestWithParam<ConvCase> {};
+
+TEST_P(Conversion, ReadsAndWritesBack) {
+  const ConvCase& c = GetParam();
+  IcscColumnDesc col{0, "scratch", "OBJ_SCRATCH", c.type, IcscAccess::RW};
+  std::mutex lock;
+  IcscProperty prop(col, 1, lock);
+  ASSERT_TRUE(textToProperty(c.codec, c.engineText, prop));
+  EXPECT_EQ(prop.text(0), c.want);
+  std::string back;
+  ASSERT_TRUE(propertyToText(c.codec, prop, back));
+  EXPECT_EQ(back, c.back);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codec, Conversion, ::testing::ValuesIn(kConvCases),
+                         [](const auto& i) { return std::string(i.param.name); });
+
+IcscType typeOf(Codec c) {
+  switch (c) {
+    case Codec::BOOL:
+      return IcscType::BOOL;
+    case Codec::U8:
+      return IcscType::U8;
+    case Codec::U16:
+      return IcscType::U16;
+    case Codec::U32:
+      return IcscType::U32;
+    case Codec::I8:
+      return IcscType::I8;
+    case Codec::I16:
+      return IcscType::I16;
+    case Codec::I32:
+      return IcscType::I32;
+    case Codec::STRING:
+      return IcscType::STRING;
+  }
+  return IcscType::NONE;
+}
+
+struct TableUnderTest {
+  const MappingTable* table;
+  const IcscObjectDesc* desc;
+};
+
+// Every mapping table against the object description it serves.
+const TableUnderTest kTables[] = {
+    {&kSystemScalarMapping, &kSystemScalarDesc},
+    {&kSystemStatusScalarMapping, &kSystemStatusScalarDesc},
+    {&kNetStatusScalarMapping, &kNetStatusScalarDesc},
+    {&kOtherScalarMapping, &kOtherScalarDesc},
+    {&kTimersScalarMapping, &kTimersScalarDesc},
+};
+
+TEST(MappingTables, EveryColumnMappedOnceAndAgreesWithItsDescription) {
+  for (const TableUnderTest& t : kTables) {
+    SCOPED_TRACE(t.table->className);
+    EXPECT_STREQ(t.table->className, t.desc->name);
+    std::set<unsigned> seen;
+    for (size_t i = 0; i < t.table->count; ++i) {
+      const MappingRow& r = t.table->rows[i];
+      ASSERT_GE(r.span, 1u);
+      ASSERT_NE(r.param, nullptr);
+      EXPECT_GT(std::strlen(r.param), 0u);
+      for (unsigned c = r.column; c < r.column + r.span; ++c) {
+        EXPECT_TRUE(seen.insert(c).second) << "column " << c << " mapped twice";
+        ASSERT_LT(c, t.desc->columnCount);
+        EXPECT_EQ(typeOf(r.codec), t.desc->columns[c].type) << "column " << c;
+        if (r.span == 1) {
+          EXPECT_STREQ(r.symbol, t.desc->columns[c].symbol);
+        } else {
+          EXPECT_EQ(std::string(t.desc->columns[c].symbol),
+                    std::string(r.symbol) + std::to_string(c - r.column + 1));
+        }
+      }
+      if (r.index == IndexRule::SCALAR) {
+        EXPECT_FALSE(t.desc->isTable) << r.symbol;
+      }
+    }
+    EXPECT_EQ(seen.size(), t.desc->columnCount) << "every column is mapped";
+  }
+}
+
+class SystemScalars : public ::testing::Test {
+ protected:
+  FakeVelmUtil velm;
+  testsupport::LogCapture log{9};
+  TimersScalar timers{&velm};
+  SystemStatusScalar status{&velm};
+  NetStatusScalar net{&velm};
+  OtherScalar other{&velm};
+};
+
+TEST_F(SystemScalars, ReadFetchesParameterAndConverts) {
+  velm.put("ipbx_interdigit_duration", -1, -1, "70000");
+  ASSERT_TRUE(timers.update(timers.getProp(3), 0));
+  uint16_t v = 0;
+  ASSERT_TRUE(timers.getPropipbxInterdigitDuration(0, v));
+  EXPECT_EQ(v, 4464);
+  ASSERT_EQ(velm.calls.size(), 1u);
+  EXPECT_EQ(velm.calls[0].op, "get");
+  EXPECT_EQ(velm.calls[0].name, "ipbx_interdigit_duration");
+  EXPECT_EQ(velm.calls[0].index1, -1);
+  EXPECT_EQ(velm.calls[0].index2, -1);
+}
+
+TEST_F(SystemScalars, WriteSendsDecimalText) {
+  timers.setPropipbxHookflashDelay(0, 250000u);
+  ASSERT_TRUE(timers.updated(timers.getProp(22), 0));
+  EXPECT_EQ(velm.stored("ipbx_hookflash_delay", -1, -1), "250000");
+  other.setPropipbxLineConcurrentLineCount(0, uint8_t{7});
+  ASSERT_TRUE(other.updated(other.getProp(0), 0));
+  EXPECT_EQ(velm.stored("ipbx_line_concurrent_line_count", -1, -1), "7");
+}
+
+TEST_F(SystemScalars, RowOutOfRangeLogsAndDoesNotCallEngine) {
+  EXPECT_FALSE(timers.update(timers.getProp(0), 1));
+  EXPECT_FALSE(timers.updated(timers.getProp(0), 1));
+  EXPECT_TRUE(velm.calls.empty());
+  EXPECT_EQ(log.count("TimersScalar: Out of range: row=1, expected=[0..0]"), 2u);
+  EXPECT_TRUE(log.contains("(update) - TimersScalar: Out of range"));
+  EXPECT_TRUE(log.contains("(updated) - TimersScalar: Out of range"));
+}
+
+TEST_F(SystemScalars, NullPropertyIsSilentlyRefused) {
+  log.clear();
+  EXPECT_FALSE(timers.update(nullptr, 0));
+  EXPECT_FALSE(timers.updated(nullptr, 0));
+  EXPECT_TRUE(velm.calls.empty());
+  EXPECT_TRUE(log.lines().empty());
+}
+
+TEST_F(SystemScalars, UnmappedColumnGivesInvalidColumn) {
+  // A property of a wider object stands in for a column beyond the table.
+  SystemScalar wide{&velm};
+  EXPECT_FALSE(other.update(wide.getProp(4), 0));
+  EXPECT_TRUE(log.contains("OtherScalar: Invalid column [4]"));
+  EXPECT_TRUE(velm.calls.empty());
+}
+
+TEST_F(SystemScalars, FailingGetKeepsOldValueAndNamesTheProperty) {
+  timers.setPropipbxDialingDuration(0, uint16_t{123});
+  velm.getResult = -5;
+  EXPECT_FALSE(timers.update(timers.getProp(4), 0));
+  uint16_t v = 0;
+  timers.getPropipbxDialingDuration(0, v);
+  EXPECT_EQ(v, 123);
+  EXPECT_TRUE(
+      log.contains("TimersScalar::update() failed: id=43, prop=OBJ_TIMERS_IPBXDIALINGDURATION[4]"));
+}
+
+TEST_F(SystemScalars, FailingSetReportsAndKeepsWrittenValue) {
+  velm.setResult = -1;
+  timers.setPropipbxDialingDuration(0, uint16_t{9});
+  EXPECT_FALSE(timers.updated(timers.getProp(4), 0));
+  EXPECT_TRUE(log.contains(
+      "TimersScalar::updated() failed: id=43, prop=OBJ_TIMERS_IPBXDIALINGDURATION[4]"));
+  uint16_t v = 0;
+  timers.getPropipbxDialingDuration(0, v);
+  EXPECT_EQ(v, 9);
+}
+
+TEST_F(SystemScalars, StatusObjectsRefuseWritesWithoutEngineCall) {
+  EXPECT_FALSE(status.updated(status.getProp(1), 0));
+  EXPECT_TRUE(log.contains("[WARNING]"));
+  EXPECT_TRUE(log.contains("SystemStatusScalar::updated() not implemented: id=1, row=0"));
+  EXPECT_FALSE(net.updated(nullptr, 5));
+  EXPECT_TRUE(log.contains("NetStatusScalar::updated() not implemented: id=??, row=5"));
+  EXPECT_TRUE(velm.calls.empty());
+  // Reads still work.
+  velm.put("sip_local_contact_port", -1, -1, "5060");
+  EXPECT_TRUE(net.update(net.getProp(3), 0));
+  EXPECT_EQ(net.getProp(3)->text(0), "5060");
+}
+
+TEST_F(SystemScalars, EveryColumnReachesItsOwnParameter) {
+  for (const TableUnderTest& t : kTables) {
+    for (size_t i = 0; i < t.table->count; ++i)
+      velm.put(t.table->rows[i].param, -1, -1, "1");
+  }
+  SystemScalar sys{&velm};
+  IcscObject* objs[] = {&sys, &status, &net, &other, &timers};
+  for (IcscObject* o : objs) {
+    for (unsigned c = 0; c < o->getColumnCount(); ++c) {
+      velm.calls.clear();
+      EXPECT_TRUE(o->update(o->getProp(c), 0)) << o->getName() << " column " << c;
+      ASSERT_EQ(velm.calls.size(), 1u);
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include "AccountTableExt.h"
+#include "FakeIptables.h"
+#include "TestSupport.h"
+
+using R = IptableRule;
+
+namespace {
+
+// Lets a test play the velmora side refusing a write.
+class TestAccountTable : public AccountTableExt {
+ public:
+  using AccountTableExt::AccountTableExt;
+  bool velmAccepts = true;
+
+ protected:
+  bool accountUpdated(IcscProperty*, unsigned) override { return velmAccepts; }
+};
+
+class AccountFirewall : public ::testing::Test {
+ protected:
+  bool writeServer(unsigned row, unsigned column, const std::string& text) {
+    IcscProperty* prop = table.getProp(column);
+    prop->setValueAt(row, text);
+    prop->selectRow(row);
+    return table.updated(prop, row);
+  }
+  void enable(unsigned row, bool on) { table.setPropproviderEnable(row, on); }
+
+  static std::vector<R> sixRules(const std::string& ip, int port) {
+    auto in = [&](R::Protocol p) {
+      R r(R::CHAIN_INPUT, R::JUMP_ACCEPT, p, R::STATE_ANY);
+      r.setSourceIpFilter(ip, false);
+      r.setInterfaceFilter(R::DIRECTION_IN, "eth1", true);
+      return r;
+    };
+    auto out = [&](R::Protocol p) {
+      R r(R::CHAIN_OUTPUT, R::JUMP_ACCEPT, p, R::STATE_ANY);
+      r.setDestinationIpFilter(ip, false);
+      r.setInterfaceFilter(R::DIRECTION_OUT, "eth1", true);
+      return r;
+    };
+    R r1 = in(R::PROTOCOL_UDP);
+    r1.addDestinationPort(port);
+    R r2 = out(R::PROTOCOL_UDP);
+    r2.addSourcePort(5060);
+    R r5 = in(R::PROTOCOL_UDP);
+    r5.addDestinationPortRange(50000, 50100);
+    R r6 = out(R::PROTOCOL_UDP);
+    r6.addSourcePortRange(50000, 50100);
+    return {r1, r2, in(R::PROTOCOL_ICMP), out(R::PROTOCOL_ICMP), r5, r6};
+  }
+
+  static constexpr unsigned kReg = AccountTableBase::OBJ_ACCOUNT_REGISTERDOMAINNAME;
+  static constexpr unsigned kProxy = AccountTableBase::OBJ_ACCOUNT_PROXYDOMAINNAME;
+  static constexpr unsigned kAuth = AccountTableBase::OBJ_ACCOUNT_AUTHDOMAINNAME;
+
+  testsupport::LogCapture log;
+  FakeIptables iptables;
+  TestAccountTable table{nullptr, &iptables};
+};
+
+TEST_F(AccountFirewall, SixRulesOnceForASharedServer) {
+  enable(0, true);
+  enable(1, true);
+  ASSERT_TRUE(writeServer(0, kReg, "10.20.30.40:5080"));
+  ASSERT_EQ(iptables.calls.size(), 1u);
+  EXPECT_TRUE(iptables.calls[0].add);
+  EXPECT_EQ(iptables.calls[0].rules, sixRules("10.20.30.40", 5080));
+  EXPECT_TRUE(log.contains("adding rules for 10.20.30.40:5080"));
+
+  ASSERT_TRUE(writeServer(1, kProxy, "10.20.30.40:5080"));
+  EXPECT_TRUE(log.contains("ip and port already allowed"));
+  EXPECT_EQ(iptables.calls.size(), 1u);
+  EXPECT_EQ(table.allowedServers(), std::set<std::string>{"10.20.30.40:5080"});
+}
+
+TEST_F(AccountFirewall, ChangedRegistrarOpensNewThenClosesOld) {
+  enable(0, true);
+  ASSERT_TRUE(writeServer(0, kReg, "10.20.30.40:5060"));
+  ASSERT_TRUE(writeServer(0, kReg, "10.20.30.41:5060"));
+  ASSERT_EQ(iptables.calls.size(), 3u);
+  EXPECT_TRUE(iptables.calls[1].add);
+  EXPECT_EQ(iptables.calls[1].rules, sixRules("10.20.30.41", 5060));
+  EXPECT_FALSE(iptables.calls[2].add);
+  EXPECT_EQ(iptables.calls[2].rules, sixRules("10.20.30.40", 5060));
+  EXPECT_EQ(table.allowedServers(), std::set<std::string>{"10.20.30.41:5060"});
+}
+
+TEST_F(AccountFirewall, DisabledProviderIsClosedAtTheNextServerWrite) {
+  enable(0, true);
+  ASSERT_TRUE(writeServer(0, kAuth, "10.20.30.40:5060"));
+  enable(0, false);
+  // Writing any server text on a disabled row installs nothing but cleans up.
+  for (const char* text : {"", "0.0.0.0:5060", "10.9.9.9:5060"})
+    ASSERT_TRUE(writeServer(3, kReg, text)) << text;
+  ASSERT_EQ(iptables.calls.size(), 2u);
+  EXPECT_FALSE(iptables.calls[1].add);
+  EXPECT_TRUE(table.allowedServers().empty());
+}
+
+TEST_F(AccountFirewall, BadServerTextsAreRefusedWithTheirLogLines) {
+  enable(0, true);
+  for (const char* text : {"10.20.30.40", "10.20.30.40:0", "10.20.30.40:65536", "1.2.3:5060",
+                           "abcdefgh:5060", "10.20.30.40:x"}) {
+    log.clear();
+    EXPECT_FALSE(writeServer(0, kReg, text)) << text;
+    EXPECT_TRUE(log.contains(std::string("this is not string with ip and port: ") + text)) << text;
+    EXPECT_TRUE(log.contains(std::string("adding rules for ip ") + text + " failed")) << text;
+  }
+  EXPECT_TRUE(iptables.calls.empty());
+  // A host name with a dot passes here; the firewall component checks it.
+  ASSERT_TRUE(writeServer(0, kReg, "sip.provider.example:5060"));
+  ASSERT_EQ(iptables.calls.size(), 1u);
+  EXPECT_EQ(iptables.calls[0].rules[0].sourceAddress().address, "sip.provider.example");
+}
+
+TEST_F(AccountFirewall, OtherColumnsVelmoraRefusalAndFailuresLeaveTheFirewall) {
+  enable(0, true);
+  EXPECT_TRUE(writeServer(0, AccountTableBase::OBJ_ACCOUNT_PROVIDERNAME, "10.20.30.40:5060"));
+  table.velmAccepts = false;
+  EXPECT_FALSE(writeServer(0, kReg, "10.20.30.40:5060"));
+  EXPECT_TRUE(iptables.calls.empty());
+  table.velmAccepts = true;
+  iptables.results = {false};
+  EXPECT_FALSE(writeServer(0, kReg, "10.20.30.40:5060"));
+  EXPECT_TRUE(table.allowedServers().empty());
+  EXPECT_FALSE(table.updated(table.getProp(kReg), 16));
+  EXPECT_TRUE(log.contains("AccountTableExt: Out of range: row=16, expected=[0..15]"));
+  EXPECT_FALSE(table.updated(nullptr, 0));
+}
+
+}  // namespace
