@@ -10,6 +10,7 @@
 
 #include "debug/Odebug.h"
 #include "debug/TraceDebug.h"
+#include "thread/ThreadClass.h"
 #include "trace/TraceObject.h"
 
 namespace Odebug {
@@ -113,6 +114,7 @@ void CdebugServer::reapLocked(bool all) {
 }
 
 void CdebugServer::acceptLoop() {
+  blockStopSignal();
   while (!m_stopping) {
     pollfd fds[2] = {{m_listenFd, POLLIN, 0}, {m_wakeFd[0], POLLIN, 0}};
     if (poll(fds, 2, -1) < 0) {
@@ -147,6 +149,7 @@ void CdebugServer::acceptLoop() {
 }
 
 void CdebugServer::serve(Client* c) {
+  blockStopSignal();
   ConsoleSession session;
   bool open = sendAll(c->fd, ConsoleSession::banner());
   char buf[512];

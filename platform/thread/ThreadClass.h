@@ -15,4 +15,10 @@ class ThreadClass {
 };
 
 // pthread start routine; `arg` is the ThreadClass whose run() is executed.
+// The new thread blocks SIGTERM so that the stop signal always lands on the
+// main thread.
 extern "C" void* ThreadStartup(void* arg);
+
+// Blocks SIGTERM in the calling thread; every helper thread of the process
+// calls it first.
+void blockStopSignal();

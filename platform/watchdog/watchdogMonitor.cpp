@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "thread/ThreadClass.h"
 #include "trace/TraceObject.h"
 
 struct WatchdogRegistry {
@@ -25,6 +26,7 @@ struct WatchdogRegistry {
       return;
     checkerStarted = true;
     std::thread([] {
+      blockStopSignal();
       for (;;) {
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         watchdog::checkDeadlines(std::chrono::steady_clock::now());

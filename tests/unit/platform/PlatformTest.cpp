@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -162,10 +163,14 @@ class Counter : public ThreadClass {
   int run() override {
     ++runs;
     self = pthread_self();
+    sigset_t set;
+    pthread_sigmask(SIG_BLOCK, nullptr, &set);
+    termBlocked = sigismember(&set, SIGTERM) == 1;
     return 0;
   }
   std::atomic<int> runs{0};
   pthread_t self{};
+  bool termBlocked = false;
 };
 
 TEST(Thread, StartupRunsTheObjectOnTheNewThread) {
@@ -175,6 +180,7 @@ TEST(Thread, StartupRunsTheObjectOnTheNewThread) {
   ASSERT_EQ(pthread_join(t, nullptr), 0);
   EXPECT_EQ(c.runs, 1);
   EXPECT_TRUE(pthread_equal(c.self, t));
+  EXPECT_TRUE(c.termBlocked) << "SIGTERM must reach the main thread only";
 }
 
 TEST(Thread, BetterSleepSleepsThroughSignals) {
