@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "ThreadProbe.h"
 #include "velm/VelmClient.h"
 #include "velm/VelmWire.h"
 #include "velm/Velm_util.h"
@@ -70,23 +71,9 @@ std::string runTool(const std::vector<std::string>& args, int* status) {
   return out;
 }
 
-// Creating a thread crashes under some qemu-user builds (seen with qemu 7.2
-// and the dynamic armhf glibc); probe in a child so the test can skip.
-bool threadsWork() {
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    std::thread t([] {});
-    t.join();
-    ::_exit(0);
-  }
-  int st = -1;
-  ::waitpid(pid, &st, 0);
-  return WIFEXITED(st) && WEXITSTATUS(st) == 0;
-}
-
 #define SKIP_WITHOUT_THREADS()                                                         \
   do {                                                                                 \
-    if (!threadsWork())                                                                \
+    if (!testsupport::threadsWork())                                                   \
       GTEST_SKIP() << "thread creation crashes on this platform (qemu-user); not run"; \
   } while (0)
 
