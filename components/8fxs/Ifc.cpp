@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "board/boardUtils.h"
+#include "fxsCGetLogEngine.h"
 #include "thread/Guard.h"
 #include "trace/TraceObject.h"
 
@@ -88,11 +89,11 @@ Ifc::Ifc(std::string name, LedDriverLink* ledLink)
     : Odebug::Cdebugable(name),
       m_wdmon(name.c_str()),
       m_timestamper(kTickPeriodMs),
-      // TODO: the card's log engine once it exists. commonStatCtrl only
-      // stores both pointers, so handing over the registry before it is
-      // built is safe.
+      // commonStatCtrl only stores both pointers, so handing over the
+      // registry before it is built is safe. The log engine is handed over:
+      // commonStatCtrl keeps it for its lifetime.
       m_scCommon("commonStatCtrl", kCardType, &m_card, kNbrTempSensors, kNbrVoltageSensors,
-                 kNbrHwErrors, kNbrOperErrors, nullptr),
+                 kNbrHwErrors, kNbrOperErrors, new fxsCGetLogEngine()),
       m_icsc(&m_scCommon, &m_card),
       m_ledIfc(MSG_PCA9552, ledLink),
       m_name(name),
@@ -168,10 +169,7 @@ void Ifc::run() {
         LOG_ERROR("could not receive slotnumber, wait for driver!");
       } else {
         slot = reported + 1;
-        // TODO: use the registry's network manager once CardObjects joins;
-        // the client keeps no kernel state, so a local one acts the same.
-        NetworkManagerInterface networkManager;
-        setupBackplane(slot, networkManager);
+        setupBackplane(slot, *m_card.getNetworkManager());
       }
     }
     m_wdmon.wdm_notify(0);
