@@ -37,3 +37,15 @@ cmd_format() {
     (cd "$FXS_ROOT" && echo "$files" | xargs -r clang-format -i)
   fi
 }
+
+dev_register "perf" "build and run the measurements under bench/ (own namespaces)"
+cmd_perf() {
+  [ "$(id -u)" = 0 ] || die "the measurements run in namespaces of their own and need root"
+  configure_and_build native ""
+  local b
+  for b in "$(build_dir native "")"/bin/bench_*; do
+    [ -x "$b" ] || continue
+    say "running $(basename "$b")"
+    "$FXS_ROOT/tests/nsrun" "$b"
+  done
+}
