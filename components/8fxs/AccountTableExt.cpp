@@ -22,10 +22,10 @@ bool isServerColumn(unsigned column) {
 }  // namespace
 
 AccountTableExt::AccountTableExt(Velm_util* velm, Iptables* iptables)
-    : AccountTableBase(kRows), m_velm(velm), m_iptables(iptables) {}
+    : AccountTable(velm), m_velm(velm), m_iptables(iptables) {}
 
-bool AccountTableExt::accountUpdated(IcscProperty*, unsigned) {
-  return true;
+bool AccountTableExt::accountUpdated(IcscProperty* prop, unsigned row) {
+  return AccountTable::updated(prop, row);
 }
 
 bool AccountTableExt::updated(IcscProperty* prop, unsigned row) {

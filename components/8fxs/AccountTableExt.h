@@ -7,17 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "icsc/IcscGeneratedBases.h"
+#include "IcscObjects8fxs.h"
 #include "net/IptableRule.h"
 #include "net/Iptables.h"
 
 class Velm_util;
 
-// TODO: derive from AccountTable (the velmora mapping of the account
-// columns) once it joins; until then accountUpdated() stands for
-// AccountTable::updated and accepts every write, so only the firewall part
-// is active here.
-class AccountTableExt : public AccountTableBase {
+class AccountTableExt : public AccountTable {
  public:
   static constexpr unsigned kRows = 16;
 
@@ -29,6 +25,7 @@ class AccountTableExt : public AccountTableBase {
   bool extractIpAndPort(const std::string& ipPort, std::string& ip, int& port);
 
  protected:
+  // The velmora write of AccountTable; the firewall only follows a served one.
   virtual bool accountUpdated(IcscProperty* prop, unsigned row);
 
  private:

@@ -2,21 +2,23 @@
 // values, the error monitors and every ICSC object; registers the objects
 // with the protocol engine and answers the four common event tables.
 //
-// Members are declared in construction order. Objects whose own classes
-// have not joined yet are held as their generated bases (stored values
-// only) so that all 50 are registered in their places.
+// Members are declared in construction order. The four network tables are
+// held as their generated bases (stored values only) until their own
+// classes join, so that all 50 are registered in their places.
 #pragma once
 
 #include <cstdint>
 #include <ostream>
 #include <string>
 
+#include "AccountTableExt.h"
 #include "IcscObjects8fxs.h"
 #include "errMon.h"
 #include "icsc/CommonPropertyDescriptor.h"
 #include "icsc/ICSCTlv.h"
 #include "icsc/ICardObjects.h"
 #include "icsc/IcscGeneratedBases.h"
+#include "net/Iptables.h"
 #include "velm/Velm_util.h"
 #include "vocalAlarmStatusTable.h"
 
@@ -76,37 +78,33 @@ class CardObjects : public ICardObjects {
 
  private:
   Velm_util m_velm;
-  // TODO: the firewall manager (Iptables) joins here with the provider
-  // firewall; until then the account table keeps its base behaviour.
-  AccountTableBase m_accountTableExt{kAccountTableDesc.rows};
-  VoipProviderDefaultsTableBase m_voipProviderDefaultsTable{kVoipProviderDefaultsTableDesc.rows};
-  AccountStatusTableBase m_accountStatusTable{kAccountStatusTableDesc.rows};
-  SipServerConfigurationTableBase m_sipServerConfigurationTable{
-      kSipServerConfigurationTableDesc.rows};
-  IpbxHookflashTableBase m_ipbxHookflashTable{kIpbxHookflashTableDesc.rows};
-  SlacImpedanceCommandsTableBase m_slacImpedanceCommandsTable{kSlacImpedanceCommandsTableDesc.rows};
-  SubscriptionServiceSettingsTableBase m_subscriptionServiceSettingsTable{
-      kSubscriptionServiceSettingsTableDesc.rows};
-  PortConfigurationTableBase m_portConfigurationTable{kPortConfigurationTableDesc.rows};
-  OperatingModeTableBase m_operatingModeTable{kOperatingModeTableDesc.rows};
-  SpeedDialsTableBase m_speedDialsTable{kSpeedDialsTableDesc.rows};
-  IpbxDialPublicExtSipTableBase m_ipbxDialPublicExtSipTable{kIpbxDialPublicExtSipTableDesc.rows};
-  IpbxDialPublicExtRtpTableBase m_ipbxDialPublicExtRtpTable{kIpbxDialPublicExtRtpTableDesc.rows};
-  CallForwardingTableBase m_callForwardingTable{kCallForwardingTableDesc.rows};
-  CallForwardListTableBase m_callForwardListTable{kCallForwardListTableDesc.rows};
-  DistinctiveRingListTableBase m_distinctiveRingListTable{kDistinctiveRingListTableDesc.rows};
-  DistinctiveRingingTableBase m_distinctiveRingingTable{kDistinctiveRingingTableDesc.rows};
-  DoNotDisturbTableBase m_doNotDisturbTable{kDoNotDisturbTableDesc.rows};
-  IpbxDisturbAcceptListTableBase m_ipbxDisturbAcceptListTable{kIpbxDisturbAcceptListTableDesc.rows};
-  CallBlockingTableBase m_callBlockingTable{kCallBlockingTableDesc.rows};
-  CallBlockingListTableBase m_callBlockingListTable{kCallBlockingListTableDesc.rows};
-  OutgoingBlockTableBase m_outgoingBlockTable{kOutgoingBlockTableDesc.rows};
-  OutgoingBlockListTableBase m_outgoingBlockListTable{kOutgoingBlockListTableDesc.rows};
-  CallerWaitingCallerIdTableBase m_callerWaitingCallerIdTable{kCallerWaitingCallerIdTableDesc.rows};
-  MessageWaitingTableBase m_messageWaitingTable{kMessageWaitingTableDesc.rows};
-  FeaturesCodesTableBase m_featuresCodesTable{kFeaturesCodesTableDesc.rows};
-  IncomingCallHistoryStatusTableBase m_incomingCallHistoryStatusTable{
-      kIncomingCallHistoryStatusTableDesc.rows};
+  Iptables m_iptables;
+  AccountTableExt m_accountTableExt{&m_velm, &m_iptables};
+  VoipProviderDefaultsTable m_voipProviderDefaultsTable{&m_velm};
+  AccountStatusTable m_accountStatusTable{&m_velm};
+  SipServerConfigurationTable m_sipServerConfigurationTable{&m_velm};
+  IpbxHookflashTable m_ipbxHookflashTable{&m_velm};
+  SlacImpedanceCommandsTable m_slacImpedanceCommandsTable{&m_velm};
+  SubscriptionServiceSettingsTable m_subscriptionServiceSettingsTable{&m_velm};
+  PortConfigurationTable m_portConfigurationTable{&m_velm};
+  OperatingModeTable m_operatingModeTable{&m_velm};
+  SpeedDialsTable m_speedDialsTable{&m_velm};
+  IpbxDialPublicExtSipTable m_ipbxDialPublicExtSipTable{&m_velm};
+  IpbxDialPublicExtRtpTable m_ipbxDialPublicExtRtpTable{&m_velm};
+  CallForwardingTable m_callForwardingTable{&m_velm};
+  CallForwardListTable m_callForwardListTable{&m_velm};
+  DistinctiveRingListTable m_distinctiveRingListTable{&m_velm};
+  DistinctiveRingingTable m_distinctiveRingingTable{&m_velm};
+  DoNotDisturbTable m_doNotDisturbTable{&m_velm};
+  IpbxDisturbAcceptListTable m_ipbxDisturbAcceptListTable{&m_velm};
+  CallBlockingTable m_callBlockingTable{&m_velm};
+  CallBlockingListTable m_callBlockingListTable{&m_velm};
+  OutgoingBlockTable m_outgoingBlockTable{&m_velm};
+  OutgoingBlockListTable m_outgoingBlockListTable{&m_velm};
+  CallerWaitingCallerIdTable m_callerWaitingCallerIdTable{&m_velm};
+  MessageWaitingTable m_messageWaitingTable{&m_velm};
+  FeaturesCodesTable m_featuresCodesTable{&m_velm};
+  IncomingCallHistoryStatusTable m_incomingCallHistoryStatusTable{&m_velm};
   VocalAlarmStatusTable m_vocalAlarmStatusTable{this};
   IfmNetworkLinkConfigTableBase m_ifmNetworkLinkConfigTable{kIfmNetworkLinkConfigTableDesc.rows};
   IfmNetworkLinkStatusTableBase m_ifmNetworkLinkStatusTable{kIfmNetworkLinkStatusTableDesc.rows};
@@ -114,22 +112,22 @@ class CardObjects : public ICardObjects {
   IfmNetworkRouteStatusTableBase m_ifmNetworkRouteStatusTable{kIfmNetworkRouteStatusTableDesc.rows};
   SystemScalar m_systemScalar{&m_velm};
   SystemStatusScalar m_systemStatusScalar{&m_velm};
-  AudioSettingsScalarBase m_audioSettingsScalar;
-  RtpProtocolScalarBase m_rtpProtocolScalar;
-  SdpProtocolScalarBase m_sdpProtocolScalar;
-  SdpAudioCodecScalarBase m_sdpAudioCodecScalar;
-  SdpAudioCodecDynamicCodeScalarBase m_sdpAudioCodecDynamicCodeScalar;
-  SipProtocolScalarBase m_sipProtocolScalar;
-  SipResponseCodeScalarBase m_sipResponseCodeScalar;
-  SipProtocolTimersScalarBase m_sipProtocolTimersScalar;
-  VoiceAndToneParametersScalarBase m_voiceAndToneParametersScalar;
+  AudioSettingsScalar m_audioSettingsScalar{&m_velm};
+  RtpProtocolScalar m_rtpProtocolScalar{&m_velm};
+  SdpProtocolScalar m_sdpProtocolScalar{&m_velm};
+  SdpAudioCodecScalar m_sdpAudioCodecScalar{&m_velm};
+  SdpAudioCodecDynamicCodeScalar m_sdpAudioCodecDynamicCodeScalar{&m_velm};
+  SipProtocolScalar m_sipProtocolScalar{&m_velm};
+  SipResponseCodeScalar m_sipResponseCodeScalar{&m_velm};
+  SipProtocolTimersScalar m_sipProtocolTimersScalar{&m_velm};
+  VoiceAndToneParametersScalar m_voiceAndToneParametersScalar{&m_velm};
   TimersScalar m_timersScalar{&m_velm};
   OtherScalar m_otherScalar{&m_velm};
-  CallProgressTonesScalarBase m_callProgressTonesScalar;
-  StandardRingingPatternsScalarBase m_standardRingingPatternsScalar;
-  DistinctiveRingingPatternsScalarBase m_distinctiveRingingPatternsScalar;
-  DistinctiveCallWaitingPatternsScalarBase m_distinctiveCallWaitingPatternsScalar;
-  SlacConfigurationScalarBase m_slacConfigurationScalar;
+  CallProgressTonesScalar m_callProgressTonesScalar{&m_velm};
+  StandardRingingPatternsScalar m_standardRingingPatternsScalar{&m_velm};
+  DistinctiveRingingPatternsScalar m_distinctiveRingingPatternsScalar{&m_velm};
+  DistinctiveCallWaitingPatternsScalar m_distinctiveCallWaitingPatternsScalar{&m_velm};
+  SlacConfigurationScalar m_slacConfigurationScalar{&m_velm};
   NetStatusScalar m_netStatusScalar{&m_velm};
   // TODO: the network manager client joins here with the network tables.
 

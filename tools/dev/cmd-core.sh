@@ -38,14 +38,9 @@ cmd_format() {
   fi
 }
 
-dev_register "perf" "build and run the measurements under bench/ (own namespaces)"
+dev_register "perf" "measure console, queue and tokenizer latency (bench/spine, own namespaces)"
 cmd_perf() {
   [ "$(id -u)" = 0 ] || die "the measurements run in namespaces of their own and need root"
-  configure_and_build native ""
-  local b
-  for b in "$(build_dir native "")"/bin/bench_*; do
-    [ -x "$b" ] || continue
-    say "running $(basename "$b")"
-    "$FXS_ROOT/tests/nsrun" "$b"
-  done
+  configure_and_build native "" bench_spine
+  "$FXS_ROOT/tests/nsrun" "$(build_dir native "")/bin/bench_spine"
 }

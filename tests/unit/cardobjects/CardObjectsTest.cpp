@@ -224,3 +224,38 @@ TEST_F(Registry, DumpMembersWritesWordsAndRestoresDigits) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every velmora-mapped object is registered as its own class, not as its
+// generated base: without an engine its read fails with the class's own
+// message, where a bare base would accept it.
+TEST_F(Registry, MappedObjectsAreRegisteredAsTheirClasses) {
+  NullSink sink;
+  IcscProtocolIfc engine(nullptr, &card, &sink);
+  const char* const mapped[] = {"AccountTable",
+                                "VoipProviderDefaultsTable",
+                                "AccountStatusTable",
+                                "SpeedDialsTable",
+                                "PortConfigurationTable",
+                                "SubscriptionServiceSettingsTable",
+                                "FeaturesCodesTable",
+                                "IncomingCallHistoryStatusTable",
+                                "SipProtocolScalar",
+                                "SlacConfigurationScalar",
+                                "DistinctiveCallWaitingPatternsScalar",
+                                "NetStatusScalar"};
+  for (const char* name : mapped) {
+    const IcscObjectDesc* desc = icscdesc::findByName(name);
+    ASSERT_NE(desc, nullptr) << name;
+    IcscObject* o = engine.findObject(desc->id);
+    ASSERT_NE(o, nullptr) << name;
+    unsigned last = o->getColumnCount() - 1;
+    EXPECT_FALSE(o->update(o->getProp(last), o->getRowCount() - 1)) << name;
+    EXPECT_TRUE(log.contains(std::string(name) + "::update() failed: id=" +
+                             std::to_string(desc->id) + ", prop=" + desc->columns[last].symbol))
+        << name;
+  }
+}
+
+}  // namespace

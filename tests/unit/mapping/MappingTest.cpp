@@ -6,6 +6,7 @@
 
 #include "FakeVelmUtil.h"
 #include "IcscObjects8fxs.h"
+#include "MappedObjects.h"
 #include "TestSupport.h"
 
 using namespace mapping;
@@ -107,7 +108,9 @@ const TableUnderTest kTables[] = {
 };
 
 TEST(MappingTables, EveryColumnMappedOnceAndAgreesWithItsDescription) {
-  for (const TableUnderTest& t : kTables) {
+  ASSERT_EQ(mappedtest::mappedClasses().size(), 45u);
+  for (const mappedtest::MappedClass& m : mappedtest::mappedClasses()) {
+    TableUnderTest t{m.table, m.desc};
     SCOPED_TRACE(t.table->className);
     EXPECT_STREQ(t.table->className, t.desc->name);
     std::set<unsigned> seen;

@@ -1,0 +1,216 @@
+// Times one full walk of every registered object through icscctl and counts
+// the engine calls it causes, then measures the round trip of single GETs of
+// a velmora-mapped property through the front end. Starts velmora, main and
+// udpfe from its own directory; runs only inside private namespaces
+// (./dev bench-walk uses tests/nsrun).
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "icsc/IcscDescriptions.h"
+#include "icsc/IcscOid.h"
+#include "icsc/IcscWire.h"
+
+extern char** environ;
+
+using namespace icscwire;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kPort = 5000;
+constexpr const char* kEngineLog = "/tmp/bench-walk-velmora.log";
+constexpr uint32_t kTimersScalar = 43;
+constexpr unsigned kInterdigitColumn = 3;
+constexpr int kReplyTimeoutMs = 2000;
+constexpr auto kStartDeadline = std::chrono::seconds(20);
+
+std::string g_binDir;
+
+pid_t spawn(const std::vector<std::string>& args, bool quiet) {
+  std::vector<char*> argv;
+  for (const auto& a : args)
+    argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  if (quiet)
+    posix_spawn_file_actions_addopen(&fa, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ) != 0)
+    pid = -1;
+  posix_spawn_file_actions_destroy(&fa);
+  return pid;
+}
+
+int waitFor(pid_t pid) {
+  int st = 0;
+  if (pid <= 0 || waitpid(pid, &st, 0) != pid)
+    return -1;
+  return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+}
+
+void stop(pid_t pid) {
+  if (pid <= 0)
+    return;
+  kill(pid, SIGTERM);
+  waitFor(pid);
+}
+
+class Client {
+ public:
+  Client() : m_sock(socket(AF_INET, SOCK_DGRAM, 0)) {
+    m_to.sin_family = AF_INET;
+    m_to.sin_port = htons(kPort);
+    inet_pton(AF_INET, "127.0.0.1", &m_to.sin_addr);
+  }
+  ~Client() { close(m_sock); }
+  // One GET; true when answered OK within the timeout.
+  bool get(uint32_t oid) {
+    Header h;
+    h.op = GET;
+    h.requestId = ++m_id;
+    ICSCTlv cell;
+    cell.oid = oid;
+    if (!encode(h, &cell, 1, m_out))
+      return false;
+    sendto(m_sock, m_out.data(), m_out.size(), 0, reinterpret_cast<sockaddr*>(&m_to), sizeof(m_to));
+    for (;;) {
+      pollfd p{m_sock, POLLIN, 0};
+      if (poll(&p, 1, kReplyTimeoutMs) <= 0)
+        return false;
+      ssize_t n = recv(m_sock, m_in, sizeof(m_in), 0);
+      Header rh;
+      if (n > 0 && decode(m_in, static_cast<size_t>(n), rh, m_cells) == Decode::OK &&
+          rh.requestId == m_id)
+        return rh.status == OK && m_cells.size() == 1 && m_cells[0].status == OK;
+    }
+  }
+
+ private:
+  int m_sock;
+  sockaddr_in m_to{};
+  uint32_t m_id = 0;
+  std::vector<uint8_t> m_out;
+  uint8_t m_in[MAX_MESSAGE];
+  std::vector<ICSCTlv> m_cells;
+};
+
+size_t engineGets() {
+  std::ifstream in(kEngineLog);
+  size_t n = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("velmora: get ", 0) == 0)
+      ++n;
+  }
+  return n;
+}
+
+double ms(Clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
+
+int run(int gets) {
+  pid_t velmora =
+      spawn({g_binDir + "/velmora", "--socket", "/tmp/velmora.sock", "--log", kEngineLog}, false);
+  pid_t card = spawn({g_binDir + "/main"}, false);
+  pid_t udpfe = spawn({g_binDir + "/udpfe", "--port", std::to_string(kPort)}, false);
+  auto cleanup = [&] {
+    stop(udpfe);
+    stop(card);
+    stop(velmora);
+  };
+  Client client;
+  const uint32_t oid = icscoid::object(kTimersScalar, kInterdigitColumn, 0);
+  auto deadline = Clock::now() + kStartDeadline;
+  while (!client.get(oid)) {
+    if (Clock::now() > deadline) {
+      std::fprintf(stderr, "bench-walk: the card did not answer within 20 s\n");
+      cleanup();
+      return 1;
+    }
+  }
+
+  size_t cells = 0;
+  size_t before = engineGets();
+  bool walkOk = true;
+  auto t0 = Clock::now();
+  for (size_t i = 0; i < icscdesc::count(); ++i) {
+    const IcscObjectDesc& d = *icscdesc::all()[i];
+    cells += static_cast<size_t>(d.rows) * d.columnCount;
+    pid_t p = spawn({g_binDir + "/icscctl", "--port", std::to_string(kPort), "walk", d.name}, true);
+    if (waitFor(p) != 0) {
+      std::fprintf(stderr, "bench-walk: walk of %s failed\n", d.name);
+      walkOk = false;
+    }
+  }
+  auto walkTime = Clock::now() - t0;
+  size_t calls = engineGets() - before;
+
+  std::vector<double> rtt;
+  rtt.reserve(static_cast<size_t>(gets));
+  int failed = 0;
+  for (int i = 0; i < gets; ++i) {
+    auto s = Clock::now();
+    if (!client.get(oid)) {
+      ++failed;
+      continue;
+    }
+    rtt.push_back(ms(Clock::now() - s) * 1000.0);
+  }
+  cleanup();
+  std::sort(rtt.begin(), rtt.end());
+
+  std::printf("full walk (icscctl walk of %zu objects)\n", icscdesc::count());
+  std::printf("  cells            %zu\n", cells);
+  std::printf("  time             %.1f ms\n", ms(walkTime));
+  std::printf("  engine gets      %zu (%.3f per cell)\n", calls,
+              cells ? static_cast<double>(calls) / static_cast<double>(cells) : 0.0);
+  std::printf("single GET of TimersScalar column 3 (%d requests, %d failed)\n", gets, failed);
+  if (!rtt.empty()) {
+    std::printf("  median           %.1f us\n", rtt[rtt.size() / 2]);
+    std::printf("  p99              %.1f us\n", rtt[rtt.size() * 99 / 100]);
+  }
+  return walkOk && failed == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int gets = 1000;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--gets") == 0 && i + 1 < argc) {
+      gets = std::atoi(argv[++i]);
+    } else {
+      std::fprintf(stderr, "usage: bench_walk [--gets N]\n");
+      return 2;
+    }
+  }
+  if (gets < 1 || gets > 100000) {
+    std::fprintf(stderr, "bench-walk: --gets must be 1..100000\n");
+    return 2;
+  }
+  const char* inNs = std::getenv("FXS_IN_NS");
+  if (inNs == nullptr || std::strcmp(inNs, "1") != 0) {
+    std::fprintf(stderr, "bench-walk: refusing to run outside private namespaces (tests/nsrun)\n");
+    return 2;
+  }
+  std::string self = argv[0];
+  size_t slash = self.rfind('/');
+  g_binDir = slash == std::string::npos ? "." : self.substr(0, slash);
+  return run(gets);
+}

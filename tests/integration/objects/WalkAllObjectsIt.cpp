@@ -1,0 +1,158 @@
+// Every registered object walked through the chassis controller's client
+// (icscctl -> front end -> main -> velmora stand-in), with the real
+// processes inside this test's namespaces.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdio>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "icsc/IcscDescriptions.h"
+#include "velm/Velm_util.h"
+
+extern char** environ;
+
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr const char* kPort = "5000";
+constexpr auto kDeadline = std::chrono::seconds(20);
+
+class Process {
+ public:
+  ~Process() { stop(); }
+  void start(std::vector<std::string> args) {
+    std::vector<std::string> all;
+    std::istringstream pfx(testsupport::execPrefix());
+    for (std::string w; pfx >> w;)
+      all.push_back(w);
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all)
+      argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ASSERT_EQ(::posix_spawnp(&m_pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+  }
+  void stop() {
+    if (m_pid <= 0)
+      return;
+    ::kill(m_pid, SIGTERM);
+    ::waitpid(m_pid, nullptr, 0);
+    m_pid = -1;
+  }
+
+ private:
+  pid_t m_pid = -1;
+};
+
+struct Result {
+  int status = -1;
+  std::string out;  // stdout and stderr
+};
+
+// One icscctl run; the arguments are fixed words of this test.
+Result icscctl(const std::string& args) {
+  std::string cmd = testsupport::execPrefix() + " " + testsupport::binPath("icscctl") + " --port " +
+                    kPort + " " + args + " 2>&1";
+  Result r;
+  FILE* p = ::popen(cmd.c_str(), "r");
+  if (p == nullptr)
+    return r;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof(buf), p)) > 0)
+    r.out.append(buf, n);
+  int st = ::pclose(p);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return r;
+}
+
+class WalkAll : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_velmora.start({testsupport::binPath("velmora"), "--socket", "/tmp/velmora.sock", "--quiet"});
+    m_main.start({testsupport::binPath("main")});
+    m_udpfe.start({testsupport::binPath("udpfe"), "--port", kPort});
+    auto deadline = Clock::now() + kDeadline;
+    while (icscctl("get TimersScalar 0").status != 0)
+      ASSERT_LT(Clock::now(), deadline) << "card did not answer";
+  }
+  void TearDown() override {
+    m_udpfe.stop();
+    m_main.stop();
+    m_velmora.stop();
+  }
+
+  Process m_velmora, m_main, m_udpfe;
+  Velm_util m_velm;
+};
+
+TEST_F(WalkAll, EveryCellOfEveryObjectAnswers) {
+  const std::regex served(R"(^row (\d+) (\w+) = .*$)");
+  size_t cells = 0;
+  for (size_t i = 0; i < icscdesc::count(); ++i) {
+    const IcscObjectDesc& d = *icscdesc::all()[i];
+    Result r = icscctl(std::string("walk ") + d.name);
+    EXPECT_EQ(r.status, 0) << d.name << "\n" << r.out;
+    size_t ok = 0;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) {
+      if (std::regex_match(line, served))
+        ++ok;
+      else
+        ADD_FAILURE() << d.name << ": " << line;
+    }
+    // String values may hold a newline; a short count still shows a gap.
+    EXPECT_EQ(ok, static_cast<size_t>(d.rows) * d.columnCount) << d.name;
+    cells += ok;
+  }
+  EXPECT_GT(cells, 5000u);
+}
+
+TEST_F(WalkAll, WritesAndReadsReachTheEngineWithTheirIndexes) {
+  Result r = icscctl("set SubscriptionServiceSettingsTable 22 3 1");
+  EXPECT_EQ(r.status, 0) << r.out;
+  std::string v;
+  ASSERT_EQ(m_velm.get("ipbx_three_way_calling_service", v, 3, -1), 0);
+  EXPECT_EQ(v, "1");
+
+  ASSERT_EQ(m_velm.set("ipbx_fc_do_not_disturb_enable", "072", 4, -1), 0);
+  r = icscctl("get FeaturesCodesTable 22 4");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out, "58\n");
+
+  ASSERT_EQ(m_velm.set("group_line_enable", "0", 3, 4), 0);
+  ASSERT_EQ(m_velm.set("group_line_enable", "1", 3, 5), 0);
+  EXPECT_EQ(icscctl("get AccountTable 12 3").out, "false\n");
+  EXPECT_EQ(icscctl("get AccountTable 13 3").out, "true\n");
+
+  r = icscctl("set SpeedDialsTable 39 7 '*72 555#'");
+  EXPECT_EQ(r.status, 0) << r.out;
+  ASSERT_EQ(m_velm.get("ipbx_speed_dial_array_", v, 7, 39), 0);
+  EXPECT_EQ(v, "*72 555#");
+}
+
+TEST_F(WalkAll, StatusTablesRefuseWrites) {
+  std::string before;
+  ASSERT_EQ(m_velm.get("g729_active", before, 2, -1), 0);
+  const char* const writes[] = {"set AccountStatusTable 0 0 1",
+                                "set IncomingCallHistoryStatusTable 1 2 1"};
+  for (const char* w : writes) {
+    Result r = icscctl(w);
+    EXPECT_NE(r.status, 0) << w;
+    EXPECT_NE(r.out.find("refused"), std::string::npos) << r.out;
+  }
+  std::string after;
+  ASSERT_EQ(m_velm.get("g729_active", after, 2, -1), 0);
+  EXPECT_EQ(after, before);
+}
+
+}  // namespace
