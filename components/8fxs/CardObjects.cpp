@@ -21,7 +21,7 @@ bool activeError(const errMon& mon, const char* name) {
 
 }  // namespace
 
-CardObjects::CardObjects() = default;
+CardObjects::CardObjects() : CardObjectsDebug(this), VelmDebug(this) {}
 
 CardObjects::~CardObjects() = default;
 

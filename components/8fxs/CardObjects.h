@@ -12,7 +12,9 @@
 #include <string>
 
 #include "AccountTableExt.h"
+#include "CardObjectsDebug.h"
 #include "IcscObjects8fxs.h"
+#include "VelmDebug.h"
 #include "errMon.h"
 #include "icsc/CommonPropertyDescriptor.h"
 #include "icsc/ICSCTlv.h"
@@ -31,7 +33,7 @@ struct TemperatureRecord {
   bool statusKnown = false;
 };
 
-class CardObjects : public ICardObjects {
+class CardObjects : public ICardObjects, public CardObjectsDebug, public VelmDebug {
  public:
   static constexpr unsigned NBR_OF_TEMPERATURES = 5;
   static constexpr unsigned EVENT_TABLES = 4;
@@ -77,6 +79,7 @@ class CardObjects : public ICardObjects {
   bool m_adcSelfTestFailed = false;
 
  private:
+  friend struct CardObjectsDumpIds;  // maps the console's dump ids onto the objects
   Velm_util m_velm;
   Iptables m_iptables;
   AccountTableExt m_accountTableExt{&m_velm, &m_iptables};

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "board/boardUtils.h"
+#include "fxsCGetLogEngine.h"
 #include "thread/Guard.h"
 #include "trace/TraceObject.h"
 
@@ -88,11 +89,11 @@ Ifc::Ifc(std::string name, LedDriverLink* ledLink)
     : Odebug::Cdebugable(name),
       m_wdmon(name.c_str()),
       m_timestamper(kTickPeriodMs),
-      // TODO: the card's log engine once it exists. commonStatCtrl only
-      // stores both pointers, so handing over the registry before it is
-      // built is safe.
+      // commonStatCtrl only stores both pointers, so handing over the
+      // registry before it is built is safe. The log engine is handed over:
+      // commonStatCtrl keeps it for its lifetime.
       m_scCommon("commonStatCtrl", kCardType, &m_card, kNbrTempSensors, kNbrVoltageSensors,
-                 kNbrHwErrors, kNbrOperErrors, nullptr),
+                 kNbrHwErrors, kNbrOperErrors, new fxsCGetLogEngine()),
       m_icsc(&m_scCommon, &m_card),
       m_ledIfc(MSG_PCA9552, ledLink),
       m_name(name),

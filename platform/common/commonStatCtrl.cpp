@@ -10,9 +10,8 @@ commonStatCtrl::commonStatCtrl(const std::string& name, int cardType, ICardObjec
   m_values.voltages.resize(nVoltageSensors);
   m_values.hwErrors.resize(nHwErrors);
   m_values.operErrors.resize(nOperErrors);
+  initGetLog();
 }
-
-commonStatCtrl::~commonStatCtrl() = default;
 
 bool commonStatCtrl::addTemperatureSensor(unsigned index, const std::string& name) {
   std::lock_guard<std::mutex> lock(m_mutex);

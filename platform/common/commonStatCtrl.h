@@ -9,6 +9,7 @@
 #include <mutex>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 class ICardObjects;
@@ -23,6 +24,13 @@ struct VoltageMonitorStatus {
 
 class commonStatCtrl {
  public:
+  // Progress of the chassis' log collection ("GETLOG state").
+  enum GetLogState : uint32_t {
+    GETLOG_IDLE = 0,
+    GETLOG_BUSY = 1,
+    GETLOG_DONE = 2,
+    GETLOG_FAILED = 3
+  };
   struct TempSensor {
     bool registered = false;
     std::string name;
@@ -52,7 +60,9 @@ class commonStatCtrl {
   };
 
   // `card` and `logEngine` are only stored: the registry is built after this
-  // object, so nothing may be called on it here.
+  // object, so nothing may be called on it here. The log engine (heap
+  // allocated by the card, may be null) is owned from here on and deleted
+  // with this object.
   commonStatCtrl(const std::string& name, int cardType, ICardObjects* card, unsigned nTempSensors,
                  unsigned nVoltageSensors, unsigned nHwErrors, unsigned nOperErrors,
                  CGetLogEngine* logEngine);
@@ -82,6 +92,16 @@ class commonStatCtrl {
   ICardObjects* cardObjects() const { return m_card; }
   CGetLogEngine* logEngine() const { return m_logEngine; }
 
+  // Log collection on request of the chassis: runs the log engine on a
+  // thread of its own so that neither the main loop nor the console waits
+  // for it. The archive goes into `directory` (absolute path). False when
+  // there is no engine, one is already running or the directory is refused.
+  bool startGetLog(const std::string& directory);
+  GetLogState getLogState() const;
+  // Path of the archive of the last finished collection, empty before.
+  std::string getLogArchive() const;
+  static const char* getLogStateName(GetLogState state);
+
  private:
   static bool addError(std::vector<ErrorEntry>& table, unsigned index, unsigned code,
                        const std::string& name);
@@ -93,4 +113,12 @@ class commonStatCtrl {
   CGetLogEngine* const m_logEngine;
   mutable std::mutex m_mutex;
   Snapshot m_values;
+
+  class GetLogDebug;
+  void initGetLog();
+  mutable std::mutex m_getLogMutex;
+  GetLogState m_getLogState = GETLOG_IDLE;
+  std::string m_getLogArchive;
+  std::thread m_getLogThread;
+  GetLogDebug* m_getLogDebug = nullptr;  // owned; defined with the log collection
 };

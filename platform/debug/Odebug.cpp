@@ -253,14 +253,20 @@ Result runCommandLine(const std::string& line, std::ostringstream& os) {
       }
       os << "unknown group '" << words[1] << "'\n";
     }
-    std::vector<std::string> names;
-    for (Cdebugable* g : registry().groups)
-      names.push_back(g->dbgName());
-    std::sort(names.begin(), names.end());
+    std::vector<Cdebugable*> groups = registry().groups;
+    std::sort(groups.begin(), groups.end(),
+              [](const Cdebugable* a, const Cdebugable* b) { return a->dbgName() < b->dbgName(); });
     os << "groups:";
-    for (const std::string& n : names)
-      os << " " << n;
-    os << "\n'help <group>' or '<group>' lists a group's commands; '<group> <command> "
+    for (const Cdebugable* g : groups)
+      os << " " << g->dbgName();
+    os << "\n";
+    for (const Cdebugable* g : groups) {
+      os << "  " << g->dbgName() << ":";
+      for (const CdebugCommand* c : g->m_commands)
+        os << " " << c->name();
+      os << "\n";
+    }
+    os << "'help <group>' or '<group>' lists a group's commands; '<group> <command> "
           "[arguments]' runs one; 'quit' ends the session\n";
     return words.size() > 1 ? Result::UNKNOWN_GROUP : Result::OK;
   }

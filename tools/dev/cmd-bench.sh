@@ -1,7 +1,9 @@
 # shellcheck source=tools/dev/bench-lib.sh
 source "$FXS_ROOT/tools/dev/bench-lib.sh"
+# shellcheck source=tools/dev/bench-getlog.sh
+source "$FXS_ROOT/tools/dev/bench-getlog.sh"
 
-dev_register "bench [--ethaddr MAC] [start|stop|status|logs [-f] [NAME]]" "run the card with its peers (no argument: start, follow the log, stop on Ctrl-C)"
+dev_register "bench [--ethaddr MAC] [start|stop|status|logs [-f] [NAME]|collect-logs]" "run the card with its peers (no argument: start, follow the log, stop on Ctrl-C); collect-logs copies the card's log archive to out/logs/"
 cmd_bench() {
   [ "$(id -u)" = 0 ] || die "the bench runs in namespaces of its own and needs root"
   if [ "${1:-}" = --ethaddr ]; then
@@ -17,7 +19,8 @@ cmd_bench() {
     stop) bench_stop ;;
     status) bench_status ;;
     logs) bench_logs "$@" ;;
-    *) die "unknown bench subcommand '$sub' (start, stop, status, logs)" ;;
+    collect-logs) bench_collect_logs ;;
+    *) die "unknown bench subcommand '$sub' (start, stop, status, logs, collect-logs)" ;;
   esac
 }
 

@@ -2,16 +2,20 @@ dev_register "console [COMMAND...]" "run one debug console command on the bench'
 cmd_console() {
   [ "$(id -u)" = 0 ] || die "the bench's console is reached through its namespaces and needs root"
   bench_running || die "the card is not running: start it with ./dev bench start"
+  bench_alive main || die "the card (main) is not running on the bench; see ./dev bench logs, restart with ./dev bench stop && ./dev bench start"
+  bench_exec nc -z 127.0.0.1 10000 2>/dev/null ||
+    die "the card's debug console (port 10000) does not answer; is main still starting? see ./dev bench logs"
   if [ $# -eq 0 ]; then
-    local wrap=()
-    command -v rlwrap >/dev/null && wrap=(rlwrap)
-    say "debug console of the bench's card ('help' lists the groups, 'quit' ends)"
-    bench_exec ${wrap[@]+"${wrap[@]}"} nc 127.0.0.1 10000
+    console_interactive
     return
   fi
-  # One command: send it, print its output without the protocol lines, and
-  # fail unless the console ended it with "#END ok".
-  printf '%s\nquit\n' "$*" | bench_exec timeout 30 nc -N 127.0.0.1 10000 |
+  console_oneshot "$*"
+}
+
+# One command: send it, print its output without the protocol lines, and
+# fail unless the console ended it with "#END ok".
+console_oneshot() {
+  printf '%s\nquit\n' "$1" | bench_exec timeout 30 nc -N 127.0.0.1 10000 |
     awk 'NR == 1 && /^# / { next }
          /^#END / { st = $2; next }
          { print }
@@ -19,10 +23,27 @@ cmd_console() {
                if (st != "ok") { print "dev: console: " st > "/dev/stderr"; exit 1 } }'
 }
 
-dev_register "fdebug WORD..." "post a command line to the bench's card as the debug front end does (message 900)"
-cmd_fdebug() {
-  [ "$(id -u)" = 0 ] || die "the bench is reached through its namespaces and needs root"
-  bench_running || die "the card is not running: start it with ./dev bench start"
-  [ $# -gt 0 ] || die "usage: ./dev fdebug WORD..."
-  bench_exec "$(bench_bin fdebug)" "$@"
+# A prompt with line editing and history (bash's readline; rlwrap is not
+# needed), one command per line; 'help' lists the groups and their commands.
+console_interactive() {
+  local hist="$FXS_ROOT/out/console_history" line
+  mkdir -p "$FXS_ROOT/out"
+  touch "$hist"
+  set -o history
+  HISTFILE="$hist"
+  history -r "$hist"
+  say "debug console of the bench's card: 'help' lists the groups and commands, 'help <group>' their usage, 'quit' or Ctrl-D ends"
+  while IFS= read -r -e -p "8fxs> " line; do
+    case "$line" in
+      "") continue ;;
+      quit|exit) break ;;
+    esac
+    history -s -- "$line"
+    if ! bench_alive main; then
+      say "the card (main) has stopped; see ./dev bench logs"
+      break
+    fi
+    console_oneshot "$line" || true
+  done
+  history -w "$hist"
 }

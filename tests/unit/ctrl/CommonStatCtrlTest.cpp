@@ -15,8 +15,8 @@ struct CountingEngine : CGetLogEngine {
 
 TEST(CommonStatCtrl, RegistrationBoundsAndSetters) {
   testsupport::LogCapture logs;
-  CountingEngine engine;
-  commonStatCtrl sc("commonStatCtrl", 15, nullptr, 2, 1, 1, 1, &engine);
+  auto* engine = new CountingEngine;  // owned by commonStatCtrl
+  commonStatCtrl sc("commonStatCtrl", 15, nullptr, 2, 1, 1, 1, engine);
   EXPECT_TRUE(sc.addTemperatureSensor(0, "common.1"));
   EXPECT_FALSE(sc.addTemperatureSensor(0, "again"));
   EXPECT_FALSE(sc.addTemperatureSensor(2, "out of range"));
@@ -55,7 +55,7 @@ TEST(CommonStatCtrl, RegistrationBoundsAndSetters) {
   EXPECT_NE(os.str().find("1V5_DCDC1 = 1498 mV (nominal 1500 mV) valid"), std::string::npos);
 
   EXPECT_EQ(sc.logEngine()->run(), 1);
-  EXPECT_EQ(engine.calls, 1);
+  EXPECT_EQ(engine->calls, 1);
 }
 
 }  // namespace

@@ -59,6 +59,7 @@ const LineCase kLineCases[] = {
     {"group_alone_is_help", "tst", Result::OK, "help of two"},
     {"group_help_command", "tst help two", Result::OK, "two:\n\thelp of two\n"},
     {"top_help", "help", Result::OK, "groups:"},
+    {"top_help_lists_commands", "help", Result::OK, "\n  tst: echo two\n"},
     {"top_help_of_group", "help tst", Result::OK, "help of echo"},
     {"top_help_unknown_group", "help nowhere", Result::UNKNOWN_GROUP, "unknown group 'nowhere'"},
     {"too_few", "tst two", Result::BAD_ARGUMENT_COUNT, "takes 1 to 2 argument(s), got 0"},

@@ -1,0 +1,42 @@
+#include "fxsCGetLogEngine.h"
+
+#include <fstream>
+
+#include "net/executeCommand.h"
+#include "trace/TraceObject.h"
+#include "velm/Velm_util.h"
+
+namespace {
+
+const char* const kVelmConfig = "/vocal/velm.cfg";
+const char* const kVelmConfigCopy = "/flash/log/vocal.cfg";
+const char* const kVocalLogDump = "nbcat /dev/vocallog > /flash/log/vocalcurrent.log";
+
+}  // namespace
+
+fxsCGetLogEngine::~fxsCGetLogEngine() = default;
+
+int fxsCGetLogEngine::cardPrepareLog() {
+  LOG_DEBUG1("cardgetlog called for 8fxs");
+  // Its own engine access: this runs on the log engine's thread, apart from
+  // the registry's.
+  Velm_util velm;
+  int rc = velm.commit();
+  if (rc < 0)
+    LOG_ERROR("could not commit vocal configuration, with error number %d \n", rc);
+  else
+    LOG_INFO("Successfully commited vocal configuration before get log ");
+
+  {
+    // The copy is made even when the source is missing: an empty file tells
+    // the reader that there was no configuration.
+    std::ifstream in(kVelmConfig, std::ios::binary);
+    std::ofstream out(kVelmConfigCopy, std::ios::binary | std::ios::trunc);
+    if (in && out)
+      out << in.rdbuf();
+  }
+
+  int result = otn::executeCommand(kVocalLogDump, true, nullptr, nullptr, true);
+  LOG_INFO("\"%s\"=%i", kVocalLogDump, result);
+  return 1;
+}

@@ -1,0 +1,221 @@
+// Log preparation and collection against the real pieces: the velmora
+// stand-in, nbcat on /dev/vocallog, tar, and the console that starts a
+// collection. Runs in the test's own namespaces (private /tmp, /vocal,
+// /flash and /dev).
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "ConsoleClient.h"
+#include "TestSupport.h"
+#include "common/commonStatCtrl.h"
+#include "debug/Odebug.h"
+#include "fxsCGetLogEngine.h"
+
+namespace {
+
+const std::string kConfig = "/vocal/velm.cfg";
+const std::string kCopy = "/flash/log/vocal.cfg";
+const std::string kCurrent = "/flash/log/vocalcurrent.log";
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void writeFile(const std::string& path, const std::string& content) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+}
+
+bool exists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+std::string shell(const std::string& cmd, int* status = nullptr) {
+  std::string out;
+  FILE* p = ::popen(cmd.c_str(), "r");
+  char buf[4096];
+  size_t n;
+  while (p && (n = std::fread(buf, 1, sizeof buf, p)) > 0)
+    out.append(buf, n);
+  int st = p ? ::pclose(p) : -1;
+  if (status)
+    *status = st;
+  return out;
+}
+
+// The card runs "nbcat" from PATH: put the built one there (through qemu on
+// the armhf build) and give the namespace its /dev/vocallog.
+void prepareCardTools() {
+  ::mkdir("/tmp/cardbin", 0755);
+  std::string pfx = testsupport::execPrefix();
+  writeFile("/tmp/cardbin/nbcat", "#!/bin/sh\nexec " + pfx + (pfx.empty() ? "" : " ") +
+                                      testsupport::binPath("nbcat") + " \"$@\"\n");
+  ::chmod("/tmp/cardbin/nbcat", 0755);
+  const char* path = std::getenv("PATH");
+  std::string newPath = std::string("/tmp/cardbin:") + (path ? path : "/usr/bin:/bin");
+  ::setenv("PATH", newPath.c_str(), 1);
+  int st = -1;
+  std::string out =
+      shell("sh " + std::string(FXS_SOURCE_DIR) + "/sim/velmora/bench-vocallog.sh 2>&1", &st);
+  ASSERT_EQ(st, 0) << out;
+  ::mkdir("/vocal", 0755);
+  ::mkdir("/flash/log", 0755);
+}
+
+class GetLogIt : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(std::getenv("FXS_IN_NS") != nullptr, true) << "must run in its own namespaces";
+    prepareCardTools();
+    std::remove(kConfig.c_str());
+    std::remove(kCopy.c_str());
+    std::remove(kCurrent.c_str());
+  }
+  testsupport::VelmoraProcess m_engine{"/tmp/velmora.sock", kConfig, "/dev/vocallog"};
+};
+
+struct PrepareCase {
+  const char* name;
+  bool engineUp;
+  std::optional<std::string> config;  // content of /vocal/velm.cfg before; none: missing
+  std::optional<std::string> oldCopy;
+};
+
+const PrepareCase kPrepareCases[] = {
+    {"engine down, no configuration", false, std::nullopt, std::nullopt},
+    {"engine down, binary configuration replaces a longer copy", false,
+     std::string("a=1\n\0\xff\x01tail", 11), std::string(4096, 'x')},
+    {"engine up commits before the copy", true, std::nullopt, std::string("stale copy\n")},
+};
+
+}  // namespace
+
+TEST_F(GetLogIt, PrepareLogCommitsCopiesAndDumps) {
+  for (const PrepareCase& c : kPrepareCases) {
+    SCOPED_TRACE(c.name);
+    std::remove(kConfig.c_str());
+    if (c.config)
+      writeFile(kConfig, *c.config);
+    if (c.oldCopy)
+      writeFile(kCopy, *c.oldCopy);
+    writeFile(kCurrent, "stale dump that must go\n");
+    if (c.engineUp) {
+      ASSERT_TRUE(m_engine.start());
+    }
+    testsupport::LogCapture log;
+    fxsCGetLogEngine engine;
+    EXPECT_EQ(engine.cardPrepareLog(), 1);
+    m_engine.stop();
+
+    EXPECT_TRUE(log.contains("cardgetlog called for 8fxs"));
+    if (c.engineUp) {
+      EXPECT_TRUE(log.contains("Successfully commited vocal configuration before get log"));
+      EXPECT_FALSE(log.contains("could not commit"));
+    } else {
+      EXPECT_TRUE(log.contains("could not commit vocal configuration, with error number -"));
+      EXPECT_FALSE(log.contains("Successfully commited"));
+    }
+    ASSERT_TRUE(exists(kCopy));
+    // Byte for byte what the engine's file holds now (empty when missing).
+    EXPECT_EQ(readFile(kCopy), readFile(kConfig));
+    if (!c.engineUp && !c.config) {
+      EXPECT_EQ(readFile(kCopy), "");
+    }
+    if (c.engineUp) {
+      EXPECT_NE(readFile(kConfig), "") << "the commit should have written the configuration";
+    }
+    EXPECT_TRUE(log.contains("\"nbcat /dev/vocallog > /flash/log/vocalcurrent.log\"=1"));
+    std::string dump = readFile(kCurrent);
+    EXPECT_EQ(dump.find("stale dump"), std::string::npos) << dump;
+    if (c.engineUp) {
+      EXPECT_NE(dump.find("velmora: commit"), std::string::npos) << dump;
+    }
+  }
+}
+
+TEST_F(GetLogIt, RunPacksTheLogDirectoryAndTheCardLog) {
+  writeFile(kConfig, "sip_local_port=5060\n");
+  writeFile("/tmp/main.log", "[INFO] main.cpp:1 (main) - card log line\n");
+  fxsCGetLogEngine engine;
+  engine.setOutputDirectory("/tmp/collected");
+  engine.setExtraFiles({"/tmp/main.log", "/tmp/not-there.log"});
+  ASSERT_EQ(engine.run(), 1);
+  std::string archive = engine.archivePath();
+  EXPECT_EQ(archive, "/tmp/collected/card-logs.tar.gz");
+  EXPECT_FALSE(exists(archive + ".part"));
+
+  int st = -1;
+  std::string list = shell("tar -tzf " + archive + " | sort", &st);
+  ASSERT_EQ(st, 0) << list;
+  for (const char* member : {"log/vocal.cfg", "log/vocalcurrent.log", "main.log"}) {
+    EXPECT_NE(list.find(std::string(member) + "\n"), std::string::npos) << member << " in\n"
+                                                                        << list;
+  }
+  EXPECT_EQ(list.find("not-there"), std::string::npos);
+  std::string cfg = shell("tar -xzOf " + archive + " log/vocal.cfg", &st);
+  EXPECT_EQ(cfg, "sip_local_port=5060\n");
+}
+
+TEST_F(GetLogIt, RunWithoutAWritableOutputLeavesNoArchive) {
+  testsupport::LogCapture log;
+  fxsCGetLogEngine engine;
+  engine.setOutputDirectory("/proc/no-such-dir/getlog");
+  EXPECT_EQ(engine.run(), 0);
+  EXPECT_FALSE(exists(engine.archivePath()));
+  EXPECT_TRUE(log.contains("no archive"));
+  // The card's files were still prepared.
+  EXPECT_TRUE(exists(kCopy));
+}
+
+TEST_F(GetLogIt, ConsoleStartsACollectionAndReportsItsArchive) {
+  Odebug::CdebugServer server(0);
+  ASSERT_TRUE(server.start());
+  commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
+  testsupport::ConsoleClient console;
+  ASSERT_TRUE(console.connect(server.port()));
+
+  struct Refused {
+    const char* line;
+  };
+  for (const Refused& r : {Refused{"getlog start relative/dir"},
+                           Refused{"getlog start /tmp/../etc"}, Refused{"getlog start /tmp/a;b"}}) {
+    std::string result;
+    EXPECT_EQ(console.run(r.line, &result), "getlog not started (state IDLE)\n") << r.line;
+    EXPECT_EQ(result, "ok");
+  }
+  std::string result;
+  EXPECT_EQ(console.run("getlog start /tmp/chassis", &result),
+            "getlog started into /tmp/chassis\n");
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  std::string state;
+  while ((state = console.run("getlog state")).find("state BUSY") != std::string::npos) {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "collection did not finish";
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_EQ(state, "state DONE\narchive /tmp/chassis/card-logs.tar.gz\n");
+  EXPECT_TRUE(exists("/tmp/chassis/card-logs.tar.gz"));
+  EXPECT_EQ(common.getLogState(), commonStatCtrl::GETLOG_DONE);
+  console.run("getlog start /tmp/a /tmp/b", &result);
+  EXPECT_EQ(result, "bad-argument-count");
+  server.stop();
+}
+
+TEST(GetLogControl, WithoutAnEngineNothingStarts) {
+  commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, nullptr);
+  EXPECT_FALSE(common.startGetLog("/tmp/x"));
+  EXPECT_EQ(common.getLogState(), commonStatCtrl::GETLOG_IDLE);
+  EXPECT_EQ(common.getLogArchive(), "");
+}

@@ -1,0 +1,286 @@
+// The "velm" and "card" console groups through the real TCP console, with
+// the registry's engine access talking to the velmora stand-in. Runs in the
+// test's own namespaces (private /tmp and /vocal).
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "CardObjects.h"
+#include "ConsoleClient.h"
+#include "TestSupport.h"
+#include "debug/Odebug.h"
+#include "icsc/IcscObject.h"
+
+namespace {
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class ConsoleCommandsIt : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(std::getenv("FXS_IN_NS"), nullptr) << "must run in its own namespaces";
+    ::mkdir("/vocal", 0755);
+    std::remove("/vocal/velm.cfg");
+    ASSERT_TRUE(m_engine.start()) << "velmora stand-in did not come up";
+    m_registry = std::make_unique<CardObjects>();
+    ASSERT_TRUE(m_server.start());
+    ASSERT_TRUE(m_console.connect(m_server.port()));
+  }
+  void TearDown() override {
+    // Console threads use the registry: stop them before it goes.
+    m_server.stop();
+    m_registry.reset();
+  }
+
+  // Output of one line; fails the test unless the console ended it "ok".
+  std::string run(const std::string& line) {
+    std::string result;
+    std::string out = m_console.run(line, &result);
+    EXPECT_EQ(result, "ok") << line << " ->\n" << out;
+    return out;
+  }
+
+  testsupport::VelmoraProcess m_engine{"/tmp/velmora.sock", "/vocal/velm.cfg", "/tmp/vocallog"};
+  std::unique_ptr<CardObjects> m_registry;
+  Odebug::CdebugServer m_server{0};
+  testsupport::ConsoleClient m_console;
+};
+
+struct LineCase {
+  const char* line;
+  const char* output;
+};
+
+// In order: later lines see what earlier ones set.
+const LineCase kVelmLines[] = {
+    {"velm get ipbx_hookflash_enable 3", "ipbx_hookflash_enable.3 == 0\n"},
+    {"velm set ipbx_hookflash_enable 1 3", "ipbx_hookflash_enable.3 = 1\nSUCCESS\n"},
+    {"velm get ipbx_hookflash_enable 0x3", "ipbx_hookflash_enable.3 == 1\n"},
+    {"velm get ipbx_hookflash_enable 03", "ipbx_hookflash_enable.3 == 1\n"},
+    {"velm get ipbx_hookflash_enable 2", "ipbx_hookflash_enable.2 == 0\n"},
+    {"velm get ipbx_hookflash_enable abc", "ipbx_hookflash_enable.0 == 0\n"},
+    {"velm get ipbx_interdigit_duration", "ipbx_interdigit_duration == 4000\n"},
+    {"velm set ipbx_interdigit_duration 250", "ipbx_interdigit_duration = 250\nSUCCESS\n"},
+    {"velm get ipbx_interdigit_duration -1 -1", "ipbx_interdigit_duration == 250\n"},
+    {"velm set ipbx_speed_dial_array_ 5551234 0 2",
+     "ipbx_speed_dial_array_.0.2 = 5551234\nSUCCESS\n"},
+    {"velm get ipbx_speed_dial_array_ 0 2", "ipbx_speed_dial_array_.0.2 == 5551234\n"},
+    {"velm get ipbx_speed_dial_array_ 0 3", "ipbx_speed_dial_array_.0.3 == \n"},
+    // A negative first index hides the second one too.
+    {"velm get ipbx_interdigit_duration -1 7", "FAILED [-22]\n"},
+    {"velm set ipbx_hookflash_enable 1 -5", "ipbx_hookflash_enable = 1\nFAILED [-22]\n"},
+    {"velm get ipbx_hookflash_enable 99", "FAILED [-22]\n"},
+    {"velm get ipbx_no_such_parameter", "PARAMETER NOT EXISTING [-2]\n"},
+    {"velm set ipbx_no_such_parameter 1", "ipbx_no_such_parameter = 1\nFAILED [-2]\n"},
+    {"velm info", "Firmware version: velmora 2.4.1 (bench)\n"},
+    {"velm info extra words", "Firmware version: velmora 2.4.1 (bench)\n"},
+    {"velm commit", "Commit\nSUCCESS\n"},
+    {"velm reset", "Reset\nSUCCESS\n"},
+    {"velm reboot", "Reboot\nSUCCESS\n"},
+};
+
+}  // namespace
+
+TEST_F(ConsoleCommandsIt, VelmCommandsAnswerAsAnEngineerReadsThem) {
+  for (const LineCase& c : kVelmLines)
+    EXPECT_EQ(run(c.line), c.output) << c.line;
+}
+
+TEST_F(ConsoleCommandsIt, VelmCommitWritesTheEngineConfiguration) {
+  EXPECT_EQ(run("velm set sip_local_port 5099"), "sip_local_port = 5099\nSUCCESS\n");
+  EXPECT_EQ(readFile("/vocal/velm.cfg").find("5099"), std::string::npos);
+  EXPECT_EQ(run("velm commit"), "Commit\nSUCCESS\n");
+  EXPECT_NE(readFile("/vocal/velm.cfg").find("5099"), std::string::npos)
+      << readFile("/vocal/velm.cfg");
+}
+
+TEST_F(ConsoleCommandsIt, VelmCommandsReportAnEngineThatIsDown) {
+  m_engine.stop();
+  const LineCase cases[] = {
+      {"velm info", "Firmware version: ???\n"},
+      {"velm get ipbx_hookflash_enable 3", "FAILED [-107]\n"},
+      {"velm set ipbx_hookflash_enable 1 3", "ipbx_hookflash_enable.3 = 1\nFAILED [-107]\n"},
+      {"velm commit", "Commit\nFAILED [-107]\n"},
+      {"velm reset", "Reset\nFAILED [-107]\n"},
+      {"velm reboot", "Reboot\nFAILED [-107]\n"},
+  };
+  for (const LineCase& c : cases)
+    EXPECT_EQ(run(c.line), c.output) << c.line;
+}
+
+TEST_F(ConsoleCommandsIt, ArgumentCountsAreCheckedBeforeTheCommandRuns) {
+  for (const char* line : {"velm get", "velm get a 1 2 3", "velm set a", "velm set a b 1 2 3",
+                           "card dump", "card dump table", "card dump table 1 2 3"}) {
+    std::string result;
+    m_console.run(line, &result);
+    EXPECT_EQ(result, "bad-argument-count") << line;
+  }
+}
+
+TEST_F(ConsoleCommandsIt, HelpTexts) {
+  const LineCase cases[] = {
+      {"velm help info", "Command info\n------------\nPrint general info\n"},
+      {"velm help get",
+       "Command get\n-----------\nGet velmora parameter\n\nSyntax :\nScalars\n"
+       "  get <name>\n  get <name> <provider>\n  get <name> <channel>\nTables\n"
+       "  get <name> <index>\n  get <name> <provider> <index>\n  get <name> <channel> <index>\n\n"},
+      {"velm help set",
+       "Command set\n-----------\nSet velmora parameter\n\nSyntax :\nScalars\n"
+       "  set <name> <value>\n  set <name> <value> <provider>\n  set <name> <value> <channel>\n"
+       "Tables\n  set <name> <value> <index>\n  set <name> <value> <provider> <index>\n"
+       "  set <name> <value> <channel> <index>\n\n"},
+      {"velm help commit", "Command commit\n--------------\nCommit velmora configuration\n"},
+      {"velm help reset", "Command reset\n-------------\nReset velmora\n"},
+      {"velm help reboot", "Command reboot\n--------------\nReboot velmora\n"},
+      {"card help dump",
+       "Command dump\nDump properties\n\nSyntax:\ndump table <tableid> [row]\n"
+       "dump scalar <scalarid>\n"},
+  };
+  for (const LineCase& c : cases)
+    EXPECT_EQ(run(c.line), c.output) << c.line;
+  std::string groups = run("help");
+  EXPECT_NE(groups.find("  velm: info get set commit reset reboot\n"), std::string::npos) << groups;
+  EXPECT_NE(groups.find("  card: dump\n"), std::string::npos) << groups;
+}
+
+namespace {
+
+// The engineers' dump ids and the objects they name.
+struct DumpId {
+  long id;
+  const char* object;
+};
+const DumpId kTableIds[] = {
+    {0, "AccountTable"},
+    {1, "VoipProviderDefaultsTable"},
+    {2, "AccountStatusTable"},
+    {3, "SipServerConfigurationTable"},
+    {4, "IpbxHookflashTable"},
+    {5, "SlacImpedanceCommandsTable"},
+    {6, "SubscriptionServiceSettingsTable"},
+    {7, "PortConfigurationTable"},
+    {8, "OperatingModeTable"},
+    {9, "SpeedDialsTable"},
+    {10, "IpbxDialPublicExtSipTable"},
+    {11, "IpbxDialPublicExtRtpTable"},
+    {12, "CallForwardingTable"},
+    {13, "CallForwardListTable"},
+    {14, "DistinctiveRingListTable"},
+    {15, "DistinctiveRingingTable"},
+    {16, "DoNotDisturbTable"},
+    {17, "IpbxDisturbAcceptListTable"},
+    {18, "CallBlockingTable"},
+    {19, "CallBlockingListTable"},
+    {20, "OutgoingBlockTable"},
+    {21, "OutgoingBlockListTable"},
+    {22, "CallerWaitingCallerIdTable"},
+    {23, "MessageWaitingTable"},
+    {24, "FeaturesCodesTable"},
+    {25, "IncomingCallHistoryStatusTable"},
+    {26, "VocalAlarmStatusTable"},
+    {50, "IfmNetworkLinkConfigTable"},
+    {51, "IfmNetworkLinkStatusTable"},
+    {52, "IfmNetworkRouteConfigTable"},
+    {53, "IfmNetworkRouteStatusTable"},
+};
+const DumpId kScalarIds[] = {
+    {0, "SystemScalar"},
+    {1, "SystemStatusScalar"},
+    {2, "AudioSettingsScalar"},
+    {3, "RtpProtocolScalar"},
+    {4, "SdpProtocolScalar"},
+    {5, "SdpAudioCodecScalar"},
+    {6, "SdpAudioCodecDynamicCodeScalar"},
+    {7, "SipProtocolScalar"},
+    {8, "SipResponseCodeScalar"},
+    {9, "SipProtocolTimersScalar"},
+    {10, "VoiceAndToneParametersScalar"},
+    {11, "TimersScalar"},
+    {12, "OtherScalar"},
+    {13, "CallProgressTonesScalar"},
+    {14, "StandardRingingPatternsScalar"},
+    {15, "DistinctiveRingingPatternsScalar"},
+    {16, "DistinctiveCallWaitingPatternsScalar"},
+    {17, "SlacConfigurationScalar"},
+    {18, "NetStatusScalar"},
+};
+
+template <size_t N>
+const char* objectFor(const DumpId (&ids)[N], long id) {
+  for (const DumpId& d : ids) {
+    if (d.id == id)
+      return d.object;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+TEST_F(ConsoleCommandsIt, EveryTableIdResolvesToItsObjectOrSaysUnknown) {
+  for (long id = -2; id <= 60; ++id) {
+    SCOPED_TRACE(id);
+    std::string out = run("card dump table " + std::to_string(id));
+    const char* object = objectFor(kTableIds, id);
+    IcscTable* table = CardObjectsDebug::tableById(*m_registry, id);
+    if (object == nullptr) {
+      EXPECT_EQ(table, nullptr);
+      EXPECT_EQ(out, "Unknown table id\n");
+      continue;
+    }
+    ASSERT_NE(table, nullptr);
+    EXPECT_STREQ(table->getName(), object);
+    // Every row, labelled, one line per property.
+    EXPECT_EQ(out, table->str(0, 0));
+    EXPECT_EQ(out.rfind(std::string(object), 0), 0u) << out;
+    std::string lastRow = "row " + std::to_string(table->getRowCount() - 1) + ":\n";
+    EXPECT_NE(out.find(lastRow), std::string::npos) << out;
+  }
+}
+
+TEST_F(ConsoleCommandsIt, EveryScalarIdResolvesToItsObjectOrSaysUnknown) {
+  for (long id = -2; id <= 25; ++id) {
+    SCOPED_TRACE(id);
+    std::string out = run("card dump scalar " + std::to_string(id));
+    const char* object = objectFor(kScalarIds, id);
+    IcscScalar* scalar = CardObjectsDebug::scalarById(*m_registry, id);
+    if (object == nullptr) {
+      EXPECT_EQ(scalar, nullptr);
+      EXPECT_EQ(out, "Unknown scalar id\n");
+      continue;
+    }
+    ASSERT_NE(scalar, nullptr);
+    EXPECT_STREQ(scalar->getName(), object);
+    EXPECT_EQ(out, scalar->str(0, 0));
+  }
+}
+
+TEST_F(ConsoleCommandsIt, DumpRowsAndArguments) {
+  IcscTable* features = CardObjectsDebug::tableById(*m_registry, 24);
+  IcscScalar* netStatus = CardObjectsDebug::scalarById(*m_registry, 18);
+  ASSERT_NE(features, nullptr);
+  ASSERT_NE(netStatus, nullptr);
+  std::string row4 = run("card dump table 24 4");
+  EXPECT_EQ(row4, features->str(4, 1));
+  EXPECT_NE(row4.find("row 4:\n"), std::string::npos) << row4;
+  EXPECT_EQ(row4.find("row 3:"), std::string::npos) << row4;
+  // Every property of the row on a line of its own, "name = value".
+  for (unsigned c = 0; c < features->getColumnCount(); ++c)
+    EXPECT_NE(row4.find(std::string(features->getProp(c)->desc().name) + " = "), std::string::npos);
+  EXPECT_EQ(run("card dump table 0x18 -1"), features->str(0, 0));
+  EXPECT_EQ(run("card dump table 24 99"), features->str(99, 1));
+  EXPECT_EQ(run("card dump scalar 0x12"), netStatus->str(0, 0));
+  EXPECT_EQ(run("card dump scalar 18 7"), netStatus->str(0, 0));
+  EXPECT_EQ(run("card dump tables 1"),
+            "Invalid parameter - Expected = (table|scalar), received = tables\n");
+  EXPECT_EQ(run("card dump 24 4"),
+            "Invalid parameter - Expected = (table|scalar), received = 24\n");
+}

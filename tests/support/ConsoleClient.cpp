@@ -1,0 +1,150 @@
+#include "ConsoleClient.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "TestSupport.h"
+
+extern char** environ;
+
+namespace testsupport {
+
+using Clock = std::chrono::steady_clock;
+
+ConsoleClient::~ConsoleClient() {
+  if (m_fd >= 0)
+    ::close(m_fd);
+}
+
+bool ConsoleClient::connect(unsigned short port, std::chrono::milliseconds deadline) {
+  auto until = Clock::now() + deadline;
+  for (;;) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+      m_fd = fd;
+      std::string banner;
+      return readLine(banner, until) && banner.rfind("# ", 0) == 0;
+    }
+    ::close(fd);
+    if (Clock::now() >= until)
+      return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+bool ConsoleClient::readLine(std::string& line, Clock::time_point until) {
+  for (;;) {
+    size_t nl = m_pending.find('\n');
+    if (nl != std::string::npos) {
+      line = m_pending.substr(0, nl);
+      m_pending.erase(0, nl + 1);
+      return true;
+    }
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+    if (m_fd < 0 || left.count() <= 0)
+      return false;
+    pollfd p{m_fd, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(left.count())) <= 0)
+      continue;
+    char buf[4096];
+    ssize_t n = ::read(m_fd, buf, sizeof buf);
+    if (n <= 0)
+      return false;
+    m_pending.append(buf, static_cast<size_t>(n));
+  }
+}
+
+std::string ConsoleClient::run(const std::string& line, std::string* result,
+                               std::chrono::milliseconds deadline) {
+  if (result)
+    result->clear();
+  std::string msg = line + "\n";
+  if (m_fd < 0 ||
+      ::send(m_fd, msg.data(), msg.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(msg.size()))
+    return "";
+  auto until = Clock::now() + deadline;
+  std::string out, l;
+  while (readLine(l, until)) {
+    if (l.rfind("#END ", 0) == 0) {
+      if (result)
+        *result = l.substr(5);
+      return out;
+    }
+    out += l + "\n";
+  }
+  return out;
+}
+
+VelmoraProcess::VelmoraProcess(std::string socket, std::string config, std::string log)
+    : m_socket(std::move(socket)), m_config(std::move(config)), m_log(std::move(log)) {}
+
+VelmoraProcess::~VelmoraProcess() {
+  stop();
+}
+
+namespace {
+
+bool canConnect(const std::string& path) {
+  int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+  sockaddr_un a{};
+  a.sun_family = AF_UNIX;
+  std::strncpy(a.sun_path, path.c_str(), sizeof a.sun_path - 1);
+  bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  ::close(fd);
+  return ok;
+}
+
+}  // namespace
+
+bool VelmoraProcess::start(std::chrono::milliseconds deadline) {
+  std::vector<std::string> args;
+  std::istringstream pfx(execPrefix());
+  for (std::string w; pfx >> w;)
+    args.push_back(w);
+  args.push_back(binPath("velmora"));
+  for (const std::string& a : {std::string("--socket"), m_socket, std::string("--config"), m_config,
+                               std::string("--log"), m_log})
+    args.push_back(a);
+  std::vector<char*> argv;
+  for (auto& a : args)
+    argv.push_back(a.data());
+  argv.push_back(nullptr);
+  ::unlink(m_socket.c_str());
+  if (::posix_spawnp(&m_pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+    m_pid = -1;
+    return false;
+  }
+  auto until = Clock::now() + deadline;
+  while (!canConnect(m_socket)) {
+    if (Clock::now() >= until)
+      return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+void VelmoraProcess::stop() {
+  if (m_pid <= 0)
+    return;
+  ::kill(m_pid, SIGTERM);
+  ::waitpid(m_pid, nullptr, 0);
+  m_pid = -1;
+}
+
+}  // namespace testsupport
