@@ -17,6 +17,9 @@ class IcscUdpQueueSink : public IcscResponseSink {
   static constexpr uint32_t MSG_ID = 28;
   static constexpr size_t ADDR_LEN = 15;
   static constexpr size_t MAX_MSG = 2000;
+  // As deep as "/queueToMain": the answers to a full inbound queue all fit
+  // while the front end is not scheduled.
+  static constexpr long QUEUE_DEPTH = 30;
 
   explicit IcscUdpQueueSink(const char* queueName = "/queueToUdp");
   ~IcscUdpQueueSink() override;

@@ -36,9 +36,13 @@ uint64_t nowMs() {
 
 constexpr mqd_t kClosed = static_cast<mqd_t>(-1);
 
+// The answer queue is as deep as the card's inbound queue, so the answers
+// to a full inbound queue fit while this process is not scheduled.
+constexpr long kAnswerQueueDepth = 30;
+
 mqd_t openQueue(const char* name, int flags) {
   mq_attr attr{};
-  attr.mq_maxmsg = 10;
+  attr.mq_maxmsg = kAnswerQueueDepth;
   attr.mq_msgsize = UdpRouter::QUEUE_MSG_MAX;
   return mq_open(name, flags | O_CREAT, 0666, &attr);
 }
@@ -142,11 +146,12 @@ int main(int argc, char** argv) {
       }
     }
     if (fds[1].revents & POLLIN) {
-      ssize_t len = mq_receive(qIn, reinterpret_cast<char*>(msg), sizeof(msg), nullptr);
-      sockaddr_in to{};
-      uint8_t* payload = nullptr;
-      size_t plen = 0;
-      if (len > 0) {
+      // All waiting answers at once: under load the card answers in bursts.
+      ssize_t len;
+      while ((len = mq_receive(qIn, reinterpret_cast<char*>(msg), sizeof(msg), nullptr)) > 0) {
+        sockaddr_in to{};
+        uint8_t* payload = nullptr;
+        size_t plen = 0;
         UdpRouter::Result r = router.fromCard(msg, static_cast<size_t>(len), to, payload, plen);
         if (r == UdpRouter::Result::OK)
           sendto(sock, payload, plen, 0, reinterpret_cast<sockaddr*>(&to), sizeof(to));

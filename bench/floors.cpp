@@ -1,0 +1,303 @@
+// Floors: what the kernel paths the card's requests travel cost on this
+// machine, measured with processes that do nothing but pass bytes on.
+//
+//   bench_floors [--count N] [--seconds S]
+//
+// udp        client <-> echo process over UDP on 127.0.0.1
+// mqueue     ping-pong between two processes over two POSIX queues
+// unixdgram  ping-pong between two processes over a Unix datagram pair
+// composite  the card's request path with empty handlers:
+//            client -UDP-> front end -queue-> card -seqpacket-> engine
+//            and back the same way
+//
+// Needs a private IPC namespace (./dev bench-perf runs it in one): the
+// queues have fixed names. Prints result lines for ./dev bench-perf.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <mqueue.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "BenchStats.h"
+
+namespace {
+
+// An ICSC GET of one cell is 16 bytes and its answer about 20; the queue
+// messages carry the 4-byte id and 15-byte address in front.
+constexpr size_t REQUEST_BYTES = 16;
+constexpr size_t QUEUE_HEADER = 4 + 15;
+constexpr long QUEUE_MSG_SIZE = 2000;
+constexpr size_t WARMUP = 200;
+
+const char* const kPingQueue = "/benchFloorPing";
+const char* const kPongQueue = "/benchFloorPong";
+const char* const kToCardQueue = "/benchFloorToCard";
+const char* const kToFeQueue = "/benchFloorToFe";
+
+[[noreturn]] void fail(const char* what) {
+  std::fprintf(stderr, "bench_floors: %s: %s\n", what, std::strerror(errno));
+  std::exit(1);
+}
+
+mqd_t openQueue(const char* name, int flags) {
+  mq_attr attr{};
+  attr.mq_maxmsg = 10;
+  attr.mq_msgsize = QUEUE_MSG_SIZE;
+  mqd_t q = mq_open(name, flags | O_CREAT, 0600, &attr);
+  if (q == static_cast<mqd_t>(-1))
+    fail(name);
+  return q;
+}
+
+std::vector<pid_t> g_children;
+
+// Forks a helper that runs `body` forever; it dies with the bench.
+void spawn(const std::function<void()>& body) {
+  pid_t pid = fork();
+  if (pid < 0)
+    fail("fork");
+  if (pid == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    body();
+    _exit(0);
+  }
+  g_children.push_back(pid);
+}
+
+void reapChildren() {
+  for (pid_t pid : g_children) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
+  g_children.clear();
+}
+
+// Times `roundTrip` after a warm-up; stops at the bound or at a failure.
+bench::Samples measure(const bench::Bound& bound, const std::function<bool()>& roundTrip) {
+  for (size_t i = 0; i < WARMUP; ++i)
+    if (!roundTrip())
+      fail("warm-up round trip");
+  bench::Samples s(bound.count);
+  uint64_t end = bench::nowNs() + static_cast<uint64_t>(bound.seconds * 1e9);
+  for (size_t i = 0; i < bound.count; ++i) {
+    uint64_t t0 = bench::nowNs();
+    if (!roundTrip())
+      fail("round trip");
+    uint64_t t1 = bench::nowNs();
+    s.add(t1 - t0);
+    if (t1 > end)
+      break;
+  }
+  return s;
+}
+
+void report(const char* name, const bench::Samples& s) {
+  bench::emit("floor", name,
+              {bench::fmt(s.medianUs()), bench::fmt(s.p99Us()), std::to_string(s.count())});
+}
+
+int udpSocket(sockaddr_in& bound) {
+  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0)
+    fail("socket");
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
+    fail("bind 127.0.0.1");
+  socklen_t l = sizeof bound;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &l);
+  return fd;
+}
+
+bool udpExchange(int fd, const sockaddr_in& to, uint8_t* buf, size_t len) {
+  if (sendto(fd, buf, len, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) !=
+      static_cast<ssize_t>(len))
+    return false;
+  return recv(fd, buf, 2048, 0) > 0;
+}
+
+void floorUdp(const bench::Bound& bound) {
+  sockaddr_in serverAddr{}, clientAddr{};
+  int server = udpSocket(serverAddr);
+  int client = udpSocket(clientAddr);
+  spawn([server] {
+    uint8_t buf[2048];
+    for (;;) {
+      sockaddr_in from{};
+      socklen_t fl = sizeof from;
+      ssize_t n = recvfrom(server, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &fl);
+      if (n > 0)
+        sendto(server, buf, static_cast<size_t>(n), 0, reinterpret_cast<sockaddr*>(&from), fl);
+    }
+  });
+  uint8_t buf[2048] = {};
+  report("udp",
+         measure(bound, [&] { return udpExchange(client, serverAddr, buf, REQUEST_BYTES); }));
+  reapChildren();
+  close(server);
+  close(client);
+}
+
+void floorMqueue(const bench::Bound& bound) {
+  mq_unlink(kPingQueue);
+  mq_unlink(kPongQueue);
+  mqd_t ping = openQueue(kPingQueue, O_RDWR);
+  mqd_t pong = openQueue(kPongQueue, O_RDWR);
+  spawn([ping, pong] {
+    char buf[QUEUE_MSG_SIZE];
+    for (;;) {
+      ssize_t n = mq_receive(ping, buf, sizeof buf, nullptr);
+      if (n > 0)
+        mq_send(pong, buf, static_cast<size_t>(n), 0);
+    }
+  });
+  char buf[QUEUE_MSG_SIZE] = {};
+  report("mqueue", measure(bound, [&] {
+           return mq_send(ping, buf, REQUEST_BYTES + QUEUE_HEADER, 0) == 0 &&
+                  mq_receive(pong, buf, sizeof buf, nullptr) > 0;
+         }));
+  reapChildren();
+  mq_close(ping);
+  mq_close(pong);
+  mq_unlink(kPingQueue);
+  mq_unlink(kPongQueue);
+}
+
+void floorUnixDgram(const bench::Bound& bound) {
+  int sv[2];
+  if (socketpair(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0, sv) != 0)
+    fail("socketpair");
+  spawn([sv] {
+    uint8_t buf[2048];
+    for (;;) {
+      ssize_t n = recv(sv[1], buf, sizeof buf, 0);
+      if (n > 0)
+        send(sv[1], buf, static_cast<size_t>(n), 0);
+    }
+  });
+  uint8_t buf[2048] = {};
+  report("unixdgram", measure(bound, [&] {
+           return send(sv[0], buf, REQUEST_BYTES, 0) == static_cast<ssize_t>(REQUEST_BYTES) &&
+                  recv(sv[0], buf, sizeof buf, 0) > 0;
+         }));
+  reapChildren();
+  close(sv[0]);
+  close(sv[1]);
+}
+
+void floorComposite(const bench::Bound& bound) {
+  mq_unlink(kToCardQueue);
+  mq_unlink(kToFeQueue);
+  sockaddr_in feAddr{}, clientAddr{};
+  int feSock = udpSocket(feAddr);
+  int client = udpSocket(clientAddr);
+  mqd_t toCard = openQueue(kToCardQueue, O_RDWR);
+  mqd_t toFe = openQueue(kToFeQueue, O_RDWR | O_NONBLOCK);
+  int sv[2];
+  if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, sv) != 0)
+    fail("socketpair");
+
+  // Engine: answers every request.
+  spawn([sv] {
+    uint8_t buf[2048];
+    for (;;) {
+      ssize_t n = recv(sv[1], buf, sizeof buf, 0);
+      if (n > 0)
+        send(sv[1], buf, static_cast<size_t>(n), 0);
+    }
+  });
+  // Card: queue in, one engine exchange, queue out.
+  spawn([toCard, toFe, sv] {
+    char buf[QUEUE_MSG_SIZE];
+    uint8_t eng[2048];
+    for (;;) {
+      ssize_t n = mq_receive(toCard, buf, sizeof buf, nullptr);
+      if (n <= static_cast<ssize_t>(QUEUE_HEADER))
+        continue;
+      if (send(sv[0], buf + QUEUE_HEADER, static_cast<size_t>(n) - QUEUE_HEADER, 0) < 0 ||
+          recv(sv[0], eng, sizeof eng, 0) <= 0)
+        continue;
+      mq_send(toFe, buf, static_cast<size_t>(n), 0);
+    }
+  });
+  // Front end: datagrams to the card's queue, answers back to the sender.
+  spawn([feSock, toCard, toFe] {
+    char msg[QUEUE_MSG_SIZE];
+    sockaddr_in last{};
+    for (;;) {
+      pollfd fds[2] = {{feSock, POLLIN, 0}, {static_cast<int>(toFe), POLLIN, 0}};
+      if (poll(fds, 2, -1) <= 0)
+        continue;
+      if (fds[0].revents & POLLIN) {
+        socklen_t fl = sizeof last;
+        ssize_t n = recvfrom(feSock, msg + QUEUE_HEADER, sizeof msg - QUEUE_HEADER, 0,
+                             reinterpret_cast<sockaddr*>(&last), &fl);
+        if (n > 0)
+          mq_send(toCard, msg, QUEUE_HEADER + static_cast<size_t>(n), 0);
+      }
+      if (fds[1].revents & POLLIN) {
+        ssize_t n = mq_receive(toFe, msg, sizeof msg, nullptr);
+        if (n > static_cast<ssize_t>(QUEUE_HEADER))
+          sendto(feSock, msg + QUEUE_HEADER, static_cast<size_t>(n) - QUEUE_HEADER, 0,
+                 reinterpret_cast<sockaddr*>(&last), sizeof last);
+      }
+    }
+  });
+  uint8_t buf[2048] = {};
+  report("composite", measure(bound, [&] {
+           // A lost datagram would hang the bench: wait at most a second.
+           pollfd p{client, POLLIN, 0};
+           if (sendto(client, buf, REQUEST_BYTES, 0, reinterpret_cast<sockaddr*>(&feAddr),
+                      sizeof feAddr) < 0)
+             return false;
+           return poll(&p, 1, 1000) == 1 && recv(client, buf, sizeof buf, 0) > 0;
+         }));
+  reapChildren();
+  close(feSock);
+  close(client);
+  close(sv[0]);
+  close(sv[1]);
+  mq_close(toCard);
+  mq_close(toFe);
+  mq_unlink(kToCardQueue);
+  mq_unlink(kToFeQueue);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bench::Bound bound{20000, 5.0};
+  for (int i = 1; i + 1 < argc; i += 2) {
+    std::string a = argv[i];
+    if (a == "--count")
+      bound.count = std::strtoul(argv[i + 1], nullptr, 10);
+    else if (a == "--seconds")
+      bound.seconds = std::atof(argv[i + 1]);
+    else {
+      std::fprintf(stderr, "usage: bench_floors [--count N] [--seconds S]\n");
+      return 2;
+    }
+  }
+  if (bound.count == 0 || bound.seconds <= 0) {
+    std::fprintf(stderr, "bench_floors: count and seconds must be positive\n");
+    return 2;
+  }
+  floorUdp(bound);
+  floorMqueue(bound);
+  floorUnixDgram(bound);
+  floorComposite(bound);
+  return 0;
+}

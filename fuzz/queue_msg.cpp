@@ -1,0 +1,72 @@
+// Messages on the card's inbound queue, decoded by message id the way the
+// main loop hands them to their handlers.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "Ifc.h"
+#include "hwMessages.h"
+#include "icsc/IcscWire.h"
+#include "pca9552Wire.h"
+
+namespace {
+
+constexpr size_t QUEUE_MSG_SIZE = 2000;
+constexpr size_t UDP_HEADER = 4 + 15;
+
+void dbgText(const uint8_t* data, size_t size) {
+  // The loop's receive buffer: the text is cut at the end of the message
+  // and at the buffer's last byte.
+  static char buf[QUEUE_MSG_SIZE];
+  std::memcpy(buf, data, size);
+  buf[size < QUEUE_MSG_SIZE ? size : QUEUE_MSG_SIZE - 1] = '\0';
+  buf[QUEUE_MSG_SIZE - 1] = '\0';
+  char tokens[Ifc::kDbgMaxTokens][Ifc::kDbgTokenSize];
+  unsigned n = size > 4 ? Ifc::tokenizeDbgCommand(buf + 4, tokens) : 0;
+  if (n > Ifc::kDbgMaxTokens)
+    std::abort();
+  for (unsigned i = 0; i < n; ++i)
+    if (std::strlen(tokens[i]) > Ifc::kDbgTokenSize - 2)
+      std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > QUEUE_MSG_SIZE)
+    return 0;  // the queue never delivers more
+  static std::vector<ICSCTlv> cells;
+  switch (hwmsg::msgId(data, size)) {
+    case hwmsg::ADC_MSG:
+      (void)hwmsg::decodeAdc(data, size);
+      break;
+    case hwmsg::PCA9552_REPLY_MSG:
+      (void)pca9552::decodeReply(data, size);
+      break;
+    case hwmsg::PWRMON_MSG: {
+      auto m = hwmsg::decodePwrMon(data, size);
+      if (m && m->text.size() > hwmsg::PWRMON_TEXT_SIZE)
+        std::abort();
+      break;
+    }
+    case hwmsg::TEMP_MSG:
+      (void)hwmsg::decodeTemp(data, size);
+      break;
+    case hwmsg::PORT_LED_MSG:
+      (void)hwmsg::decodePortLed(data, size);
+      break;
+    case hwmsg::UDP_MSG:
+      if (size > UDP_HEADER) {
+        icscwire::Header h;
+        (void)icscwire::decode(data + UDP_HEADER, size - UDP_HEADER, h, cells);
+      }
+      break;
+    case hwmsg::DBG_MSG:
+      dbgText(data, size);
+      break;
+    default:
+      break;
+  }
+  return 0;
+}

@@ -1,0 +1,175 @@
+// The LED and I2C drivers going away and coming back, and a console
+// flooded with abusive clients while ICSC requests are being served.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <random>
+
+#include "FaultHarness.h"
+#include "icsc/IcscWire.h"
+
+namespace faults {
+namespace {
+
+// The newest front panel line of the LED stand-in, without the card state
+// it polls by itself: "fail=off dummy=on p1=..." or "" before the first.
+std::string panelLeds(const Proc& pca) {
+  std::string log = pca.log();
+  size_t at = log.rfind("panel: state=");
+  if (at == std::string::npos)
+    return "";
+  size_t end = log.find('\n', at);
+  if (end == std::string::npos)
+    return "";
+  const size_t stateAt = at + std::strlen("panel: state=");
+  size_t leds = log.find(' ', stateAt);
+  return leds == std::string::npos || leds > end ? "" : log.substr(leds + 1, end - leds - 1);
+}
+
+TEST(DriverFaults, LedAndI2cDriversStopAndComeBack) {
+  if (emulated())
+    GTEST_SKIP() << "the state machine's tick counts need real time";
+  Proc pca("sim_pca9552", {"--panel", "log"});
+  Proc i2c("sim_i2cdrv", {"--period-ms", "300"});
+  Proc main("main", {}, "FXS_TRACE_STDERR=1");
+  ASSERT_TRUE(waitFor([] { return cardState() == "ACTIVE"; }, seconds(45)))
+      << "card did not reach ACTIVE; last state " << cardState();
+  std::string leds;
+  ASSERT_TRUE(waitFor(
+      [&] {
+        leds = panelLeds(pca);
+        return !leds.empty();
+      },
+      seconds(5)));
+
+  pca.stop();
+  i2c.stop();
+  // Without the drivers the card notices and its state machine stays in a
+  // known state; the console keeps answering.
+  EXPECT_TRUE(waitFor(
+      [&] {
+        std::string log = main.log();
+        return log.find("pca9552Driver is not listening") != std::string::npos ||
+               log.find("Failed to send msg to pca9552Driver") != std::string::npos;
+      },
+      seconds(15)))
+      << "the card did not log the missing LED driver";
+  std::string during = cardState();
+  EXPECT_TRUE(during == "ACTIVE" || during == "FAIL") << "state without drivers: " << during;
+
+  Proc pca2("sim_pca9552", {"--panel", "log"});
+  Proc i2c2("sim_i2cdrv", {"--period-ms", "300"});
+  // A fresh driver knows nothing: the card must push its LEDs again.
+  EXPECT_TRUE(waitFor([&] { return panelLeds(pca2) == leds; }, seconds(15)))
+      << "LEDs not recovered: want '" << leds << "', have '" << panelLeds(pca2) << "'";
+  std::string after = cardState();
+  EXPECT_TRUE(after == "ACTIVE" || after == "FAIL") << after;
+  EXPECT_TRUE(main.alive());
+  EXPECT_EQ(main.log().find("SWERR"), std::string::npos);
+}
+
+int connectConsole() {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(CONSOLE_PORT);
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  timeval tv{2, 0};
+  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+void drain(int fd) {
+  char buf[4096];
+  for (int i = 0; i < 64 && read(fd, buf, sizeof buf) > 0; ++i) {
+  }
+}
+
+enum class Abuse { LONG_LINE, GARBAGE, HALF_CLOSE, IDLE, HANG_UP };
+
+// One abusive client; returns the socket when it keeps it open.
+int abuse(Abuse kind, unsigned seed) {
+  int fd = connectConsole();
+  if (fd < 0)
+    return -1;
+  switch (kind) {
+    case Abuse::LONG_LINE: {
+      std::string line(256 * 1024, 'a');
+      line += "\nmain internals";
+      (void)!write(fd, line.data(), line.size());
+      break;
+    }
+    case Abuse::GARBAGE: {
+      std::mt19937 rng(seed);
+      std::string junk(8192, '\0');
+      for (char& ch : junk)
+        ch = static_cast<char>(rng());
+      (void)!write(fd, junk.data(), junk.size());
+      break;
+    }
+    case Abuse::HALF_CLOSE: {
+      const char cmd[] = "main internals\n";
+      (void)!write(fd, cmd, sizeof cmd - 1);
+      shutdown(fd, SHUT_WR);
+      drain(fd);
+      break;
+    }
+    case Abuse::IDLE:
+      return fd;
+    case Abuse::HANG_UP:
+      break;
+  }
+  close(fd);
+  return -1;
+}
+
+TEST(ConsoleFaults, AbusiveClientsDoNotStopIcscService) {
+  Card card;
+  ASSERT_TRUE(card.start());
+  Load load(1, seconds(60));
+
+  constexpr unsigned kClients = 50;
+  const Abuse kinds[] = {Abuse::LONG_LINE, Abuse::GARBAGE, Abuse::HALF_CLOSE, Abuse::IDLE,
+                         Abuse::HANG_UP};
+  std::vector<int> held(kClients, -1);
+  std::vector<std::thread> clients;
+  for (unsigned i = 0; i < kClients; ++i)
+    clients.emplace_back([&, i] { held[i] = abuse(kinds[i % 5], i); });
+  for (auto& t : clients)
+    t.join();
+
+  // Served all along, though every console slot may be taken.
+  size_t okBefore = load.snapshot().ok;
+  EXPECT_TRUE(waitFor([&] { return load.snapshot().ok >= okBefore + 20; }, seconds(10)));
+  for (int fd : held)
+    if (fd >= 0)
+      close(fd);
+
+  // Once the abusers are gone the console serves again.
+  EXPECT_TRUE(waitFor(
+      [] { return console("main internals", "m_state").find("m_state") != std::string::npos; },
+      seconds(15)))
+      << "console did not recover";
+  Load::Stats s = load.stop();
+  EXPECT_EQ(s.unanswered, 0u);
+  EXPECT_EQ(s.refused, 0u);
+  EXPECT_GT(s.ok, 20u);
+  if (!emulated()) {
+    EXPECT_LT(s.slowest, seconds(1)) << "ICSC service stalled behind the console";
+  }
+  EXPECT_TRUE(card.main.alive());
+}
+
+}  // namespace
+}  // namespace faults

@@ -1,0 +1,148 @@
+// Peers failing under the card: the engine dies and comes back under load,
+// a peer floods the inbound queue, SIGTERM arrives under full load.
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <mqueue.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+#include "FaultHarness.h"
+#include "icsc/IcscOid.h"
+#include "icsc/IcscWire.h"
+
+namespace faults {
+namespace {
+
+const uint32_t kMappedOid = icscoid::object(TIMERS_OBJECT, 3, 0);
+
+TEST(PeerFaults, EngineKilledAndRestartedUnderLoad) {
+  if (emulated())
+    GTEST_SKIP() << "answer times under an emulator say nothing about the card";
+  Card card;
+  ASSERT_TRUE(card.start());
+  Load load(2, seconds(30));
+  ASSERT_TRUE(waitFor([&] { return load.snapshot().ok >= 50; }, seconds(10)));
+
+  card.velmora.signal(SIGKILL);
+  int status = 0;
+  ASSERT_TRUE(card.velmora.waitExit(seconds(5), status));
+  // While the engine is gone, reads are answered with an error, promptly.
+  IcscClient probe;
+  Clock::duration took{};
+  bool refusedSeen = waitFor(
+      [&] { return probe.get(kMappedOid, seconds(2), &took) == icscwire::NOT_SERVED; }, seconds(5));
+  EXPECT_TRUE(refusedSeen) << "no error answer while the engine was down";
+  EXPECT_LT(took, seconds(1)) << "the error answer took too long";
+  Load::Stats down = load.snapshot();
+
+  card.startVelmora();
+  EXPECT_TRUE(waitFor([&] { return probe.get(kMappedOid, milliseconds(500)) == icscwire::OK; },
+                      seconds(10)))
+      << "the card did not serve again after the engine came back";
+  size_t okBefore = load.snapshot().ok;
+  EXPECT_TRUE(waitFor([&] { return load.snapshot().ok >= okBefore + 50; }, seconds(10)));
+  Load::Stats end = load.stop();
+
+  EXPECT_GT(end.refused, 0u) << "the load saw no error while the engine was down";
+  EXPECT_GE(end.ok, down.ok + 50);
+  EXPECT_EQ(end.unanswered, 0u) << "requests went unanswered (the card hung)";
+  EXPECT_LT(end.slowest, seconds(2));
+  EXPECT_TRUE(card.main.alive());
+  EXPECT_EQ(card.main.log().find("SWERR"), std::string::npos) << "watchdog or error report";
+}
+
+TEST(PeerFaults, FloodedInboundQueueIsDrained) {
+  Card card;
+  ASSERT_TRUE(card.start());
+  mqd_t q = mq_open("/queueToMain", O_WRONLY | O_NONBLOCK);
+  ASSERT_NE(q, static_cast<mqd_t>(-1)) << strerror(errno);
+  mq_attr attr{};
+  ASSERT_EQ(mq_getattr(q, &attr), 0);
+
+  // A busy card: the peer fills the queue while main does not receive.
+  card.main.signal(SIGSTOP);
+  const uint32_t unknownId = 4242;
+  char msg[8] = {};
+  std::memcpy(msg, &unknownId, sizeof unknownId);
+  long sent = 0;
+  int err = 0;
+  for (long i = 0; i < attr.mq_maxmsg + 100; ++i) {
+    if (mq_send(q, msg, sizeof msg, 0) != 0) {
+      err = errno;
+      break;
+    }
+    ++sent;
+  }
+  card.main.signal(SIGCONT);
+  EXPECT_EQ(err, EAGAIN) << "the sender never saw the queue full";
+  EXPECT_GE(sent, attr.mq_maxmsg - 1);
+
+  EXPECT_TRUE(waitFor(
+      [&] {
+        mq_attr now{};
+        return mq_getattr(q, &now) == 0 && now.mq_curmsgs == 0;
+      },
+      seconds(10)))
+      << "the card did not drain its queue";
+  mq_close(q);
+  IcscClient c;
+  EXPECT_EQ(c.get(kMappedOid, seconds(3)), icscwire::OK) << "the card stopped serving";
+  EXPECT_TRUE(waitFor(
+      [&] { return card.main.log().find("Unknown msgid 4242 received") != std::string::npos; },
+      seconds(5)));
+  EXPECT_TRUE(card.main.alive());
+}
+
+// Names of files under `dir` that look half-written: temporaries left
+// behind or a text file cut in the middle of a line.
+std::vector<std::string> halfWritten(const std::string& dir) {
+  std::vector<std::string> bad;
+  DIR* d = opendir(dir.c_str());
+  if (d == nullptr)
+    return bad;
+  while (dirent* e = readdir(d)) {
+    std::string name = e->d_name;
+    // The tests' own process logs are still being written.
+    if (name == "." || name == ".." || name.rfind("fault-", 0) == 0)
+      continue;
+    std::string path = dir + "/" + name;
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+      continue;
+    bool temp = name.find(".tmp") != std::string::npos || name.back() == '~' || name[0] == '.';
+    std::ifstream in(path, std::ios::binary);
+    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (temp || (!all.empty() && all.back() != '\n'))
+      bad.push_back(name);
+  }
+  closedir(d);
+  return bad;
+}
+
+TEST(PeerFaults, SigtermUnderFullLoadExitsCleanlyWithinTwoSeconds) {
+  if (emulated())
+    GTEST_SKIP() << "the 2 s exit bound is for the card, not for an emulator";
+  Card card;
+  ASSERT_TRUE(card.start());
+  Load load(4, seconds(30));
+  ASSERT_TRUE(waitFor([&] { return load.snapshot().ok >= 200; }, seconds(10)));
+
+  auto t0 = Clock::now();
+  card.main.signal(SIGTERM);
+  int status = -1;
+  bool exited = card.main.waitExit(seconds(2), status);
+  auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - t0);
+  load.stop();
+  ASSERT_TRUE(exited) << "main still running 2 s after SIGTERM";
+  EXPECT_EQ(status, 0) << "after " << took.count() << " ms";
+  EXPECT_EQ(halfWritten("/vocal"), std::vector<std::string>{});
+  EXPECT_EQ(halfWritten("/tmp"), std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace faults
