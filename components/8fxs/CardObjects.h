@@ -2,9 +2,8 @@
 // values, the error monitors and every ICSC object; registers the objects
 // with the protocol engine and answers the four common event tables.
 //
-// Members are declared in construction order. The four network tables are
-// held as their generated bases (stored values only) until their own
-// classes join, so that all 50 are registered in their places.
+// Members are declared in construction order. The network tables reach the
+// network manager and their sibling tables through NetManRegistry.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +13,7 @@
 #include "AccountTableExt.h"
 #include "CardObjectsDebug.h"
 #include "IcscObjects8fxs.h"
+#include "IcscObjectsNetMan.h"
 #include "VelmDebug.h"
 #include "errMon.h"
 #include "icsc/CommonPropertyDescriptor.h"
@@ -21,6 +21,7 @@
 #include "icsc/ICardObjects.h"
 #include "icsc/IcscGeneratedBases.h"
 #include "net/Iptables.h"
+#include "net/NetworkManagerInterface.h"
 #include "velm/Velm_util.h"
 #include "vocalAlarmStatusTable.h"
 
@@ -33,7 +34,10 @@ struct TemperatureRecord {
   bool statusKnown = false;
 };
 
-class CardObjects : public ICardObjects, public CardObjectsDebug, public VelmDebug {
+class CardObjects : public ICardObjects,
+                    public CardObjectsDebug,
+                    public VelmDebug,
+                    public NetManRegistry {
  public:
   static constexpr unsigned NBR_OF_TEMPERATURES = 5;
   static constexpr unsigned EVENT_TABLES = 4;
@@ -64,6 +68,15 @@ class CardObjects : public ICardObjects, public CardObjectsDebug, public VelmDeb
   uint32_t getVocalAlarm() const { return m_vocalAlarm; }
   void setVocalAlarm(uint32_t word) { m_vocalAlarm = word; }
   Velm_util& velm() { return m_velm; }
+  Iptables& iptables() { return m_iptables; }
+
+  NetworkManagerInterface* getNetworkManager() override { return &m_networkManager; }
+  IfmNetworkLinkConfigTableBase* getLinkConfigTable() override {
+    return &m_ifmNetworkLinkConfigTable;
+  }
+  IfmNetworkRouteConfigTableBase* getRouteConfigTable() override {
+    return &m_ifmNetworkRouteConfigTable;
+  }
 
   // Status values, cleared at construction, written by the controller.
   bool m_all_data_valid = false;
@@ -109,10 +122,10 @@ class CardObjects : public ICardObjects, public CardObjectsDebug, public VelmDeb
   FeaturesCodesTable m_featuresCodesTable{&m_velm};
   IncomingCallHistoryStatusTable m_incomingCallHistoryStatusTable{&m_velm};
   VocalAlarmStatusTable m_vocalAlarmStatusTable{this};
-  IfmNetworkLinkConfigTableBase m_ifmNetworkLinkConfigTable{kIfmNetworkLinkConfigTableDesc.rows};
-  IfmNetworkLinkStatusTableBase m_ifmNetworkLinkStatusTable{kIfmNetworkLinkStatusTableDesc.rows};
-  IfmNetworkRouteConfigTableBase m_ifmNetworkRouteConfigTable{kIfmNetworkRouteConfigTableDesc.rows};
-  IfmNetworkRouteStatusTableBase m_ifmNetworkRouteStatusTable{kIfmNetworkRouteStatusTableDesc.rows};
+  IfmNetworkLinkConfigTable m_ifmNetworkLinkConfigTable{this, &m_iptables};
+  IfmNetworkLinkStatusTable m_ifmNetworkLinkStatusTable{this};
+  IfmNetworkRouteConfigTable m_ifmNetworkRouteConfigTable{this};
+  IfmNetworkRouteStatusTable m_ifmNetworkRouteStatusTable{this};
   SystemScalar m_systemScalar{&m_velm};
   SystemStatusScalar m_systemStatusScalar{&m_velm};
   AudioSettingsScalar m_audioSettingsScalar{&m_velm};
@@ -132,7 +145,8 @@ class CardObjects : public ICardObjects, public CardObjectsDebug, public VelmDeb
   DistinctiveCallWaitingPatternsScalar m_distinctiveCallWaitingPatternsScalar{&m_velm};
   SlacConfigurationScalar m_slacConfigurationScalar{&m_velm};
   NetStatusScalar m_netStatusScalar{&m_velm};
-  // TODO: the network manager client joins here with the network tables.
+  // Used by the tables above only after construction, so it may follow them.
+  NetworkManagerInterface m_networkManager;
 
  public:
   errMon m_hwErrMon;

@@ -169,10 +169,7 @@ void Ifc::run() {
         LOG_ERROR("could not receive slotnumber, wait for driver!");
       } else {
         slot = reported + 1;
-        // TODO: use the registry's network manager once CardObjects joins;
-        // the client keeps no kernel state, so a local one acts the same.
-        NetworkManagerInterface networkManager;
-        setupBackplane(slot, networkManager);
+        setupBackplane(slot, *m_card.getNetworkManager());
       }
     }
     m_wdmon.wdm_notify(0);

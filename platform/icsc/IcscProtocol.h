@@ -76,6 +76,8 @@ class IcscProtocolIfc : public IcscProtocolBase {
   IcscProtocolIfc(commonStatCtrl* common, ICardObjects* card, IcscResponseSink* sink);
   ~IcscProtocolIfc() override;
 
+  commonStatCtrl* common() const { return m_common; }
+
  private:
   commonStatCtrl* m_common;
   std::unique_ptr<IcscResponseSink> m_ownSink;

@@ -4,6 +4,7 @@
 //   icscctl [--host A] [--port N] [--timeout MS] get <Object> <column|property> [row]
 //   icscctl ... set <Object> <column|property> <row> <value>
 //   icscctl ... walk <Object>
+//   icscctl ... event <table> <column> [row]     (common event tables 0-3)
 //   icscctl ... objects
 //   icscctl ... raw <file>
 //
@@ -247,6 +248,31 @@ int cmdWalk(Client& cl, int argc, char** argv) {
   return SERVED;
 }
 
+int cmdEvent(Client& cl, int argc, char** argv) {
+  unsigned table = 0, col = 0, row = 0;
+  if (argc < 2 || argc > 3 || !parseRow(argv[0], table) || !parseRow(argv[1], col) ||
+      (argc == 3 && !parseRow(argv[2], row)) || table > 0x3F || col > 0xFF || row > 0x3FFF) {
+    std::fprintf(stderr, "icscctl: usage: event <table> <column> [row]\n");
+    return USAGE;
+  }
+  ICSCTlv cell;
+  cell.oid = icscoid::event(table, col, row);
+  Header h;
+  std::vector<ICSCTlv> out;
+  int rc = cl.call(GET, {cell}, h, out);
+  if (rc != SERVED)
+    return rc;
+  uint8_t status = out.size() == 1 ? out[0].status : h.status;
+  if (out.size() != 1 || status != OK) {
+    std::fprintf(stderr, "icscctl: event table %u column %u row %u refused: %s\n", table, col, row,
+                 statusText(status != OK ? status : static_cast<uint8_t>(MALFORMED)));
+    return REFUSED;
+  }
+  std::printf("%s\n",
+              out[0].type == IcscType::NONE ? "(served, no value)" : valueText(out[0]).c_str());
+  return SERVED;
+}
+
 int cmdObjects() {
   for (size_t i = 0; i < icscdesc::count(); ++i) {
     const IcscObjectDesc& d = *icscdesc::all()[i];
@@ -307,9 +333,10 @@ int main(int argc, char** argv) {
     }
   }
   if (i >= argc) {
-    std::fprintf(stderr,
-                 "usage: icscctl [--host A] [--port N] [--timeout MS] get|set|walk|objects|raw "
-                 "...\n");
+    std::fprintf(
+        stderr,
+        "usage: icscctl [--host A] [--port N] [--timeout MS] get|set|walk|event|objects|raw "
+        "...\n");
     return USAGE;
   }
   std::string cmd = argv[i];
@@ -325,6 +352,8 @@ int main(int argc, char** argv) {
     return cmdGetSet(cl, cmd == "set", rest, args);
   if (cmd == "walk")
     return cmdWalk(cl, rest, args);
+  if (cmd == "event")
+    return cmdEvent(cl, rest, args);
   if (cmd == "raw")
     return cmdRaw(cl, rest, args);
   std::fprintf(stderr, "icscctl: unknown command %s\n", cmd.c_str());

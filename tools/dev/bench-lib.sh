@@ -51,6 +51,7 @@ bench_setup() { BENCH_SETUP+=("$1"); }
 
 bench_load_peers() {
   local f
+  BENCH_PEER_NAMES=() BENCH_PEER_CMDS=() BENCH_PEER_READY=() BENCH_SETUP=() BENCH_MAIN_ENV=()
   for f in "$FXS_ROOT"/tools/dev/peers.d/*.sh; do
     [ -e "$f" ] || continue
     # shellcheck disable=SC1090

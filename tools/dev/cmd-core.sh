@@ -37,3 +37,10 @@ cmd_format() {
     (cd "$FXS_ROOT" && echo "$files" | xargs -r clang-format -i)
   fi
 }
+
+dev_register "perf" "measure console, queue and tokenizer latency (bench/spine, own namespaces)"
+cmd_perf() {
+  [ "$(id -u)" = 0 ] || die "the measurements run in namespaces of their own and need root"
+  configure_and_build native "" bench_spine
+  "$FXS_ROOT/tests/nsrun" "$(build_dir native "")/bin/bench_spine"
+}

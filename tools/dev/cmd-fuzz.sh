@@ -23,9 +23,8 @@ cmd_fuzz() {
   if [ "$which" = all ]; then
     mapfile -t targets < <(fuzz_targets)
   else
-    local known=()
-    mapfile -t known < <(fuzz_targets)
-    [[ " ${known[*]} " == *" $which "* ]] || die "no fuzz target '$which' (have: ${known[*]})"
+    # Not grep -q: an early exit would SIGPIPE the lister under pipefail.
+    fuzz_targets | grep -x "$which" >/dev/null || die "no fuzz target '$which' (have: $(fuzz_targets | tr '\n' ' '))"
     targets=("$which")
   fi
   ensure_packages "${FXS_BASE_PKGS[@]}" "${FXS_FUZZ_PKGS[@]}"

@@ -11,14 +11,14 @@ icsc_in_bench() {
   fi
 }
 
-dev_register "icsc get|set|walk|objects|raw ..." \
-  "ICSC client: get OBJ COL [ROW], set OBJ COL ROW VALUE, walk OBJ, objects, raw FILE"
+dev_register "icsc get|set|walk|event|objects|raw ..." \
+  "ICSC client: get OBJ COL [ROW], set OBJ COL ROW VAL, walk OBJ, event T C [R], objects, raw FILE"
 cmd_icsc() {
   case "${1:-}" in
-    get|set|walk|objects|raw) ;;
+    get|set|walk|event|objects|raw) ;;
     *) die "usage: ./dev icsc get <Object> <column|property> [row]
                  | set <Object> <column|property> <row> <value>
-                 | walk <Object> | objects | raw <file>" ;;
+                 | walk <Object> | event <table> <column> [row] | objects | raw <file>" ;;
   esac
   local bin; bin="$(build_dir native "")/bin"
   [ -x "$bin/icscctl" ] || configure_and_build native "" icscctl udpfe

@@ -100,7 +100,7 @@ class Client {
     sendRaw(bytes);
   }
   // Next answer within `ms`; false on timeout.
-  bool receive(Header& h, std::vector<ICSCTlv>& cells, int ms = 3000) {
+  bool receive(Header& h, std::vector<ICSCTlv>& cells, int ms = 10000) {
     pollfd p{m_sock, POLLIN, 0};
     if (::poll(&p, 1, ms) <= 0)
       return false;

@@ -1,0 +1,412 @@
+// The card process on a bench inside this test's namespaces: eth0 and eth1
+// are veth ends whose peers (management gateway 172.30.30.100, chassis
+// 172.30.20.10, provider network 10.20.30.1/24) sit in a namespace of their
+// own, and the controller's writes arrive through the UDP front end as they
+// do in the chassis. What the card did is read back from the kernel.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "TestSupport.h"
+#include "net/executeCommand.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kBoardSlot = 2;  // the card counts slots from 1: N = 3
+constexpr auto kBringUpLimit = std::chrono::seconds(60);
+constexpr auto kAnswerLimit = std::chrono::seconds(20);
+const char* const kMainLog = "/tmp/main.log";
+const char* const kMarker = "/tmp/card_up_and_running";
+
+const char* const kNetworkSetup =
+    "mkdir -p /run/netns && { mountpoint -q /run/netns || mount -t tmpfs none /run/netns; } && "
+    "ip netns add fxspeer && "
+    "ip link add eth0 type veth peer name bp0 netns fxspeer && "
+    "ip link add eth1 type veth peer name dc0 netns fxspeer && "
+    "ip -n fxspeer link set lo up && "
+    "ip -n fxspeer addr add 172.30.30.100/24 dev bp0 && "
+    "ip -n fxspeer addr add 172.30.20.10/24 dev bp0 && "
+    "ip -n fxspeer link set bp0 up && "
+    "ip -n fxspeer addr add 10.20.30.1/24 dev dc0 && "
+    "ip -n fxspeer link set dc0 up";
+
+// Fixed command texts of this test only; values from the test's tables
+// never go through a shell.
+std::string sh(const std::string& command) {
+  std::string out;
+  otn::executeCommand(command, true, &out, nullptr, false);
+  return out;
+}
+
+size_t countOf(const std::string& haystack, const std::string& needle) {
+  size_t n = 0;
+  for (size_t p = haystack.find(needle); p != std::string::npos; p = haystack.find(needle, p + 1))
+    ++n;
+  return n;
+}
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::seconds limit) {
+  auto deadline = Clock::now() + limit;
+  while (!condition()) {
+    if (Clock::now() > deadline)
+      return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return true;
+}
+
+bool exists(const char* path) {
+  struct stat st;
+  return stat(path, &st) == 0;
+}
+
+std::string readFile(const char* path) {
+  std::ifstream in(path);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+std::vector<std::string> withPrefix(const std::vector<std::string>& args) {
+  std::vector<std::string> out;
+  std::istringstream prefix(testsupport::execPrefix());
+  for (std::string w; prefix >> w;)
+    out.push_back(w);
+  out.insert(out.end(), args.begin(), args.end());
+  return out;
+}
+
+std::vector<std::string> environment(const std::vector<std::string>& extra) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    if (std::string(*e).rfind("PATH=", 0) != 0)
+      env.push_back(*e);
+  }
+  // The vconfig stand-in lives next to the built binaries.
+  const char* path = std::getenv("PATH");
+  env.push_back(std::string("PATH=") + FXS_BIN_DIR + ":" + (path ? path : "/usr/bin:/bin"));
+  env.insert(env.end(), extra.begin(), extra.end());
+  return env;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& strings) {
+  std::vector<char*> out;
+  for (auto& s : strings)
+    out.push_back(s.data());
+  out.push_back(nullptr);
+  return out;
+}
+
+// Spawns `args` with standard output and error to `logPath` (or to the
+// write end `pipeFd`); the pid, or -1.
+pid_t spawn(std::vector<std::string> args, const std::string& logPath, int pipeFd,
+            const std::vector<std::string>& extraEnv) {
+  args = withPrefix(args);
+  std::vector<std::string> env = environment(extraEnv);
+  std::vector<char*> argv = pointers(args);
+  std::vector<char*> envp = pointers(env);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (pipeFd >= 0) {
+    posix_spawn_file_actions_adddup2(&actions, pipeFd, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, pipeFd, STDERR_FILENO);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+  }
+  pid_t pid = -1;
+  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
+    pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+class Process {
+ public:
+  Process() = default;
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+  ~Process() { stop(); }
+
+  void start(const std::vector<std::string>& args, const std::string& log = "/dev/null",
+             const std::vector<std::string>& extraEnv = {}) {
+    m_pid = spawn(args, log, -1, extraEnv);
+    ASSERT_GT(m_pid, 0) << args[0];
+  }
+  bool alive() const { return m_pid > 0 && waitpid(m_pid, nullptr, WNOHANG) == 0; }
+  void stop() {
+    if (m_pid <= 0)
+      return;
+    kill(m_pid, SIGTERM);
+    auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (waitpid(m_pid, nullptr, WNOHANG) == 0) {
+      if (Clock::now() > deadline) {
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    m_pid = -1;
+  }
+
+ private:
+  pid_t m_pid = -1;
+};
+
+struct Outcome {
+  int status = -1;  // icscctl: 0 served, 1 refused, 2 no answer, 3 usage
+  std::string text;
+};
+
+Outcome icscctl(std::vector<std::string> args) {
+  args.insert(args.begin(), testsupport::binPath("icscctl"));
+  Outcome o;
+  int fds[2];
+  if (pipe(fds) != 0)
+    return o;
+  pid_t pid = spawn(args, "", fds[1], {});
+  close(fds[1]);
+  char buf[4096];
+  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;)
+    o.text.append(buf, static_cast<size_t>(n));
+  close(fds[0]);
+  int st = 0;
+  if (pid > 0 && waitpid(pid, &st, 0) == pid && WIFEXITED(st))
+    o.status = WEXITSTATUS(st);
+  return o;
+}
+
+int set(const std::string& object, const std::string& column, int row, const std::string& value) {
+  return icscctl({"set", object, column, std::to_string(row), value}).status;
+}
+
+std::string firewall() {
+  return sh("iptables -S");
+}
+
+class CardNetworkBench : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string out;
+    ASSERT_TRUE(otn::executeCommand(kNetworkSetup, true, &out, nullptr, false)) << out;
+    m_velmora.start({testsupport::binPath("velmora"), "--socket", "/tmp/velmora.sock", "--quiet"});
+    m_board.start({testsupport::binPath("board"), "--slot", std::to_string(kBoardSlot)});
+    m_pca.start({testsupport::binPath("sim_pca9552"), "--panel", "none"});
+    m_i2c.start({testsupport::binPath("sim_i2cdrv"), "--period-ms", "500"});
+    m_main.start({testsupport::binPath("main")}, kMainLog, {"FXS_TRACE_STDERR=1"});
+    m_udpfe.start({testsupport::binPath("udpfe"), "--port", "5000"});
+    ASSERT_TRUE(waitFor([] { return exists(kMarker); }, kBringUpLimit))
+        << "no bring-up; card log:\n"
+        << readFile(kMainLog);
+    ASSERT_TRUE(waitFor(
+        [] {
+          return icscctl({"--timeout", "300", "get", "TimersScalar", "0"}).status == 0;
+        },
+        kAnswerLimit))
+        << "the card does not answer ICSC requests";
+  }
+  void TearDown() override {
+    m_udpfe.stop();
+    m_main.stop();
+    m_i2c.stop();
+    m_pca.stop();
+    m_board.stop();
+    m_velmora.stop();
+  }
+
+  Process m_velmora, m_board, m_pca, m_i2c, m_main, m_udpfe;
+};
+
+TEST_F(CardNetworkBench, BringUpGivesBackplaneAddressAndManagementRouting) {
+  std::string eth0 = sh("ip -o -4 addr show dev eth0") + sh("ip -o link show dev eth0");
+  EXPECT_NE(eth0.find("172.30.30.3/24"), std::string::npos) << eth0;
+  EXPECT_NE(eth0.find("link/ether 02:a5:3c:00:50:03"), std::string::npos) << eth0;
+  EXPECT_NE(eth0.find("state UP"), std::string::npos) << eth0;
+
+  std::string rules = sh("ip rule show");
+  EXPECT_EQ(countOf(rules, "rt_mgmt"), 6u) << rules;
+  const char* const wantRules[] = {
+      "from all oif eth0 lookup rt_mgmt",
+      "from all iif eth0 lookup rt_mgmt",
+      "from all to 172.30.30.0/24 iif lo lookup rt_mgmt",
+      "from 172.30.30.0/24 iif lo lookup rt_mgmt",
+      "from all to 172.30.20.0/24 iif lo lookup rt_mgmt",
+      "from 172.30.20.0/24 iif lo lookup rt_mgmt",
+  };
+  for (const char* r : wantRules)
+    EXPECT_NE(rules.find(r), std::string::npos) << r << "\n" << rules;
+
+  std::string mgmt = sh("ip route show table rt_mgmt");
+  EXPECT_NE(mgmt.find("172.30.30.0/24 dev eth0"), std::string::npos) << mgmt;
+  EXPECT_NE(mgmt.find("default via 172.30.30.100 dev eth0"), std::string::npos) << mgmt;
+  EXPECT_EQ(sh("ip route show table main").find("172.30.30.0/24"), std::string::npos);
+  EXPECT_NE(readFile("/etc/iproute2/rt_tables").find("9 rt_mgmt"), std::string::npos);
+  // The chassis subnet is reached only through the management table.
+  std::string toChassis = sh("ip route get 172.30.20.10");
+  EXPECT_NE(toChassis.find("via 172.30.30.100 dev eth0"), std::string::npos) << toChassis;
+  EXPECT_NE(readFile(kMainLog).find("notifying healthmonitor card is up and running"),
+            std::string::npos);
+}
+
+TEST_F(CardNetworkBench, RouteRowGoesIntoTheKernelAndOutAgain) {
+  const std::string table = "IfmNetworkRouteConfigTable";
+  ASSERT_EQ(set(table, "ifmNetworkRouteConfigIPDestination", 3, "192.168.50.0"), 0);
+  ASSERT_EQ(set(table, "ifmNetworkRouteConfigNetmask", 3, "255.255.255.0"), 0);
+  ASSERT_EQ(set(table, "ifmNetworkRouteConfigGateway", 3, "172.30.30.100"), 0);
+  // Only a row that names its interface can be taken out again.
+  ASSERT_EQ(set(table, "ifmNetworkRouteConfigInterface", 3, "eth0"), 0);
+  EXPECT_EQ(sh("ip route show 192.168.50.0/24"), "") << "only the in-use column applies a row";
+
+  ASSERT_EQ(set(table, "ifmNetworkRouteConfigInUse", 3, "1"), 0) << readFile(kMainLog);
+  EXPECT_NE(sh("ip route show 192.168.50.0/24").find("via 172.30.30.100 dev eth0"),
+            std::string::npos);
+
+  Outcome walk = icscctl({"walk", "IfmNetworkRouteStatusTable"});
+  ASSERT_EQ(walk.status, 0) << walk.text;
+  const char* const wantStatus[] = {
+      "row 3 ifmNetworkRouteStatusInUse = true",
+      "row 3 ifmNetworkRouteStatusIPDestination = 192.168.50.0",
+      "row 3 ifmNetworkRouteStatusNetmask = 255.255.255.0",
+      "row 3 ifmNetworkRouteStatusGateway = 172.30.30.100",
+      "row 3 ifmNetworkRouteStatusFlags = 0",
+      "row 3 ifmNetworkRouteStatusInterface = eth1",
+  };
+  for (const char* line : wantStatus)
+    EXPECT_NE(walk.text.find(line), std::string::npos) << line << "\n" << walk.text;
+
+  ASSERT_EQ(set(table, "ifmNetworkRouteConfigInUse", 3, "0"), 0);
+  EXPECT_EQ(sh("ip route show 192.168.50.0/24"), "") << readFile(kMainLog);
+  // Taking out a route the kernel no longer has is accepted and changes nothing.
+  EXPECT_EQ(set(table, "ifmNetworkRouteConfigInUse", 3, "0"), 0);
+
+  // Rows the kernel would refuse or that make no sense end as refusals or
+  // no-ops, never as a half-made route.
+  struct Case {
+    const char* destination;
+    const char* netmask;
+    const char* gateway;
+    int want;  // icscctl exit status
+  } cases[] = {
+      {"192.168.51.0", "abc", "172.30.30.100", 0},             // bad netmask: accepted, nothing set
+      {"192.168.52.0", "255.255.255.0", "192.0.2.77", 1},      // unreachable gateway: refused
+      {"192.168.53.0", "255.255.255.0", "1.2.3.4;reboot", 1},  // not an address: refused
+  };
+  int row = 10;
+  for (const Case& c : cases) {
+    ASSERT_EQ(set(table, "ifmNetworkRouteConfigIPDestination", row, c.destination), 0);
+    ASSERT_EQ(set(table, "ifmNetworkRouteConfigNetmask", row, c.netmask), 0);
+    ASSERT_EQ(set(table, "ifmNetworkRouteConfigGateway", row, c.gateway), 0);
+    EXPECT_EQ(set(table, "ifmNetworkRouteConfigInUse", row, "1"), c.want) << c.destination;
+    EXPECT_EQ(sh(std::string("ip route show ") + c.destination + "/24"), "") << c.destination;
+    ++row;
+  }
+}
+
+TEST_F(CardNetworkBench, ProviderServerOpensItsSixRulesAndDisablingClosesThem) {
+  const std::string before = firewall();
+  const std::string table = "AccountTable";
+  ASSERT_EQ(set(table, "providerEnable", 0, "1"), 0);
+  ASSERT_EQ(set(table, "registerDomainName", 0, "10.20.30.40:5060"), 0) << readFile(kMainLog);
+
+  std::string opened = firewall();
+  EXPECT_EQ(countOf(opened, "10.20.30.40"), 6u) << opened;
+  const char* const wantRules[] = {
+      "-A INPUT -s 10.20.30.40/32 -i eth1+ -p udp -m udp --dport 5060 -j ACCEPT",
+      "-A OUTPUT -d 10.20.30.40/32 -o eth1+ -p udp -m udp --sport 5060 -j ACCEPT",
+      "-A INPUT -s 10.20.30.40/32 -i eth1+ -p icmp -j ACCEPT",
+      "-A OUTPUT -d 10.20.30.40/32 -o eth1+ -p icmp -j ACCEPT",
+      "-A INPUT -s 10.20.30.40/32 -i eth1+ -p udp -m udp --dport 50000:50100 -j ACCEPT",
+      "-A OUTPUT -d 10.20.30.40/32 -o eth1+ -p udp -m udp --sport 50000:50100 -j ACCEPT",
+  };
+  for (const char* r : wantRules)
+    EXPECT_NE(opened.find(r), std::string::npos) << r << "\n" << opened;
+
+  // The same server named again, by another column, opens nothing more.
+  ASSERT_EQ(set(table, "proxyDomainName", 0, "10.20.30.40:5060"), 0);
+  EXPECT_EQ(firewall(), opened);
+
+  // Disabling alone changes nothing; the next server write cleans up.
+  ASSERT_EQ(set(table, "providerEnable", 0, "0"), 0);
+  EXPECT_EQ(firewall(), opened);
+  ASSERT_EQ(set(table, "authDomainName", 0, ""), 0);
+  EXPECT_EQ(firewall(), before);
+}
+
+TEST_F(CardNetworkBench, HostileServerTextsChangeNothing) {
+  const std::string table = "AccountTable";
+  ASSERT_EQ(set(table, "providerEnable", 1, "1"), 0);
+  const std::string before = firewall();
+  const char* const hostile[] = {
+      "1.2.3.4;reboot:5060",
+      "$(id).example:5060",
+      "`touch /tmp/pwned`.x:5060",
+      "10.20.30.40 -j DROP:5060",
+      "10.20.30.40:0",
+      "10.20.30.40:70000",
+      "1.2.3:5060",
+      "10.20.30.40",
+  };
+  for (const char* text : hostile) {
+    EXPECT_EQ(set(table, "registerDomainName", 1, text), 1) << text;
+    EXPECT_EQ(firewall(), before) << text;
+  }
+  EXPECT_FALSE(exists("/tmp/pwned"));
+  ASSERT_TRUE(m_main.alive());
+  // A good text after all of them still opens its rules.
+  ASSERT_EQ(set(table, "registerDomainName", 1, "10.20.30.41:5080"), 0);
+  std::string after = firewall();
+  EXPECT_EQ(countOf(after, "10.20.30.41"), 6u) << after;
+  EXPECT_NE(after.find("-s 10.20.30.41/32 -i eth1+ -p udp -m udp --dport 5080"), std::string::npos);
+  EXPECT_NE(after.find("-d 10.20.30.41/32 -o eth1+ -p udp -m udp --sport 5060"), std::string::npos);
+}
+
+TEST_F(CardNetworkBench, LinkRowWithoutVlanSupportIsRefusedClearly) {
+  // Probe the kernel the way the card would use it.
+  bool vlanSupport = otn::executeCommand(
+      "ip link add link eth1 name eth1.4000 type vlan id 4000 && ip link del eth1.4000", true,
+      nullptr, nullptr, false);
+  const std::string table = "IfmNetworkLinkConfigTable";
+  ASSERT_EQ(set(table, "ifmNetworkLinkConfigIP", 0, "10.20.30.5"), 0);
+  ASSERT_EQ(set(table, "ifmNetworkLinkConfigNetmask", 0, "255.255.255.0"), 0);
+  ASSERT_EQ(set(table, "ifmNetworkLinkConfigGateway", 0, "0.0.0.0"), 0);
+  ASSERT_EQ(set(table, "ifmNetworkLinkConfigParent", 0, "eth1"), 0);
+  ASSERT_EQ(set(table, "ifmNetworkLinkConfigVlanId", 0, "100"), 0);
+  const std::string before = firewall();
+  int status = set(table, "ifmNetworkLinkConfigInService", 0, "1");
+  if (!vlanSupport) {
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(readFile(kMainLog).find("the kernel has no VLAN (802.1Q) support"), std::string::npos)
+        << readFile(kMainLog);
+    EXPECT_EQ(sh("ip -o link show").find("eth1.100"), std::string::npos);
+    EXPECT_EQ(firewall(), before) << "no openings for a subnet that has no interface";
+  } else {
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(sh("ip -o -4 addr show dev eth1.100").find("10.20.30.5/24"), std::string::npos);
+    EXPECT_EQ(countOf(firewall(), "10.20.30.5/24"), 4u);
+    ASSERT_EQ(set(table, "ifmNetworkLinkConfigInService", 0, "0"), 0);
+    EXPECT_EQ(sh("ip -o link show").find("eth1.100"), std::string::npos);
+    EXPECT_EQ(firewall(), before);
+  }
+  EXPECT_TRUE(m_main.alive());
+}
+
+}  // namespace
