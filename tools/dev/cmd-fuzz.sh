@@ -38,6 +38,9 @@ cmd_fuzz() {
   fi
   local names=()
   for t in "${targets[@]}"; do names+=("fuzz_$t"); done
+  # An existing tree learns of targets added since it was configured only
+  # when configured again.
+  cmake "$dir" >/dev/null
   cmake --build "$dir" -j "$(nproc)" --target "${names[@]}" >&2
 
   local failed=()
