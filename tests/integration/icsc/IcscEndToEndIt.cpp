@@ -108,7 +108,7 @@ class IcscEndToEnd : public ::testing::Test {
       std::vector<ICSCTlv> cells;
       if (c.receive(h, cells, 200) && h.status == OK)
         break;
-      ASSERT_LT(Clock::now(), deadline) << "card did not answer";
+      ASSERT_LT(Clock::now(), deadline) << "card did not answer; main:\n" << m_main.log();
     }
   }
   void TearDown() override {

@@ -43,7 +43,7 @@ class WalkAll : public ::testing::Test {
     m_udpfe.start("udpfe", {"--port", kPort});
     auto deadline = Clock::now() + kDeadline;
     while (icscctl("get TimersScalar 0").status != 0)
-      ASSERT_LT(Clock::now(), deadline) << "card did not answer";
+      ASSERT_LT(Clock::now(), deadline) << "card did not answer; main:\n" << m_main.log();
   }
   void TearDown() override {
     m_udpfe.stop();
