@@ -7,9 +7,9 @@ rt=""
 for f in /etc/iproute2/rt_tables /usr/share/iproute2/rt_tables; do
   if [ -r "$f" ]; then rt="$(cat "$f")"; break; fi
 done
-for d in /tmp /vocal /flash /etc/iproute2; do
-  mkdir -p "$d" && mount -t tmpfs -o mode=1777 fxs-bench "$d" || { echo "cannot mount $d"; exit 1; }
-done
+# shellcheck source=../private-paths.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../private-paths.sh"
+fxs_private_paths "$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)" || { echo "cannot mount the card's paths"; exit 1; }
 printf '%s\n' "$rt" > /etc/iproute2/rt_tables
 mkdir -p /flash/log
 mount -t mqueue none /dev/mqueue 2>/dev/null
