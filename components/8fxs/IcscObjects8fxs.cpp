@@ -119,6 +119,16 @@ bool textToProperty(Codec codec, const std::string& text, IcscProperty& prop) {
   return false;
 }
 
+// Reads the property as `T` and renders it as the engine's decimal text.
+template <typename T, typename Shown = T>
+bool valueToText(const IcscProperty& prop, std::string& text) {
+  T v;
+  if (!prop.getValue(v))
+    return false;
+  text = std::to_string(static_cast<Shown>(v));
+  return true;
+}
+
 bool propertyToText(Codec codec, const IcscProperty& prop, std::string& text) {
   switch (codec) {
     case Codec::BOOL: {
@@ -128,48 +138,18 @@ bool propertyToText(Codec codec, const IcscProperty& prop, std::string& text) {
       text = b ? "1" : "0";
       return true;
     }
-    case Codec::U8: {
-      uint8_t v;
-      if (!prop.getValue(v))
-        return false;
-      text = std::to_string(static_cast<unsigned>(v));
-      return true;
-    }
-    case Codec::U16: {
-      uint16_t v;
-      if (!prop.getValue(v))
-        return false;
-      text = std::to_string(static_cast<unsigned>(v));
-      return true;
-    }
-    case Codec::U32: {
-      uint32_t v;
-      if (!prop.getValue(v))
-        return false;
-      text = std::to_string(v);
-      return true;
-    }
-    case Codec::I8: {
-      int8_t v;
-      if (!prop.getValue(v))
-        return false;
-      text = std::to_string(static_cast<int>(v));
-      return true;
-    }
-    case Codec::I16: {
-      int16_t v;
-      if (!prop.getValue(v))
-        return false;
-      text = std::to_string(static_cast<int>(v));
-      return true;
-    }
-    case Codec::I32: {
-      int32_t v;
-      if (!prop.getValue(v))
-        return false;
-      text = std::to_string(v);
-      return true;
-    }
+    case Codec::U8:
+      return valueToText<uint8_t, unsigned>(prop, text);
+    case Codec::U16:
+      return valueToText<uint16_t, unsigned>(prop, text);
+    case Codec::U32:
+      return valueToText<uint32_t>(prop, text);
+    case Codec::I8:
+      return valueToText<int8_t, int>(prop, text);
+    case Codec::I16:
+      return valueToText<int16_t, int>(prop, text);
+    case Codec::I32:
+      return valueToText<int32_t>(prop, text);
     case Codec::STRING:
       return prop.getValue(text);
   }

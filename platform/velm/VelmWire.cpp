@@ -152,17 +152,29 @@ size_t encodeReply(const Reply& rep, uint8_t* buf, size_t cap, Status& status) {
   return w.ok() ? w.size() : 0;
 }
 
+namespace {
+
+// Version and operation, the start of every message.
+Status readStart(Reader& r, Op& op) {
+  if (r.u8() != WIRE_VERSION)
+    return Status::BAD_VERSION;
+  uint8_t raw = r.u8();
+  if (!validOp(raw))
+    return Status::BAD_OP;
+  op = static_cast<Op>(raw);
+  return Status::OK;
+}
+
+}  // namespace
+
 Status decodeRequest(const uint8_t* buf, size_t len, Request& out) {
   if (buf == nullptr || len < REQUEST_HEADER_SIZE)
     return Status::TOO_SHORT;
   Reader r(buf, len);
-  if (r.u8() != WIRE_VERSION)
-    return Status::BAD_VERSION;
-  uint8_t op = r.u8();
-  if (!validOp(op))
-    return Status::BAD_OP;
   Request req;
-  req.op = static_cast<Op>(op);
+  Status st = readStart(r, req.op);
+  if (st != Status::OK)
+    return st;
   req.seq = r.u32();
   req.index1 = r.i32();
   req.index2 = r.i32();
@@ -182,13 +194,10 @@ Status decodeReply(const uint8_t* buf, size_t len, Reply& out) {
   if (buf == nullptr || len < REPLY_HEADER_SIZE)
     return Status::TOO_SHORT;
   Reader r(buf, len);
-  if (r.u8() != WIRE_VERSION)
-    return Status::BAD_VERSION;
-  uint8_t op = r.u8();
-  if (!validOp(op))
-    return Status::BAD_OP;
   Reply rep;
-  rep.op = static_cast<Op>(op);
+  Status st = readStart(r, rep.op);
+  if (st != Status::OK)
+    return st;
   rep.seq = r.u32();
   rep.rc = r.i32();
   if (!r.text(MAX_VALUE_LEN, rep.value))

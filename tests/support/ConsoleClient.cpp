@@ -4,10 +4,8 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -17,11 +15,7 @@
 
 #include "TestSupport.h"
 
-extern char** environ;
-
 namespace testsupport {
-
-using Clock = std::chrono::steady_clock;
 
 ConsoleClient::~ConsoleClient() {
   if (m_fd >= 0)
@@ -113,38 +107,57 @@ bool canConnect(const std::string& path) {
 }  // namespace
 
 bool VelmoraProcess::start(std::chrono::milliseconds deadline) {
-  std::vector<std::string> args;
-  std::istringstream pfx(execPrefix());
-  for (std::string w; pfx >> w;)
-    args.push_back(w);
-  args.push_back(binPath("velmora"));
-  for (const std::string& a : {std::string("--socket"), m_socket, std::string("--config"), m_config,
-                               std::string("--log"), m_log})
-    args.push_back(a);
-  std::vector<char*> argv;
-  for (auto& a : args)
-    argv.push_back(a.data());
-  argv.push_back(nullptr);
   ::unlink(m_socket.c_str());
-  if (::posix_spawnp(&m_pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
-    m_pid = -1;
-    return false;
-  }
-  auto until = Clock::now() + deadline;
-  while (!canConnect(m_socket)) {
-    if (Clock::now() >= until)
-      return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
+  m_proc.start("velmora", {"--socket", m_socket, "--config", m_config, "--log", m_log});
+  return waitFor([this] { return canConnect(m_socket); }, deadline);
 }
 
 void VelmoraProcess::stop() {
-  if (m_pid <= 0)
-    return;
-  ::kill(m_pid, SIGTERM);
-  ::waitpid(m_pid, nullptr, 0);
-  m_pid = -1;
+  m_proc.stop();
+}
+
+void VelmoraProcess::kill() {
+  int status;
+  m_proc.signal(SIGKILL);
+  m_proc.waitExit(std::chrono::seconds(10), status);
+}
+
+std::string consoleExchange(const std::string& line, const std::string& until,
+                            Clock::duration limit, unsigned short port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(port);
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  std::string text;
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+    std::string cmd = line + "\n";
+    if (::write(fd, cmd.data(), cmd.size()) == static_cast<ssize_t>(cmd.size())) {
+      auto deadline = Clock::now() + limit;
+      while (Clock::now() < deadline && text.find(until) == std::string::npos) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0)
+          continue;
+        char buf[4096];
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n <= 0)
+          break;
+        text.append(buf, static_cast<size_t>(n));
+      }
+    }
+  }
+  ::close(fd);
+  return text;
+}
+
+std::string cardState() {
+  std::string text = consoleExchange("main internals", "m_allLedsOnCntr");
+  const std::string key = "m_state            = ";
+  size_t at = text.find(key);
+  if (at == std::string::npos)
+    return "";
+  size_t end = text.find('\n', at);
+  return text.substr(at + key.size(), end - at - key.size());
 }
 
 }  // namespace testsupport

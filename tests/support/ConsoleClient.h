@@ -2,10 +2,10 @@
 // debug console and the velmora stand-in started as a child process.
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <string>
+
+#include "ChildProcess.h"
 
 namespace testsupport {
 
@@ -43,10 +43,22 @@ class VelmoraProcess {
   // Starts it and waits until the socket accepts connections.
   bool start(std::chrono::milliseconds deadline = std::chrono::seconds(20));
   void stop();
+  // Dies without a chance to clean up, as in a crash.
+  void kill();
+  void signal(int sig) { m_proc.signal(sig); }
 
  private:
   std::string m_socket, m_config, m_log;
-  pid_t m_pid = -1;
+  ChildProcess m_proc;
 };
+
+// One exchange on a fresh connection to the console on 127.0.0.1: the text
+// read until `until` shows up or `limit` passes.
+std::string consoleExchange(const std::string& line, const std::string& until,
+                            Clock::duration limit = std::chrono::seconds(3),
+                            unsigned short port = 10000);
+
+// The card's state as "main internals" shows it; empty without an answer.
+std::string cardState();
 
 }  // namespace testsupport

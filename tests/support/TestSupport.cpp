@@ -56,4 +56,11 @@ std::string execPrefix() {
   return FXS_EXEC_PREFIX;
 }
 
+size_t countOf(const std::string& haystack, const std::string& needle) {
+  size_t n = 0;
+  for (size_t p = haystack.find(needle); p != std::string::npos; p = haystack.find(needle, p + 1))
+    ++n;
+  return n;
+}
+
 }  // namespace testsupport

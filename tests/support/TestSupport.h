@@ -33,4 +33,7 @@ class LogCapture {
 std::string binPath(const std::string& name);
 std::string execPrefix();
 
+// How often `needle` occurs in `haystack`, overlaps included.
+size_t countOf(const std::string& haystack, const std::string& needle);
+
 }  // namespace testsupport

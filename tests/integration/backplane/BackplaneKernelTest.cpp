@@ -17,12 +17,7 @@ std::string run(const std::string& command) {
   return out;
 }
 
-size_t countOf(const std::string& haystack, const std::string& needle) {
-  size_t n = 0;
-  for (size_t p = haystack.find(needle); p != std::string::npos; p = haystack.find(needle, p + 1))
-    ++n;
-  return n;
-}
+using testsupport::countOf;
 
 TEST(BackplaneKernel, AddressesPolicyRoutingAndMarker) {
   testsupport::LogCapture log;

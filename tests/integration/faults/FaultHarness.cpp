@@ -24,89 +24,6 @@ bool emulated() {
   return !testsupport::execPrefix().empty();
 }
 
-bool waitFor(const std::function<bool()>& cond, Clock::duration limit) {
-  auto deadline = Clock::now() + limit;
-  for (;;) {
-    if (cond())
-      return true;
-    if (Clock::now() > deadline)
-      return false;
-    std::this_thread::sleep_for(milliseconds(20));
-  }
-}
-
-Proc::Proc(const std::string& bin, const std::vector<std::string>& args, const std::string& env) {
-  start(bin, args, env);
-}
-
-Proc::~Proc() {
-  stop();
-}
-
-void Proc::start(const std::string& bin, const std::vector<std::string>& args,
-                 const std::string& env) {
-  static std::atomic<unsigned> serial{0};
-  m_logPath = "/tmp/fault-" + bin + "-" + std::to_string(++serial) + ".log";
-  std::string cmd = "exec " + (env.empty() ? "" : "env " + env + " ") + testsupport::execPrefix() +
-                    " " + testsupport::binPath(bin);
-  for (const std::string& a : args)
-    cmd += " '" + a + "'";
-  m_status = -1;
-  m_pid = fork();
-  if (m_pid == 0) {
-    int fd = open(m_logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd >= 0) {
-      dup2(fd, 1);
-      dup2(fd, 2);
-    }
-    execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-}
-
-bool Proc::alive() {
-  if (m_pid <= 0)
-    return false;
-  int st = 0;
-  pid_t r = waitpid(m_pid, &st, WNOHANG);
-  if (r == m_pid) {
-    m_status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
-    m_pid = -1;
-    return false;
-  }
-  return true;
-}
-
-void Proc::signal(int sig) {
-  if (m_pid > 0)
-    kill(m_pid, sig);
-}
-
-bool Proc::waitExit(Clock::duration limit, int& status) {
-  bool gone = waitFor([this] { return !alive(); }, limit);
-  status = m_status;
-  return gone;
-}
-
-void Proc::stop(Clock::duration grace) {
-  if (m_pid <= 0)
-    return;
-  int st;
-  kill(m_pid, SIGCONT);
-  kill(m_pid, SIGTERM);
-  if (!waitExit(grace, st)) {
-    kill(m_pid, SIGKILL);
-    waitExit(seconds(5), st);
-  }
-}
-
-std::string Proc::log() const {
-  std::ifstream in(m_logPath);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 void Card::startVelmora() {
   velmora.start("velmora", {"--socket", "/tmp/velmora.sock", "--quiet"});
 }
@@ -214,43 +131,6 @@ void Load::run() {
     if (took > m_stats.slowest)
       m_stats.slowest = took;
   }
-}
-
-std::string console(const std::string& line, const std::string& until, Clock::duration limit) {
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(CONSOLE_PORT);
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  std::string text;
-  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-    std::string cmd = line + "\n";
-    if (write(fd, cmd.data(), cmd.size()) == static_cast<ssize_t>(cmd.size())) {
-      auto deadline = Clock::now() + limit;
-      while (Clock::now() < deadline && text.find(until) == std::string::npos) {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 100) <= 0)
-          continue;
-        char buf[4096];
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n <= 0)
-          break;
-        text.append(buf, static_cast<size_t>(n));
-      }
-    }
-  }
-  close(fd);
-  return text;
-}
-
-std::string cardState() {
-  std::string text = console("main internals", "m_allLedsOnCntr");
-  const std::string key = "m_state            = ";
-  size_t at = text.find(key);
-  if (at == std::string::npos)
-    return "";
-  size_t end = text.find('\n', at);
-  return text.substr(at + key.size(), end - at - key.size());
 }
 
 }  // namespace faults

@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "ChildProcess.h"
+#include "ConsoleClient.h"
 #include "icsc/ICSCTlv.h"
 
 namespace faults {
@@ -31,37 +33,9 @@ constexpr uint32_t TIMERS_OBJECT = 43;
 // figures mean nothing there.
 bool emulated();
 
-// Retries `cond` every 20 ms until it holds or `limit` passes.
-bool waitFor(const std::function<bool()>& cond, Clock::duration limit);
-
-// One built binary run with its output in a log file; stopped (SIGTERM,
-// then SIGKILL) when destroyed.
-class Proc {
- public:
-  Proc() = default;
-  Proc(const std::string& bin, const std::vector<std::string>& args, const std::string& env = "");
-  ~Proc();
-  Proc(const Proc&) = delete;
-  Proc& operator=(const Proc&) = delete;
-
-  void start(const std::string& bin, const std::vector<std::string>& args,
-             const std::string& env = "");
-  pid_t pid() const { return m_pid; }
-  bool alive();
-  void signal(int sig);
-  // Waits for the exit; true with the exit status (or 128 + signal) when it
-  // came within `limit`.
-  bool waitExit(Clock::duration limit, int& status);
-  // SIGTERM, then SIGKILL after `grace`.
-  void stop(Clock::duration grace = seconds(5));
-  std::string log() const;
-  const std::string& logPath() const { return m_logPath; }
-
- private:
-  pid_t m_pid = -1;
-  int m_status = -1;
-  std::string m_logPath;
-};
+using Proc = testsupport::ChildProcess;
+using testsupport::cardState;
+using testsupport::waitFor;
 
 // The card with the front end and the engine stand-in; the drivers only
 // where a test asks for them.
@@ -109,8 +83,9 @@ class Load {
 };
 
 // One console exchange: the answer text up to `until` or the deadline.
-std::string console(const std::string& line, const std::string& until,
-                    Clock::duration limit = seconds(3));
-std::string cardState();
+inline std::string console(const std::string& line, const std::string& until,
+                           Clock::duration limit = seconds(3)) {
+  return testsupport::consoleExchange(line, until, limit, CONSOLE_PORT);
+}
 
 }  // namespace faults

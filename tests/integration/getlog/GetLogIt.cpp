@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "ChildProcess.h"
 #include "ConsoleClient.h"
 #include "TestSupport.h"
 #include "common/commonStatCtrl.h"
@@ -43,19 +44,6 @@ bool exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
-std::string shell(const std::string& cmd, int* status = nullptr) {
-  std::string out;
-  FILE* p = ::popen(cmd.c_str(), "r");
-  char buf[4096];
-  size_t n;
-  while (p && (n = std::fread(buf, 1, sizeof buf, p)) > 0)
-    out.append(buf, n);
-  int st = p ? ::pclose(p) : -1;
-  if (status)
-    *status = st;
-  return out;
-}
-
 // The card runs "nbcat" from PATH: put the built one there (through qemu on
 // the armhf build) and give the namespace its /dev/vocallog.
 void prepareCardTools() {
@@ -68,8 +56,8 @@ void prepareCardTools() {
   std::string newPath = std::string("/tmp/cardbin:") + (path ? path : "/usr/bin:/bin");
   ::setenv("PATH", newPath.c_str(), 1);
   int st = -1;
-  std::string out =
-      shell("sh " + std::string(FXS_SOURCE_DIR) + "/sim/velmora/bench-vocallog.sh 2>&1", &st);
+  std::string out = testsupport::runShell(
+      "sh " + std::string(FXS_SOURCE_DIR) + "/sim/velmora/bench-vocallog.sh 2>&1", &st);
   ASSERT_EQ(st, 0) << out;
   ::mkdir("/vocal", 0755);
   ::mkdir("/flash/log", 0755);
@@ -158,14 +146,14 @@ TEST_F(GetLogIt, RunPacksTheLogDirectoryAndTheCardLog) {
   EXPECT_FALSE(exists(archive + ".part"));
 
   int st = -1;
-  std::string list = shell("tar -tzf " + archive + " | sort", &st);
+  std::string list = testsupport::runShell("tar -tzf " + archive + " | sort", &st);
   ASSERT_EQ(st, 0) << list;
   for (const char* member : {"log/vocal.cfg", "log/vocalcurrent.log", "main.log"}) {
     EXPECT_NE(list.find(std::string(member) + "\n"), std::string::npos) << member << " in\n"
                                                                         << list;
   }
   EXPECT_EQ(list.find("not-there"), std::string::npos);
-  std::string cfg = shell("tar -xzOf " + archive + " log/vocal.cfg", &st);
+  std::string cfg = testsupport::runShell("tar -xzOf " + archive + " log/vocal.cfg", &st);
   EXPECT_EQ(cfg, "sip_local_port=5060\n");
 }
 

@@ -3,24 +3,19 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "TestSupport.h"
+#include "ChildProcess.h"
 #include "icsc/IcscOid.h"
 #include "icsc/IcscWire.h"
 #include "velm/Velm_util.h"
-
-extern char** environ;
 
 using namespace icscwire;
 using Clock = std::chrono::steady_clock;
@@ -31,49 +26,10 @@ constexpr int kPort = 5000;
 constexpr auto kDeadline = std::chrono::seconds(20);
 constexpr uint32_t kTimers = 43, kSystemStatus = 33;
 
-std::vector<std::string> withPrefix(std::vector<std::string> args) {
-  std::vector<std::string> out;
-  std::istringstream pfx(testsupport::execPrefix());
-  for (std::string w; pfx >> w;)
-    out.push_back(w);
-  out.insert(out.end(), args.begin(), args.end());
-  return out;
-}
-
-class Process {
- public:
-  ~Process() { stop(); }
-  void start(std::vector<std::string> args) {
-    args = withPrefix(args);
-    std::vector<char*> argv;
-    for (auto& a : args)
-      argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ASSERT_EQ(::posix_spawnp(&m_pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
-  }
-  void stop() {
-    if (m_pid <= 0)
-      return;
-    ::kill(m_pid, SIGTERM);
-    ::waitpid(m_pid, nullptr, 0);
-    m_pid = -1;
-  }
-
- private:
-  pid_t m_pid = -1;
-};
-
-int runStatus(std::vector<std::string> args) {
-  pid_t pid;
-  args = withPrefix(args);
-  std::vector<char*> argv;
-  for (auto& a : args)
-    argv.push_back(a.data());
-  argv.push_back(nullptr);
-  if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-    return -1;
-  int st = 0;
-  ::waitpid(pid, &st, 0);
+// Exit status of one icscctl run.
+int icscctl(const std::string& args) {
+  int st = -1;
+  testsupport::runShell(testsupport::binCommand("icscctl") + " " + args + " >/dev/null 2>&1", &st);
   return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
 }
 
@@ -139,9 +95,9 @@ ICSCTlv cellOf(uint32_t oid, IcscType t = IcscType::NONE, int64_t num = 0) {
 class IcscEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_velmora.start({testsupport::binPath("velmora"), "--socket", "/tmp/velmora.sock", "--quiet"});
-    m_main.start({testsupport::binPath("main")});
-    m_udpfe.start({testsupport::binPath("udpfe"), "--port", std::to_string(kPort)});
+    m_velmora.start("velmora", {"--socket", "/tmp/velmora.sock", "--quiet"});
+    m_main.start("main", {});
+    m_udpfe.start("udpfe", {"--port", std::to_string(kPort)});
     // Up when a read of a scalar is served end to end.
     auto deadline = Clock::now() + kDeadline;
     Client c;
@@ -152,7 +108,7 @@ class IcscEndToEnd : public ::testing::Test {
       std::vector<ICSCTlv> cells;
       if (c.receive(h, cells, 200) && h.status == OK)
         break;
-      ASSERT_LT(Clock::now(), deadline) << "card did not answer";
+      ASSERT_LT(Clock::now(), deadline) << "card did not answer; main:\n" << m_main.log();
     }
   }
   void TearDown() override {
@@ -161,7 +117,7 @@ class IcscEndToEnd : public ::testing::Test {
     m_velmora.stop();
   }
 
-  Process m_velmora, m_main, m_udpfe;
+  testsupport::ChildProcess m_velmora, m_main, m_udpfe;
   Velm_util m_velm;
 };
 
@@ -238,14 +194,13 @@ TEST_F(IcscEndToEnd, AnswersFindTheirClientsWithSeveralOutstanding) {
 }
 
 TEST_F(IcscEndToEnd, CommandLineClientExitsByOutcome) {
-  std::string ctl = testsupport::binPath("icscctl");
-  EXPECT_EQ(runStatus({ctl, "set", "OtherScalar", "ipbxHookDebounce", "0", "77"}), 0);
+  EXPECT_EQ(icscctl("set OtherScalar ipbxHookDebounce 0 77"), 0);
   std::string v;
   ASSERT_EQ(m_velm.get("ipbx_hook_debounce", v, -1, -1), 0);
   EXPECT_EQ(v, "77");
-  EXPECT_EQ(runStatus({ctl, "set", "SystemStatusScalar", "1", "0", "5"}), 1);
-  EXPECT_EQ(runStatus({ctl, "get", "NoSuchScalar", "1"}), 3);
-  EXPECT_EQ(runStatus({ctl, "--port", "5999", "--timeout", "300", "get", "TimersScalar", "0"}), 2);
+  EXPECT_EQ(icscctl("set SystemStatusScalar 1 0 5"), 1);
+  EXPECT_EQ(icscctl("get NoSuchScalar 1"), 3);
+  EXPECT_EQ(icscctl("--port 5999 --timeout 300 get TimersScalar 0"), 2);
 }
 
 }  // namespace

@@ -3,12 +3,8 @@
 // 172.30.20.10, provider network 10.20.30.1/24) sit in a namespace of their
 // own, and the controller's writes arrive through the UDP front end as they
 // do in the chassis. What the card did is read back from the kernel.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -20,10 +16,9 @@
 #include <thread>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "TestSupport.h"
 #include "net/executeCommand.h"
-
-extern char** environ;
 
 namespace {
 
@@ -55,22 +50,8 @@ std::string sh(const std::string& command) {
   return out;
 }
 
-size_t countOf(const std::string& haystack, const std::string& needle) {
-  size_t n = 0;
-  for (size_t p = haystack.find(needle); p != std::string::npos; p = haystack.find(needle, p + 1))
-    ++n;
-  return n;
-}
-
-bool waitFor(const std::function<bool()>& condition, std::chrono::seconds limit) {
-  auto deadline = Clock::now() + limit;
-  while (!condition()) {
-    if (Clock::now() > deadline)
-      return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return true;
-}
+using testsupport::countOf;
+using testsupport::waitFor;
 
 bool exists(const char* path) {
   struct stat st;
@@ -84,114 +65,31 @@ std::string readFile(const char* path) {
   return ss.str();
 }
 
-std::vector<std::string> withPrefix(const std::vector<std::string>& args) {
-  std::vector<std::string> out;
-  std::istringstream prefix(testsupport::execPrefix());
-  for (std::string w; prefix >> w;)
-    out.push_back(w);
-  out.insert(out.end(), args.begin(), args.end());
-  return out;
-}
-
-std::vector<std::string> environment(const std::vector<std::string>& extra) {
-  std::vector<std::string> env;
-  for (char** e = environ; *e != nullptr; ++e) {
-    if (std::string(*e).rfind("PATH=", 0) != 0)
-      env.push_back(*e);
-  }
-  // The vconfig stand-in lives next to the built binaries.
+// The vconfig stand-in lives next to the built binaries.
+std::string benchPath() {
   const char* path = std::getenv("PATH");
-  env.push_back(std::string("PATH=") + FXS_BIN_DIR + ":" + (path ? path : "/usr/bin:/bin"));
-  env.insert(env.end(), extra.begin(), extra.end());
-  return env;
+  return std::string("PATH=") + FXS_BIN_DIR + ":" + (path ? path : "/usr/bin:/bin");
 }
 
-std::vector<char*> pointers(std::vector<std::string>& strings) {
-  std::vector<char*> out;
-  for (auto& s : strings)
-    out.push_back(s.data());
-  out.push_back(nullptr);
-  return out;
+// One of the card's processes, quiet unless `log` is given.
+void start(testsupport::ChildProcess& p, const std::string& bin,
+           const std::vector<std::string>& args, const std::string& log = "/dev/null",
+           const std::string& env = "") {
+  p.start(bin, args, benchPath() + " " + env, log);
 }
-
-// Spawns `args` with standard output and error to `logPath` (or to the
-// write end `pipeFd`); the pid, or -1.
-pid_t spawn(std::vector<std::string> args, const std::string& logPath, int pipeFd,
-            const std::vector<std::string>& extraEnv) {
-  args = withPrefix(args);
-  std::vector<std::string> env = environment(extraEnv);
-  std::vector<char*> argv = pointers(args);
-  std::vector<char*> envp = pointers(env);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (pipeFd >= 0) {
-    posix_spawn_file_actions_adddup2(&actions, pipeFd, STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, pipeFd, STDERR_FILENO);
-  } else {
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logPath.c_str(),
-                                     O_WRONLY | O_CREAT | O_APPEND, 0644);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-  }
-  pid_t pid = -1;
-  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
-    pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-class Process {
- public:
-  Process() = default;
-  Process(const Process&) = delete;
-  Process& operator=(const Process&) = delete;
-  ~Process() { stop(); }
-
-  void start(const std::vector<std::string>& args, const std::string& log = "/dev/null",
-             const std::vector<std::string>& extraEnv = {}) {
-    m_pid = spawn(args, log, -1, extraEnv);
-    ASSERT_GT(m_pid, 0) << args[0];
-  }
-  bool alive() const { return m_pid > 0 && waitpid(m_pid, nullptr, WNOHANG) == 0; }
-  void stop() {
-    if (m_pid <= 0)
-      return;
-    kill(m_pid, SIGTERM);
-    auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (waitpid(m_pid, nullptr, WNOHANG) == 0) {
-      if (Clock::now() > deadline) {
-        kill(m_pid, SIGKILL);
-        waitpid(m_pid, nullptr, 0);
-        break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    m_pid = -1;
-  }
-
- private:
-  pid_t m_pid = -1;
-};
 
 struct Outcome {
   int status = -1;  // icscctl: 0 served, 1 refused, 2 no answer, 3 usage
   std::string text;
 };
 
-Outcome icscctl(std::vector<std::string> args) {
-  args.insert(args.begin(), testsupport::binPath("icscctl"));
+Outcome icscctl(const std::vector<std::string>& args) {
   Outcome o;
-  int fds[2];
-  if (pipe(fds) != 0)
-    return o;
-  pid_t pid = spawn(args, "", fds[1], {});
-  close(fds[1]);
-  char buf[4096];
-  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;)
-    o.text.append(buf, static_cast<size_t>(n));
-  close(fds[0]);
-  int st = 0;
-  if (pid > 0 && waitpid(pid, &st, 0) == pid && WIFEXITED(st))
-    o.status = WEXITSTATUS(st);
+  testsupport::ChildProcess p("icscctl", args, benchPath());
+  int st = -1;
+  if (p.waitExit(std::chrono::seconds(30), st))
+    o.status = st;
+  o.text = p.log();
   return o;
 }
 
@@ -208,12 +106,12 @@ class CardNetworkBench : public ::testing::Test {
   void SetUp() override {
     std::string out;
     ASSERT_TRUE(otn::executeCommand(kNetworkSetup, true, &out, nullptr, false)) << out;
-    m_velmora.start({testsupport::binPath("velmora"), "--socket", "/tmp/velmora.sock", "--quiet"});
-    m_board.start({testsupport::binPath("board"), "--slot", std::to_string(kBoardSlot)});
-    m_pca.start({testsupport::binPath("sim_pca9552"), "--panel", "none"});
-    m_i2c.start({testsupport::binPath("sim_i2cdrv"), "--period-ms", "500"});
-    m_main.start({testsupport::binPath("main")}, kMainLog, {"FXS_TRACE_STDERR=1"});
-    m_udpfe.start({testsupport::binPath("udpfe"), "--port", "5000"});
+    start(m_velmora, "velmora", {"--socket", "/tmp/velmora.sock", "--quiet"});
+    start(m_board, "board", {"--slot", std::to_string(kBoardSlot)});
+    start(m_pca, "sim_pca9552", {"--panel", "none"});
+    start(m_i2c, "sim_i2cdrv", {"--period-ms", "500"});
+    start(m_main, "main", {}, kMainLog, "FXS_TRACE_STDERR=1");
+    start(m_udpfe, "udpfe", {"--port", "5000"});
     ASSERT_TRUE(waitFor([] { return exists(kMarker); }, kBringUpLimit))
         << "no bring-up; card log:\n"
         << readFile(kMainLog);
@@ -233,7 +131,7 @@ class CardNetworkBench : public ::testing::Test {
     m_velmora.stop();
   }
 
-  Process m_velmora, m_board, m_pca, m_i2c, m_main, m_udpfe;
+  testsupport::ChildProcess m_velmora, m_board, m_pca, m_i2c, m_main, m_udpfe;
 };
 
 TEST_F(CardNetworkBench, BringUpGivesBackplaneAddressAndManagementRouting) {

@@ -38,12 +38,7 @@ std::string ruleList() {
   return out;
 }
 
-size_t countOf(const std::string& haystack, const std::string& needle) {
-  size_t n = 0;
-  for (size_t p = haystack.find(needle); p != std::string::npos; p = haystack.find(needle, p + 1))
-    ++n;
-  return n;
-}
+using testsupport::countOf;
 
 class KernelFirewall : public ::testing::Test {
  protected:

@@ -2,22 +2,17 @@
 // (icscctl -> front end -> main -> velmora stand-in), with the real
 // processes inside this test's namespaces.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <chrono>
-#include <cstdio>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
+#include "ChildProcess.h"
 #include "icsc/IcscDescriptions.h"
 #include "velm/Velm_util.h"
-
-extern char** environ;
 
 using Clock = std::chrono::steady_clock;
 
@@ -26,33 +21,6 @@ namespace {
 constexpr const char* kPort = "5000";
 constexpr auto kDeadline = std::chrono::seconds(20);
 
-class Process {
- public:
-  ~Process() { stop(); }
-  void start(std::vector<std::string> args) {
-    std::vector<std::string> all;
-    std::istringstream pfx(testsupport::execPrefix());
-    for (std::string w; pfx >> w;)
-      all.push_back(w);
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : all)
-      argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ASSERT_EQ(::posix_spawnp(&m_pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
-  }
-  void stop() {
-    if (m_pid <= 0)
-      return;
-    ::kill(m_pid, SIGTERM);
-    ::waitpid(m_pid, nullptr, 0);
-    m_pid = -1;
-  }
-
- private:
-  pid_t m_pid = -1;
-};
-
 struct Result {
   int status = -1;
   std::string out;  // stdout and stderr
@@ -60,30 +28,22 @@ struct Result {
 
 // One icscctl run; the arguments are fixed words of this test.
 Result icscctl(const std::string& args) {
-  std::string cmd = testsupport::execPrefix() + " " + testsupport::binPath("icscctl") + " --port " +
-                    kPort + " " + args + " 2>&1";
   Result r;
-  FILE* p = ::popen(cmd.c_str(), "r");
-  if (p == nullptr)
-    return r;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof(buf), p)) > 0)
-    r.out.append(buf, n);
-  int st = ::pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  r.out = testsupport::runShell(
+      testsupport::binCommand("icscctl") + " --port " + kPort + " " + args + " 2>&1", &r.status);
+  r.status = WIFEXITED(r.status) ? WEXITSTATUS(r.status) : -1;
   return r;
 }
 
 class WalkAll : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_velmora.start({testsupport::binPath("velmora"), "--socket", "/tmp/velmora.sock", "--quiet"});
-    m_main.start({testsupport::binPath("main")});
-    m_udpfe.start({testsupport::binPath("udpfe"), "--port", kPort});
+    m_velmora.start("velmora", {"--socket", "/tmp/velmora.sock", "--quiet"});
+    m_main.start("main", {});
+    m_udpfe.start("udpfe", {"--port", kPort});
     auto deadline = Clock::now() + kDeadline;
     while (icscctl("get TimersScalar 0").status != 0)
-      ASSERT_LT(Clock::now(), deadline) << "card did not answer";
+      ASSERT_LT(Clock::now(), deadline) << "card did not answer; main:\n" << m_main.log();
   }
   void TearDown() override {
     m_udpfe.stop();
@@ -91,7 +51,7 @@ class WalkAll : public ::testing::Test {
     m_velmora.stop();
   }
 
-  Process m_velmora, m_main, m_udpfe;
+  testsupport::ChildProcess m_velmora, m_main, m_udpfe;
   Velm_util m_velm;
 };
 

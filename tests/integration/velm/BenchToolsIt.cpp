@@ -2,31 +2,14 @@
 // a mount namespace of its own, the stand-in logging there, nbcat reading it.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
-#include "TestSupport.h"
+#include "ChildProcess.h"
 
-namespace {
-
-std::string run(const std::string& cmd, int* status) {
-  std::string out;
-  FILE* p = ::popen(cmd.c_str(), "r");
-  char buf[4096];
-  size_t n;
-  while (p && (n = std::fread(buf, 1, sizeof buf, p)) > 0)
-    out.append(buf, n);
-  *status = p ? ::pclose(p) : -1;
-  return out;
-}
-
-}  // namespace
+using testsupport::runShell;
 
 TEST(BenchTools, VocallogDeviceCarriesTheRequestLog) {
-  std::string pfx = testsupport::execPrefix();
-  auto bin = [&](const char* name) {
-    return (pfx.empty() ? "" : pfx + " ") + testsupport::binPath(name);
-  };
+  auto bin = testsupport::binCommand;
   // A nested mount namespace keeps this test's /dev as it was.
   std::string script =
       "set -e; sh " + std::string(FXS_SOURCE_DIR) + "/sim/velmora/bench-vocallog.sh; " +
@@ -37,8 +20,8 @@ TEST(BenchTools, VocallogDeviceCarriesTheRequestLog) {
       " set ipbx_interdigit_duration 2500 >/dev/null; " + bin("velmctl") +
       " get ipbx_interdigit_duration; " + bin("nbcat") + " /dev/vocallog; kill $pid; wait $pid";
   int st = -1;
-  std::string out =
-      run("FXS_IN_NS=1 unshare --mount --propagation private sh -c '" + script + "' 2>&1", &st);
+  std::string out = runShell(
+      "FXS_IN_NS=1 unshare --mount --propagation private sh -c '" + script + "' 2>&1", &st);
   EXPECT_EQ(st, 0) << out;
   EXPECT_NE(out.find("ipbx_interdigit_duration == 2500\n"), std::string::npos) << out;
   EXPECT_NE(out.find("velmora: set ipbx_interdigit_duration -1 -1 = 2500\n"), std::string::npos)
@@ -48,7 +31,7 @@ TEST(BenchTools, VocallogDeviceCarriesTheRequestLog) {
 
 TEST(BenchTools, VocallogSetupRefusesToRunOutsideANamespace) {
   int st = -1;
-  std::string out = run(
+  std::string out = runShell(
       "env -u FXS_IN_NS sh " + std::string(FXS_SOURCE_DIR) + "/sim/velmora/bench-vocallog.sh 2>&1",
       &st);
   EXPECT_NE(st, 0);

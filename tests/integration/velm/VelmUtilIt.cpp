@@ -2,7 +2,6 @@
 // namespaces (private /tmp and /vocal).
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -18,13 +17,12 @@
 #include <thread>
 #include <vector>
 
+#include "ConsoleClient.h"
 #include "TestSupport.h"
 #include "ThreadProbe.h"
 #include "velm/VelmClient.h"
 #include "velm/VelmWire.h"
 #include "velm/Velm_util.h"
-
-extern char** environ;
 
 namespace {
 
@@ -44,31 +42,12 @@ std::string readFile(const std::string& path) {
   return s.str();
 }
 
-bool canConnect(const std::string& path) {
-  int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-  sockaddr_un a{};
-  a.sun_family = AF_UNIX;
-  std::strncpy(a.sun_path, path.c_str(), sizeof a.sun_path - 1);
-  bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-  ::close(fd);
-  return ok;
-}
-
 // Runs a built binary (through qemu on armhf) and collects its stdout.
-std::string runTool(const std::vector<std::string>& args, int* status) {
-  std::string cmd = testsupport::execPrefix();
+std::string runTool(const std::string& bin, const std::vector<std::string>& args, int* status) {
+  std::string cmd = testsupport::binCommand(bin);
   for (const auto& a : args)
-    cmd += (cmd.empty() ? "'" : " '") + a + "'";
-  std::string out;
-  FILE* p = ::popen(cmd.c_str(), "r");
-  char buf[4096];
-  size_t n;
-  while (p && (n = std::fread(buf, 1, sizeof buf, p)) > 0)
-    out.append(buf, n);
-  int st = p ? ::pclose(p) : -1;
-  if (status)
-    *status = st;
-  return out;
+    cmd += " '" + a + "'";
+  return testsupport::runShell(cmd, status);
 }
 
 #define SKIP_WITHOUT_THREADS()                                                         \
@@ -77,57 +56,16 @@ std::string runTool(const std::vector<std::string>& args, int* status) {
       GTEST_SKIP() << "thread creation crashes on this platform (qemu-user); not run"; \
   } while (0)
 
-class StandIn {
- public:
-  ~StandIn() { stop(SIGTERM); }
-
-  void start() {
-    std::vector<std::string> args;
-    std::istringstream pfx(testsupport::execPrefix());
-    for (std::string w; pfx >> w;)
-      args.push_back(w);
-    for (const char* a :
-         {"--socket", kSocket.c_str(), "--config", kConfig.c_str(), "--log", kLog.c_str()})
-      args.insert(args.end(), a);
-    args.insert(args.begin() + static_cast<long>(args.size() - 6), testsupport::binPath("velmora"));
-    std::vector<char*> argv;
-    for (auto& a : args)
-      argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::unlink(kSocket.c_str());
-    ASSERT_EQ(::posix_spawnp(&m_pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
-    auto deadline = Clock::now() + READY_DEADLINE;
-    while (!canConnect(kSocket)) {
-      ASSERT_LT(Clock::now(), deadline) << "velmora did not come up";
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-  }
-
-  void stop(int sig) {
-    if (m_pid <= 0)
-      return;
-    ::kill(m_pid, SIGCONT);
-    ::kill(m_pid, sig);
-    ::waitpid(m_pid, nullptr, 0);
-    m_pid = -1;
-  }
-
-  void signal(int sig) { ::kill(m_pid, sig); }
-
- private:
-  pid_t m_pid = -1;
-};
-
 class VelmUtilIt : public ::testing::Test {
  protected:
   void SetUp() override {
     ::mkdir("/vocal", 0755);
     std::remove(kConfig.c_str());
     std::remove(kLog.c_str());
-    m_engine.start();
+    ASSERT_TRUE(m_engine.start(READY_DEADLINE)) << "velmora did not come up";
   }
 
-  StandIn m_engine;
+  testsupport::VelmoraProcess m_engine{kSocket, kConfig, kLog};
 };
 
 }  // namespace
@@ -198,8 +136,8 @@ TEST_F(VelmUtilIt, CommitPersistsAcrossARestartResetAndRebootAreVisible) {
   ASSERT_EQ(velm.get("ipbx_line_name", v, 2, 0), 0);
   EXPECT_EQ(v, "");
 
-  m_engine.stop(SIGKILL);
-  m_engine.start();
+  m_engine.kill();
+  ASSERT_TRUE(m_engine.start(READY_DEADLINE));
   ASSERT_EQ(velm.get("ipbx_line_name", v, 2, 0), 0) << "same object, new connection";
   EXPECT_EQ(v, "Lobby");
 }
@@ -209,7 +147,7 @@ TEST_F(VelmUtilIt, DeadEngineFailsBoundedThenRecovers) {
   Velm_util velm;
   std::string v;
   ASSERT_EQ(velm.get("ipbx_mode", v, 0, -1), 0);
-  m_engine.stop(SIGKILL);
+  m_engine.kill();
   for (int i = 0; i < 3; ++i) {
     auto t0 = Clock::now();
     int rc = velm.set("ipbx_mode", "2", 0, -1);
@@ -218,7 +156,7 @@ TEST_F(VelmUtilIt, DeadEngineFailsBoundedThenRecovers) {
     EXPECT_LT(Clock::now() - t0, NO_HANG_LIMIT);
   }
   EXPECT_EQ(logs.count("unreachable"), 1u) << "the outage is logged once";
-  m_engine.start();
+  ASSERT_TRUE(m_engine.start(READY_DEADLINE));
   ASSERT_EQ(velm.set("ipbx_mode", "2", 0, -1), 0);
   ASSERT_EQ(velm.get("ipbx_mode", v, 0, -1), 0);
   EXPECT_EQ(v, "2");
@@ -276,7 +214,7 @@ TEST_F(VelmUtilIt, CredentialsStayOutOfEveryLog) {
     EXPECT_EQ(l.find("hunter2"), std::string::npos) << l;
     EXPECT_EQ(l.find("stunner"), std::string::npos) << l;
   }
-  std::string requestLog = runTool({testsupport::binPath("nbcat"), kLog}, nullptr);
+  std::string requestLog = runTool("nbcat", {kLog}, nullptr);
   EXPECT_NE(requestLog.find("set auth_user_password 3 -1 = *****"), std::string::npos)
       << requestLog;
   EXPECT_NE(requestLog.find("set ipbx_line_name 1 0 = Lobby"), std::string::npos);
@@ -288,17 +226,16 @@ TEST_F(VelmUtilIt, BenchClientShowsWhatTheCardSet) {
   Velm_util velm;
   ASSERT_EQ(velm.set("ipbx_interdigit_duration", "2500", -1, -1), 0);
   int st = 0;
-  std::string ctl = testsupport::binPath("velmctl");
-  EXPECT_EQ(runTool({ctl, "get", "ipbx_interdigit_duration"}, &st),
+  EXPECT_EQ(runTool("velmctl", {"get", "ipbx_interdigit_duration"}, &st),
             "ipbx_interdigit_duration == 2500\n");
   EXPECT_EQ(st, 0);
-  EXPECT_EQ(runTool({ctl, "set", "ipbx_fc_do_not_disturb_enable", "072", "4", "-1"}, &st),
+  EXPECT_EQ(runTool("velmctl", {"set", "ipbx_fc_do_not_disturb_enable", "072", "4", "-1"}, &st),
             "ipbx_fc_do_not_disturb_enable.4 = 072\nSUCCESS\n");
-  EXPECT_EQ(runTool({ctl, "get", "ipbx_three_way_calling_service", "3", "-1"}, &st),
+  EXPECT_EQ(runTool("velmctl", {"get", "ipbx_three_way_calling_service", "3", "-1"}, &st),
             "ipbx_three_way_calling_service.3 == 1\n");
-  EXPECT_EQ(runTool({ctl, "get", "nope"}, &st), "PARAMETER NOT EXISTING [-2]\n");
+  EXPECT_EQ(runTool("velmctl", {"get", "nope"}, &st), "PARAMETER NOT EXISTING [-2]\n");
   EXPECT_NE(st, 0);
-  std::string dump = runTool({ctl, "dump", "fc_do_not_disturb"}, &st);
+  std::string dump = runTool("velmctl", {"dump", "fc_do_not_disturb"}, &st);
   EXPECT_NE(dump.find("ipbx_fc_do_not_disturb_enable[4] = 072\n"), std::string::npos) << dump;
   EXPECT_EQ(dump.find("interdigit"), std::string::npos);
 }
@@ -308,9 +245,9 @@ TEST(Nbcat, ReturnsAtOnceOnAFifoWithoutWriters) {
   ::unlink(fifo.c_str());
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   int st = -1;
-  EXPECT_EQ(runTool({testsupport::binPath("nbcat"), fifo}, &st), "");
+  EXPECT_EQ(runTool("nbcat", {fifo}, &st), "");
   EXPECT_EQ(st, 0);
-  runTool({testsupport::binPath("nbcat"), "/tmp/does-not-exist"}, &st);
+  runTool("nbcat", {"/tmp/does-not-exist"}, &st);
   EXPECT_NE(st, 0);
 }
 

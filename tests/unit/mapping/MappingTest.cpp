@@ -143,8 +143,6 @@ class SystemScalars : public ::testing::Test {
   FakeVelmUtil velm;
   testsupport::LogCapture log{9};
   TimersScalar timers{&velm};
-  SystemStatusScalar status{&velm};
-  NetStatusScalar net{&velm};
   OtherScalar other{&velm};
 };
 
@@ -170,40 +168,12 @@ TEST_F(SystemScalars, WriteSendsDecimalText) {
   EXPECT_EQ(velm.stored("ipbx_line_concurrent_line_count", -1, -1), "7");
 }
 
-TEST_F(SystemScalars, RowOutOfRangeLogsAndDoesNotCallEngine) {
-  EXPECT_FALSE(timers.update(timers.getProp(0), 1));
-  EXPECT_FALSE(timers.updated(timers.getProp(0), 1));
-  EXPECT_TRUE(velm.calls.empty());
-  EXPECT_EQ(log.count("TimersScalar: Out of range: row=1, expected=[0..0]"), 2u);
-  EXPECT_TRUE(log.contains("(update) - TimersScalar: Out of range"));
-  EXPECT_TRUE(log.contains("(updated) - TimersScalar: Out of range"));
-}
-
 TEST_F(SystemScalars, NullPropertyIsSilentlyRefused) {
   log.clear();
   EXPECT_FALSE(timers.update(nullptr, 0));
   EXPECT_FALSE(timers.updated(nullptr, 0));
   EXPECT_TRUE(velm.calls.empty());
   EXPECT_TRUE(log.lines().empty());
-}
-
-TEST_F(SystemScalars, UnmappedColumnGivesInvalidColumn) {
-  // A property of a wider object stands in for a column beyond the table.
-  SystemScalar wide{&velm};
-  EXPECT_FALSE(other.update(wide.getProp(4), 0));
-  EXPECT_TRUE(log.contains("OtherScalar: Invalid column [4]"));
-  EXPECT_TRUE(velm.calls.empty());
-}
-
-TEST_F(SystemScalars, FailingGetKeepsOldValueAndNamesTheProperty) {
-  timers.setPropipbxDialingDuration(0, uint16_t{123});
-  velm.getResult = -5;
-  EXPECT_FALSE(timers.update(timers.getProp(4), 0));
-  uint16_t v = 0;
-  timers.getPropipbxDialingDuration(0, v);
-  EXPECT_EQ(v, 123);
-  EXPECT_TRUE(
-      log.contains("TimersScalar::update() failed: id=43, prop=OBJ_TIMERS_IPBXDIALINGDURATION[4]"));
 }
 
 TEST_F(SystemScalars, FailingSetReportsAndKeepsWrittenValue) {
@@ -215,35 +185,6 @@ TEST_F(SystemScalars, FailingSetReportsAndKeepsWrittenValue) {
   uint16_t v = 0;
   timers.getPropipbxDialingDuration(0, v);
   EXPECT_EQ(v, 9);
-}
-
-TEST_F(SystemScalars, StatusObjectsRefuseWritesWithoutEngineCall) {
-  EXPECT_FALSE(status.updated(status.getProp(1), 0));
-  EXPECT_TRUE(log.contains("[WARNING]"));
-  EXPECT_TRUE(log.contains("SystemStatusScalar::updated() not implemented: id=1, row=0"));
-  EXPECT_FALSE(net.updated(nullptr, 5));
-  EXPECT_TRUE(log.contains("NetStatusScalar::updated() not implemented: id=??, row=5"));
-  EXPECT_TRUE(velm.calls.empty());
-  // Reads still work.
-  velm.put("sip_local_contact_port", -1, -1, "5060");
-  EXPECT_TRUE(net.update(net.getProp(3), 0));
-  EXPECT_EQ(net.getProp(3)->text(0), "5060");
-}
-
-TEST_F(SystemScalars, EveryColumnReachesItsOwnParameter) {
-  for (const TableUnderTest& t : kTables) {
-    for (size_t i = 0; i < t.table->count; ++i)
-      velm.put(t.table->rows[i].param, -1, -1, "1");
-  }
-  SystemScalar sys{&velm};
-  IcscObject* objs[] = {&sys, &status, &net, &other, &timers};
-  for (IcscObject* o : objs) {
-    for (unsigned c = 0; c < o->getColumnCount(); ++c) {
-      velm.calls.clear();
-      EXPECT_TRUE(o->update(o->getProp(c), 0)) << o->getName() << " column " << c;
-      ASSERT_EQ(velm.calls.size(), 1u);
-    }
-  }
 }
 
 }  // namespace
