@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -132,10 +131,7 @@ void ChildProcess::stop(Clock::duration grace) {
 }
 
 std::string ChildProcess::log() const {
-  std::ifstream in(m_logPath);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
+  return readFile(m_logPath);
 }
 
 std::string runShell(const std::string& cmd, int* status) {

@@ -1,6 +1,8 @@
 #include "TestSupport.h"
 
 #include <algorithm>
+#include <fstream>
+#include <sstream>
 
 namespace testsupport {
 
@@ -61,6 +63,13 @@ size_t countOf(const std::string& haystack, const std::string& needle) {
   for (size_t p = haystack.find(needle); p != std::string::npos; p = haystack.find(needle, p + 1))
     ++n;
   return n;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
 }
 
 }  // namespace testsupport

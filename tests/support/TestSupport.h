@@ -33,6 +33,9 @@ class LogCapture {
 std::string binPath(const std::string& name);
 std::string execPrefix();
 
+// The whole content of a file; empty when it cannot be read.
+std::string readFile(const std::string& path);
+
 // How often `needle` occurs in `haystack`, overlaps included.
 size_t countOf(const std::string& haystack, const std::string& needle);
 

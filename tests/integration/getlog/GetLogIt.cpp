@@ -27,12 +27,7 @@ const std::string kConfig = "/vocal/velm.cfg";
 const std::string kCopy = "/flash/log/vocal.cfg";
 const std::string kCurrent = "/flash/log/vocalcurrent.log";
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using testsupport::readFile;
 
 void writeFile(const std::string& path, const std::string& content) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

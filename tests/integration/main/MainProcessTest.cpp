@@ -38,12 +38,7 @@ bool waitFor(const std::function<bool()>& cond) {
   return cond();
 }
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using testsupport::readFile;
 
 void writeFile(const char* path, const std::string& text) {
   std::ofstream out(path);

@@ -58,12 +58,7 @@ bool exists(const char* path) {
   return stat(path, &st) == 0;
 }
 
-std::string readFile(const char* path) {
-  std::ifstream in(path);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using testsupport::readFile;
 
 // The vconfig stand-in lives next to the built binaries.
 std::string benchPath() {

@@ -17,12 +17,7 @@
 
 namespace {
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using testsupport::readFile;
 
 class ConsoleCommandsIt : public ::testing::Test {
  protected:

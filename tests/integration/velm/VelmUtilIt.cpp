@@ -35,12 +35,7 @@ const std::string kSocket = "/tmp/velmora.sock";
 const std::string kLog = "/tmp/vocallog";
 const std::string kConfig = "/vocal/velm.cfg";
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using testsupport::readFile;
 
 // Runs a built binary (through qemu on armhf) and collects its stdout.
 std::string runTool(const std::string& bin, const std::vector<std::string>& args, int* status) {

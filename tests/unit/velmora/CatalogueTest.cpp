@@ -68,49 +68,6 @@ TEST(Catalogue, EveryEntryIsWellFormedAndFindable) {
   EXPECT_EQ(findParam("ipbx_line_enable"), nullptr) << "the name ends in an underscore";
 }
 
-struct ShapeCase {
-  const char* name;
-  Dims dims;
-};
-
-// One parameter per kind of addressing that the card's objects use.
-const ShapeCase kShapeCases[] = {
-    {"ipbx_interdigit_duration", Dims::SCALAR},
-    {"ata_firmware_revision", Dims::SCALAR},
-    {"nat_stun_server_password", Dims::SCALAR},
-    {"sip_local_port", Dims::SCALAR},
-    {"ipbx_call_waiting_tone_8", Dims::SCALAR},
-    {"ipbx_line_enable_", Dims::LINE_ENTRY0},
-    {"ipbx_line_name", Dims::LINE_ENTRY0},
-    {"ipbx_mode", Dims::LINE},
-    {"ipbx_hookflash_enable", Dims::LINE},
-    {"ipbx_three_way_calling_service", Dims::LINE},
-    {"ipbx_fc_do_not_disturb_enable", Dims::LINE},
-    {"ipbx_fc_unattended_transfer", Dims::LINE},
-    {"voip_default_user_name", Dims::LINE},
-    {"ipbx_incoming_call_history_", Dims::LINE},
-    {"g729_active", Dims::LINE},
-    {"provider_name", Dims::PROVIDER},
-    {"auth_user_password", Dims::PROVIDER},
-    {"register_call", Dims::PROVIDER},
-    {"group_line_enable", Dims::PROVIDER_BY_LINE},
-    {"ipbx_speed_dial_array_", Dims::LINE_LIST40},
-    {"ipbx_table_dial_public_ext_rtp_array_", Dims::LINE_LIST40},
-    {"ipbx_call_forward_list_", Dims::LINE_LIST30},
-    {"ipbx_outgoing_block_list_", Dims::LINE_LIST30},
-    {"slac_impedance_commands_", Dims::IMPEDANCE_ENTRY},
-    {"sip_distinctive_ring_names_", Dims::RING_NAME_ENTRY},
-};
-
-class CatalogueShape : public ::testing::TestWithParam<ShapeCase> {};
-TEST_P(CatalogueShape, HasTheDimensionsTheCardUses) {
-  const ParamDef* d = findParam(GetParam().name);
-  ASSERT_NE(d, nullptr);
-  EXPECT_EQ(d->dims, GetParam().dims);
-}
-INSTANTIATE_TEST_SUITE_P(Params, CatalogueShape, ::testing::ValuesIn(kShapeCases),
-                         [](const auto& i) { return std::string(i.param.name); });
-
 TEST(Catalogue, CountsPerKindOfParameter) {
   // Feature codes 41, service switches 32 + per-line others, 30 account
   // columns of their own plus the per-line group enable, 8 list parameters.

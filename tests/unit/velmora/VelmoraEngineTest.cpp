@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "VelmoraEngine.h"
 
 using namespace velmora;
@@ -14,12 +15,7 @@ using velmwire::Request;
 
 namespace {
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using testsupport::readFile;
 
 class EngineTest : public ::testing::Test {
  protected:
