@@ -105,14 +105,6 @@ TEST_F(Engine, GetCallsUpdateOnceAndAnswersConvertedValue) {
   EXPECT_EQ(sink.ips.back(), "10.0.0.7");
 }
 
-TEST_F(Engine, SetStoresCallsUpdatedAndEchoes) {
-  auto out = call(SET, {req(icscoid::object(43, 3, 0), IcscType::U16, 250)});
-  ASSERT_EQ(out.size(), 1u);
-  EXPECT_EQ(out[0].status, OK);
-  EXPECT_EQ(out[0].num, 250);
-  EXPECT_EQ(velm.stored("ipbx_interdigit_duration", -1, -1), "250");
-}
-
 struct ErrorCase {
   const char* name;
   uint8_t op;
