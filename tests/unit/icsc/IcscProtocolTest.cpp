@@ -184,20 +184,6 @@ TEST_F(Engine, NextWalksRowsThenColumnsThenObjects) {
   EXPECT_EQ(out[0].status, END_OF_OBJECTS);
 }
 
-TEST_F(Engine, WalkVisitsEveryCellOnce) {
-  size_t cells = 0;
-  uint32_t oid = 0;
-  for (int guard = 0; guard < 1000; ++guard) {
-    auto out = call(NEXT, {req(oid)});
-    if (out[0].status == END_OF_OBJECTS)
-      break;
-    ASSERT_NE(out[0].oid, oid);
-    oid = out[0].oid;
-    ++cells;
-  }
-  EXPECT_EQ(cells, 24u + 3u + 3u * 8u);
-}
-
 struct BadMessage {
   const char* name;
   std::vector<uint8_t> bytes;
