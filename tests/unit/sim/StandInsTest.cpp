@@ -55,7 +55,6 @@ const InjectCase kInjectCases[] = {
     {"temp_status", {"temp", "status", "2", "0"}, true, hwmsg::encodeTemp(1, 2, 0)},
     {"temp_value_negative", {"temp", "value", "4", "-5"}, true, hwmsg::encodeTemp(0, 4, -5)},
     {"temp_selftest", {"temp", "selftest", "1"}, true, hwmsg::encodeTemp(2, 0, 1)},
-    {"temp_all", {"temp", "all", "1", "1", "0", "1", "1"}, true, {}},
     {"temp_all_short", {"temp", "all", "1", "1"}, false, {}},
     {"adc_selftest", {"adc", "selftest", "0"}, true, hwmsg::encodeAdc(1, 0)},
     {"pwrmon_idle", {"pwrmon", "idle"}, true, {}},
