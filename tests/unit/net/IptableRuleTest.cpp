@@ -28,14 +28,6 @@ R build(R r, void (*f)(R&)) {
 
 const ArgsCase kArgsCases[] = {
     {"sip_in", sipIn("10.20.30.40"), "-p udp -s 10.20.30.40 -i eth1+ --dport 5060 -j ACCEPT"},
-    {"media_out_subnet",
-     build(R(R::CHAIN_OUTPUT, R::JUMP_ACCEPT, R::PROTOCOL_UDP, R::STATE_ANY),
-           [](R& r) {
-             r.addSourcePortRange(50000, 50100);
-             r.setDestinationIpFilter("10.1.2.3/24", false);
-             r.setInterfaceFilter(R::DIRECTION_OUT, "eth1", true);
-           }),
-     "-p udp -d 10.1.2.3/24 -o eth1+ --sport 50000:50100 -j ACCEPT"},
     {"icmp_no_port",
      build(R(R::CHAIN_INPUT, R::JUMP_ACCEPT, R::PROTOCOL_ICMP, R::STATE_ANY),
            [](R& r) { r.setSourceIpFilter("sip.example-provider.net", false); }),

@@ -52,7 +52,6 @@ const InjectCase kInjectCases[] = {
     {"port_leds_no_alarm", {"port-leds", "3", "0"}, true, hwmsg::encodePortLed({0, 3, 0})},
     {"port_leds_missing", {"port-leds", "3"}, false, {}},
     {"port_leds_too_big", {"port-leds", "0x100000000", "0"}, false, {}},
-    {"temp_status", {"temp", "status", "2", "0"}, true, hwmsg::encodeTemp(1, 2, 0)},
     {"temp_value_negative", {"temp", "value", "4", "-5"}, true, hwmsg::encodeTemp(0, 4, -5)},
     {"temp_selftest", {"temp", "selftest", "1"}, true, hwmsg::encodeTemp(2, 0, 1)},
     {"temp_all_short", {"temp", "all", "1", "1"}, false, {}},
