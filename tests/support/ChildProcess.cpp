@@ -134,6 +134,16 @@ std::string ChildProcess::log() const {
   return readFile(m_logPath);
 }
 
+ToolResult runTool(const std::string& bin, const std::vector<std::string>& args,
+                   Clock::duration limit) {
+  ChildProcess p(bin, args);
+  ToolResult r;
+  if (!p.waitExit(limit, r.status))
+    r.status = -1;
+  r.out = p.log();
+  return r;
+}
+
 std::string runShell(const std::string& cmd, int* status) {
   std::string out;
   FILE* p = ::popen(cmd.c_str(), "r");

@@ -49,6 +49,15 @@ class ChildProcess {
   std::string m_logPath;
 };
 
+// A built binary run to its end: the exit status (-1 when it did not end
+// within `limit`) and its stdout and stderr together.
+struct ToolResult {
+  int status = -1;
+  std::string out;
+};
+ToolResult runTool(const std::string& bin, const std::vector<std::string>& args,
+                   Clock::duration limit = std::chrono::seconds(30));
+
 // Runs `cmd` through the shell and returns its stdout; `status` receives the
 // wait status.
 std::string runShell(const std::string& cmd, int* status = nullptr);

@@ -3,17 +3,10 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
-#include <cstring>
-#include <sstream>
 #include <thread>
-#include <vector>
-
-#include "TestSupport.h"
 
 namespace testsupport {
 
@@ -83,43 +76,6 @@ std::string ConsoleClient::run(const std::string& line, std::string* result,
     out += l + "\n";
   }
   return out;
-}
-
-VelmoraProcess::VelmoraProcess(std::string socket, std::string config, std::string log)
-    : m_socket(std::move(socket)), m_config(std::move(config)), m_log(std::move(log)) {}
-
-VelmoraProcess::~VelmoraProcess() {
-  stop();
-}
-
-namespace {
-
-bool canConnect(const std::string& path) {
-  int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-  sockaddr_un a{};
-  a.sun_family = AF_UNIX;
-  std::strncpy(a.sun_path, path.c_str(), sizeof a.sun_path - 1);
-  bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-  ::close(fd);
-  return ok;
-}
-
-}  // namespace
-
-bool VelmoraProcess::start(std::chrono::milliseconds deadline) {
-  ::unlink(m_socket.c_str());
-  m_proc.start("velmora", {"--socket", m_socket, "--config", m_config, "--log", m_log});
-  return waitFor([this] { return canConnect(m_socket); }, deadline);
-}
-
-void VelmoraProcess::stop() {
-  m_proc.stop();
-}
-
-void VelmoraProcess::kill() {
-  int status;
-  m_proc.signal(SIGKILL);
-  m_proc.waitExit(std::chrono::seconds(10), status);
 }
 
 std::string consoleExchange(const std::string& line, const std::string& until,

@@ -1,5 +1,4 @@
-// Test helpers for the real processes around the card: a client of the TCP
-// debug console and the velmora stand-in started as a child process.
+// Clients of the card's TCP debug console.
 #pragma once
 
 #include <chrono>
@@ -29,27 +28,6 @@ class ConsoleClient {
   bool readLine(std::string& line, std::chrono::steady_clock::time_point until);
   int m_fd = -1;
   std::string m_pending;
-};
-
-// The velmora stand-in as a child process on `socket`, keeping its
-// configuration in `config` and its request log in `log`.
-class VelmoraProcess {
- public:
-  VelmoraProcess(std::string socket, std::string config, std::string log);
-  ~VelmoraProcess();
-  VelmoraProcess(const VelmoraProcess&) = delete;
-  VelmoraProcess& operator=(const VelmoraProcess&) = delete;
-
-  // Starts it and waits until the socket accepts connections.
-  bool start(std::chrono::milliseconds deadline = std::chrono::seconds(20));
-  void stop();
-  // Dies without a chance to clean up, as in a crash.
-  void kill();
-  void signal(int sig) { m_proc.signal(sig); }
-
- private:
-  std::string m_socket, m_config, m_log;
-  ChildProcess m_proc;
 };
 
 // One exchange on a fresh connection to the console on 127.0.0.1: the text

@@ -9,16 +9,14 @@
 #include <thread>
 #include <vector>
 
-#include "ChildProcess.h"
+#include "CardWithPeers.h"
 #include "ConsoleClient.h"
-#include "TestSupport.h"
-#include "ThreadProbe.h"
 
 namespace {
 
 using testsupport::cardState;
-using testsupport::ChildProcess;
-using Clock = std::chrono::steady_clock;
+using testsupport::CardWithPeers;
+using testsupport::Clock;
 
 std::string console(const std::string& line, const std::string& until) {
   return testsupport::consoleExchange(line, until);
@@ -50,18 +48,13 @@ bool waitForText(const std::string& line, const std::string& want, std::chrono::
   return false;
 }
 
-bool inject(const std::string& args) {
-  int status = -1;
-  testsupport::runShell(testsupport::binCommand("sim_inject") + " " + args + " 2>&1", &status);
-  return status == 0;
+bool inject(const std::vector<std::string>& args) {
+  return testsupport::runTool("sim_inject", args).status == 0;
 }
 
 TEST(CardBench, ReachesActiveAndRaisesTemperatureError) {
-  if (!testsupport::threadsWork())
-    GTEST_SKIP() << "the card needs threads, which cannot be started here (qemu-user)";
-  ChildProcess pca("sim_pca9552", {"--panel", "none"});
-  ChildProcess i2c("sim_i2cdrv", {"--period-ms", "500"});
-  ChildProcess card("main", {});
+  CardWithPeers card(CardWithPeers::DRIVERS);
+  ASSERT_TRUE(card.start());
   auto seen = waitForState("ACTIVE", std::chrono::seconds(40));
   ASSERT_FALSE(seen.empty()) << "console never answered";
   EXPECT_EQ(seen.back(), "ACTIVE");
@@ -72,20 +65,18 @@ TEST(CardBench, ReachesActiveAndRaisesTemperatureError) {
   EXPECT_NE(internals.find("SELF_TEST_PCA9552_DEVICE: SUCCEEDED"), std::string::npos);
 
   // A failing sensor raises the temperature error; a good report clears it.
-  ASSERT_TRUE(inject("temp status 2 0"));
+  ASSERT_TRUE(inject({"temp", "status", "2", "0"}));
   EXPECT_TRUE(
       waitForText("main hwstatus", "3 MAX6602 TempSensor ACTIVE", std::chrono::seconds(10)));
-  ASSERT_TRUE(inject("temp status 2 1"));
+  ASSERT_TRUE(inject({"temp", "status", "2", "1"}));
   EXPECT_TRUE(waitForText("main hwstatus", "3 MAX6602 TempSensor -", std::chrono::seconds(10)));
-  EXPECT_TRUE(card.alive());
+  EXPECT_TRUE(card.main.alive());
 }
 
 TEST(CardBench, SilentI2cDriverLeadsToFail) {
-  if (!testsupport::threadsWork())
-    GTEST_SKIP() << "the card needs threads, which cannot be started here (qemu-user)";
-  ChildProcess pca("sim_pca9552", {"--panel", "none"});
-  ChildProcess i2c("sim_i2cdrv", {"--silent"});
-  ChildProcess card("main", {});
+  CardWithPeers card(CardWithPeers::DRIVERS);
+  card.i2cArgs = {"--silent"};
+  ASSERT_TRUE(card.start());
   auto seen = waitForState("FAIL", std::chrono::seconds(45));
   ASSERT_FALSE(seen.empty()) << "console never answered";
   EXPECT_EQ(seen.back(), "FAIL");

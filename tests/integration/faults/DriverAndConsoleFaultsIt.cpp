@@ -12,14 +12,16 @@
 #include <random>
 
 #include "FaultHarness.h"
-#include "icsc/IcscWire.h"
 
 namespace faults {
 namespace {
 
+using testsupport::cardState;
+using testsupport::consoleExchange;
+
 // The newest front panel line of the LED stand-in, without the card state
 // it polls by itself: "fail=off dummy=on p1=..." or "" before the first.
-std::string panelLeds(const Proc& pca) {
+std::string panelLeds(const testsupport::ChildProcess& pca) {
   std::string log = pca.log();
   size_t at = log.rfind("panel: state=");
   if (at == std::string::npos)
@@ -35,26 +37,27 @@ std::string panelLeds(const Proc& pca) {
 TEST(DriverFaults, LedAndI2cDriversStopAndComeBack) {
   if (emulated())
     GTEST_SKIP() << "the state machine's tick counts need real time";
-  Proc pca("sim_pca9552", {"--panel", "log"});
-  Proc i2c("sim_i2cdrv", {"--period-ms", "300"});
-  Proc main("main", {}, "FXS_TRACE_STDERR=1");
+  CardWithPeers card(CardWithPeers::DRIVERS);
+  card.panel = "log";
+  card.i2cArgs = {"--period-ms", "300"};
+  ASSERT_TRUE(card.start());
   ASSERT_TRUE(waitFor([] { return cardState() == "ACTIVE"; }, seconds(45)))
       << "card did not reach ACTIVE; last state " << cardState();
   std::string leds;
   ASSERT_TRUE(waitFor(
       [&] {
-        leds = panelLeds(pca);
+        leds = panelLeds(card.pca);
         return !leds.empty();
       },
       seconds(5)));
 
-  pca.stop();
-  i2c.stop();
+  card.pca.stop();
+  card.i2c.stop();
   // Without the drivers the card notices and its state machine stays in a
   // known state; the console keeps answering.
   EXPECT_TRUE(waitFor(
       [&] {
-        std::string log = main.log();
+        std::string log = card.main.log();
         return log.find("pca9552Driver is not listening") != std::string::npos ||
                log.find("Failed to send msg to pca9552Driver") != std::string::npos;
       },
@@ -63,22 +66,22 @@ TEST(DriverFaults, LedAndI2cDriversStopAndComeBack) {
   std::string during = cardState();
   EXPECT_TRUE(during == "ACTIVE" || during == "FAIL") << "state without drivers: " << during;
 
-  Proc pca2("sim_pca9552", {"--panel", "log"});
-  Proc i2c2("sim_i2cdrv", {"--period-ms", "300"});
-  // A fresh driver knows nothing: the card must push its LEDs again.
-  EXPECT_TRUE(waitFor([&] { return panelLeds(pca2) == leds; }, seconds(15)))
-      << "LEDs not recovered: want '" << leds << "', have '" << panelLeds(pca2) << "'";
+  // Fresh drivers (and a fresh panel log) know nothing: the card must push
+  // its LEDs again.
+  card.startDrivers();
+  EXPECT_TRUE(waitFor([&] { return panelLeds(card.pca) == leds; }, seconds(15)))
+      << "LEDs not recovered: want '" << leds << "', have '" << panelLeds(card.pca) << "'";
   std::string after = cardState();
   EXPECT_TRUE(after == "ACTIVE" || after == "FAIL") << after;
-  EXPECT_TRUE(main.alive());
-  EXPECT_EQ(main.log().find("SWERR"), std::string::npos);
+  EXPECT_TRUE(card.main.alive());
+  EXPECT_EQ(card.main.log().find("SWERR"), std::string::npos);
 }
 
 int connectConsole() {
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
-  addr.sin_port = htons(CONSOLE_PORT);
+  addr.sin_port = htons(10000);
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   timeval tv{2, 0};
   setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
@@ -135,7 +138,7 @@ int abuse(Abuse kind, unsigned seed) {
 }
 
 TEST(ConsoleFaults, AbusiveClientsDoNotStopIcscService) {
-  Card card;
+  CardWithPeers card;
   ASSERT_TRUE(card.start());
   Load load(1, seconds(60));
 
@@ -158,7 +161,9 @@ TEST(ConsoleFaults, AbusiveClientsDoNotStopIcscService) {
 
   // Once the abusers are gone the console serves again.
   EXPECT_TRUE(waitFor(
-      [] { return console("main internals", "m_state").find("m_state") != std::string::npos; },
+      [] {
+        return consoleExchange("main internals", "m_state").find("m_state") != std::string::npos;
+      },
       seconds(15)))
       << "console did not recover";
   Load::Stats s = load.stop();

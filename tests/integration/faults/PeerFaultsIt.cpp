@@ -18,31 +18,32 @@
 namespace faults {
 namespace {
 
-const uint32_t kMappedOid = icscoid::object(TIMERS_OBJECT, 3, 0);
+using testsupport::IcscClient;
+
+uint8_t get(IcscClient& c, Clock::duration timeout, Clock::duration* took = nullptr) {
+  return c.call(icscwire::GET, testsupport::cellOf(kMappedOid), timeout, took).status;
+}
 
 TEST(PeerFaults, EngineKilledAndRestartedUnderLoad) {
   if (emulated())
     GTEST_SKIP() << "answer times under an emulator say nothing about the card";
-  Card card;
+  CardWithPeers card;
   ASSERT_TRUE(card.start());
   Load load(2, seconds(30));
   ASSERT_TRUE(waitFor([&] { return load.snapshot().ok >= 50; }, seconds(10)));
 
-  card.velmora.signal(SIGKILL);
-  int status = 0;
-  ASSERT_TRUE(card.velmora.waitExit(seconds(5), status));
+  ASSERT_TRUE(card.velmora.kill());
   // While the engine is gone, reads are answered with an error, promptly.
   IcscClient probe;
   Clock::duration took{};
-  bool refusedSeen = waitFor(
-      [&] { return probe.get(kMappedOid, seconds(2), &took) == icscwire::NOT_SERVED; }, seconds(5));
+  bool refusedSeen =
+      waitFor([&] { return get(probe, seconds(2), &took) == icscwire::NOT_SERVED; }, seconds(5));
   EXPECT_TRUE(refusedSeen) << "no error answer while the engine was down";
   EXPECT_LT(took, seconds(1)) << "the error answer took too long";
   Load::Stats down = load.snapshot();
 
-  card.startVelmora();
-  EXPECT_TRUE(waitFor([&] { return probe.get(kMappedOid, milliseconds(500)) == icscwire::OK; },
-                      seconds(10)))
+  ASSERT_TRUE(card.velmora.start());
+  EXPECT_TRUE(waitFor([&] { return get(probe, milliseconds(500)) == icscwire::OK; }, seconds(10)))
       << "the card did not serve again after the engine came back";
   size_t okBefore = load.snapshot().ok;
   EXPECT_TRUE(waitFor([&] { return load.snapshot().ok >= okBefore + 50; }, seconds(10)));
@@ -57,7 +58,7 @@ TEST(PeerFaults, EngineKilledAndRestartedUnderLoad) {
 }
 
 TEST(PeerFaults, FloodedInboundQueueIsDrained) {
-  Card card;
+  CardWithPeers card;
   ASSERT_TRUE(card.start());
   mqd_t q = mq_open("/queueToMain", O_WRONLY | O_NONBLOCK);
   ASSERT_NE(q, static_cast<mqd_t>(-1)) << strerror(errno);
@@ -91,7 +92,7 @@ TEST(PeerFaults, FloodedInboundQueueIsDrained) {
       << "the card did not drain its queue";
   mq_close(q);
   IcscClient c;
-  EXPECT_EQ(c.get(kMappedOid, seconds(3)), icscwire::OK) << "the card stopped serving";
+  EXPECT_EQ(get(c, seconds(3)), icscwire::OK) << "the card stopped serving";
   EXPECT_TRUE(waitFor(
       [&] { return card.main.log().find("Unknown msgid 4242 received") != std::string::npos; },
       seconds(5)));
@@ -127,7 +128,7 @@ std::vector<std::string> halfWritten(const std::string& dir) {
 TEST(PeerFaults, SigtermUnderFullLoadExitsCleanlyWithinTwoSeconds) {
   if (emulated())
     GTEST_SKIP() << "the 2 s exit bound is for the card, not for an emulator";
-  Card card;
+  CardWithPeers card;
   ASSERT_TRUE(card.start());
   Load load(4, seconds(30));
   ASSERT_TRUE(waitFor([&] { return load.snapshot().ok >= 200; }, seconds(10)));

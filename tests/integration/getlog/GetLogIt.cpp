@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "CardWithPeers.h"
 #include "ChildProcess.h"
 #include "ConsoleClient.h"
 #include "TestSupport.h"

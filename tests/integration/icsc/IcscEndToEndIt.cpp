@@ -1,30 +1,23 @@
 // UDP request -> front end -> "/queueToMain" -> main -> velmora stand-in and
 // back, with the real processes inside this test's namespaces.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "ChildProcess.h"
+#include "CardWithPeers.h"
 #include "icsc/IcscOid.h"
 #include "icsc/IcscWire.h"
 #include "velm/Velm_util.h"
 
 using namespace icscwire;
-using Clock = std::chrono::steady_clock;
+using testsupport::cellOf;
 
 namespace {
 
-constexpr int kPort = 5000;
-constexpr auto kDeadline = std::chrono::seconds(20);
-constexpr uint32_t kTimers = 43, kSystemStatus = 33;
+using Client = testsupport::IcscClient;
+constexpr uint32_t kTimers = testsupport::kTimersObject, kSystemStatus = 33;
 
 // Exit status of one icscctl run.
 int icscctl(const std::string& args) {
@@ -33,91 +26,11 @@ int icscctl(const std::string& args) {
   return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
 }
 
-class Client {
- public:
-  Client() {
-    m_sock = ::socket(AF_INET, SOCK_DGRAM, 0);
-    m_to.sin_family = AF_INET;
-    m_to.sin_port = htons(kPort);
-    ::inet_pton(AF_INET, "127.0.0.1", &m_to.sin_addr);
-  }
-  ~Client() { ::close(m_sock); }
-
-  void sendRaw(const std::vector<uint8_t>& bytes) {
-    ::sendto(m_sock, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&m_to),
-             sizeof(m_to));
-  }
-  void send(uint8_t op, uint32_t id, const ICSCTlv& cell) {
-    Header h;
-    h.op = op;
-    h.requestId = id;
-    std::vector<uint8_t> bytes;
-    ASSERT_TRUE(encode(h, &cell, 1, bytes));
-    sendRaw(bytes);
-  }
-  // Next answer within `ms`; false on timeout.
-  bool receive(Header& h, std::vector<ICSCTlv>& cells, int ms = 10000) {
-    pollfd p{m_sock, POLLIN, 0};
-    if (::poll(&p, 1, ms) <= 0)
-      return false;
-    uint8_t buf[4096];
-    ssize_t n = ::recv(m_sock, buf, sizeof(buf), 0);
-    return n > 0 && decode(buf, static_cast<size_t>(n), h, cells) == Decode::OK;
-  }
-  ICSCTlv call(uint8_t op, const ICSCTlv& cell) {
-    uint32_t id = ++m_id;
-    send(op, id, cell);
-    Header h;
-    std::vector<ICSCTlv> cells;
-    while (receive(h, cells)) {
-      if (h.requestId == id && cells.size() == 1)
-        return cells[0];
-    }
-    ICSCTlv none;
-    none.status = 0xFF;
-    return none;
-  }
-
- private:
-  int m_sock;
-  sockaddr_in m_to{};
-  uint32_t m_id = 1000;
-};
-
-ICSCTlv cellOf(uint32_t oid, IcscType t = IcscType::NONE, int64_t num = 0) {
-  ICSCTlv c;
-  c.oid = oid;
-  c.type = t;
-  c.num = num;
-  return c;
-}
-
 class IcscEndToEnd : public ::testing::Test {
  protected:
-  void SetUp() override {
-    m_velmora.start("velmora", {"--socket", "/tmp/velmora.sock", "--quiet"});
-    m_main.start("main", {});
-    m_udpfe.start("udpfe", {"--port", std::to_string(kPort)});
-    // Up when a read of a scalar is served end to end.
-    auto deadline = Clock::now() + kDeadline;
-    Client c;
-    for (;;) {
-      uint32_t id = 1;
-      c.send(GET, id, cellOf(icscoid::object(kTimers, 0, 0)));
-      Header h;
-      std::vector<ICSCTlv> cells;
-      if (c.receive(h, cells, 200) && h.status == OK)
-        break;
-      ASSERT_LT(Clock::now(), deadline) << "card did not answer; main:\n" << m_main.log();
-    }
-  }
-  void TearDown() override {
-    m_udpfe.stop();
-    m_main.stop();
-    m_velmora.stop();
-  }
+  void SetUp() override { ASSERT_TRUE(m_card.start()); }
 
-  testsupport::ChildProcess m_velmora, m_main, m_udpfe;
+  testsupport::CardWithPeers m_card;
   Velm_util m_velm;
 };
 

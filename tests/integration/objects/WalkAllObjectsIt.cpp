@@ -2,56 +2,27 @@
 // (icscctl -> front end -> main -> velmora stand-in), with the real
 // processes inside this test's namespaces.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <chrono>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "ChildProcess.h"
+#include "CardWithPeers.h"
 #include "icsc/IcscDescriptions.h"
 #include "velm/Velm_util.h"
 
-using Clock = std::chrono::steady_clock;
-
 namespace {
 
-constexpr const char* kPort = "5000";
-constexpr auto kDeadline = std::chrono::seconds(20);
-
-struct Result {
-  int status = -1;
-  std::string out;  // stdout and stderr
-};
-
-// One icscctl run; the arguments are fixed words of this test.
-Result icscctl(const std::string& args) {
-  Result r;
-  r.out = testsupport::runShell(
-      testsupport::binCommand("icscctl") + " --port " + kPort + " " + args + " 2>&1", &r.status);
-  r.status = WIFEXITED(r.status) ? WEXITSTATUS(r.status) : -1;
-  return r;
+testsupport::ToolResult icscctl(const std::vector<std::string>& args) {
+  return testsupport::runTool("icscctl", args);
 }
 
 class WalkAll : public ::testing::Test {
  protected:
-  void SetUp() override {
-    m_velmora.start("velmora", {"--socket", "/tmp/velmora.sock", "--quiet"});
-    m_main.start("main", {});
-    m_udpfe.start("udpfe", {"--port", kPort});
-    auto deadline = Clock::now() + kDeadline;
-    while (icscctl("get TimersScalar 0").status != 0)
-      ASSERT_LT(Clock::now(), deadline) << "card did not answer; main:\n" << m_main.log();
-  }
-  void TearDown() override {
-    m_udpfe.stop();
-    m_main.stop();
-    m_velmora.stop();
-  }
+  void SetUp() override { ASSERT_TRUE(m_card.start()); }
 
-  testsupport::ChildProcess m_velmora, m_main, m_udpfe;
+  testsupport::CardWithPeers m_card;
   Velm_util m_velm;
 };
 
@@ -60,7 +31,7 @@ TEST_F(WalkAll, EveryCellOfEveryObjectAnswers) {
   size_t cells = 0;
   for (size_t i = 0; i < icscdesc::count(); ++i) {
     const IcscObjectDesc& d = *icscdesc::all()[i];
-    Result r = icscctl(std::string("walk ") + d.name);
+    testsupport::ToolResult r = icscctl({"walk", d.name});
     EXPECT_EQ(r.status, 0) << d.name << "\n" << r.out;
     size_t ok = 0;
     std::istringstream lines(r.out);
@@ -78,23 +49,23 @@ TEST_F(WalkAll, EveryCellOfEveryObjectAnswers) {
 }
 
 TEST_F(WalkAll, WritesAndReadsReachTheEngineWithTheirIndexes) {
-  Result r = icscctl("set SubscriptionServiceSettingsTable 22 3 1");
+  auto r = icscctl({"set", "SubscriptionServiceSettingsTable", "22", "3", "1"});
   EXPECT_EQ(r.status, 0) << r.out;
   std::string v;
   ASSERT_EQ(m_velm.get("ipbx_three_way_calling_service", v, 3, -1), 0);
   EXPECT_EQ(v, "1");
 
   ASSERT_EQ(m_velm.set("ipbx_fc_do_not_disturb_enable", "072", 4, -1), 0);
-  r = icscctl("get FeaturesCodesTable 22 4");
+  r = icscctl({"get", "FeaturesCodesTable", "22", "4"});
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(r.out, "58\n");
 
   ASSERT_EQ(m_velm.set("group_line_enable", "0", 3, 4), 0);
   ASSERT_EQ(m_velm.set("group_line_enable", "1", 3, 5), 0);
-  EXPECT_EQ(icscctl("get AccountTable 12 3").out, "false\n");
-  EXPECT_EQ(icscctl("get AccountTable 13 3").out, "true\n");
+  EXPECT_EQ(icscctl({"get", "AccountTable", "12", "3"}).out, "false\n");
+  EXPECT_EQ(icscctl({"get", "AccountTable", "13", "3"}).out, "true\n");
 
-  r = icscctl("set SpeedDialsTable 39 7 '*72 555#'");
+  r = icscctl({"set", "SpeedDialsTable", "39", "7", "*72 555#"});
   EXPECT_EQ(r.status, 0) << r.out;
   ASSERT_EQ(m_velm.get("ipbx_speed_dial_array_", v, 7, 39), 0);
   EXPECT_EQ(v, "*72 555#");
@@ -103,11 +74,12 @@ TEST_F(WalkAll, WritesAndReadsReachTheEngineWithTheirIndexes) {
 TEST_F(WalkAll, StatusTablesRefuseWrites) {
   std::string before;
   ASSERT_EQ(m_velm.get("g729_active", before, 2, -1), 0);
-  const char* const writes[] = {"set AccountStatusTable 0 0 1",
-                                "set IncomingCallHistoryStatusTable 1 2 1"};
-  for (const char* w : writes) {
-    Result r = icscctl(w);
-    EXPECT_NE(r.status, 0) << w;
+  const std::vector<std::string> writes[] = {
+      {"set", "AccountStatusTable", "0", "0", "1"},
+      {"set", "IncomingCallHistoryStatusTable", "1", "2", "1"}};
+  for (const auto& w : writes) {
+    auto r = icscctl(w);
+    EXPECT_NE(r.status, 0) << w[1];
     EXPECT_NE(r.out.find("refused"), std::string::npos) << r.out;
   }
   std::string after;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "CardObjects.h"
+#include "CardWithPeers.h"
 #include "ConsoleClient.h"
 #include "TestSupport.h"
 #include "debug/Odebug.h"

@@ -5,16 +5,11 @@
 
 #include "FakeTickQueue.h"
 #include "TestSupport.h"
-#include "ThreadProbe.h"
 #include "hwMessages.h"
 #include "timestamper.h"
 #include "wireLe.h"
 
 namespace {
-
-#define SKIP_WITHOUT_THREADS()     \
-  if (!testsupport::threadsWork()) \
-  GTEST_SKIP() << "threads cannot be started here (qemu-user pthread bug)"
 
 bool waitFor(FakeTickQueue& q, size_t n) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -34,7 +29,6 @@ TEST(Timestamper, StopBeforeStartDoesNotJoin) {
 }
 
 TEST(Timestamper, TicksCountUpFromOneWithoutGaps) {
-  SKIP_WITHOUT_THREADS();
   FakeTickQueue q;
   CTimestamper t(5, &q);
   ASSERT_TRUE(t.start());
@@ -50,7 +44,6 @@ TEST(Timestamper, TicksCountUpFromOneWithoutGaps) {
 }
 
 TEST(Timestamper, LostTickIsReportedAndCountingGoesOn) {
-  SKIP_WITHOUT_THREADS();
   testsupport::LogCapture logs;
   FakeTickQueue q;
   q.failEvery = 3;
@@ -66,7 +59,6 @@ TEST(Timestamper, LostTickIsReportedAndCountingGoesOn) {
 }
 
 TEST(Timestamper, MissingQueueEndsTheThread) {
-  SKIP_WITHOUT_THREADS();
   testsupport::LogCapture logs;
   FakeTickQueue q;
   q.failOpen = true;
