@@ -65,8 +65,7 @@ bool IcscClient::receive(icscwire::Header& h, std::vector<ICSCTlv>& cells,
     if (::poll(&p, 1, static_cast<int>(left)) != 1)
       continue;
     ssize_t n = ::recv(m_fd, buf, sizeof buf, 0);
-    if (n > 0 &&
-        icscwire::decode(buf, static_cast<size_t>(n), h, cells) == icscwire::Decode::OK)
+    if (n > 0 && icscwire::decode(buf, static_cast<size_t>(n), h, cells) == icscwire::Decode::OK)
       return true;
   }
 }
@@ -144,7 +143,9 @@ bool VelmoraProcess::kill() {
     return ::testing::AssertionSuccess();
   IcscClient c;
   ICSCTlv read = cellOf(icscoid::object(kTimersObject, 3, 0));
-  if (!waitFor([&] { return c.call(icscwire::GET, read, milliseconds(200)).status == icscwire::OK; }, limit))
+  if (!waitFor(
+          [&] { return c.call(icscwire::GET, read, milliseconds(200)).status == icscwire::OK; },
+          limit))
     return ::testing::AssertionFailure() << "the card did not serve a GET; main's log:\n"
                                          << main.log();
   return ::testing::AssertionSuccess();

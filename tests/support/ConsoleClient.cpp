@@ -78,36 +78,15 @@ std::string ConsoleClient::run(const std::string& line, std::string* result,
   return out;
 }
 
-std::string consoleExchange(const std::string& line, const std::string& until,
-                            Clock::duration limit, unsigned short port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(port);
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  std::string text;
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-    std::string cmd = line + "\n";
-    if (::write(fd, cmd.data(), cmd.size()) == static_cast<ssize_t>(cmd.size())) {
-      auto deadline = Clock::now() + limit;
-      while (Clock::now() < deadline && text.find(until) == std::string::npos) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 100) <= 0)
-          continue;
-        char buf[4096];
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n <= 0)
-          break;
-        text.append(buf, static_cast<size_t>(n));
-      }
-    }
-  }
-  ::close(fd);
-  return text;
+std::string mainConsole(const std::string& line, std::chrono::milliseconds limit) {
+  ConsoleClient c;
+  std::string result;
+  std::string out = c.connect(kMainConsolePort, limit) ? c.run(line, &result, limit) : "";
+  return result.empty() ? "" : out;
 }
 
 std::string cardState() {
-  std::string text = consoleExchange("main internals", "m_allLedsOnCntr");
+  std::string text = mainConsole("main internals");
   const std::string key = "m_state            = ";
   size_t at = text.find(key);
   if (at == std::string::npos)

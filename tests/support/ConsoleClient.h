@@ -30,11 +30,12 @@ class ConsoleClient {
   std::string m_pending;
 };
 
-// One exchange on a fresh connection to the console on 127.0.0.1: the text
-// read until `until` shows up or `limit` passes.
-std::string consoleExchange(const std::string& line, const std::string& until,
-                            Clock::duration limit = std::chrono::seconds(3),
-                            unsigned short port = 10000);
+constexpr unsigned short kMainConsolePort = 10000;
+
+// The output of one line on a fresh session with main's console; empty
+// without a complete answer within `limit`.
+std::string mainConsole(const std::string& line,
+                        std::chrono::milliseconds limit = std::chrono::seconds(3));
 
 // The card's state as "main internals" shows it; empty without an answer.
 std::string cardState();

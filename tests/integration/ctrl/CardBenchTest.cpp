@@ -18,10 +18,6 @@ using testsupport::cardState;
 using testsupport::CardWithPeers;
 using testsupport::Clock;
 
-std::string console(const std::string& line, const std::string& until) {
-  return testsupport::consoleExchange(line, until);
-}
-
 // Polls the card state until it is `want` or the deadline passes; returns
 // the states seen, in order, without repeats.
 std::vector<std::string> waitForState(const std::string& want, std::chrono::seconds limit) {
@@ -41,7 +37,7 @@ std::vector<std::string> waitForState(const std::string& want, std::chrono::seco
 bool waitForText(const std::string& line, const std::string& want, std::chrono::seconds limit) {
   auto deadline = Clock::now() + limit;
   while (Clock::now() < deadline) {
-    if (console(line, want).find(want) != std::string::npos)
+    if (testsupport::mainConsole(line).find(want) != std::string::npos)
       return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
@@ -60,7 +56,7 @@ TEST(CardBench, ReachesActiveAndRaisesTemperatureError) {
   EXPECT_EQ(seen.back(), "ACTIVE");
   EXPECT_NE(std::find(seen.begin(), seen.end(), "ACTIVE_ALL_LEDS_ON"), seen.end())
       << "the lamp test was skipped";
-  std::string internals = console("main internals", "m_pwrmonStatusValid");
+  std::string internals = testsupport::mainConsole("main internals");
   EXPECT_NE(internals.find("SELF_TEST_ADC: SUCCEEDED"), std::string::npos) << internals;
   EXPECT_NE(internals.find("SELF_TEST_PCA9552_DEVICE: SUCCEEDED"), std::string::npos);
 

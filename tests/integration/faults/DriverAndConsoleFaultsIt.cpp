@@ -17,7 +17,7 @@ namespace faults {
 namespace {
 
 using testsupport::cardState;
-using testsupport::consoleExchange;
+using testsupport::mainConsole;
 
 // The newest front panel line of the LED stand-in, without the card state
 // it polls by itself: "fail=off dummy=on p1=..." or "" before the first.
@@ -81,7 +81,7 @@ int connectConsole() {
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
-  addr.sin_port = htons(10000);
+  addr.sin_port = htons(testsupport::kMainConsolePort);
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   timeval tv{2, 0};
   setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
@@ -160,11 +160,9 @@ TEST(ConsoleFaults, AbusiveClientsDoNotStopIcscService) {
       close(fd);
 
   // Once the abusers are gone the console serves again.
-  EXPECT_TRUE(waitFor(
-      [] {
-        return consoleExchange("main internals", "m_state").find("m_state") != std::string::npos;
-      },
-      seconds(15)))
+  EXPECT_TRUE(
+      waitFor([] { return mainConsole("main internals").find("m_state") != std::string::npos; },
+              seconds(15)))
       << "console did not recover";
   Load::Stats s = load.stop();
   EXPECT_EQ(s.unanswered, 0u);

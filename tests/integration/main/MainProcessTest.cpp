@@ -55,7 +55,7 @@ TEST_F(MainProcess, ConsoleQueueAndCleanStopOnSigterm) {
   ASSERT_TRUE(m_card.start());
   ASSERT_TRUE(waitFor([&] { return logHas("Card is ready"); })) << readFile(kLog);
   testsupport::ConsoleClient console;
-  ASSERT_TRUE(console.connect(10000, kDeadline));
+  ASSERT_TRUE(console.connect(testsupport::kMainConsolePort, kDeadline));
   std::string result;
   std::string out = console.run("main internals", &result, kDeadline);
   EXPECT_EQ(result, "ok");
@@ -102,7 +102,7 @@ TEST_F(MainProcess, ConsoleQueueAndCleanStopOnSigterm) {
   EXPECT_TRUE(logHas("START_SELF_TESTS -> IDLE"));
   EXPECT_TRUE(logHas("Now deleting Ifc"));
   testsupport::ConsoleClient late;
-  EXPECT_FALSE(late.connect(10000, std::chrono::milliseconds(0)))
+  EXPECT_FALSE(late.connect(testsupport::kMainConsolePort, std::chrono::milliseconds(0)))
       << "console still listening after exit";
   mq_close(card);
   mq_close(reply);

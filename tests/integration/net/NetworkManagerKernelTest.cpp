@@ -212,15 +212,4 @@ TEST(Commands, StatusAndOutputOfShellCommands) {
   EXPECT_TRUE(log.contains("command 'echo oops >&2; exit 3' failed with status 3: oops"));
 }
 
-TEST(Commands, PolicyRulesOfTheManagementTable) {
-  // The rule texts the card uses at bring-up, against this namespace's kernel.
-  ASSERT_TRUE(otn::executeCommand("ip rule add to 172.30.20.0/24 iif lo lookup 9", true, nullptr,
-                                  nullptr, true));
-  std::string rules;
-  ASSERT_TRUE(otn::executeCommand("ip rule show", true, &rules, nullptr, true));
-  EXPECT_NE(rules.find("to 172.30.20.0/24 iif lo lookup 9"), std::string::npos) << rules;
-  EXPECT_TRUE(otn::executeCommand("ip rule del to 172.30.20.0/24 iif lo lookup 9", true, nullptr,
-                                  nullptr, true));
-}
-
 }  // namespace
