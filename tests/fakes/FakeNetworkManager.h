@@ -27,8 +27,6 @@ class FakeNetworkManager : public NetworkManagerInterface {
 
   std::vector<std::string> ops() const;  // just the op names, in order
 
-  bool fails(const std::string& op, const std::string& name) const;
-
   std::vector<Call> calls;
   std::set<std::string> failing;       // op names that fail
   std::set<std::string> failingNames;  // value names whose every op fails
@@ -36,4 +34,7 @@ class FakeNetworkManager : public NetworkManagerInterface {
   std::map<std::string, netlink_route::Vlan> vlans;
   std::map<std::string, netlink_route::Interface> interfaces;
   std::map<std::string, netlink_route::Route> routes;
+
+ private:
+  bool fails(const std::string& op, const std::string& name) const;
 };

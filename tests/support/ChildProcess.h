@@ -32,7 +32,6 @@ class ChildProcess {
   // environment; without `logPath` the output goes to a file of its own.
   void start(const std::string& bin, const std::vector<std::string>& args,
              const std::string& env = "", const std::string& logPath = "");
-  pid_t pid() const { return m_pid; }
   bool alive();
   void signal(int sig);
   // Waits for the exit; true with the exit status (or 128 + signal) when it
@@ -41,7 +40,6 @@ class ChildProcess {
   // SIGTERM, then SIGKILL after `grace`.
   void stop(Clock::duration grace = std::chrono::seconds(5));
   std::string log() const;
-  const std::string& logPath() const { return m_logPath; }
 
  private:
   pid_t m_pid = -1;

@@ -1,19 +1,16 @@
 // Peers failing under the card: the engine dies and comes back under load,
 // a peer floods the inbound queue, SIGTERM arrives under full load.
-#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <mqueue.h>
 #include <signal.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
+#include <filesystem>
 
 #include "FaultHarness.h"
-#include "icsc/IcscOid.h"
-#include "icsc/IcscWire.h"
+#include "TestSupport.h"
 
 namespace faults {
 namespace {
@@ -103,25 +100,16 @@ TEST(PeerFaults, FloodedInboundQueueIsDrained) {
 // behind or a text file cut in the middle of a line.
 std::vector<std::string> halfWritten(const std::string& dir) {
   std::vector<std::string> bad;
-  DIR* d = opendir(dir.c_str());
-  if (d == nullptr)
-    return bad;
-  while (dirent* e = readdir(d)) {
-    std::string name = e->d_name;
-    // The tests' own process logs are still being written.
-    if (name == "." || name == ".." || name.rfind("fault-", 0) == 0)
-      continue;
-    std::string path = dir + "/" + name;
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(dir, ec)) {
+    std::string name = e.path().filename();
+    if (!e.is_regular_file())
       continue;
     bool temp = name.find(".tmp") != std::string::npos || name.back() == '~' || name[0] == '.';
-    std::ifstream in(path, std::ios::binary);
-    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string all = testsupport::readFile(e.path());
     if (temp || (!all.empty() && all.back() != '\n'))
       bad.push_back(name);
   }
-  closedir(d);
   return bad;
 }
 
