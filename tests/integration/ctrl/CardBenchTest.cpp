@@ -17,31 +17,26 @@ namespace {
 using testsupport::cardState;
 using testsupport::CardWithPeers;
 using testsupport::Clock;
+using testsupport::mainConsole;
+using testsupport::waitFor;
 
-// Polls the card state until it is `want` or the deadline passes; returns
-// the states seen, in order, without repeats.
-std::vector<std::string> waitForState(const std::string& want, std::chrono::seconds limit) {
+// Polls the card state until it is `want` or `limit` passes; returns the
+// states seen, in order, without repeats.
+std::vector<std::string> waitForState(const std::string& want, Clock::duration limit) {
   std::vector<std::string> seen;
-  auto deadline = Clock::now() + limit;
-  while (Clock::now() < deadline) {
-    std::string s = cardState();
-    if (!s.empty() && (seen.empty() || seen.back() != s))
-      seen.push_back(s);
-    if (s == want)
-      break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  }
+  waitFor(
+      [&] {
+        std::string s = cardState();
+        if (!s.empty() && (seen.empty() || seen.back() != s))
+          seen.push_back(s);
+        return s == want;
+      },
+      limit);
   return seen;
 }
 
-bool waitForText(const std::string& line, const std::string& want, std::chrono::seconds limit) {
-  auto deadline = Clock::now() + limit;
-  while (Clock::now() < deadline) {
-    if (testsupport::mainConsole(line).find(want) != std::string::npos)
-      return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  }
-  return false;
+bool waitForText(const std::string& line, const std::string& want, Clock::duration limit) {
+  return waitFor([&] { return mainConsole(line).find(want) != std::string::npos; }, limit);
 }
 
 bool inject(const std::vector<std::string>& args) {
@@ -56,7 +51,7 @@ TEST(CardBench, ReachesActiveAndRaisesTemperatureError) {
   EXPECT_EQ(seen.back(), "ACTIVE");
   EXPECT_NE(std::find(seen.begin(), seen.end(), "ACTIVE_ALL_LEDS_ON"), seen.end())
       << "the lamp test was skipped";
-  std::string internals = testsupport::mainConsole("main internals");
+  std::string internals = mainConsole("main internals");
   EXPECT_NE(internals.find("SELF_TEST_ADC: SUCCEEDED"), std::string::npos) << internals;
   EXPECT_NE(internals.find("SELF_TEST_PCA9552_DEVICE: SUCCEEDED"), std::string::npos);
 

@@ -10,7 +10,6 @@
 #include <filesystem>
 
 #include "FaultHarness.h"
-#include "TestSupport.h"
 
 namespace faults {
 namespace {

@@ -8,7 +8,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <thread>
@@ -26,17 +25,9 @@ const std::string kConfig = "/vocal/velm.cfg";
 const std::string kCopy = "/flash/log/vocal.cfg";
 const std::string kCurrent = "/flash/log/vocalcurrent.log";
 
+using testsupport::exists;
 using testsupport::readFile;
-
-void writeFile(const std::string& path, const std::string& content) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << content;
-}
-
-bool exists(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0;
-}
+using testsupport::writeFile;
 
 // The card runs "nbcat" from PATH: put the built one there (through qemu on
 // the armhf build) and give the namespace its /dev/vocallog.

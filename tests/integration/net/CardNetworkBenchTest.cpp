@@ -4,7 +4,6 @@
 // own, and the controller's writes arrive through the UDP front end as they
 // do in the chassis. What the card did is read back from the kernel.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -42,13 +41,9 @@ std::string sh(const std::string& command) {
 }
 
 using testsupport::countOf;
+using testsupport::exists;
 using testsupport::readFile;
 using testsupport::waitFor;
-
-bool exists(const char* path) {
-  struct stat st;
-  return stat(path, &st) == 0;
-}
 
 int set(const std::string& object, const std::string& column, int row, const std::string& value) {
   return testsupport::runTool("icscctl", {"set", object, column, std::to_string(row), value})

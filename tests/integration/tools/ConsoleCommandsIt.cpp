@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -17,8 +16,6 @@
 #include "icsc/IcscObject.h"
 
 namespace {
-
-using testsupport::readFile;
 
 class ConsoleCommandsIt : public ::testing::Test {
  protected:
@@ -89,14 +86,6 @@ const LineCase kVelmLines[] = {
 TEST_F(ConsoleCommandsIt, VelmCommandsAnswerAsAnEngineerReadsThem) {
   for (const LineCase& c : kVelmLines)
     EXPECT_EQ(run(c.line), c.output) << c.line;
-}
-
-TEST_F(ConsoleCommandsIt, VelmCommitWritesTheEngineConfiguration) {
-  EXPECT_EQ(run("velm set sip_local_port 5099"), "sip_local_port = 5099\nSUCCESS\n");
-  EXPECT_EQ(readFile("/vocal/velm.cfg").find("5099"), std::string::npos);
-  EXPECT_EQ(run("velm commit"), "Commit\nSUCCESS\n");
-  EXPECT_NE(readFile("/vocal/velm.cfg").find("5099"), std::string::npos)
-      << readFile("/vocal/velm.cfg");
 }
 
 TEST_F(ConsoleCommandsIt, VelmCommandsReportAnEngineThatIsDown) {
