@@ -36,5 +36,7 @@ class FakeNetworkManager : public NetworkManagerInterface {
   std::map<std::string, netlink_route::Route> routes;
 
  private:
-  bool fails(const std::string& op, const std::string& name) const;
+  // Records the call; false when it is scripted to fail.
+  bool record(const std::string& op, const std::string& name, bool remove,
+              const std::string& detail);
 };

@@ -1,12 +1,15 @@
 // UDP request -> front end -> "/queueToMain" -> main -> velmora stand-in and
-// back, with the real processes inside this test's namespaces.
+// back, with the real processes inside this test's namespaces; and every
+// registered object walked through the chassis controller's client icscctl.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "CardWithPeers.h"
+#include "icsc/IcscDescriptions.h"
 #include "icsc/IcscOid.h"
 #include "icsc/IcscWire.h"
 #include "velm/Velm_util.h"
@@ -19,11 +22,8 @@ namespace {
 using Client = testsupport::IcscClient;
 constexpr uint32_t kTimers = testsupport::kTimersObject, kSystemStatus = 33;
 
-// Exit status of one icscctl run.
-int icscctl(const std::string& args) {
-  int st = -1;
-  testsupport::runShell(testsupport::binCommand("icscctl") + " " + args + " >/dev/null 2>&1", &st);
-  return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+testsupport::ToolResult icscctl(const std::vector<std::string>& args) {
+  return testsupport::runTool("icscctl", args);
 }
 
 class IcscEndToEnd : public ::testing::Test {
@@ -107,13 +107,76 @@ TEST_F(IcscEndToEnd, AnswersFindTheirClientsWithSeveralOutstanding) {
 }
 
 TEST_F(IcscEndToEnd, CommandLineClientExitsByOutcome) {
-  EXPECT_EQ(icscctl("set OtherScalar ipbxHookDebounce 0 77"), 0);
+  EXPECT_EQ(icscctl({"set", "OtherScalar", "ipbxHookDebounce", "0", "77"}).status, 0);
   std::string v;
   ASSERT_EQ(m_velm.get("ipbx_hook_debounce", v, -1, -1), 0);
   EXPECT_EQ(v, "77");
-  EXPECT_EQ(icscctl("set SystemStatusScalar 1 0 5"), 1);
-  EXPECT_EQ(icscctl("get NoSuchScalar 1"), 3);
-  EXPECT_EQ(icscctl("--port 5999 --timeout 300 get TimersScalar 0"), 2);
+  EXPECT_EQ(icscctl({"set", "SystemStatusScalar", "1", "0", "5"}).status, 1);
+  EXPECT_EQ(icscctl({"get", "NoSuchScalar", "1"}).status, 3);
+  EXPECT_EQ(icscctl({"--port", "5999", "--timeout", "300", "get", "TimersScalar", "0"}).status, 2);
+}
+
+class WalkAll : public IcscEndToEnd {};
+
+TEST_F(WalkAll, EveryCellOfEveryObjectAnswers) {
+  const std::regex served(R"(^row (\d+) (\w+) = .*$)");
+  size_t cells = 0;
+  for (size_t i = 0; i < icscdesc::count(); ++i) {
+    const IcscObjectDesc& d = *icscdesc::all()[i];
+    testsupport::ToolResult r = icscctl({"walk", d.name});
+    EXPECT_EQ(r.status, 0) << d.name << "\n" << r.out;
+    size_t ok = 0;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) {
+      if (std::regex_match(line, served))
+        ++ok;
+      else
+        ADD_FAILURE() << d.name << ": " << line;
+    }
+    // String values may hold a newline; a short count still shows a gap.
+    EXPECT_EQ(ok, static_cast<size_t>(d.rows) * d.columnCount) << d.name;
+    cells += ok;
+  }
+  EXPECT_GT(cells, 5000u);
+}
+
+TEST_F(WalkAll, WritesAndReadsReachTheEngineWithTheirIndexes) {
+  auto r = icscctl({"set", "SubscriptionServiceSettingsTable", "22", "3", "1"});
+  EXPECT_EQ(r.status, 0) << r.out;
+  std::string v;
+  ASSERT_EQ(m_velm.get("ipbx_three_way_calling_service", v, 3, -1), 0);
+  EXPECT_EQ(v, "1");
+
+  ASSERT_EQ(m_velm.set("ipbx_fc_do_not_disturb_enable", "072", 4, -1), 0);
+  r = icscctl({"get", "FeaturesCodesTable", "22", "4"});
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out, "58\n");
+
+  ASSERT_EQ(m_velm.set("group_line_enable", "0", 3, 4), 0);
+  ASSERT_EQ(m_velm.set("group_line_enable", "1", 3, 5), 0);
+  EXPECT_EQ(icscctl({"get", "AccountTable", "12", "3"}).out, "false\n");
+  EXPECT_EQ(icscctl({"get", "AccountTable", "13", "3"}).out, "true\n");
+
+  r = icscctl({"set", "SpeedDialsTable", "39", "7", "*72 555#"});
+  EXPECT_EQ(r.status, 0) << r.out;
+  ASSERT_EQ(m_velm.get("ipbx_speed_dial_array_", v, 7, 39), 0);
+  EXPECT_EQ(v, "*72 555#");
+}
+
+TEST_F(WalkAll, StatusTablesRefuseWrites) {
+  std::string before;
+  ASSERT_EQ(m_velm.get("g729_active", before, 2, -1), 0);
+  const std::vector<std::string> writes[] = {
+      {"set", "AccountStatusTable", "0", "0", "1"},
+      {"set", "IncomingCallHistoryStatusTable", "1", "2", "1"}};
+  for (const auto& w : writes) {
+    auto r = icscctl(w);
+    EXPECT_NE(r.status, 0) << w[1];
+    EXPECT_NE(r.out.find("refused"), std::string::npos) << r.out;
+  }
+  std::string after;
+  ASSERT_EQ(m_velm.get("g729_active", after, 2, -1), 0);
+  EXPECT_EQ(after, before);
 }
 
 }  // namespace
