@@ -33,9 +33,8 @@ using testsupport::writeFile;
 // the armhf build) and give the namespace its /dev/vocallog.
 void prepareCardTools() {
   ::mkdir("/tmp/cardbin", 0755);
-  std::string pfx = testsupport::execPrefix();
-  writeFile("/tmp/cardbin/nbcat", "#!/bin/sh\nexec " + pfx + (pfx.empty() ? "" : " ") +
-                                      testsupport::binPath("nbcat") + " \"$@\"\n");
+  writeFile("/tmp/cardbin/nbcat",
+            "#!/bin/sh\nexec " + testsupport::binCommand("nbcat") + " \"$@\"\n");
   ::chmod("/tmp/cardbin/nbcat", 0755);
   const char* path = std::getenv("PATH");
   std::string newPath = std::string("/tmp/cardbin:") + (path ? path : "/usr/bin:/bin");
