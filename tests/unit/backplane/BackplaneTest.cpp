@@ -120,23 +120,4 @@ TEST(BringUpFailures, Eth1FailureIsLoggedAndRulesStillRunEth0FailureIsSilent) {
   EXPECT_EQ(rec.systemCalls.size(), 1u);
 }
 
-TEST(IpRules, ManagementTableCommandsInOrder) {
-  Recorder rec;
-  EXPECT_TRUE(backplane::setupIpRules(rec.commands()));
-  const std::vector<std::string> want = {
-      "vconfig set_name_type DEV_PLUS_VID_NO_PAD",
-      "echo \"9 rt_mgmt\" >> /etc/iproute2/rt_tables",
-      "ip rule add oif eth0 table rt_mgmt",
-      "ip rule add iif eth0 table rt_mgmt",
-      "ip rule add to 172.30.30.0/24 iif lo lookup rt_mgmt",
-      "ip rule add from 172.30.30.0/24 iif lo lookup rt_mgmt",
-      "ip route add 172.30.30.0/24 dev eth0 table rt_mgmt",
-      "ip rule add to 172.30.20.0/24 iif lo lookup rt_mgmt",
-      "ip rule add from 172.30.20.0/24 iif lo lookup rt_mgmt",
-      "ip route add default via 172.30.30.100 dev eth0 table rt_mgmt",
-      "ip route del 172.30.30.0/24 dev eth0 table main",
-  };
-  EXPECT_EQ(rec.executed, want);
-}
-
 }  // namespace

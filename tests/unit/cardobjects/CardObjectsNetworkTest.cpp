@@ -77,26 +77,4 @@ TEST_F(RegistryNetwork, StatusTablesReadTheConfigurationRowsOfTheRegistry) {
   EXPECT_TRUE(log.contains("vlan with vlanid 100 not found, but should be active"));
 }
 
-TEST_F(RegistryNetwork, OutOfRangeRowsAreRefusedByEveryNetworkObject) {
-  struct Case {
-    uint32_t id;
-    unsigned row;
-    bool write;
-    const char* message;
-  } cases[] = {
-      {1, 16, true, "AccountTableExt: Out of range: row=16, expected=[0..15]"},
-      {27, 32, true, "IfmNetworkLinkConfigTable: Out of range: row=32, expected=[0..31]"},
-      {28, 32, false, "IfmNetworkLinkStatusTable: Out of range: row=32, expected=[0..31]"},
-      {29, 32, true, "IfmNetworkRouteConfigTable: Out of range: row=32, expected=[0..31]"},
-      {30, 32, false, "IfmNetworkRouteStatusTable: Out of range: row=32, expected=[0..31]"},
-  };
-  for (const Case& c : cases) {
-    IcscObject* o = engine.findObject(c.id);
-    ASSERT_NE(o, nullptr);
-    bool served = c.write ? o->updated(o->getProp(0), c.row) : o->update(o->getProp(0), c.row);
-    EXPECT_FALSE(served) << c.id;
-    EXPECT_TRUE(log.contains(c.message)) << c.message;
-  }
-}
-
 }  // namespace

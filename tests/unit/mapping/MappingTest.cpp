@@ -93,24 +93,9 @@ IcscType typeOf(Codec c) {
   return IcscType::NONE;
 }
 
-struct TableUnderTest {
-  const MappingTable* table;
-  const IcscObjectDesc* desc;
-};
-
-// Every mapping table against the object description it serves.
-const TableUnderTest kTables[] = {
-    {&kSystemScalarMapping, &kSystemScalarDesc},
-    {&kSystemStatusScalarMapping, &kSystemStatusScalarDesc},
-    {&kNetStatusScalarMapping, &kNetStatusScalarDesc},
-    {&kOtherScalarMapping, &kOtherScalarDesc},
-    {&kTimersScalarMapping, &kTimersScalarDesc},
-};
-
 TEST(MappingTables, EveryColumnMappedOnceAndAgreesWithItsDescription) {
   ASSERT_EQ(mappedtest::mappedClasses().size(), 45u);
-  for (const mappedtest::MappedClass& m : mappedtest::mappedClasses()) {
-    TableUnderTest t{m.table, m.desc};
+  for (const mappedtest::MappedClass& t : mappedtest::mappedClasses()) {
     SCOPED_TRACE(t.table->className);
     EXPECT_STREQ(t.table->className, t.desc->name);
     std::set<unsigned> seen;
@@ -138,53 +123,14 @@ TEST(MappingTables, EveryColumnMappedOnceAndAgreesWithItsDescription) {
   }
 }
 
-class SystemScalars : public ::testing::Test {
- protected:
+TEST(MappedObject, NullPropertyIsSilentlyRefused) {
   FakeVelmUtil velm;
   testsupport::LogCapture log{9};
   TimersScalar timers{&velm};
-  OtherScalar other{&velm};
-};
-
-TEST_F(SystemScalars, ReadFetchesParameterAndConverts) {
-  velm.put("ipbx_interdigit_duration", -1, -1, "70000");
-  ASSERT_TRUE(timers.update(timers.getProp(3), 0));
-  uint16_t v = 0;
-  ASSERT_TRUE(timers.getPropipbxInterdigitDuration(0, v));
-  EXPECT_EQ(v, 4464);
-  ASSERT_EQ(velm.calls.size(), 1u);
-  EXPECT_EQ(velm.calls[0].op, "get");
-  EXPECT_EQ(velm.calls[0].name, "ipbx_interdigit_duration");
-  EXPECT_EQ(velm.calls[0].index1, -1);
-  EXPECT_EQ(velm.calls[0].index2, -1);
-}
-
-TEST_F(SystemScalars, WriteSendsDecimalText) {
-  timers.setPropipbxHookflashDelay(0, 250000u);
-  ASSERT_TRUE(timers.updated(timers.getProp(22), 0));
-  EXPECT_EQ(velm.stored("ipbx_hookflash_delay", -1, -1), "250000");
-  other.setPropipbxLineConcurrentLineCount(0, uint8_t{7});
-  ASSERT_TRUE(other.updated(other.getProp(0), 0));
-  EXPECT_EQ(velm.stored("ipbx_line_concurrent_line_count", -1, -1), "7");
-}
-
-TEST_F(SystemScalars, NullPropertyIsSilentlyRefused) {
-  log.clear();
   EXPECT_FALSE(timers.update(nullptr, 0));
   EXPECT_FALSE(timers.updated(nullptr, 0));
   EXPECT_TRUE(velm.calls.empty());
   EXPECT_TRUE(log.lines().empty());
-}
-
-TEST_F(SystemScalars, FailingSetReportsAndKeepsWrittenValue) {
-  velm.setResult = -1;
-  timers.setPropipbxDialingDuration(0, uint16_t{9});
-  EXPECT_FALSE(timers.updated(timers.getProp(4), 0));
-  EXPECT_TRUE(log.contains(
-      "TimersScalar::updated() failed: id=43, prop=OBJ_TIMERS_IPBXDIALINGDURATION[4]"));
-  uint16_t v = 0;
-  timers.getPropipbxDialingDuration(0, v);
-  EXPECT_EQ(v, 9);
 }
 
 }  // namespace

@@ -28,14 +28,6 @@ R build(R r, void (*f)(R&)) {
 
 const ArgsCase kArgsCases[] = {
     {"sip_in", sipIn("10.20.30.40"), "-p udp -s 10.20.30.40 -i eth1+ --dport 5060 -j ACCEPT"},
-    {"media_out_subnet",
-     build(R(R::CHAIN_OUTPUT, R::JUMP_ACCEPT, R::PROTOCOL_UDP, R::STATE_ANY),
-           [](R& r) {
-             r.addSourcePortRange(50000, 50100);
-             r.setDestinationIpFilter("10.1.2.3/24", false);
-             r.setInterfaceFilter(R::DIRECTION_OUT, "eth1", true);
-           }),
-     "-p udp -d 10.1.2.3/24 -o eth1+ --sport 50000:50100 -j ACCEPT"},
     {"icmp_no_port",
      build(R(R::CHAIN_INPUT, R::JUMP_ACCEPT, R::PROTOCOL_ICMP, R::STATE_ANY),
            [](R& r) { r.setSourceIpFilter("sip.example-provider.net", false); }),
@@ -47,13 +39,9 @@ const ArgsCase kArgsCases[] = {
              r.setInterfaceFilter(R::DIRECTION_IN, "eth0", false);
            }),
      "-p tcp ! -s 10.0.0.0/8 -i eth0 -m conntrack --ctstate NEW -j DROP"},
-    {"shell_metachar_filter", sipIn("1.2.3.4;reboot"), ""},
-    {"command_substitution", sipIn("$(id).example"), ""},
     {"option_injection", sipIn("-j DROP"), ""},
     {"leading_hyphen_host", sipIn("-example.net"), ""},
-    {"space_in_filter", sipIn("10.1.1.1 -j DROP"), ""},
     {"newline_in_filter", sipIn("10.1.1.1\n-A INPUT -j DROP"), ""},
-    {"empty_filter", sipIn(""), ""},
     {"bad_octet_not_a_host", sipIn("1.2.3.999"), ""},
     {"port_on_icmp",
      build(R(R::CHAIN_INPUT, R::JUMP_ACCEPT, R::PROTOCOL_ICMP, R::STATE_ANY),
@@ -103,10 +91,6 @@ TEST(RestoreScript, OneSectionPerTableAndDeleteLines) {
   EXPECT_EQ(*add,
             "*filter\n-A INPUT -p udp -s 10.20.30.40 -i eth1+ --dport 5060 -j ACCEPT\nCOMMIT\n"
             "*nat\n-A PREROUTING -j ACCEPT\nCOMMIT\n");
-  auto del = iptables::restoreScript({sipIn("10.20.30.40")}, true);
-  ASSERT_TRUE(del.has_value());
-  EXPECT_EQ(*del,
-            "*filter\n-D INPUT -p udp -s 10.20.30.40 -i eth1+ --dport 5060 -j ACCEPT\nCOMMIT\n");
 }
 
 TEST(RestoreScript, OneBadRuleRefusesTheWholeList) {

@@ -6,6 +6,8 @@
 #include <linux/rtnetlink.h>
 
 #include <cstring>
+#include <string>
+#include <tuple>
 
 #include "net/RtnlCodec.h"
 
@@ -39,21 +41,13 @@ std::vector<uint8_t> vlanLinkReply() {
   return m.bytes();
 }
 
-TEST(RtnlDecode, VlanLinkReply) {
-  auto bytes = vlanLinkReply();
-  rtnl::LinkInfo link;
-  ASSERT_TRUE(rtnl::decodeLink(bytes.data(), bytes.size(), link));
-  EXPECT_EQ(link.index, 12);
-  EXPECT_EQ(link.name, "eth1.100");
-  EXPECT_EQ(link.kind, "vlan");
-  EXPECT_EQ(link.vlanId, 100);
-  EXPECT_TRUE(link.hasMac);
-  EXPECT_EQ(link.mac[5], 5);
-  EXPECT_NE(link.flags & IFF_UP, 0u);
-}
-
-TEST(RtnlDecode, TruncatedLinkNeverReadsPastTheEnd) {
+TEST(RtnlDecode, VlanLinkWholeAndTruncated) {
   auto full = vlanLinkReply();
+  rtnl::LinkInfo whole;
+  ASSERT_TRUE(rtnl::decodeLink(full.data(), full.size(), whole));
+  EXPECT_EQ(std::make_tuple(whole.index, whole.name, whole.kind, whole.vlanId, whole.mac[5]),
+            std::make_tuple(12, std::string("eth1.100"), std::string("vlan"), 100, 5));
+  EXPECT_TRUE(whole.hasMac && (whole.flags & IFF_UP) != 0);
   // Every prefix shorter than the fixed headers is refused; longer ones with
   // a header length beyond the buffer are refused too.
   for (size_t n = 0; n < full.size(); ++n) {
@@ -151,7 +145,9 @@ TEST(RtnlSplit, MalformedLengthsStopTheWalk) {
   EXPECT_EQ(parts[0].part, rtnl::Part::INVALID);
 }
 
-TEST(RtnlEncode, RequestsCarryTheirFields) {
+// Routes go through the kernel in KernelNet; VLAN creation may be missing
+// there, so the VLAN request is checked here.
+TEST(RtnlEncode, VlanRequestCarriesItsFields) {
   auto vlan = rtnl::encodeNewVlan("eth1.100", 3, 100, 42);
   auto* nlh = reinterpret_cast<nlmsghdr*>(vlan.data());
   EXPECT_EQ(nlh->nlmsg_len, vlan.size());
@@ -165,15 +161,6 @@ TEST(RtnlEncode, RequestsCarryTheirFields) {
   EXPECT_EQ(link.name, "eth1.100");
   EXPECT_EQ(link.kind, "vlan");
   EXPECT_EQ(link.vlanId, 100);
-
-  rtnl::RouteRequest req{0xc0a80500, 24, true, 0x0a000001, 0};
-  auto route = rtnl::encodeRoute(true, req, 5);
-  rtnl::RouteInfo info;
-  ASSERT_TRUE(rtnl::decodeRoute(route.data(), route.size(), info));
-  EXPECT_EQ(info.destination, 0xc0a80500u);
-  EXPECT_EQ(info.prefix, 24);
-  EXPECT_EQ(info.gateway, 0x0a000001u);
-  EXPECT_EQ(info.table, static_cast<uint32_t>(RT_TABLE_MAIN));
 }
 
 }  // namespace

@@ -234,39 +234,19 @@ TEST_F(LinkTable, StatusReportsTheKernelsVlan) {
   setRow(1, "10.1.2.3", "255.255.255.0", "0.0.0.0", "eth1", 100);
   ASSERT_TRUE(write(1, true));
   auto& st = reg.linkStatus;
-  for (unsigned column = 0; column < 9; ++column)
+  const char* const want[] = {"100",     "eth1.100", "10.1.2.3", "true", "255.255.255.0",
+                              "0.0.0.0", "eth1",     "100",      "true"};
+  for (unsigned column = 0; column < 9; ++column) {
     ASSERT_TRUE(st.update(st.getProp(column), 1)) << column;
-  int32_t index = 0;
-  std::string name, ip, mask, gw, parent;
-  uint16_t vlanId = 0;
-  bool isStatic = false, up = false;
-  st.getPropifmNetworkLinkStatusIndex(1, index);
-  st.getPropifmNetworkLinkStatusName(1, name);
-  st.getPropifmNetworkLinkStatusIP(1, ip);
-  st.getPropifmNetworkLinkStatusStatic(1, isStatic);
-  st.getPropifmNetworkLinkStatusNetmask(1, mask);
-  st.getPropifmNetworkLinkStatusGateway(1, gw);
-  st.getPropifmNetworkLinkStatusParent(1, parent);
-  st.getPropifmNetworkLinkStatusVlanId(1, vlanId);
-  st.getPropifmNetworkLinkStatusInService(1, up);
-  EXPECT_EQ(index, 100);
-  EXPECT_EQ(name, "eth1.100");
-  EXPECT_EQ(ip, "10.1.2.3");
-  EXPECT_TRUE(isStatic);
-  EXPECT_EQ(mask, "255.255.255.0");
-  EXPECT_EQ(gw, "0.0.0.0");
-  EXPECT_EQ(parent, "eth1");
-  EXPECT_EQ(vlanId, 100);
-  EXPECT_TRUE(up);
+    EXPECT_EQ(st.getProp(column)->text(1), want[column]) << column;
+  }
 
   // Removed from the kernel while out of service: blanked.
   reg.linkConfig.setPropifmNetworkLinkConfigInService(1, false);
   reg.nm.vlans.clear();
   ASSERT_TRUE(st.update(st.getProp(2), 1));
-  st.getPropifmNetworkLinkStatusIP(1, ip);
-  st.getPropifmNetworkLinkStatusInService(1, up);
-  EXPECT_EQ(ip, "");
-  EXPECT_FALSE(up);
+  EXPECT_EQ(st.getProp(2)->text(1), "");
+  EXPECT_EQ(st.getProp(8)->text(1), "false");
   // Missing while in service is an error.
   reg.linkConfig.setPropifmNetworkLinkConfigInService(1, true);
   EXPECT_FALSE(st.update(st.getProp(2), 1));
@@ -276,9 +256,7 @@ TEST_F(LinkTable, StatusReportsTheKernelsVlan) {
 TEST_F(LinkTable, StatusOfAnUnsetRowIsLeftAlone) {
   reg.linkStatus.setPropifmNetworkLinkStatusIP(5, "keep");
   ASSERT_TRUE(reg.linkStatus.update(reg.linkStatus.getProp(2), 5));
-  std::string ip;
-  reg.linkStatus.getPropifmNetworkLinkStatusIP(5, ip);
-  EXPECT_EQ(ip, "keep");
+  EXPECT_EQ(reg.linkStatus.getProp(2)->text(5), "keep");
   EXPECT_TRUE(reg.nm.calls.empty());
   EXPECT_FALSE(reg.linkStatus.update(reg.linkStatus.getProp(2), 32));
   reg.nm.failing = {"get_vlan"};
@@ -378,25 +356,14 @@ TEST_F(RouteTable, StatusReportsTheKernelsRoute) {
   ASSERT_TRUE(write(3, true));
   auto& st = reg.routeStatus;
   st.setPropifmNetworkRouteStatusFlags(3, 77);
+  // Flags are overwritten with 0; index, metric and ref are not written.
+  const std::pair<unsigned, const char*> want[] = {
+      {1, "true"}, {2, "192.168.5.0"}, {3, "255.255.255.0"}, {4, "10.0.0.1"},
+      {5, "0"},    {6, "0"},           {8, "eth1"}};
   for (unsigned column = 0; column < 9; ++column)
     ASSERT_TRUE(st.update(st.getProp(column), 3)) << column;
-  bool inUse = false;
-  std::string dst, mask, gw, iface;
-  int32_t flags = -1, metric = -1;
-  st.getPropifmNetworkRouteStatusInUse(3, inUse);
-  st.getPropifmNetworkRouteStatusIPDestination(3, dst);
-  st.getPropifmNetworkRouteStatusNetmask(3, mask);
-  st.getPropifmNetworkRouteStatusGateway(3, gw);
-  st.getPropifmNetworkRouteStatusFlags(3, flags);
-  st.getPropifmNetworkRouteStatusMetric(3, metric);
-  st.getPropifmNetworkRouteStatusInterface(3, iface);
-  EXPECT_TRUE(inUse);
-  EXPECT_EQ(dst, "192.168.5.0");
-  EXPECT_EQ(mask, "255.255.255.0");
-  EXPECT_EQ(gw, "10.0.0.1");
-  EXPECT_EQ(flags, 0);
-  EXPECT_EQ(metric, 0) << "metric is not written";
-  EXPECT_EQ(iface, "eth1");
+  for (const auto& [column, text] : want)
+    EXPECT_EQ(st.getProp(column)->text(3), text) << column;
   EXPECT_EQ(log.count("Not implemented for OBJ_IFMNETWORKROUTESTATUS_"), 3u);
 
   // Out of use: untouched.

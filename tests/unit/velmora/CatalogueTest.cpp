@@ -68,30 +68,6 @@ TEST(Catalogue, EveryEntryIsWellFormedAndFindable) {
   EXPECT_EQ(findParam("ipbx_line_enable"), nullptr) << "the name ends in an underscore";
 }
 
-TEST(Catalogue, CountsPerKindOfParameter) {
-  // Feature codes 41, service switches 32 + per-line others, 30 account
-  // columns of their own plus the per-line group enable, 8 list parameters.
-  size_t fc = 0, service = 0, lists = 0, provider = 0;
-  for (size_t i = 0; i < catalogueSize(); ++i) {
-    const ParamDef& d = catalogue()[i];
-    std::string n = d.name;
-    fc += n.rfind("ipbx_fc_", 0) == 0;
-    service += n.size() > 8 && n.compare(n.size() - 8, 8, "_service") == 0;
-    lists += d.dims == Dims::LINE_LIST30 || d.dims == Dims::LINE_LIST40;
-    provider += d.dims == Dims::PROVIDER || d.dims == Dims::PROVIDER_BY_LINE;
-  }
-  EXPECT_EQ(fc, 41u);
-  EXPECT_EQ(service, 32u);
-  EXPECT_EQ(lists, 8u);
-  EXPECT_EQ(provider, 24u + 7u);  // AccountTable's 24 names and AccountStatusTable's 7
-}
-
-TEST(Catalogue, FirmwareRevisionIsAVersionText) {
-  const ParamDef* d = findParam("ata_firmware_revision");
-  ASSERT_NE(d, nullptr);
-  EXPECT_NE(std::string(d->defaultValue).find("velmora "), std::string::npos);
-}
-
 struct FitCase {
   Dims dims;
   int32_t i1, i2;
