@@ -15,24 +15,30 @@ ConsoleClient::~ConsoleClient() {
     ::close(m_fd);
 }
 
+int connectTcp(unsigned short port, int timeoutSeconds) {
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  timeval tv{timeoutSeconds, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(port);
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0)
+    return fd;
+  ::close(fd);
+  return -1;
+}
+
 bool ConsoleClient::connect(unsigned short port, std::chrono::milliseconds deadline) {
   auto until = Clock::now() + deadline;
-  for (;;) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
-      m_fd = fd;
-      std::string banner;
-      return readLine(banner, until) && banner.rfind("# ", 0) == 0;
-    }
-    ::close(fd);
+  while ((m_fd = connectTcp(port)) < 0) {
     if (Clock::now() >= until)
       return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
+  std::string banner;
+  return readLine(banner, until) && banner.rfind("# ", 0) == 0;
 }
 
 bool ConsoleClient::readLine(std::string& line, Clock::time_point until) {

@@ -32,6 +32,10 @@ class ConsoleClient {
 
 constexpr unsigned short kMainConsolePort = 10000;
 
+// A TCP connection to `port` on 127.0.0.1; -1 when refused. With a timeout,
+// connecting, sending and receiving each give up after that many seconds.
+int connectTcp(unsigned short port, int timeoutSeconds = 0);
+
 // The output of one line on a fresh session with main's console; empty
 // without a complete answer within `limit`.
 std::string mainConsole(const std::string& line,

@@ -42,16 +42,11 @@ TEST_F(IcscEndToEnd, WriteReachesTheEngineAndReadConverts) {
   ASSERT_EQ(m_velm.get("ipbx_interdigit_duration", v, -1, -1), 0);
   EXPECT_EQ(v, "250");
 
-  const struct {
-    const char* text;
-    int64_t want;
-  } reads[] = {{"0x20", 32}, {"70000", 4464}, {"010", 8}};
-  for (const auto& rd : reads) {
-    ASSERT_EQ(m_velm.set("ipbx_interdigit_duration", rd.text, -1, -1), 0);
-    r = c.call(GET, cellOf(icscoid::object(kTimers, 3, 0)));
-    EXPECT_EQ(r.status, OK) << rd.text;
-    EXPECT_EQ(r.num, rd.want) << rd.text;
-  }
+  // The engine's text converted to the wire type (the codec's cases: unit tests).
+  ASSERT_EQ(m_velm.set("ipbx_interdigit_duration", "70000", -1, -1), 0);
+  r = c.call(GET, cellOf(icscoid::object(kTimers, 3, 0)));
+  EXPECT_EQ(r.status, OK);
+  EXPECT_EQ(r.num, 4464);
 }
 
 TEST_F(IcscEndToEnd, RefusalsSayWhy) {
