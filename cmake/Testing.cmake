@@ -15,5 +15,7 @@ function(fxs_add_gtest name)
   else()
     set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${_launcher}")
   endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 300)
+  # Named instances keep their names; the default would append the raw
+  # parameter bytes to every ctest name.
+  gtest_discover_tests(${name} NO_PRETTY_VALUES DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 300)
 endfunction()

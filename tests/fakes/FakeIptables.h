@@ -15,12 +15,19 @@ class FakeIptables : public Iptables {
   };
 
   FakeIptables() : Iptables("/nonexistent/iptables-restore") {}
-  bool addRules(std::vector<IptableRule> rules) override;
-  bool deleteRules(std::vector<IptableRule> rules) override;
+  bool addRules(std::vector<IptableRule> rules) override { return record(true, rules); }
+  bool deleteRules(std::vector<IptableRule> rules) override { return record(false, rules); }
 
   std::vector<Call> calls;
   std::deque<bool> results;
 
  private:
-  bool next();
+  bool record(bool add, const std::vector<IptableRule>& rules) {
+    calls.push_back({add, rules});
+    if (results.empty())
+      return true;
+    bool r = results.front();
+    results.pop_front();
+    return r;
+  }
 };

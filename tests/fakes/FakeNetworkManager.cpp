@@ -28,8 +28,10 @@ void copyKernelState(const netlink_route::Interface& from, netlink_route::Interf
 
 }  // namespace
 
-bool FakeNetworkManager::fails(const std::string& op, const std::string& name) const {
-  return failing.count(op) != 0 || failingNames.count(name) != 0;
+bool FakeNetworkManager::record(const std::string& op, const std::string& name, bool remove,
+                                const std::string& detail) {
+  calls.push_back({op, name, remove, detail});
+  return failing.count(op) == 0 && failingNames.count(name) == 0;
 }
 
 std::vector<std::string> FakeNetworkManager::ops() const {
@@ -40,8 +42,7 @@ std::vector<std::string> FakeNetworkManager::ops() const {
 }
 
 bool FakeNetworkManager::get_interface(netlink_route::Interface& interface) {
-  calls.push_back({"get_interface", interface.getName(), false, ""});
-  if (fails("get_interface", interface.getName()))
+  if (!record("get_interface", interface.getName(), false, ""))
     return false;
   auto it = interfaces.find(interface.getName());
   if (it == interfaces.end())
@@ -51,8 +52,7 @@ bool FakeNetworkManager::get_interface(netlink_route::Interface& interface) {
 }
 
 bool FakeNetworkManager::update_interface(netlink_route::Interface& interface, bool remove) {
-  calls.push_back({"update_interface", interface.getName(), remove, describe(interface)});
-  if (fails("update_interface", interface.getName()))
+  if (!record("update_interface", interface.getName(), remove, describe(interface)))
     return false;
   interfaces.erase(interface.getName());
   interfaces.emplace(interface.getName(), interface);
@@ -60,8 +60,7 @@ bool FakeNetworkManager::update_interface(netlink_route::Interface& interface, b
 }
 
 bool FakeNetworkManager::get_vlan(netlink_route::Vlan& vlan) {
-  calls.push_back({"get_vlan", vlan.getName(), false, ""});
-  if (fails("get_vlan", vlan.getName()))
+  if (!record("get_vlan", vlan.getName(), false, ""))
     return false;
   auto it = vlans.find(vlan.getName());
   if (it == vlans.end()) {
@@ -74,8 +73,7 @@ bool FakeNetworkManager::get_vlan(netlink_route::Vlan& vlan) {
 }
 
 bool FakeNetworkManager::update_vlan(netlink_route::Vlan& vlan, bool remove) {
-  calls.push_back({"update_vlan", vlan.getName(), remove, describe(vlan)});
-  if (fails("update_vlan", vlan.getName()))
+  if (!record("update_vlan", vlan.getName(), remove, describe(vlan)))
     return false;
   if (remove) {
     vlans.erase(vlan.getName());
@@ -93,8 +91,7 @@ bool FakeNetworkManager::update_vlan(netlink_route::Vlan& vlan, bool remove) {
 }
 
 bool FakeNetworkManager::get_route(netlink_route::Route& route) {
-  calls.push_back({"get_route", route.getName(), false, route.getDestination().getAddress()});
-  if (fails("get_route", route.getName()))
+  if (!record("get_route", route.getName(), false, route.getDestination().getAddress()))
     return false;
   auto it = routes.find(route.getDestination().getAddress());
   if (it == routes.end()) {
@@ -112,14 +109,10 @@ bool FakeNetworkManager::update_route(netlink_route::Route& route, bool remove) 
   std::string detail = route.getDestination().getAddress();
   if (!route.getGateway().empty())
     detail += " via " + route.getGateway().getAddress();
-  calls.push_back({"update_route", route.getName(), remove, detail});
-  if (fails("update_route", route.getName()))
+  if (!record("update_route", route.getName(), remove, detail))
     return false;
-  if (remove) {
-    routes.erase(route.getDestination().getAddress());
-  } else {
-    routes.erase(route.getDestination().getAddress());
+  routes.erase(route.getDestination().getAddress());
+  if (!remove)
     routes.emplace(route.getDestination().getAddress(), route);
-  }
   return true;
 }

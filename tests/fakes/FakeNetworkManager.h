@@ -27,8 +27,6 @@ class FakeNetworkManager : public NetworkManagerInterface {
 
   std::vector<std::string> ops() const;  // just the op names, in order
 
-  bool fails(const std::string& op, const std::string& name) const;
-
   std::vector<Call> calls;
   std::set<std::string> failing;       // op names that fail
   std::set<std::string> failingNames;  // value names whose every op fails
@@ -36,4 +34,9 @@ class FakeNetworkManager : public NetworkManagerInterface {
   std::map<std::string, netlink_route::Vlan> vlans;
   std::map<std::string, netlink_route::Interface> interfaces;
   std::map<std::string, netlink_route::Route> routes;
+
+ private:
+  // Records the call; false when it is scripted to fail.
+  bool record(const std::string& op, const std::string& name, bool remove,
+              const std::string& detail);
 };

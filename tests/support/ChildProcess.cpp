@@ -5,8 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -44,19 +46,17 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
   return out;
 }
 
+std::vector<std::string> words(const std::string& text) {
+  std::istringstream in(text);
+  return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
+}
+
 std::vector<std::string> environment(const std::string& extra) {
-  std::vector<std::string> added;
-  std::istringstream words(extra);
-  for (std::string w; words >> w;)
-    added.push_back(w);
-  std::vector<std::string> env;
+  std::vector<std::string> added = words(extra), env;
   for (char** e = environ; *e != nullptr; ++e) {
     std::string entry(*e);
     std::string name = entry.substr(0, entry.find('=') + 1);
-    bool replaced = false;
-    for (const auto& a : added)
-      replaced = replaced || a.compare(0, name.size(), name) == 0;
-    if (!replaced)
+    if (std::none_of(added.begin(), added.end(), [&](auto& a) { return a.rfind(name, 0) == 0; }))
       env.push_back(entry);
   }
   env.insert(env.end(), added.begin(), added.end());
@@ -71,10 +71,7 @@ void ChildProcess::start(const std::string& bin, const std::vector<std::string>&
   m_logPath =
       logPath.empty() ? "/tmp/child-" + bin + "-" + std::to_string(++serial) + ".log" : logPath;
   // Everything is prepared before fork: the test may run threads.
-  std::vector<std::string> argStrings;
-  std::istringstream prefix(execPrefix());
-  for (std::string w; prefix >> w;)
-    argStrings.push_back(w);
+  std::vector<std::string> argStrings = words(execPrefix());
   argStrings.push_back(binPath(bin));
   argStrings.insert(argStrings.end(), args.begin(), args.end());
   std::vector<std::string> envStrings = environment(env);
@@ -132,6 +129,16 @@ void ChildProcess::stop(Clock::duration grace) {
 
 std::string ChildProcess::log() const {
   return readFile(m_logPath);
+}
+
+ToolResult runTool(const std::string& bin, const std::vector<std::string>& args,
+                   Clock::duration limit) {
+  ChildProcess p(bin, args);
+  ToolResult r;
+  if (!p.waitExit(limit, r.status))
+    r.status = -1;
+  r.out = p.log();
+  return r;
 }
 
 std::string runShell(const std::string& cmd, int* status) {

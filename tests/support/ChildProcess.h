@@ -32,7 +32,6 @@ class ChildProcess {
   // environment; without `logPath` the output goes to a file of its own.
   void start(const std::string& bin, const std::vector<std::string>& args,
              const std::string& env = "", const std::string& logPath = "");
-  pid_t pid() const { return m_pid; }
   bool alive();
   void signal(int sig);
   // Waits for the exit; true with the exit status (or 128 + signal) when it
@@ -41,13 +40,21 @@ class ChildProcess {
   // SIGTERM, then SIGKILL after `grace`.
   void stop(Clock::duration grace = std::chrono::seconds(5));
   std::string log() const;
-  const std::string& logPath() const { return m_logPath; }
 
  private:
   pid_t m_pid = -1;
   int m_status = -1;
   std::string m_logPath;
 };
+
+// A built binary run to its end: the exit status (-1 when it did not end
+// within `limit`) and its stdout and stderr together.
+struct ToolResult {
+  int status = -1;
+  std::string out;
+};
+ToolResult runTool(const std::string& bin, const std::vector<std::string>& args,
+                   Clock::duration limit = std::chrono::seconds(30));
 
 // Runs `cmd` through the shell and returns its stdout; `status` receives the
 // wait status.

@@ -3,17 +3,10 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
-#include <cstring>
-#include <sstream>
 #include <thread>
-#include <vector>
-
-#include "TestSupport.h"
 
 namespace testsupport {
 
@@ -22,24 +15,30 @@ ConsoleClient::~ConsoleClient() {
     ::close(m_fd);
 }
 
+int connectTcp(unsigned short port, int timeoutSeconds) {
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  timeval tv{timeoutSeconds, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(port);
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0)
+    return fd;
+  ::close(fd);
+  return -1;
+}
+
 bool ConsoleClient::connect(unsigned short port, std::chrono::milliseconds deadline) {
   auto until = Clock::now() + deadline;
-  for (;;) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
-      m_fd = fd;
-      std::string banner;
-      return readLine(banner, until) && banner.rfind("# ", 0) == 0;
-    }
-    ::close(fd);
+  while ((m_fd = connectTcp(port)) < 0) {
     if (Clock::now() >= until)
       return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
+  std::string banner;
+  return readLine(banner, until) && banner.rfind("# ", 0) == 0;
 }
 
 bool ConsoleClient::readLine(std::string& line, Clock::time_point until) {
@@ -85,73 +84,15 @@ std::string ConsoleClient::run(const std::string& line, std::string* result,
   return out;
 }
 
-VelmoraProcess::VelmoraProcess(std::string socket, std::string config, std::string log)
-    : m_socket(std::move(socket)), m_config(std::move(config)), m_log(std::move(log)) {}
-
-VelmoraProcess::~VelmoraProcess() {
-  stop();
-}
-
-namespace {
-
-bool canConnect(const std::string& path) {
-  int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-  sockaddr_un a{};
-  a.sun_family = AF_UNIX;
-  std::strncpy(a.sun_path, path.c_str(), sizeof a.sun_path - 1);
-  bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-  ::close(fd);
-  return ok;
-}
-
-}  // namespace
-
-bool VelmoraProcess::start(std::chrono::milliseconds deadline) {
-  ::unlink(m_socket.c_str());
-  m_proc.start("velmora", {"--socket", m_socket, "--config", m_config, "--log", m_log});
-  return waitFor([this] { return canConnect(m_socket); }, deadline);
-}
-
-void VelmoraProcess::stop() {
-  m_proc.stop();
-}
-
-void VelmoraProcess::kill() {
-  int status;
-  m_proc.signal(SIGKILL);
-  m_proc.waitExit(std::chrono::seconds(10), status);
-}
-
-std::string consoleExchange(const std::string& line, const std::string& until,
-                            Clock::duration limit, unsigned short port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(port);
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  std::string text;
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-    std::string cmd = line + "\n";
-    if (::write(fd, cmd.data(), cmd.size()) == static_cast<ssize_t>(cmd.size())) {
-      auto deadline = Clock::now() + limit;
-      while (Clock::now() < deadline && text.find(until) == std::string::npos) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 100) <= 0)
-          continue;
-        char buf[4096];
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n <= 0)
-          break;
-        text.append(buf, static_cast<size_t>(n));
-      }
-    }
-  }
-  ::close(fd);
-  return text;
+std::string mainConsole(const std::string& line, std::chrono::milliseconds limit) {
+  ConsoleClient c;
+  std::string result;
+  std::string out = c.connect(kMainConsolePort, limit) ? c.run(line, &result, limit) : "";
+  return result.empty() ? "" : out;
 }
 
 std::string cardState() {
-  std::string text = consoleExchange("main internals", "m_allLedsOnCntr");
+  std::string text = mainConsole("main internals");
   const std::string key = "m_state            = ";
   size_t at = text.find(key);
   if (at == std::string::npos)

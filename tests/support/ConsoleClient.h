@@ -1,5 +1,4 @@
-// Test helpers for the real processes around the card: a client of the TCP
-// debug console and the velmora stand-in started as a child process.
+// Clients of the card's TCP debug console.
 #pragma once
 
 #include <chrono>
@@ -31,32 +30,16 @@ class ConsoleClient {
   std::string m_pending;
 };
 
-// The velmora stand-in as a child process on `socket`, keeping its
-// configuration in `config` and its request log in `log`.
-class VelmoraProcess {
- public:
-  VelmoraProcess(std::string socket, std::string config, std::string log);
-  ~VelmoraProcess();
-  VelmoraProcess(const VelmoraProcess&) = delete;
-  VelmoraProcess& operator=(const VelmoraProcess&) = delete;
+constexpr unsigned short kMainConsolePort = 10000;
 
-  // Starts it and waits until the socket accepts connections.
-  bool start(std::chrono::milliseconds deadline = std::chrono::seconds(20));
-  void stop();
-  // Dies without a chance to clean up, as in a crash.
-  void kill();
-  void signal(int sig) { m_proc.signal(sig); }
+// A TCP connection to `port` on 127.0.0.1; -1 when refused. With a timeout,
+// connecting, sending and receiving each give up after that many seconds.
+int connectTcp(unsigned short port, int timeoutSeconds = 0);
 
- private:
-  std::string m_socket, m_config, m_log;
-  ChildProcess m_proc;
-};
-
-// One exchange on a fresh connection to the console on 127.0.0.1: the text
-// read until `until` shows up or `limit` passes.
-std::string consoleExchange(const std::string& line, const std::string& until,
-                            Clock::duration limit = std::chrono::seconds(3),
-                            unsigned short port = 10000);
+// The output of one line on a fresh session with main's console; empty
+// without a complete answer within `limit`.
+std::string mainConsole(const std::string& line,
+                        std::chrono::milliseconds limit = std::chrono::seconds(3));
 
 // The card's state as "main internals" shows it; empty without an answer.
 std::string cardState();

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <fstream>
 #include <sstream>
@@ -34,10 +36,6 @@ std::vector<std::string> LogCapture::lines() const {
   return m_lines;
 }
 
-bool LogCapture::contains(const std::string& text) const {
-  return count(text) > 0;
-}
-
 size_t LogCapture::count(const std::string& text) const {
   std::lock_guard<std::mutex> lock(m_mutex);
   return static_cast<size_t>(std::count_if(m_lines.begin(), m_lines.end(), [&](const auto& l) {
@@ -70,6 +68,15 @@ std::string readFile(const std::string& path) {
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+void writeFile(const std::string& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+}
+
+bool exists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
 }
 
 }  // namespace testsupport

@@ -17,7 +17,7 @@ class LogCapture {
   explicit LogCapture(int level = 9);
   ~LogCapture();
   std::vector<std::string> lines() const;
-  bool contains(const std::string& text) const;
+  bool contains(const std::string& text) const { return count(text) > 0; }
   size_t count(const std::string& text) const;
   void clear();
 
@@ -35,6 +35,9 @@ std::string execPrefix();
 
 // The whole content of a file; empty when it cannot be read.
 std::string readFile(const std::string& path);
+// Replaces the content of a file.
+void writeFile(const std::string& path, const std::string& content);
+bool exists(const std::string& path);
 
 // How often `needle` occurs in `haystack`, overlaps included.
 size_t countOf(const std::string& haystack, const std::string& needle);

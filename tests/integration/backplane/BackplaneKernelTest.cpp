@@ -1,7 +1,7 @@
 // The bring-up against the kernel: eth0 and eth1 are veth ends in the
 // test's own namespace, vconfig is the bench stand-in.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -33,26 +33,18 @@ TEST(BackplaneKernel, AddressesPolicyRoutingAndMarker) {
   EXPECT_TRUE(backplane::bringUp(3, nm, backplane::realCommands()));
   unsetenv("ethaddr");
 
-  std::string eth0 = run("ip -o addr show dev eth0") + run("ip -o link show dev eth0");
-  EXPECT_NE(eth0.find("172.30.30.3/24"), std::string::npos) << eth0;
-  EXPECT_NE(eth0.find("02:a5:3c:00:50:03"), std::string::npos) << eth0;
+  // Addresses, rules and routes in detail: CardNetworkBench, through the
+  // card process. Here: the MAC from the boot environment and the re-run.
   EXPECT_NE(run("ip -o link show dev eth1").find("02:11:22:33:44:55"), std::string::npos);
-
-  std::string rules = run("ip rule show");
-  EXPECT_EQ(countOf(rules, "lookup rt_mgmt"), 6u) << rules;
-  std::string mgmt = run("ip route show table rt_mgmt");
-  EXPECT_NE(mgmt.find("172.30.30.0/24 dev eth0"), std::string::npos) << mgmt;
-  EXPECT_NE(mgmt.find("default via 172.30.30.100 dev eth0"), std::string::npos) << mgmt;
-  EXPECT_EQ(run("ip route show table main").find("172.30.30.0/24"), std::string::npos);
-  struct stat st;
-  EXPECT_EQ(stat("/tmp/card_up_and_running", &st), 0);
+  EXPECT_EQ(countOf(run("ip rule show"), "lookup rt_mgmt"), 6u);
+  EXPECT_TRUE(testsupport::exists("/tmp/card_up_and_running"));
 
   // A second run finds its routes in place: command 7 fails, nothing after
   // it runs and the failure is reported.
   ASSERT_EQ(unlink("/tmp/card_up_and_running"), 0);
   EXPECT_FALSE(backplane::bringUp(3, nm, backplane::realCommands()));
   EXPECT_TRUE(log.contains("failed to set up ip rules and routes, card may be unreachable!"));
-  EXPECT_NE(stat("/tmp/card_up_and_running", &st), 0);
+  EXPECT_FALSE(testsupport::exists("/tmp/card_up_and_running"));
 }
 
 }  // namespace

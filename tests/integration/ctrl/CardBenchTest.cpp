@@ -9,83 +9,65 @@
 #include <thread>
 #include <vector>
 
-#include "ChildProcess.h"
+#include "CardWithPeers.h"
 #include "ConsoleClient.h"
-#include "TestSupport.h"
-#include "ThreadProbe.h"
 
 namespace {
 
 using testsupport::cardState;
-using testsupport::ChildProcess;
-using Clock = std::chrono::steady_clock;
+using testsupport::CardWithPeers;
+using testsupport::Clock;
+using testsupport::mainConsole;
+using testsupport::waitFor;
 
-std::string console(const std::string& line, const std::string& until) {
-  return testsupport::consoleExchange(line, until);
-}
-
-// Polls the card state until it is `want` or the deadline passes; returns
-// the states seen, in order, without repeats.
-std::vector<std::string> waitForState(const std::string& want, std::chrono::seconds limit) {
+// Polls the card state until it is `want` or `limit` passes; returns the
+// states seen, in order, without repeats.
+std::vector<std::string> waitForState(const std::string& want, Clock::duration limit) {
   std::vector<std::string> seen;
-  auto deadline = Clock::now() + limit;
-  while (Clock::now() < deadline) {
-    std::string s = cardState();
-    if (!s.empty() && (seen.empty() || seen.back() != s))
-      seen.push_back(s);
-    if (s == want)
-      break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  }
+  waitFor(
+      [&] {
+        std::string s = cardState();
+        if (!s.empty() && (seen.empty() || seen.back() != s))
+          seen.push_back(s);
+        return s == want;
+      },
+      limit);
   return seen;
 }
 
-bool waitForText(const std::string& line, const std::string& want, std::chrono::seconds limit) {
-  auto deadline = Clock::now() + limit;
-  while (Clock::now() < deadline) {
-    if (console(line, want).find(want) != std::string::npos)
-      return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  }
-  return false;
+bool waitForText(const std::string& line, const std::string& want, Clock::duration limit) {
+  return waitFor([&] { return mainConsole(line).find(want) != std::string::npos; }, limit);
 }
 
-bool inject(const std::string& args) {
-  int status = -1;
-  testsupport::runShell(testsupport::binCommand("sim_inject") + " " + args + " 2>&1", &status);
-  return status == 0;
+bool inject(const std::vector<std::string>& args) {
+  return testsupport::runTool("sim_inject", args).status == 0;
 }
 
 TEST(CardBench, ReachesActiveAndRaisesTemperatureError) {
-  if (!testsupport::threadsWork())
-    GTEST_SKIP() << "the card needs threads, which cannot be started here (qemu-user)";
-  ChildProcess pca("sim_pca9552", {"--panel", "none"});
-  ChildProcess i2c("sim_i2cdrv", {"--period-ms", "500"});
-  ChildProcess card("main", {});
+  CardWithPeers card(CardWithPeers::DRIVERS);
+  ASSERT_TRUE(card.start());
   auto seen = waitForState("ACTIVE", std::chrono::seconds(40));
   ASSERT_FALSE(seen.empty()) << "console never answered";
   EXPECT_EQ(seen.back(), "ACTIVE");
   EXPECT_NE(std::find(seen.begin(), seen.end(), "ACTIVE_ALL_LEDS_ON"), seen.end())
       << "the lamp test was skipped";
-  std::string internals = console("main internals", "m_pwrmonStatusValid");
+  std::string internals = mainConsole("main internals");
   EXPECT_NE(internals.find("SELF_TEST_ADC: SUCCEEDED"), std::string::npos) << internals;
   EXPECT_NE(internals.find("SELF_TEST_PCA9552_DEVICE: SUCCEEDED"), std::string::npos);
 
   // A failing sensor raises the temperature error; a good report clears it.
-  ASSERT_TRUE(inject("temp status 2 0"));
+  ASSERT_TRUE(inject({"temp", "status", "2", "0"}));
   EXPECT_TRUE(
       waitForText("main hwstatus", "3 MAX6602 TempSensor ACTIVE", std::chrono::seconds(10)));
-  ASSERT_TRUE(inject("temp status 2 1"));
+  ASSERT_TRUE(inject({"temp", "status", "2", "1"}));
   EXPECT_TRUE(waitForText("main hwstatus", "3 MAX6602 TempSensor -", std::chrono::seconds(10)));
-  EXPECT_TRUE(card.alive());
+  EXPECT_TRUE(card.main.alive());
 }
 
 TEST(CardBench, SilentI2cDriverLeadsToFail) {
-  if (!testsupport::threadsWork())
-    GTEST_SKIP() << "the card needs threads, which cannot be started here (qemu-user)";
-  ChildProcess pca("sim_pca9552", {"--panel", "none"});
-  ChildProcess i2c("sim_i2cdrv", {"--silent"});
-  ChildProcess card("main", {});
+  CardWithPeers card(CardWithPeers::DRIVERS);
+  card.i2cArgs = {"--silent"};
+  ASSERT_TRUE(card.start());
   auto seen = waitForState("FAIL", std::chrono::seconds(45));
   ASSERT_FALSE(seen.empty()) << "console never answered";
   EXPECT_EQ(seen.back(), "FAIL");

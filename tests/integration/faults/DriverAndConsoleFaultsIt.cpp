@@ -1,9 +1,6 @@
 // The LED and I2C drivers going away and coming back, and a console
 // flooded with abusive clients while ICSC requests are being served.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -12,14 +9,16 @@
 #include <random>
 
 #include "FaultHarness.h"
-#include "icsc/IcscWire.h"
 
 namespace faults {
 namespace {
 
+using testsupport::cardState;
+using testsupport::mainConsole;
+
 // The newest front panel line of the LED stand-in, without the card state
 // it polls by itself: "fail=off dummy=on p1=..." or "" before the first.
-std::string panelLeds(const Proc& pca) {
+std::string panelLeds(const testsupport::ChildProcess& pca) {
   std::string log = pca.log();
   size_t at = log.rfind("panel: state=");
   if (at == std::string::npos)
@@ -35,26 +34,27 @@ std::string panelLeds(const Proc& pca) {
 TEST(DriverFaults, LedAndI2cDriversStopAndComeBack) {
   if (emulated())
     GTEST_SKIP() << "the state machine's tick counts need real time";
-  Proc pca("sim_pca9552", {"--panel", "log"});
-  Proc i2c("sim_i2cdrv", {"--period-ms", "300"});
-  Proc main("main", {}, "FXS_TRACE_STDERR=1");
+  CardWithPeers card(CardWithPeers::DRIVERS);
+  card.panel = "log";
+  card.i2cArgs = {"--period-ms", "300"};
+  ASSERT_TRUE(card.start());
   ASSERT_TRUE(waitFor([] { return cardState() == "ACTIVE"; }, seconds(45)))
       << "card did not reach ACTIVE; last state " << cardState();
   std::string leds;
   ASSERT_TRUE(waitFor(
       [&] {
-        leds = panelLeds(pca);
+        leds = panelLeds(card.pca);
         return !leds.empty();
       },
       seconds(5)));
 
-  pca.stop();
-  i2c.stop();
+  card.pca.stop();
+  card.i2c.stop();
   // Without the drivers the card notices and its state machine stays in a
   // known state; the console keeps answering.
   EXPECT_TRUE(waitFor(
       [&] {
-        std::string log = main.log();
+        std::string log = card.main.log();
         return log.find("pca9552Driver is not listening") != std::string::npos ||
                log.find("Failed to send msg to pca9552Driver") != std::string::npos;
       },
@@ -63,44 +63,23 @@ TEST(DriverFaults, LedAndI2cDriversStopAndComeBack) {
   std::string during = cardState();
   EXPECT_TRUE(during == "ACTIVE" || during == "FAIL") << "state without drivers: " << during;
 
-  Proc pca2("sim_pca9552", {"--panel", "log"});
-  Proc i2c2("sim_i2cdrv", {"--period-ms", "300"});
-  // A fresh driver knows nothing: the card must push its LEDs again.
-  EXPECT_TRUE(waitFor([&] { return panelLeds(pca2) == leds; }, seconds(15)))
-      << "LEDs not recovered: want '" << leds << "', have '" << panelLeds(pca2) << "'";
+  // Fresh drivers (and a fresh panel log) know nothing: the card must push
+  // its LEDs again.
+  card.startDrivers();
+  EXPECT_TRUE(waitFor([&] { return panelLeds(card.pca) == leds; }, seconds(15)))
+      << "LEDs not recovered: want '" << leds << "', have '" << panelLeds(card.pca) << "'";
   std::string after = cardState();
   EXPECT_TRUE(after == "ACTIVE" || after == "FAIL") << after;
-  EXPECT_TRUE(main.alive());
-  EXPECT_EQ(main.log().find("SWERR"), std::string::npos);
-}
-
-int connectConsole() {
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(CONSOLE_PORT);
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  timeval tv{2, 0};
-  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
-  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-void drain(int fd) {
-  char buf[4096];
-  for (int i = 0; i < 64 && read(fd, buf, sizeof buf) > 0; ++i) {
-  }
+  EXPECT_TRUE(card.main.alive());
+  EXPECT_EQ(card.main.log().find("SWERR"), std::string::npos);
 }
 
 enum class Abuse { LONG_LINE, GARBAGE, HALF_CLOSE, IDLE, HANG_UP };
 
 // One abusive client; returns the socket when it keeps it open.
 int abuse(Abuse kind, unsigned seed) {
-  int fd = connectConsole();
+  // A console that stops reading must not block this client for good.
+  int fd = testsupport::connectTcp(testsupport::kMainConsolePort, 2);
   if (fd < 0)
     return -1;
   switch (kind) {
@@ -122,7 +101,9 @@ int abuse(Abuse kind, unsigned seed) {
       const char cmd[] = "main internals\n";
       (void)!write(fd, cmd, sizeof cmd - 1);
       shutdown(fd, SHUT_WR);
-      drain(fd);
+      char buf[4096];
+      for (int i = 0; i < 64 && read(fd, buf, sizeof buf) > 0; ++i) {
+      }
       break;
     }
     case Abuse::IDLE:
@@ -135,7 +116,7 @@ int abuse(Abuse kind, unsigned seed) {
 }
 
 TEST(ConsoleFaults, AbusiveClientsDoNotStopIcscService) {
-  Card card;
+  CardWithPeers card;
   ASSERT_TRUE(card.start());
   Load load(1, seconds(60));
 
@@ -157,9 +138,9 @@ TEST(ConsoleFaults, AbusiveClientsDoNotStopIcscService) {
       close(fd);
 
   // Once the abusers are gone the console serves again.
-  EXPECT_TRUE(waitFor(
-      [] { return console("main internals", "m_state").find("m_state") != std::string::npos; },
-      seconds(15)))
+  EXPECT_TRUE(
+      waitFor([] { return mainConsole("main internals").find("m_state") != std::string::npos; },
+              seconds(15)))
       << "console did not recover";
   Load::Stats s = load.stop();
   EXPECT_EQ(s.unanswered, 0u);

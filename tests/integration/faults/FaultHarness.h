@@ -1,91 +1,84 @@
-// The card and its stand-ins as real processes inside the test's
-// namespaces, an ICSC load generator and the console, for the fault tests.
+// An ICSC load generator against the card, for the fault tests.
 #pragma once
-
-#include <gtest/gtest.h>
-#include <sys/types.h>
 
 #include <atomic>
 #include <chrono>
-#include <cstdint>
-#include <functional>
 #include <mutex>
-#include <string>
 #include <thread>
 #include <vector>
 
-#include "ChildProcess.h"
+#include "CardWithPeers.h"
 #include "ConsoleClient.h"
-#include "icsc/ICSCTlv.h"
+#include "TestSupport.h"
+#include "icsc/IcscOid.h"
 
 namespace faults {
 
-using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 using std::chrono::seconds;
+using testsupport::CardWithPeers;
+using testsupport::Clock;
+using testsupport::waitFor;
 
-constexpr int ICSC_PORT = 5000;
-constexpr int CONSOLE_PORT = 10000;
-// TimersScalar: velmora-mapped, so every read reaches the engine.
-constexpr uint32_t TIMERS_OBJECT = 43;
+const uint32_t kMappedOid = icscoid::object(testsupport::kTimersObject, 3, 0);
 
 // True when the built binaries run under an emulator (armhf build): timing
 // figures mean nothing there.
-bool emulated();
+inline bool emulated() {
+  return !testsupport::execPrefix().empty();
+}
 
-using Proc = testsupport::ChildProcess;
-using testsupport::cardState;
-using testsupport::waitFor;
-
-// The card with the front end and the engine stand-in; the drivers only
-// where a test asks for them.
-struct Card {
-  Proc velmora, udpfe, main;
-  void startVelmora();
-  // Starts the engine, main and the front end and waits until a GET of a
-  // velmora-mapped property is served.
-  ::testing::AssertionResult start();
-};
-
-class IcscClient {
- public:
-  IcscClient();
-  ~IcscClient();
-  // One GET of `oid`; the answer's status, or -1 without an answer within
-  // `timeout`. `took` receives the time to the answer.
-  int get(uint32_t oid, Clock::duration timeout, Clock::duration* took = nullptr);
-
- private:
-  int m_fd;
-  uint32_t m_id;
-};
-
-// A thread that keeps GETs of a velmora-mapped property going, `outstanding`
-// at a time per worker, until stopped or `limit` passes.
+// Threads that keep GETs of a velmora-mapped property going, one at a time
+// per worker, until stopped or `limit` passes.
 class Load {
  public:
   struct Stats {
     size_t ok = 0, refused = 0, unanswered = 0;
     Clock::duration slowest{};
   };
-  explicit Load(unsigned workers = 2, Clock::duration limit = seconds(30));
-  ~Load();
-  Stats stop();
-  Stats snapshot();
+  explicit Load(unsigned workers = 2, Clock::duration limit = seconds(30))
+      : m_end(Clock::now() + limit) {
+    for (unsigned i = 0; i < workers; ++i)
+      m_threads.emplace_back([this] { run(); });
+  }
+  ~Load() { stop(); }
+  Stats stop() {
+    m_stop = true;
+    for (auto& t : m_threads)
+      if (t.joinable())
+        t.join();
+    return snapshot();
+  }
+  Stats snapshot() {
+    std::lock_guard<std::mutex> lk(m_mutex);
+    return m_stats;
+  }
 
  private:
-  void run();
+  void run() {
+    testsupport::IcscClient c;
+    const ICSCTlv read = testsupport::cellOf(kMappedOid);
+    // Bounded in count as well as in time.
+    for (size_t i = 0; i < 1000000 && !m_stop && Clock::now() < m_end; ++i) {
+      Clock::duration took = seconds(3);  // stays so without an answer
+      uint8_t st = c.call(icscwire::GET, read, took, &took).status;
+      std::lock_guard<std::mutex> lk(m_mutex);
+      if (st == testsupport::kNoAnswer)
+        ++m_stats.unanswered;
+      else if (st == icscwire::OK)
+        ++m_stats.ok;
+      else
+        ++m_stats.refused;
+      if (took > m_stats.slowest)
+        m_stats.slowest = took;
+    }
+  }
+
   std::atomic<bool> m_stop{false};
   Clock::time_point m_end;
   std::mutex m_mutex;
   Stats m_stats;
   std::vector<std::thread> m_threads;
 };
-
-// One console exchange: the answer text up to `until` or the deadline.
-inline std::string console(const std::string& line, const std::string& until,
-                           Clock::duration limit = seconds(3)) {
-  return testsupport::consoleExchange(line, until, limit, CONSOLE_PORT);
-}
 
 }  // namespace faults

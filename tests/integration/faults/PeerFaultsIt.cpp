@@ -1,48 +1,47 @@
 // Peers failing under the card: the engine dies and comes back under load,
 // a peer floods the inbound queue, SIGTERM arrives under full load.
-#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <mqueue.h>
 #include <signal.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
+#include <filesystem>
 
 #include "FaultHarness.h"
-#include "icsc/IcscOid.h"
-#include "icsc/IcscWire.h"
 
 namespace faults {
 namespace {
 
-const uint32_t kMappedOid = icscoid::object(TIMERS_OBJECT, 3, 0);
+using testsupport::IcscClient;
+
+uint8_t get(IcscClient& c, Clock::duration timeout, Clock::duration* took = nullptr) {
+  return c.call(icscwire::GET, testsupport::cellOf(kMappedOid), timeout, took).status;
+}
 
 TEST(PeerFaults, EngineKilledAndRestartedUnderLoad) {
   if (emulated())
     GTEST_SKIP() << "answer times under an emulator say nothing about the card";
-  Card card;
+  CardWithPeers card;
   ASSERT_TRUE(card.start());
   Load load(2, seconds(30));
   ASSERT_TRUE(waitFor([&] { return load.snapshot().ok >= 50; }, seconds(10)));
 
-  card.velmora.signal(SIGKILL);
-  int status = 0;
-  ASSERT_TRUE(card.velmora.waitExit(seconds(5), status));
+  ASSERT_TRUE(card.velmora.kill());
   // While the engine is gone, reads are answered with an error, promptly.
   IcscClient probe;
   Clock::duration took{};
-  bool refusedSeen = waitFor(
-      [&] { return probe.get(kMappedOid, seconds(2), &took) == icscwire::NOT_SERVED; }, seconds(5));
+  bool refusedSeen =
+      waitFor([&] { return get(probe, seconds(2), &took) == icscwire::NOT_SERVED; }, seconds(5));
   EXPECT_TRUE(refusedSeen) << "no error answer while the engine was down";
   EXPECT_LT(took, seconds(1)) << "the error answer took too long";
   Load::Stats down = load.snapshot();
 
-  card.startVelmora();
-  EXPECT_TRUE(waitFor([&] { return probe.get(kMappedOid, milliseconds(500)) == icscwire::OK; },
-                      seconds(10)))
+  auto restarted = Clock::now();
+  ASSERT_TRUE(card.velmora.start());
+  auto left = seconds(10) - (Clock::now() - restarted);
+  EXPECT_TRUE(waitFor([&] { return get(probe, milliseconds(500)) == icscwire::OK; }, left))
       << "the card did not serve again after the engine came back";
   size_t okBefore = load.snapshot().ok;
   EXPECT_TRUE(waitFor([&] { return load.snapshot().ok >= okBefore + 50; }, seconds(10)));
@@ -57,7 +56,7 @@ TEST(PeerFaults, EngineKilledAndRestartedUnderLoad) {
 }
 
 TEST(PeerFaults, FloodedInboundQueueIsDrained) {
-  Card card;
+  CardWithPeers card;
   ASSERT_TRUE(card.start());
   mqd_t q = mq_open("/queueToMain", O_WRONLY | O_NONBLOCK);
   ASSERT_NE(q, static_cast<mqd_t>(-1)) << strerror(errno);
@@ -91,7 +90,7 @@ TEST(PeerFaults, FloodedInboundQueueIsDrained) {
       << "the card did not drain its queue";
   mq_close(q);
   IcscClient c;
-  EXPECT_EQ(c.get(kMappedOid, seconds(3)), icscwire::OK) << "the card stopped serving";
+  EXPECT_EQ(get(c, seconds(3)), icscwire::OK) << "the card stopped serving";
   EXPECT_TRUE(waitFor(
       [&] { return card.main.log().find("Unknown msgid 4242 received") != std::string::npos; },
       seconds(5)));
@@ -102,32 +101,23 @@ TEST(PeerFaults, FloodedInboundQueueIsDrained) {
 // behind or a text file cut in the middle of a line.
 std::vector<std::string> halfWritten(const std::string& dir) {
   std::vector<std::string> bad;
-  DIR* d = opendir(dir.c_str());
-  if (d == nullptr)
-    return bad;
-  while (dirent* e = readdir(d)) {
-    std::string name = e->d_name;
-    // The tests' own process logs are still being written.
-    if (name == "." || name == ".." || name.rfind("fault-", 0) == 0)
-      continue;
-    std::string path = dir + "/" + name;
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(dir, ec)) {
+    std::string name = e.path().filename();
+    if (!e.is_regular_file())
       continue;
     bool temp = name.find(".tmp") != std::string::npos || name.back() == '~' || name[0] == '.';
-    std::ifstream in(path, std::ios::binary);
-    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string all = testsupport::readFile(e.path());
     if (temp || (!all.empty() && all.back() != '\n'))
       bad.push_back(name);
   }
-  closedir(d);
   return bad;
 }
 
 TEST(PeerFaults, SigtermUnderFullLoadExitsCleanlyWithinTwoSeconds) {
   if (emulated())
     GTEST_SKIP() << "the 2 s exit bound is for the card, not for an emulator";
-  Card card;
+  CardWithPeers card;
   ASSERT_TRUE(card.start());
   Load load(4, seconds(30));
   ASSERT_TRUE(waitFor([&] { return load.snapshot().ok >= 200; }, seconds(10)));

@@ -4,29 +4,19 @@
 // own, and the controller's writes arrive through the UDP front end as they
 // do in the chassis. What the card did is read back from the kernel.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
-#include <functional>
-#include <sstream>
 #include <string>
-#include <thread>
-#include <vector>
 
-#include "ChildProcess.h"
+#include "CardWithPeers.h"
 #include "TestSupport.h"
 #include "net/executeCommand.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 constexpr int kBoardSlot = 2;  // the card counts slots from 1: N = 3
 constexpr auto kBringUpLimit = std::chrono::seconds(60);
-constexpr auto kAnswerLimit = std::chrono::seconds(20);
 const char* const kMainLog = "/tmp/main.log";
 const char* const kMarker = "/tmp/card_up_and_running";
 
@@ -51,45 +41,13 @@ std::string sh(const std::string& command) {
 }
 
 using testsupport::countOf;
+using testsupport::exists;
+using testsupport::readFile;
 using testsupport::waitFor;
 
-bool exists(const char* path) {
-  struct stat st;
-  return stat(path, &st) == 0;
-}
-
-using testsupport::readFile;
-
-// The vconfig stand-in lives next to the built binaries.
-std::string benchPath() {
-  const char* path = std::getenv("PATH");
-  return std::string("PATH=") + FXS_BIN_DIR + ":" + (path ? path : "/usr/bin:/bin");
-}
-
-// One of the card's processes, quiet unless `log` is given.
-void start(testsupport::ChildProcess& p, const std::string& bin,
-           const std::vector<std::string>& args, const std::string& log = "/dev/null",
-           const std::string& env = "") {
-  p.start(bin, args, benchPath() + " " + env, log);
-}
-
-struct Outcome {
-  int status = -1;  // icscctl: 0 served, 1 refused, 2 no answer, 3 usage
-  std::string text;
-};
-
-Outcome icscctl(const std::vector<std::string>& args) {
-  Outcome o;
-  testsupport::ChildProcess p("icscctl", args, benchPath());
-  int st = -1;
-  if (p.waitExit(std::chrono::seconds(30), st))
-    o.status = st;
-  o.text = p.log();
-  return o;
-}
-
 int set(const std::string& object, const std::string& column, int row, const std::string& value) {
-  return icscctl({"set", object, column, std::to_string(row), value}).status;
+  return testsupport::runTool("icscctl", {"set", object, column, std::to_string(row), value})
+      .status;
 }
 
 std::string firewall() {
@@ -101,32 +59,21 @@ class CardNetworkBench : public ::testing::Test {
   void SetUp() override {
     std::string out;
     ASSERT_TRUE(otn::executeCommand(kNetworkSetup, true, &out, nullptr, false)) << out;
-    start(m_velmora, "velmora", {"--socket", "/tmp/velmora.sock", "--quiet"});
-    start(m_board, "board", {"--slot", std::to_string(kBoardSlot)});
-    start(m_pca, "sim_pca9552", {"--panel", "none"});
-    start(m_i2c, "sim_i2cdrv", {"--period-ms", "500"});
-    start(m_main, "main", {}, kMainLog, "FXS_TRACE_STDERR=1");
-    start(m_udpfe, "udpfe", {"--port", "5000"});
-    ASSERT_TRUE(waitFor([] { return exists(kMarker); }, kBringUpLimit))
-        << "no bring-up; card log:\n"
-        << readFile(kMainLog);
-    ASSERT_TRUE(waitFor(
-        [] {
-          return icscctl({"--timeout", "300", "get", "TimersScalar", "0"}).status == 0;
-        },
-        kAnswerLimit))
-        << "the card does not answer ICSC requests";
-  }
-  void TearDown() override {
-    m_udpfe.stop();
-    m_main.stop();
-    m_i2c.stop();
-    m_pca.stop();
-    m_board.stop();
-    m_velmora.stop();
+    // The vconfig stand-in lives next to the built binaries.
+    const char* path = std::getenv("PATH");
+    m_card.env = std::string("PATH=") + FXS_BIN_DIR + ":" + (path ? path : "/usr/bin:/bin");
+    m_card.boardSlot = kBoardSlot;
+    m_card.mainLog = kMainLog;
+    auto t0 = std::chrono::steady_clock::now();
+    ASSERT_TRUE(m_card.start(kBringUpLimit));
+    auto left = kBringUpLimit - (std::chrono::steady_clock::now() - t0);
+    ASSERT_TRUE(waitFor([] { return exists(kMarker); }, left)) << "no bring-up; card log:\n"
+                                                               << readFile(kMainLog);
   }
 
-  testsupport::ChildProcess m_velmora, m_board, m_pca, m_i2c, m_main, m_udpfe;
+  testsupport::CardWithPeers m_card{testsupport::CardWithPeers::ENGINE |
+                                    testsupport::CardWithPeers::FRONT_END |
+                                    testsupport::CardWithPeers::DRIVERS};
 };
 
 TEST_F(CardNetworkBench, BringUpGivesBackplaneAddressAndManagementRouting) {
@@ -173,8 +120,8 @@ TEST_F(CardNetworkBench, RouteRowGoesIntoTheKernelAndOutAgain) {
   EXPECT_NE(sh("ip route show 192.168.50.0/24").find("via 172.30.30.100 dev eth0"),
             std::string::npos);
 
-  Outcome walk = icscctl({"walk", "IfmNetworkRouteStatusTable"});
-  ASSERT_EQ(walk.status, 0) << walk.text;
+  auto walk = testsupport::runTool("icscctl", {"walk", "IfmNetworkRouteStatusTable"});
+  ASSERT_EQ(walk.status, 0) << walk.out;
   const char* const wantStatus[] = {
       "row 3 ifmNetworkRouteStatusInUse = true",
       "row 3 ifmNetworkRouteStatusIPDestination = 192.168.50.0",
@@ -184,7 +131,7 @@ TEST_F(CardNetworkBench, RouteRowGoesIntoTheKernelAndOutAgain) {
       "row 3 ifmNetworkRouteStatusInterface = eth1",
   };
   for (const char* line : wantStatus)
-    EXPECT_NE(walk.text.find(line), std::string::npos) << line << "\n" << walk.text;
+    EXPECT_NE(walk.out.find(line), std::string::npos) << line << "\n" << walk.out;
 
   ASSERT_EQ(set(table, "ifmNetworkRouteConfigInUse", 3, "0"), 0);
   EXPECT_EQ(sh("ip route show 192.168.50.0/24"), "") << readFile(kMainLog);
@@ -263,7 +210,7 @@ TEST_F(CardNetworkBench, HostileServerTextsChangeNothing) {
     EXPECT_EQ(firewall(), before) << text;
   }
   EXPECT_FALSE(exists("/tmp/pwned"));
-  ASSERT_TRUE(m_main.alive());
+  ASSERT_TRUE(m_card.main.alive());
   // A good text after all of them still opens its rules.
   ASSERT_EQ(set(table, "registerDomainName", 1, "10.20.30.41:5080"), 0);
   std::string after = firewall();
@@ -299,7 +246,7 @@ TEST_F(CardNetworkBench, LinkRowWithoutVlanSupportIsRefusedClearly) {
     EXPECT_EQ(sh("ip -o link show").find("eth1.100"), std::string::npos);
     EXPECT_EQ(firewall(), before);
   }
-  EXPECT_TRUE(m_main.alive());
+  EXPECT_TRUE(m_card.main.alive());
 }
 
 }  // namespace

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <fstream>
-
 #include "TestSupport.h"
 #include "net/Iptables.h"
 #include "net/executeCommand.h"
@@ -85,10 +83,7 @@ TEST(FirewallInput, HostileFiltersNeverReachACommand) {
   // A stand-in restore program that leaves a trace when it is ever run.
   const std::string marker = "/tmp/restore_was_run";
   const std::string fakeRestore = "/tmp/fake-iptables-restore";
-  {
-    std::ofstream f(fakeRestore);
-    f << "#!/bin/sh\ntouch " << marker << "\ncat >/dev/null\n";
-  }
+  testsupport::writeFile(fakeRestore, "#!/bin/sh\ntouch " + marker + "\ncat >/dev/null\n");
   chmod(fakeRestore.c_str(), 0755);
   Iptables guarded(fakeRestore);
   for (const char* hostile :
@@ -96,12 +91,11 @@ TEST(FirewallInput, HostileFiltersNeverReachACommand) {
     EXPECT_FALSE(guarded.addRules(serverRules(hostile))) << hostile;
     EXPECT_FALSE(guarded.deleteRules(serverRules(hostile))) << hostile;
   }
-  struct stat st;
-  EXPECT_NE(stat(marker.c_str(), &st), 0) << "restore program was started";
+  EXPECT_FALSE(testsupport::exists(marker)) << "restore program was started";
   EXPECT_TRUE(log.contains("is neither an IPv4 address nor a host name"));
   // The stand-in does run for a valid list, so the check above is meaningful.
   EXPECT_TRUE(guarded.addRules(serverRules("10.20.30.40")));
-  EXPECT_EQ(stat(marker.c_str(), &st), 0);
+  EXPECT_TRUE(testsupport::exists(marker));
 }
 
 }  // namespace

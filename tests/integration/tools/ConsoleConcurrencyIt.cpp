@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "CardObjects.h"
+#include "CardWithPeers.h"
 #include "ConsoleClient.h"
 #include "TestSupport.h"
 #include "common/commonStatCtrl.h"

@@ -5,16 +5,11 @@
 
 #include "FakeTickQueue.h"
 #include "TestSupport.h"
-#include "ThreadProbe.h"
 #include "hwMessages.h"
 #include "timestamper.h"
 #include "wireLe.h"
 
 namespace {
-
-#define SKIP_WITHOUT_THREADS()     \
-  if (!testsupport::threadsWork()) \
-  GTEST_SKIP() << "threads cannot be started here (qemu-user pthread bug)"
 
 bool waitFor(FakeTickQueue& q, size_t n) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -35,7 +30,6 @@ TEST(Timestamper, StopBeforeStartDoesNotJoin) {
 
 // Every third send fails: that tick is lost, the count goes on.
 TEST(Timestamper, TicksCountUpFromOneAndLostTicksLeaveAGap) {
-  SKIP_WITHOUT_THREADS();
   testsupport::LogCapture logs;
   FakeTickQueue q;
   q.failEvery = 3;
@@ -54,7 +48,6 @@ TEST(Timestamper, TicksCountUpFromOneAndLostTicksLeaveAGap) {
 }
 
 TEST(Timestamper, MissingQueueEndsTheThread) {
-  SKIP_WITHOUT_THREADS();
   testsupport::LogCapture logs;
   FakeTickQueue q;
   q.failOpen = true;
