@@ -165,11 +165,8 @@ const MappingRow* findRow(const MappingTable& table, unsigned column) {
   return nullptr;
 }
 
-namespace {
-
-// The checks shared by reads and writes: row in range, column mapped.
-bool resolveAccess(const MappingTable& table, IcscObject& obj, IcscProperty* prop, unsigned row,
-                   Resolved& r) {
+bool update(const MappingTable& table, IcscObject& obj, Velm_util* velm, IcscProperty* prop,
+            unsigned row) {
   if (row >= obj.getRowCount()) {
     LOG_ERROR("%s: Out of range: row=%d, expected=[0..%d]", table.className, static_cast<int>(row),
               static_cast<int>(obj.getRowCount()) - 1);
@@ -178,40 +175,42 @@ bool resolveAccess(const MappingTable& table, IcscObject& obj, IcscProperty* pro
   if (prop == nullptr)
     return false;
   unsigned id = prop->getPropertyId();
+  Resolved r;
   if (!resolve(table, id, row, r)) {
     LOG_ERROR("%s: Invalid column [%d]", table.className, static_cast<int>(id));
     return false;
   }
-  prop->selectRow(row);
-  return true;
-}
-
-}  // namespace
-
-bool update(const MappingTable& table, IcscObject& obj, Velm_util* velm, IcscProperty* prop,
-            unsigned row) {
-  Resolved r;
-  if (!resolveAccess(table, obj, prop, row, r))
-    return false;
   std::string text;
   if (velm == nullptr || velm->get(r.row->param, text, r.first, r.second) != 0) {
     LOG_ERROR("%s::update() failed: id=%d, prop=%s[%d]", table.className,
-              static_cast<int>(obj.getObjectId()), r.symbol, static_cast<int>(r.column));
+              static_cast<int>(obj.getObjectId()), r.symbol, static_cast<int>(id));
     return false;
   }
+  prop->selectRow(row);
   return textToProperty(r.row->codec, text, *prop);
 }
 
 bool updated(const MappingTable& table, IcscObject& obj, Velm_util* velm, IcscProperty* prop,
              unsigned row) {
-  Resolved r;
-  if (!resolveAccess(table, obj, prop, row, r))
+  if (row >= obj.getRowCount()) {
+    LOG_ERROR("%s: Out of range: row=%d, expected=[0..%d]", table.className, static_cast<int>(row),
+              static_cast<int>(obj.getRowCount()) - 1);
     return false;
+  }
+  if (prop == nullptr)
+    return false;
+  unsigned id = prop->getPropertyId();
+  Resolved r;
+  if (!resolve(table, id, row, r)) {
+    LOG_ERROR("%s: Invalid column [%d]", table.className, static_cast<int>(id));
+    return false;
+  }
+  prop->selectRow(row);
   std::string text;
   if (!propertyToText(r.row->codec, *prop, text) || velm == nullptr ||
       velm->set(r.row->param, text.c_str(), r.first, r.second) != 0) {
     LOG_ERROR("%s::updated() failed: id=%d, prop=%s[%d]", table.className,
-              static_cast<int>(obj.getObjectId()), r.symbol, static_cast<int>(r.column));
+              static_cast<int>(obj.getObjectId()), r.symbol, static_cast<int>(id));
     return false;
   }
   return true;
