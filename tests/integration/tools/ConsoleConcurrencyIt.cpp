@@ -81,6 +81,11 @@ TEST(ConsoleConcurrency, ConsoleGetsAndDumpsBesideIcscTraffic) {
   Odebug::CdebugServer server(0);
   ASSERT_TRUE(server.start());
 
+  // Each reply must belong to its own request: a swapped engine answer
+  // shows up as the other parameter's value. Compiled once, before the
+  // threads: regex construction touches the shared locale cache.
+  const std::regex interdigit("ipbx_interdigit_duration == (4000|250|300)\n");
+  const std::regex hookflash("ipbx_hookflash_enable\\.3 == [01]\n");
   std::atomic<int> consoleFailures{0};
   std::atomic<int> consoleRounds{0};
   std::vector<std::thread> consoles;
@@ -91,10 +96,6 @@ TEST(ConsoleConcurrency, ConsoleGetsAndDumpsBesideIcscTraffic) {
         ++consoleFailures;
         return;
       }
-      // Each reply must belong to its own request: a swapped engine answer
-      // shows up as the other parameter's value.
-      const std::regex interdigit("ipbx_interdigit_duration == (4000|250|300)\n");
-      const std::regex hookflash("ipbx_hookflash_enable\\.3 == [01]\n");
       for (int i = 0; i < kConsoleRounds; ++i) {
         std::string r1, r2, r3, r4;
         std::string get = console.run("velm get ipbx_interdigit_duration", &r1);
