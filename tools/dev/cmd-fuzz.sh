@@ -43,29 +43,38 @@ cmd_fuzz() {
   cmake "$dir" >/dev/null
   cmake --build "$dir" -j "$(nproc)" --target "${names[@]}" >&2
 
-  local failed=()
+  # One fuzzer per core: each is single-threaded.
+  local failed=() pid st
+  declare -A fuzz_job=()
+  fuzz_reap() {
+    if wait -n -p pid; then st=0; else st=$?; fi
+    local t="${fuzz_job[$pid]}"
+    unset "fuzz_job[$pid]"
+    if [ "$st" != 0 ]; then
+      say "fuzz target $t FAILED; see $dir/$t.log and $dir/artifacts/"
+      tail -n 30 "$dir/$t.log" >&2
+      failed+=("$t")
+      return
+    fi
+    say "$t: $(grep -E '^stat::number_of_executed_units|^Done' "$dir/$t.log" | tr '\n' ' ')"
+    if [ $merge = 1 ]; then
+      say "merging new inputs of $t into fuzz/corpus/$t"
+      "$FXS_ROOT/tests/nsrun" "$dir/bin/fuzz_$t" -merge=1 -max_len=4096 "$FXS_ROOT/fuzz/corpus/$t" \
+        "$dir/corpus/$t" >"$dir/$t.merge.log" 2>&1 || say "merge of $t failed; see $dir/$t.merge.log"
+    fi
+  }
   for t in "${targets[@]}"; do
+    while [ ${#fuzz_job[@]} -ge "$(nproc)" ]; do fuzz_reap; done
     local seeds="$FXS_ROOT/fuzz/corpus/$t" work="$dir/corpus/$t" art="$dir/artifacts"
     mkdir -p "$seeds" "$work" "$art"
     say "fuzzing $t for $secs s"
     # Targets that reach the engine's queues run in namespaces of their own.
-    if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       "$FXS_ROOT/tests/nsrun" "$dir/bin/fuzz_$t" -max_total_time="$secs" -timeout=10 -rss_limit_mb=1024 -max_len=4096 \
-      -print_final_stats=1 -artifact_prefix="$art/$t-" "$work" "$seeds" \
-      >"$dir/$t.log" 2>&1; then
-      say "fuzz target $t FAILED; see $dir/$t.log and $art/"
-      tail -n 30 "$dir/$t.log" >&2
-      failed+=("$t")
-      continue
-    fi
-    grep -E '^stat::number_of_executed_units|^Done' "$dir/$t.log" | tr '\n' ' ' >&2
-    echo >&2
-    if [ $merge = 1 ]; then
-      say "merging new inputs of $t into fuzz/corpus/$t"
-      "$FXS_ROOT/tests/nsrun" "$dir/bin/fuzz_$t" -merge=1 -max_len=4096 "$seeds" "$work" >"$dir/$t.merge.log" 2>&1 ||
-        say "merge of $t failed; see $dir/$t.merge.log"
-    fi
+      -print_final_stats=1 -artifact_prefix="$art/$t-" "$work" "$seeds" >"$dir/$t.log" 2>&1 &
+    fuzz_job[$!]="$t"
   done
+  while [ ${#fuzz_job[@]} -gt 0 ]; do fuzz_reap; done
   [ ${#failed[@]} -eq 0 ] || die "fuzz targets with findings: ${failed[*]}"
   say "fuzzing done: ${targets[*]}"
 }
