@@ -176,18 +176,23 @@ void floorMqueue(const bench::Bound& bound) {
   mq_unlink(kPongQueue);
 }
 
+// A child that sends every datagram on fd straight back.
+void spawnEcho(int fd) {
+  spawn([fd] {
+    uint8_t buf[2048];
+    for (;;) {
+      ssize_t n = recv(fd, buf, sizeof buf, 0);
+      if (n > 0)
+        send(fd, buf, static_cast<size_t>(n), 0);
+    }
+  });
+}
+
 void floorUnixDgram(const bench::Bound& bound) {
   int sv[2];
   if (socketpair(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0, sv) != 0)
     fail("socketpair");
-  spawn([sv] {
-    uint8_t buf[2048];
-    for (;;) {
-      ssize_t n = recv(sv[1], buf, sizeof buf, 0);
-      if (n > 0)
-        send(sv[1], buf, static_cast<size_t>(n), 0);
-    }
-  });
+  spawnEcho(sv[1]);
   uint8_t buf[2048] = {};
   report("unixdgram", measure(bound, [&] {
            return send(sv[0], buf, REQUEST_BYTES, 0) == static_cast<ssize_t>(REQUEST_BYTES) &&
@@ -211,14 +216,7 @@ void floorComposite(const bench::Bound& bound) {
     fail("socketpair");
 
   // Engine: answers every request.
-  spawn([sv] {
-    uint8_t buf[2048];
-    for (;;) {
-      ssize_t n = recv(sv[1], buf, sizeof buf, 0);
-      if (n > 0)
-        send(sv[1], buf, static_cast<size_t>(n), 0);
-    }
-  });
+  spawnEcho(sv[1]);
   // Card: queue in, one engine exchange, queue out.
   spawn([toCard, toFe, sv] {
     char buf[QUEUE_MSG_SIZE];
