@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "trace/LogLimit.h"
 #include "trace/TraceObject.h"
 #include "velm/Velm_util.h"
 
@@ -182,8 +183,8 @@ bool update(const MappingTable& table, IcscObject& obj, Velm_util* velm, IcscPro
   }
   std::string text;
   if (velm == nullptr || velm->get(r.row->param, text, r.first, r.second) != 0) {
-    LOG_ERROR("%s::update() failed: id=%d, prop=%s[%d]", table.className,
-              static_cast<int>(obj.getObjectId()), r.symbol, static_cast<int>(id));
+    LOG_ERROR_LIMITED("%s::update() failed: id=%d, prop=%s[%d]", table.className,
+                      static_cast<int>(obj.getObjectId()), r.symbol, static_cast<int>(id));
     return false;
   }
   prop->selectRow(row);
@@ -209,8 +210,8 @@ bool updated(const MappingTable& table, IcscObject& obj, Velm_util* velm, IcscPr
   std::string text;
   if (!propertyToText(r.row->codec, *prop, text) || velm == nullptr ||
       velm->set(r.row->param, text.c_str(), r.first, r.second) != 0) {
-    LOG_ERROR("%s::updated() failed: id=%d, prop=%s[%d]", table.className,
-              static_cast<int>(obj.getObjectId()), r.symbol, static_cast<int>(id));
+    LOG_ERROR_LIMITED("%s::updated() failed: id=%d, prop=%s[%d]", table.className,
+                      static_cast<int>(obj.getObjectId()), r.symbol, static_cast<int>(id));
     return false;
   }
   return true;
@@ -218,10 +219,11 @@ bool updated(const MappingTable& table, IcscObject& obj, Velm_util* velm, IcscPr
 
 bool updated(const char* className, IcscProperty* prop, unsigned row) {
   if (prop == nullptr)
-    LOG_WARNING("%s::updated() not implemented: id=??, row=%d", className, static_cast<int>(row));
+    LOG_WARNING_LIMITED("%s::updated() not implemented: id=??, row=%d", className,
+                        static_cast<int>(row));
   else
-    LOG_WARNING("%s::updated() not implemented: id=%u, row=%d", className, prop->getPropertyId(),
-                static_cast<int>(row));
+    LOG_WARNING_LIMITED("%s::updated() not implemented: id=%u, row=%d", className,
+                        prop->getPropertyId(), static_cast<int>(row));
   return false;
 }
 

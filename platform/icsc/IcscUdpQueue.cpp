@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "mq/MessageQueue.h"
+#include "trace/LogLimit.h"
 #include "trace/TraceObject.h"
 
 IcscUdpQueueSink::IcscUdpQueueSink(const char* queueName) : m_name(queueName) {
@@ -39,8 +40,8 @@ bool IcscUdpQueueSink::sendResponse(const char* senderIp, const uint8_t* data, s
     m_buf[4 + i] = senderIp[i];
   std::memcpy(m_buf.data() + 4 + ADDR_LEN, data, len);
   if (!m_queue->send(m_buf.data(), len + 4 + ADDR_LEN)) {
-    LOG_ERROR("ICSC answer to %.15s not sent on %s: queue full or closed, dropped",
-              senderIp ? senderIp : "?", m_name);
+    LOG_ERROR_LIMITED("ICSC answer to %.15s not sent on %s: queue full or closed, dropped",
+                      senderIp ? senderIp : "?", m_name);
     return false;
   }
   return true;
