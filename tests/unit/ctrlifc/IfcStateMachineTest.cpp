@@ -9,8 +9,8 @@
 #include "FakeLedDriverLink.h"
 #include "Ifc.h"
 #include "TestSupport.h"
-#include "hwMessages.h"
-#include "pca9552Wire.h"
+#include "drivermsg/hwMessages.h"
+#include "drivermsg/pca9552Wire.h"
 
 namespace {
 
