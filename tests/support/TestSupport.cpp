@@ -10,6 +10,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "trace/LogLimit.h"
+
 namespace testsupport {
 
 LogCapture::LogCapture(int level) : m_oldLevel(level) {
@@ -19,6 +21,9 @@ LogCapture::LogCapture(int level) : m_oldLevel(level) {
   }
   m_oldLevel = g_traceObject->level();
   g_traceObject->setLevel(level);
+  // Every capture sees the lines of a fresh start, not what earlier tests
+  // left in the limits.
+  trace::resetRateLimits();
   trace::setCaptureSink([this](int, const std::string& line) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_lines.push_back(line);

@@ -10,8 +10,8 @@
 #include "Ifc.h"
 #include "TestSupport.h"
 #include "common/CommonRecords.h"
-#include "hwMessages.h"
-#include "pca9552Wire.h"
+#include "drivermsg/hwMessages.h"
+#include "drivermsg/pca9552Wire.h"
 
 namespace {
 
