@@ -198,9 +198,11 @@ uint8_t commonStatCtrl::writeCell(unsigned object, unsigned instance,
     return status;
   if (hook == Hook::REBOOT || hook == Hook::BP_CLK_REF)
     return OK;  // acted on, nothing to keep
+  Cell previous;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     Cell* c = cell(object, instance, rec.propertyId);
+    previous = *c;
     if (req.type == IcscType::STRING)
       c->str = req.str;
     else
@@ -210,9 +212,14 @@ uint8_t commonStatCtrl::writeCell(unsigned object, unsigned instance,
       m_utcSet = true;
     }
   }
+  // Writing the directory starts the collection; one that cannot start
+  // leaves the record as it was.
   if (hook == Hook::GETLOG_DIRECTORY &&
-      !startGetLog(CGetLogEngine::kDefaultOutputDirectory, true))
+      !startGetLog(CGetLogEngine::kDefaultOutputDirectory, true)) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    *cell(object, instance, rec.propertyId) = previous;
     return NOT_SERVED;
+  }
   return OK;
 }
 

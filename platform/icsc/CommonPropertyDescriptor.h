@@ -55,6 +55,11 @@ struct CommonDescriptorArray {
 
 namespace commondesc {
 
+// This card's value checks of the control records: "BpClkRef" takes 0, 1,
+// 2, 3 or 128; "GUID" exactly 36 letters, digits or '-'.
+int checkBpClkRef(const boost::any& value);
+int checkGuid(const boost::any& value);
+
 // Length checks of the record types.
 int lengthIs1(uint32_t len);
 int lengthIs4(uint32_t len);
@@ -66,7 +71,6 @@ int anyLength(uint32_t len);
 
 // Every array, event tables 0-3 first. An array's index is its common
 // object number in the OIDs (icscoid::common); the order never changes.
-// Defined by the card's build, which owns the value checks.
 const CommonDescriptorArray* arrays();
 size_t arrayCount();
 const CommonDescriptorArray& eventTable(unsigned index);

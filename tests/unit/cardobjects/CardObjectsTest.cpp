@@ -5,7 +5,7 @@
 
 #include "../mapping/MappedObjects.h"
 #include "CardObjects.h"
-#include "CommonDescriptors.h"
+#include "icsc/CommonPropertyDescriptor.h"
 #include "TestSupport.h"
 #include "icsc/IcscOid.h"
 #include "icsc/IcscProtocol.h"

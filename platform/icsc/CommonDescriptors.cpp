@@ -1,5 +1,5 @@
-#include "CommonDescriptors.h"
-
+// The descriptor arrays of the common card objects, with this card's two
+// value checks.
 #include <cctype>
 #include <string>
 
@@ -169,7 +169,7 @@ const CommonPropertyDescriptor kSfp[] = {
 // The card process's own state (the state machine's value and name), for
 // the chassis and the front panel.
 const CommonPropertyDescriptor kCardState[] = {
-  REC_U32(0, "Card State", RO), REC_STR(1, "Card State Name", RO, lengthAtMost31, "UNINITIALIZED"),
+  REC_U32(0, "State", RO), REC_STR(1, "State Name", RO, lengthAtMost31, "UNINITIALIZED"),
 };
 // clang-format on
 
