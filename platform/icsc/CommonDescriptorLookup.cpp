@@ -57,11 +57,19 @@ const CommonPropertyDescriptor* findRecord(const CommonDescriptorArray& array,
     return i < array.count ? &array.records[i] : nullptr;
   }
   std::string k = key(numberOrKey.c_str());
+  const CommonPropertyDescriptor* byEnd = nullptr;
+  size_t ends = 0;
   for (size_t i = 0; i < array.count; ++i) {
-    if (key(array.records[i].label) == k)
+    std::string label = key(array.records[i].label);
+    if (label == k)
       return &array.records[i];
+    if (!k.empty() && label.size() > k.size() &&
+        label.compare(label.size() - k.size() - 1, std::string::npos, "-" + k) == 0) {
+      byEnd = &array.records[i];
+      ++ends;
+    }
   }
-  return nullptr;
+  return ends == 1 ? byEnd : nullptr;
 }
 
 }  // namespace commondesc

@@ -78,7 +78,9 @@ const CommonDescriptorArray& eventTable(unsigned index);
 // Lookups for clients and the console, by number or by key: a name or label
 // compared in lower case with every run of other characters than letters
 // and digits as one '-' and no '-' at the ends ("log-transfer",
-// "temp-value"). Null when unknown or an event table.
+// "temp-value"); a record also by the last words of its key when only one
+// record ends so ("valid" for "temp-valid"). Null when unknown or an event
+// table.
 std::string key(const char* text);
 const CommonDescriptorArray* findArray(const std::string& numberOrKey, unsigned* number = nullptr);
 const CommonPropertyDescriptor* findRecord(const CommonDescriptorArray& array,

@@ -318,7 +318,9 @@ long walkCells(Client& cl, uint32_t start, bool (*inside)(uint32_t, unsigned), u
     if (out.size() != 1 || out[0].status == END_OF_OBJECTS || !inside(out[0].oid, arg))
       break;
     const ICSCTlv& c = out[0];
-    if (c.status == OK)
+    if (c.status == OK && c.type == IcscType::NONE)
+      std::printf("%s: served, no value\n", cellName(c.oid).c_str());
+    else if (c.status == OK)
       std::printf("%s = %s\n", cellName(c.oid).c_str(),
                   icscoid::isCommon(c.oid) ? commonValueText(c).c_str() : valueText(c).c_str());
     else

@@ -137,6 +137,8 @@ TEST(CommonLayout, NumbersKeysAndInstancesAreFixed) {
   const CommonDescriptorArray& temp = commondesc::arrays()[CO::CO_TEMPERATURE];
   EXPECT_EQ(commondesc::findRecord(temp, "Temp Value"), &temp.records[TEMP_VALUE]);
   EXPECT_EQ(commondesc::findRecord(temp, "max-sensor-value"), &temp.records[TEMP_MAX]);
+  EXPECT_EQ(commondesc::findRecord(temp, "valid"), &temp.records[TEMP_VALID]);
+  EXPECT_EQ(commondesc::findRecord(temp, "value"), nullptr) << "three records end in value";
   EXPECT_EQ(commondesc::findRecord(temp, "5"), nullptr);
   EXPECT_EQ(commondesc::findArray("Log Transfer"), &commondesc::arrays()[CO::CO_LOG_TRANSFER]);
   EXPECT_EQ(commondesc::findArray("nothing"), nullptr);
