@@ -367,8 +367,7 @@ int walkResult(long cells, int rc, const char* what) {
 int cmdWalkCommon(Client& cl, int argc, char** argv) {
   int rc = SERVED;
   if (argc == 0)
-    return walkResult(walkCells(cl, icscoid::common(0, 0, 0), anyCommonCell, 0, rc), rc,
-                      "common");
+    return walkResult(walkCells(cl, icscoid::common(0, 0, 0), anyCommonCell, 0, rc), rc, "common");
   if (argc != 1) {
     std::fprintf(stderr, "icscctl: usage: walk common [<object>]\n");
     return USAGE;
