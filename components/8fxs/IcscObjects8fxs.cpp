@@ -98,6 +98,7 @@ bool textToProperty(IcscType type, const std::string& text, IcscProperty& prop) 
     case IcscType::STRING:
       return prop.setValue(text);
     case IcscType::NONE:
+    case IcscType::U64:  // no engine parameter holds one
       break;
   }
   return false;
@@ -137,6 +138,7 @@ bool propertyToText(IcscType type, const IcscProperty& prop, std::string& text) 
     case IcscType::STRING:
       return prop.getValue(text);
     case IcscType::NONE:
+    case IcscType::U64:  // no engine parameter holds one
       break;
   }
   return false;
