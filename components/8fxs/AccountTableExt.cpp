@@ -1,5 +1,6 @@
 #include "AccountTableExt.h"
 
+#include "CellCheck.h"
 #include "SipMediaRules.h"
 #include "trace/LogLimit.h"
 #include "trace/TraceObject.h"
@@ -22,12 +23,7 @@ bool AccountTableExt::accountUpdated(IcscProperty* prop, unsigned row) {
 }
 
 bool AccountTableExt::updated(IcscProperty* prop, unsigned row) {
-  if (row >= kRows) {
-    LOG_ERROR("AccountTableExt: Out of range: row=%d, expected=[0..%d]", static_cast<int>(row),
-              kRows - 1);
-    return false;
-  }
-  if (prop == nullptr)
+  if (!cellcheck::cellValid(CELL_SITE, "AccountTableExt", row, kRows, prop))
     return false;
   if (!accountUpdated(prop, row))
     return false;

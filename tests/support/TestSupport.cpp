@@ -1,5 +1,9 @@
 #include "TestSupport.h"
 
+#include "common/commonStatCtrl.h"
+#include "icsc/IcscOid.h"
+#include "icsc/IcscWire.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -92,6 +96,21 @@ std::string markingRestoreProgram(const std::string& marker) {
 bool exists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0;
+}
+
+ICSCTlv readCommon(commonStatCtrl& common, unsigned object, unsigned record, unsigned instance) {
+  ICSCTlv req, resp;
+  req.oid = icscoid::common(object, record, instance);
+  common.serve(icscwire::GET, req, resp);
+  return resp;
+}
+
+ICSCTlv writeCommon(commonStatCtrl& common, unsigned object, unsigned record, unsigned instance,
+                    const ICSCTlv& value) {
+  ICSCTlv req = value, resp;
+  req.oid = icscoid::common(object, record, instance);
+  common.serve(icscwire::SET, req, resp);
+  return resp;
 }
 
 }  // namespace testsupport
