@@ -51,6 +51,10 @@ const char* statusText(uint8_t status) {
       return "unknown operation";
     case TOO_BIG:
       return "answer too big";
+    case BAD_VALUE_LENGTH:
+      return "value length refused";
+    case BAD_VALUE:
+      return "value refused";
   }
   return "unknown status";
 }
@@ -143,10 +147,10 @@ Decode decode(const uint8_t* buf, size_t len, Header& h, std::vector<ICSCTlv>& c
       default: {
         if (vlen != icscFixedSize(c.type))
           return Decode::BAD_LENGTH;
-        uint32_t raw = vlen == 1 ? r.u8() : vlen == 2 ? r.u16() : r.u32();
+        uint64_t raw = vlen == 1 ? r.u8() : vlen == 2 ? r.u16() : vlen == 4 ? r.u32() : r.u64();
         if (c.type == IcscType::BOOL && raw > 1)
           return Decode::BAD_LENGTH;
-        c.num = icscNarrow(c.type, raw);
+        c.num = icscNarrow(c.type, static_cast<int64_t>(raw));
         break;
       }
     }
@@ -194,6 +198,8 @@ bool encode(const Header& h, const ICSCTlv* cells, size_t count, std::vector<uin
       w.u16(static_cast<uint16_t>(c.num));
     } else if (vlen == 4) {
       w.u32(static_cast<uint32_t>(c.num));
+    } else if (vlen == 8) {
+      w.u64(static_cast<uint64_t>(c.num));
     }
   }
   return w.ok();

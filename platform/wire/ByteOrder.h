@@ -19,6 +19,7 @@ template <Order O>
 struct Swap {
   static uint16_t u16(uint16_t v) { return O == Order::LITTLE ? htole16(v) : htobe16(v); }
   static uint32_t u32(uint32_t v) { return O == Order::LITTLE ? htole32(v) : htobe32(v); }
+  static uint64_t u64(uint64_t v) { return O == Order::LITTLE ? htole64(v) : htobe64(v); }
 };
 
 template <Order O>
@@ -45,6 +46,12 @@ class Reader {
     if (const uint8_t* p = take(sizeof v))
       std::memcpy(&v, p, sizeof v);
     return Swap<O>::u32(v);
+  }
+  uint64_t u64() {
+    uint64_t v = 0;
+    if (const uint8_t* p = take(sizeof v))
+      std::memcpy(&v, p, sizeof v);
+    return Swap<O>::u64(v);
   }
   int32_t i32() { return static_cast<int32_t>(u32()); }
   void skip(size_t n) { take(n); }
@@ -92,6 +99,10 @@ class Writer {
   }
   void u32(uint32_t v) {
     v = Swap<O>::u32(v);
+    put(&v, sizeof v);
+  }
+  void u64(uint64_t v) {
+    v = Swap<O>::u64(v);
     put(&v, sizeof v);
   }
   void i32(int32_t v) { u32(static_cast<uint32_t>(v)); }

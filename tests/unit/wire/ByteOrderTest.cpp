@@ -24,6 +24,18 @@ TEST(ByteOrder, SameBytesReadInEitherOrder) {
   EXPECT_EQ(le.left(), 0u);
 }
 
+TEST(ByteOrder, SixtyFourBitWords) {
+  const Bytes b = {1, 2, 3, 4, 5, 6, 7, 8};
+  EXPECT_EQ(wire::LeReader(b.data(), b.size()).u64(), 0x0807060504030201u);
+  EXPECT_EQ(wire::BeReader(b.data(), b.size()).u64(), 0x0102030405060708u);
+  Bytes out(8);
+  wire::BeWriter(out.data(), out.size()).u64(0x0102030405060708u);
+  EXPECT_EQ(out, b);
+  wire::LeReader shortRead(b.data(), 7);
+  EXPECT_EQ(shortRead.u64(), 0u);
+  EXPECT_FALSE(shortRead.ok());
+}
+
 TEST(ByteOrder, WritersLayOutWhatReadersExpect) {
   Bytes le(11), be(11);
   wire::LeWriter lw(le.data(), le.size());
