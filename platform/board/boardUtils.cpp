@@ -33,6 +33,14 @@ bool boardUtils::parseSlotReply(const char* data, size_t len, int& slot) {
   return true;
 }
 
+bool boardUtils::isSlotRequest(const char* data, size_t len) {
+  return data != nullptr && len == sizeof kRequest - 1 && std::memcmp(data, kRequest, len) == 0;
+}
+
+std::string boardUtils::slotReply(int slot) {
+  return slot < 0 ? "NOSLOT\n" : "SLOT " + std::to_string(slot) + "\n";
+}
+
 size_t boardUtils::exchange(const char* request, size_t len, char* reply, size_t size) const {
   int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0)

@@ -82,12 +82,10 @@ int main(int argc, char** argv) {
     char req[16];
     pollfd pc{c, POLLIN, 0};
     ssize_t n = poll(&pc, 1, 500) > 0 ? recv(c, req, sizeof req, 0) : -1;
-    if (n == 6 && std::memcmp(req, "SLOT?\n", 6) == 0) {
-      char reply[32];
-      int len = std::chrono::steady_clock::now() >= known
-                    ? std::snprintf(reply, sizeof reply, "SLOT %d\n", slot)
-                    : std::snprintf(reply, sizeof reply, "NOSLOT\n");
-      send(c, reply, static_cast<size_t>(len), MSG_NOSIGNAL);
+    if (n > 0 && boardUtils::isSlotRequest(req, static_cast<size_t>(n))) {
+      std::string reply =
+          boardUtils::slotReply(std::chrono::steady_clock::now() >= known ? slot : -1);
+      send(c, reply.data(), reply.size(), MSG_NOSIGNAL);
     }
     close(c);
   }
