@@ -26,8 +26,9 @@ class boardUtils {
   static bool parseSlotReply(const char* data, size_t len, int& slot);
 
  private:
-  // One request line, the answer up to its newline (at most `size` bytes).
-  size_t exchange(const char* request, size_t len, char* reply, size_t size) const;
+  // One request line, the answer up to its newline (at most `size` bytes),
+  // each step bounded by `timeoutUs`.
+  size_t exchange(const char* request, size_t len, char* reply, size_t size, long timeoutUs) const;
 
   const char* m_socketPath = kDriverSocket;
 };

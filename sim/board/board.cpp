@@ -4,7 +4,9 @@
 //
 // Answers "SLOT?\n" on a Unix stream socket with "SLOT N\n"; during the
 // first S seconds (a driver still probing the backplane) it answers
-// "NOSLOT\n". Runs until SIGTERM or SIGINT.
+// "NOSLOT\n". "REBOOT\n" is answered "REBOOTING\n", logged, and the board
+// resets the card: the requesting process gets SIGTERM (the bench, like the
+// card's init, starts it again). Runs until SIGTERM or SIGINT.
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -88,6 +90,16 @@ int main(int argc, char** argv) {
                     ? std::snprintf(reply, sizeof reply, "SLOT %d\n", slot)
                     : std::snprintf(reply, sizeof reply, "NOSLOT\n");
       send(c, reply, static_cast<size_t>(len), MSG_NOSIGNAL);
+    } else if (n == 7 && std::memcmp(req, "REBOOT\n", 7) == 0) {
+      ucred peer{};
+      socklen_t plen = sizeof peer;
+      bool known = getsockopt(c, SOL_SOCKET, SO_PEERCRED, &peer, &plen) == 0 && peer.pid > 1;
+      send(c, "REBOOTING\n", 10, MSG_NOSIGNAL);
+      std::printf("board: reboot requested by pid %d; resetting the card\n",
+                  known ? static_cast<int>(peer.pid) : -1);
+      std::fflush(stdout);
+      if (known)
+        kill(peer.pid, SIGTERM);
     }
     close(c);
   }

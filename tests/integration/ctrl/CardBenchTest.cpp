@@ -115,4 +115,27 @@ TEST(CardBench, SilentI2cDriverLeadsToFail) {
   EXPECT_NE(std::find(seen.begin(), seen.end(), "SELF_TESTS_BUSY"), seen.end());
 }
 
+// "Reboot" goes to the board, which resets the card: main stops cleanly;
+// started again as the card's init does, it comes back to ACTIVE.
+TEST(CardBench, RebootOverIcscStopsMainAndItComesBackActive) {
+  CardWithPeers card(kAll);
+  card.boardSlot = 2;
+  ASSERT_TRUE(card.start());
+  ASSERT_EQ(waitForState("ACTIVE", std::chrono::seconds(40)).back(), "ACTIVE");
+  testsupport::IcscClient c;
+  ICSCTlv reboot =
+      testsupport::cellOf(icscoid::common(CO::CO_CONTROL, CTRL_REBOOT, 0), IcscType::BOOL, 1);
+  EXPECT_EQ(c.call(icscwire::SET, reboot).status, icscwire::OK);
+  int status = -1;
+  ASSERT_TRUE(card.main.waitExit(std::chrono::seconds(20), status));
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(card.board.log().find("reboot requested by pid"), std::string::npos)
+      << card.board.log();
+  card.main.start("main", {}, "FXS_TRACE_STDERR=1 " + card.env);
+  auto seen = waitForState("ACTIVE", std::chrono::seconds(40));
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.back(), "ACTIVE");
+  EXPECT_EQ(common(CO::CO_CARD, CARD_SLOT).num, 3) << "slot 2 reported, the card counts from 1";
+}
+
 }  // namespace
