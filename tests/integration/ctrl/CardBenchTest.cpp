@@ -66,6 +66,7 @@ bool inject(const std::vector<std::string>& args) {
 
 TEST(CardBench, ReachesActiveAndShowsInjectedFaultsOverIcsc) {
   CardWithPeers card(kAll);
+  card.panel = "log";  // the front panel reads state and alarms over ICSC
   ASSERT_TRUE(card.start());
   auto seen = waitForState("ACTIVE", std::chrono::seconds(40));
   ASSERT_FALSE(seen.empty()) << "the card state was never served";
@@ -86,6 +87,13 @@ TEST(CardBench, ReachesActiveAndShowsInjectedFaultsOverIcsc) {
   EXPECT_EQ(common(CO::CO_HW_ERROR, ERR_ACTIVE, 3).num, 1);
   EXPECT_EQ(common(CO::CO_HW_ERROR, ERR_NAME, 3).str, "MAX6602 TempSensor");
   EXPECT_EQ(common(CO::CO_STATUS, STATUS_HW_ERROR).num, 1);
+  EXPECT_TRUE(waitFor(
+      [&] {
+        return card.pca.log().find("state=ACTIVE") != std::string::npos &&
+               card.pca.log().find("alarms=MAX6602_TempSensor") != std::string::npos;
+      },
+      std::chrono::seconds(10)))
+      << card.pca.log();
   ASSERT_TRUE(inject({"temp", "value", "1", "97"}));
   EXPECT_TRUE(waitForCommon(CO::CO_TEMPERATURE, TEMP_MAX, 1, 97));
   EXPECT_EQ(common(CO::CO_TEMPERATURE, TEMP_VALUE, 1).num, 97);
