@@ -11,6 +11,8 @@ namespace {
 
 constexpr int kMaxSlot = 63;
 constexpr char kRequest[] = "SLOT?\n";
+constexpr char kReboot[] = "REBOOT\n";
+constexpr char kRebooting[] = "REBOOTING\n";
 
 }  // namespace
 
@@ -31,6 +33,22 @@ bool boardUtils::parseSlotReply(const char* data, size_t len, int& slot) {
     return false;
   slot = value;
   return true;
+}
+
+bool boardUtils::isSlotRequest(const char* data, size_t len) {
+  return data != nullptr && len == sizeof kRequest - 1 && std::memcmp(data, kRequest, len) == 0;
+}
+
+std::string boardUtils::slotReply(int slot) {
+  return slot < 0 ? "NOSLOT\n" : "SLOT " + std::to_string(slot) + "\n";
+}
+
+bool boardUtils::isRebootRequest(const char* data, size_t len) {
+  return data != nullptr && len == sizeof kReboot - 1 && std::memcmp(data, kReboot, len) == 0;
+}
+
+const char* boardUtils::rebootReply() {
+  return kRebooting;
 }
 
 size_t boardUtils::exchange(const char* request, size_t len, char* reply, size_t size,
@@ -68,8 +86,6 @@ bool boardUtils::getSlotNum(int& slot) const {
 }
 
 bool boardUtils::requestReboot() const {
-  static constexpr char kReboot[] = "REBOOT\n";
-  static constexpr char kRebooting[] = "REBOOTING\n";
   char reply[16];
   // Rare and wanted: worth a longer wait on a busy board.
   size_t got = exchange(kReboot, sizeof kReboot - 1, reply, sizeof reply, 1000000);

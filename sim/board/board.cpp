@@ -84,21 +84,19 @@ int main(int argc, char** argv) {
     char req[16];
     pollfd pc{c, POLLIN, 0};
     ssize_t n = poll(&pc, 1, 500) > 0 ? recv(c, req, sizeof req, 0) : -1;
-    if (n == 6 && std::memcmp(req, "SLOT?\n", 6) == 0) {
-      char reply[32];
-      int len = std::chrono::steady_clock::now() >= known
-                    ? std::snprintf(reply, sizeof reply, "SLOT %d\n", slot)
-                    : std::snprintf(reply, sizeof reply, "NOSLOT\n");
-      send(c, reply, static_cast<size_t>(len), MSG_NOSIGNAL);
-    } else if (n == 7 && std::memcmp(req, "REBOOT\n", 7) == 0) {
+    if (n > 0 && boardUtils::isSlotRequest(req, static_cast<size_t>(n))) {
+      std::string reply =
+          boardUtils::slotReply(std::chrono::steady_clock::now() >= known ? slot : -1);
+      send(c, reply.data(), reply.size(), MSG_NOSIGNAL);
+    } else if (n > 0 && boardUtils::isRebootRequest(req, static_cast<size_t>(n))) {
       ucred peer{};
       socklen_t plen = sizeof peer;
-      bool known = getsockopt(c, SOL_SOCKET, SO_PEERCRED, &peer, &plen) == 0 && peer.pid > 1;
-      send(c, "REBOOTING\n", 10, MSG_NOSIGNAL);
+      bool gotPeer = getsockopt(c, SOL_SOCKET, SO_PEERCRED, &peer, &plen) == 0 && peer.pid > 1;
+      send(c, boardUtils::rebootReply(), std::strlen(boardUtils::rebootReply()), MSG_NOSIGNAL);
       std::printf("board: reboot requested by pid %d; resetting the card\n",
-                  known ? static_cast<int>(peer.pid) : -1);
+                  gotPeer ? static_cast<int>(peer.pid) : -1);
       std::fflush(stdout);
-      if (known)
+      if (gotPeer)
         kill(peer.pid, SIGTERM);
     }
     close(c);
