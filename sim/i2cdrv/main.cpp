@@ -61,30 +61,34 @@ class MainQueue {
       mq_close(m_q);
   }
   // The card creates "/queueToMain"; until it exists reports are dropped.
-  void send(const std::vector<uint8_t>& msg, const char* what) {
+  // True when the report is queued.
+  bool send(const std::vector<uint8_t>& msg, const char* what) {
     if (m_q == static_cast<mqd_t>(-1))
       m_q = mq_open(mainqueue::NAME, O_WRONLY | O_NONBLOCK);
     if (m_q == static_cast<mqd_t>(-1))
-      return;
-    if (mq_send(m_q, reinterpret_cast<const char*>(msg.data()), msg.size(), 0) != 0)
+      return false;
+    if (mq_send(m_q, reinterpret_cast<const char*>(msg.data()), msg.size(), 0) != 0) {
       std::fprintf(stderr, "sim_i2cdrv: %s report lost: %s\n", what, std::strerror(errno));
+      return false;
+    }
+    return true;
   }
 
  private:
   mqd_t m_q = static_cast<mqd_t>(-1);
 };
 
-void sendReports(MainQueue& main, const Options& opt, unsigned round) {
+void sendReports(MainQueue& main, const Options& opt, unsigned round, bool& statusSent) {
   std::array<hwmsg::TempRecord, hwmsg::NBR_OF_TEMP_SENSORS> temps{};
   for (unsigned i = 0; i < temps.size(); ++i) {
     temps[i].temperature = 38 + static_cast<int32_t>(i) + static_cast<int32_t>(round % 3);
     temps[i].status = static_cast<int>(i) == opt.failSensor ? 0 : 1;
   }
-  // Sensor status goes out once, in the first all-sensors report; later
-  // rounds carry only values, so a status injected by hand stays until a
-  // report says otherwise.
-  if (round == 0) {
-    main.send(hwmsg::encodeTempAll(temps), "temperature");
+  // Sensor status goes out in all-sensors reports until one has reached the
+  // card (a slow card creates its queue late); later rounds carry only
+  // values, so a status injected by hand stays until a report says otherwise.
+  if (!statusSent) {
+    statusSent = main.send(hwmsg::encodeTempAll(temps), "temperature");
   } else {
     for (unsigned i = 0; i < temps.size(); ++i)
       main.send(hwmsg::encodeTemp(hwmsg::TEMP_PROP_VALUE, i, temps[i].temperature), "temperature");
@@ -137,6 +141,7 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> buf(static_cast<size_t>(attr.mq_msgsize));
   auto next = std::chrono::steady_clock::now();
   unsigned round = 0;
+  bool statusSent = false;
   while (!g_stop) {
     timespec until{};
     clock_gettime(CLOCK_REALTIME, &until);
@@ -164,7 +169,7 @@ int main(int argc, char** argv) {
     }
     auto now = std::chrono::steady_clock::now();
     if (!opt.silent && now >= next) {
-      sendReports(main, opt, round++);
+      sendReports(main, opt, round++, statusSent);
       next = now + std::chrono::milliseconds(opt.periodMs);
     }
   }
