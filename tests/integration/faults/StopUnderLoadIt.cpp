@@ -83,9 +83,11 @@ const StopCase kStopCases[] = {
 class SigtermStops : public ::testing::TestWithParam<StopCase> {};
 
 TEST_P(SigtermStops, WithStatusZeroEveryTime) {
-  // The 2 s bound is the card's; an emulator only shows that main stops.
-  const int runs = emulated() ? 3 : 20;
-  const auto bound = emulated() ? seconds(20) : seconds(2);
+  // The 2 s bound is the card's; an emulator or a sanitizer only shows that
+  // main stops.
+  const bool slow = emulated() || testsupport::kThreadSanitizer;
+  const int runs = slow ? 3 : 20;
+  const auto bound = slow ? seconds(20) : seconds(2);
   CardWithPeers card(GetParam().peers);
   card.mainLog = kLog;
   ASSERT_TRUE(card.start(seconds(60)));
