@@ -97,6 +97,9 @@ bench_up() {
     tail -n 30 "$BENCH_DIR/main.log"
     return 1
   fi
+  # The network tables need the bring-up (eth1 up) done.
+  wait_for "$READY_SECONDS" test -f /tmp/card_up_and_running ||
+    echo "vm: no /tmp/card_up_and_running after $READY_SECONDS s"
   echo "vm: card running"
 }
 
