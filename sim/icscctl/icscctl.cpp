@@ -3,7 +3,9 @@
 //
 //   icscctl [--host A] [--port N] [--timeout MS] get <Object> <column|property> [row]
 //   icscctl ... set <Object> <column|property> <row> <value>
-//   icscctl ... walk <Object>
+//   icscctl ... walk [<Object> | common [<object>]]   (no argument: everything)
+//   icscctl ... get common <object> [instance] [record]
+//   icscctl ... set common <object> [instance] <record> <value>
 //   icscctl ... event <table> <column> [row]     (common event tables 0-3)
 //   icscctl ... objects
 //   icscctl ... raw <file>
@@ -26,6 +28,9 @@
 #include <string>
 #include <vector>
 
+#include "common/CommonRecords.h"
+#include "common/commonStatCtrl.h"
+#include "icsc/CommonPropertyDescriptor.h"
 #include "icsc/IcscDescriptions.h"
 #include "icsc/IcscOid.h"
 #include "icsc/IcscWire.h"
@@ -108,22 +113,20 @@ std::string valueText(const ICSCTlv& c) {
   switch (c.type) {
     case IcscType::STRING:
       return c.str;
-    case IcscType::BOOL:
-      return c.num ? "true" : "false";
     case IcscType::NONE:
       return "";
     default:
-      return std::to_string(c.num);
+      return icscNumberText(c.type, c.num);
   }
 }
 
-bool parseValue(const IcscColumnDesc& col, const std::string& text, ICSCTlv& cell) {
-  cell.type = col.type;
-  if (col.type == IcscType::STRING) {
+bool parseValue(IcscType type, const std::string& text, ICSCTlv& cell) {
+  cell.type = type;
+  if (type == IcscType::STRING) {
     cell.str = text;
     return true;
   }
-  if (col.type == IcscType::BOOL) {
+  if (type == IcscType::BOOL) {
     if (text == "1" || text == "true") {
       cell.num = 1;
     } else if (text == "0" || text == "false") {
@@ -135,11 +138,18 @@ bool parseValue(const IcscColumnDesc& col, const std::string& text, ICSCTlv& cel
   }
   errno = 0;
   char* end = nullptr;
+  if (type == IcscType::U64) {
+    unsigned long long u = std::strtoull(text.c_str(), &end, 0);
+    if (text.empty() || text[0] == '-' || errno != 0 || *end != '\0')
+      return false;
+    cell.num = static_cast<int64_t>(u);
+    return true;
+  }
   long long v = std::strtoll(text.c_str(), &end, 0);
   if (text.empty() || errno != 0 || *end != '\0')
     return false;
   // Only values the column can hold exactly.
-  if (icscNarrow(col.type, v) != v)
+  if (icscNarrow(type, v) != v)
     return false;
   cell.num = v;
   return true;
@@ -193,7 +203,7 @@ int cmdGetSet(Client& cl, bool set, int argc, char** argv) {
   }
   ICSCTlv cell;
   cell.oid = icscoid::object(d->id, c->column, row);
-  if (set && !parseValue(*c, argv[3], cell)) {
+  if (set && !parseValue(c->type, argv[3], cell)) {
     std::fprintf(stderr, "icscctl: %s is not a %s value for %s\n", argv[3], icscTypeName(c->type),
                  c->name);
     return USAGE;
@@ -213,7 +223,7 @@ int cmdGetSet(Client& cl, bool set, int argc, char** argv) {
 
 int cmdWalk(Client& cl, int argc, char** argv) {
   if (argc != 1) {
-    std::fprintf(stderr, "icscctl: usage: walk <Object>\n");
+    std::fprintf(stderr, "icscctl: usage: walk [<Object> | common [<object>]]\n");
     return USAGE;
   }
   const IcscObjectDesc* d = object(argv[0]);
@@ -229,7 +239,7 @@ int cmdWalk(Client& cl, int argc, char** argv) {
     int rc = cl.call(NEXT, {cell}, h, out);
     if (rc != SERVED)
       return rc;
-    if (out.size() != 1 || out[0].status == END_OF_OBJECTS ||
+    if (out.size() != 1 || out[0].status == END_OF_OBJECTS || !icscoid::isObject(out[0].oid) ||
         icscoid::objectId(out[0].oid) != d->id)
       break;
     unsigned col = icscoid::objectColumn(out[0].oid), row = icscoid::objectRow(out[0].oid);
@@ -246,6 +256,206 @@ int cmdWalk(Client& cl, int argc, char** argv) {
     return REFUSED;
   }
   return SERVED;
+}
+
+// Common card objects: the descriptor arrays name objects and records.
+bool isInstance(const std::string& s) {
+  unsigned v;
+  return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos && parseRow(s, v);
+}
+
+std::string commonName(uint32_t oid) {
+  unsigned n = icscoid::commonNumber(oid), r = icscoid::commonRecord(oid);
+  if (n >= commondesc::arrayCount())
+    return "common " + std::to_string(n);
+  const CommonDescriptorArray& a = commondesc::arrays()[n];
+  std::string name = commondesc::key(a.name);
+  if (a.instances != CI_ONE)
+    name += "[" + std::to_string(icscoid::commonInstance(oid)) + "]";
+  return name + " " + (r < a.count ? commonrec::trimmedLabel(a.records[r]) : "?");
+}
+
+// The GETLOG records carry codes: the walk names them.
+std::string commonValueText(const ICSCTlv& c) {
+  std::string v = valueText(c);
+  if (icscoid::commonNumber(c.oid) == commonStatCtrl::CO_LOG_TRANSFER) {
+    if (icscoid::commonRecord(c.oid) == commonrec::LOG_STATE)
+      v += std::string(" (") + commonStatCtrl::getLogStateName(static_cast<uint32_t>(c.num)) + ")";
+    if (icscoid::commonRecord(c.oid) == commonrec::LOG_RESULT)
+      v += std::string(" (") + commonStatCtrl::getLogResultText(static_cast<uint32_t>(c.num)) + ")";
+  }
+  return v;
+}
+
+std::string cellName(uint32_t oid) {
+  if (icscoid::isCommon(oid))
+    return commonName(oid);
+  if (icscoid::isEvent(oid)) {
+    unsigned t = icscoid::eventTable(oid), c = icscoid::eventColumn(oid);
+    const CommonDescriptorArray& a = commondesc::eventTable(t);
+    std::string label = t < 4 && c < a.count ? commonrec::trimmedLabel(a.records[c]) : "?";
+    return "event " + std::to_string(t) + " " + label;
+  }
+  const IcscObjectDesc* d = icscdesc::findById(icscoid::objectId(oid));
+  unsigned col = icscoid::objectColumn(oid);
+  return std::string(d ? d->name : "?") + " row " + std::to_string(icscoid::objectRow(oid)) + " " +
+         (d && col < d->columnCount ? d->columns[col].name : "?");
+}
+
+// NEXT from `start` while `inside` holds for the answer's OID; prints one
+// line per cell. The number of cells, or -1 with the exit code in `rc`.
+long walkCells(Client& cl, uint32_t start, bool (*inside)(uint32_t, unsigned), unsigned arg,
+               int& rc) {
+  ICSCTlv cell;
+  cell.oid = start;
+  long cells = 0;
+  for (unsigned guard = 0; guard < 100000; ++guard) {
+    Header h;
+    std::vector<ICSCTlv> out;
+    rc = cl.call(NEXT, {cell}, h, out);
+    if (rc != SERVED)
+      return -1;
+    if (out.size() != 1 || out[0].status == END_OF_OBJECTS || !inside(out[0].oid, arg))
+      break;
+    const ICSCTlv& c = out[0];
+    if (c.status == OK && c.type == IcscType::NONE)
+      std::printf("%s: served, no value\n", cellName(c.oid).c_str());
+    else if (c.status == OK)
+      std::printf("%s = %s\n", cellName(c.oid).c_str(),
+                  icscoid::isCommon(c.oid) ? commonValueText(c).c_str() : valueText(c).c_str());
+    else
+      std::printf("%s: %s\n", cellName(c.oid).c_str(), statusText(c.status));
+    cell.oid = c.oid;
+    ++cells;
+  }
+  return cells;
+}
+
+bool anyCell(uint32_t, unsigned) {
+  return true;
+}
+bool anyCommonCell(uint32_t oid, unsigned) {
+  return icscoid::isCommon(oid);
+}
+bool commonObjectCell(uint32_t oid, unsigned number) {
+  return icscoid::isCommon(oid) && icscoid::commonNumber(oid) == number;
+}
+
+const CommonDescriptorArray* commonObject(const std::string& key, unsigned& number) {
+  const CommonDescriptorArray* a = commondesc::findArray(key, &number);
+  if (a == nullptr) {
+    std::fprintf(stderr, "icscctl: unknown common object %s; known:", key.c_str());
+    for (size_t i = 0; i < commondesc::arrayCount(); ++i) {
+      if (commondesc::arrays()[i].instances != CI_EVENT_TABLE)
+        std::fprintf(stderr, " %s", commondesc::key(commondesc::arrays()[i].name).c_str());
+    }
+    std::fprintf(stderr, "\n");
+  }
+  return a;
+}
+
+int walkResult(long cells, int rc, const char* what) {
+  if (cells < 0)
+    return rc;
+  if (cells == 0) {
+    std::fprintf(stderr, "icscctl: %s is not served by the card\n", what);
+    return REFUSED;
+  }
+  return SERVED;
+}
+
+int cmdWalkCommon(Client& cl, int argc, char** argv) {
+  int rc = SERVED;
+  if (argc == 0)
+    return walkResult(walkCells(cl, icscoid::common(0, 0, 0), anyCommonCell, 0, rc), rc, "common");
+  if (argc != 1) {
+    std::fprintf(stderr, "icscctl: usage: walk common [<object>]\n");
+    return USAGE;
+  }
+  unsigned number = 0;
+  if (commonObject(argv[0], number) == nullptr)
+    return USAGE;
+  // The cell before the object's first: the last possible of number - 1.
+  uint32_t start = icscoid::common(number - 1, icscoid::MAX_COLUMN, icscoid::MAX_ROW);
+  return walkResult(walkCells(cl, start, commonObjectCell, number, rc), rc, argv[0]);
+}
+
+int cmdWalkAll(Client& cl) {
+  int rc = SERVED;
+  return walkResult(walkCells(cl, 0, anyCell, 0, rc), rc, "nothing");
+}
+
+// get common <object> [instance] [record]: without a record every record
+// of the instance, one "label = value" line each.
+int cmdCommon(Client& cl, bool set, int argc, char** argv) {
+  const char* usage =
+      "icscctl: usage: get common <object> [instance] [record] | set common <object> "
+      "[instance] <record> <value>\n";
+  if (argc < (set ? 3 : 1) || argc > (set ? 4 : 3)) {
+    std::fprintf(stderr, "%s", usage);
+    return USAGE;
+  }
+  unsigned number = 0, instance = 0;
+  const CommonDescriptorArray* a = commonObject(argv[0], number);
+  if (a == nullptr)
+    return USAGE;
+  int at = 1;
+  bool withInstance = set ? argc == 4 : (argc == 3 || (argc == 2 && isInstance(argv[1])));
+  if (withInstance && !parseRow(argv[at++], instance)) {
+    std::fprintf(stderr, "%s", usage);
+    return USAGE;
+  }
+  std::vector<const CommonPropertyDescriptor*> records;
+  if (at < argc) {
+    const CommonPropertyDescriptor* r = commondesc::findRecord(*a, argv[at]);
+    if (r == nullptr) {
+      std::fprintf(stderr, "icscctl: %s has no record %s; records:", a->name, argv[at]);
+      for (size_t i = 0; i < a->count; ++i)
+        std::fprintf(stderr, " %s", commondesc::key(a->records[i].label).c_str());
+      std::fprintf(stderr, "\n");
+      return USAGE;
+    }
+    records.push_back(r);
+    ++at;
+  } else {
+    for (size_t i = 0; i < a->count; ++i)
+      records.push_back(&a->records[i]);
+  }
+  std::vector<ICSCTlv> cells;
+  for (const CommonPropertyDescriptor* r : records) {
+    ICSCTlv c;
+    c.oid = icscoid::common(number, r->propertyId, instance);
+    if (set && !parseValue(commonrec::wireType(*r), argv[at], c)) {
+      std::fprintf(stderr, "icscctl: %s is not a %s value for %s\n", argv[at],
+                   icscTypeName(commonrec::wireType(*r)), commonrec::trimmedLabel(*r).c_str());
+      return USAGE;
+    }
+    cells.push_back(c);
+  }
+  Header h;
+  std::vector<ICSCTlv> out;
+  int rc = cl.call(set ? SET : GET, cells, h, out);
+  if (rc != SERVED)
+    return rc;
+  if (out.size() != cells.size()) {
+    std::fprintf(stderr, "icscctl: %s refused: %s\n", a->name,
+                 statusText(h.status != OK ? h.status : static_cast<uint8_t>(MALFORMED)));
+    return REFUSED;
+  }
+  rc = SERVED;
+  for (size_t i = 0; i < out.size(); ++i) {
+    std::string label = commonrec::trimmedLabel(*records[i]);
+    if (out[i].status != OK) {
+      std::fprintf(stderr, "icscctl: %s %s refused: %s\n", commonName(cells[i].oid).c_str(),
+                   set ? "write" : "read", statusText(out[i].status));
+      rc = REFUSED;
+    } else if (records.size() == 1) {
+      std::printf("%s\n", valueText(out[i]).c_str());
+    } else {
+      std::printf("%s = %s\n", label.c_str(), commonValueText(out[i]).c_str());
+    }
+  }
+  return rc;
 }
 
 int cmdEvent(Client& cl, int argc, char** argv) {
@@ -348,8 +558,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "icscctl: no socket: %s\n", std::strerror(errno));
     return NO_ANSWER;
   }
+  bool common = rest > 0 && std::strcmp(args[0], "common") == 0;
+  if ((cmd == "get" || cmd == "set") && common)
+    return cmdCommon(cl, cmd == "set", rest - 1, args + 1);
   if (cmd == "get" || cmd == "set")
     return cmdGetSet(cl, cmd == "set", rest, args);
+  if (cmd == "walk" && rest == 0)
+    return cmdWalkAll(cl);
+  if (cmd == "walk" && common)
+    return cmdWalkCommon(cl, rest - 1, args + 1);
   if (cmd == "walk")
     return cmdWalk(cl, rest, args);
   if (cmd == "event")

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "hwMessages.h"
+#include "drivermsg/hwMessages.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include <string>
 
 #include "FrontPanel.h"
-#include "pca9552Wire.h"
+#include "drivermsg/pca9552Wire.h"
 
 namespace {
 

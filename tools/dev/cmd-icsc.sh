@@ -27,7 +27,7 @@ icsc_client() {
 }
 
 dev_register "icsc [--vm] get|set|walk|event|objects|raw ..." \
-  "ICSC client: get OBJ COL [ROW], set OBJ COL ROW VAL, walk OBJ, event T C [R], objects, raw FILE"
+  "ICSC client: get OBJ COL [ROW], set OBJ COL ROW VAL, walk [OBJ], event T C [R], objects, raw FILE; get|set|walk common ... (docs/objects.md)"
 cmd_icsc() {
   if [ "${1:-}" = --vm ]; then
     local FXS_VM=1
@@ -37,7 +37,9 @@ cmd_icsc() {
     get|set|walk|event|objects|raw) ;;
     *) die "usage: ./dev icsc [--vm] get <Object> <column|property> [row]
                  | set <Object> <column|property> <row> <value>
-                 | walk <Object> | event <table> <column> [row] | objects | raw <file>" ;;
+                 | walk [<Object>] | event <table> <column> [row] | objects | raw <file>
+                 | get common <object> [instance] [record]
+                 | set common <object> [instance] <record> <value> | walk common [<object>]" ;;
   esac
   local bin; bin="$(build_dir native "")/bin"
   [ -x "$bin/icscctl" ] || configure_and_build native "" icscctl udpfe

@@ -1,6 +1,7 @@
 // The card process with its driver stand-ins in this test's namespaces: it
 // must reach ACTIVE with answering drivers and FAIL with a silent I2C
-// driver, as read through the console's "main internals".
+// driver; injected faults show in the common objects read over ICSC as the
+// chassis reads them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,22 +12,46 @@
 
 #include "CardWithPeers.h"
 #include "ConsoleClient.h"
+#include "common/CommonRecords.h"
+#include "common/commonStatCtrl.h"
+#include "icsc/IcscOid.h"
 
 namespace {
 
-using testsupport::cardState;
 using testsupport::CardWithPeers;
 using testsupport::Clock;
 using testsupport::mainConsole;
 using testsupport::waitFor;
 
-// Polls the card state until it is `want` or `limit` passes; returns the
-// states seen, in order, without repeats.
+using CO = commonStatCtrl;
+using namespace commonrec;
+constexpr unsigned kAll = CardWithPeers::ENGINE | CardWithPeers::FRONT_END | CardWithPeers::DRIVERS;
+
+ICSCTlv common(unsigned object, unsigned record, unsigned instance = 0) {
+  testsupport::IcscClient c;
+  return c.call(icscwire::GET, testsupport::cellOf(icscoid::common(object, record, instance)),
+                std::chrono::seconds(2));
+}
+
+// The cell's number once it is served and equals `want`, within `limit`.
+bool waitForCommon(unsigned object, unsigned record, unsigned instance, int64_t want,
+                   Clock::duration limit = std::chrono::seconds(10)) {
+  return waitFor(
+      [&] {
+        ICSCTlv v = common(object, record, instance);
+        return v.status == icscwire::OK && v.num == want;
+      },
+      limit);
+}
+
+// Polls the card state over ICSC until it is `want` or `limit` passes;
+// returns the states seen, in order, without repeats.
 std::vector<std::string> waitForState(const std::string& want, Clock::duration limit) {
   std::vector<std::string> seen;
   waitFor(
       [&] {
-        std::string s = cardState();
+        ICSCTlv v = common(CO::CO_CARD_STATE, CARDSTATE_NAME);
+        std::string s = v.status == icscwire::OK ? v.str : "";
         if (!s.empty() && (seen.empty() || seen.back() != s))
           seen.push_back(s);
         return s == want;
@@ -35,19 +60,15 @@ std::vector<std::string> waitForState(const std::string& want, Clock::duration l
   return seen;
 }
 
-bool waitForText(const std::string& line, const std::string& want, Clock::duration limit) {
-  return waitFor([&] { return mainConsole(line).find(want) != std::string::npos; }, limit);
-}
-
 bool inject(const std::vector<std::string>& args) {
   return testsupport::runTool("sim_inject", args).status == 0;
 }
 
-TEST(CardBench, ReachesActiveAndRaisesTemperatureError) {
-  CardWithPeers card(CardWithPeers::DRIVERS);
+TEST(CardBench, ReachesActiveAndShowsInjectedFaultsOverIcsc) {
+  CardWithPeers card(kAll);
   ASSERT_TRUE(card.start());
   auto seen = waitForState("ACTIVE", std::chrono::seconds(40));
-  ASSERT_FALSE(seen.empty()) << "console never answered";
+  ASSERT_FALSE(seen.empty()) << "the card state was never served";
   EXPECT_EQ(seen.back(), "ACTIVE");
   EXPECT_NE(std::find(seen.begin(), seen.end(), "ACTIVE_ALL_LEDS_ON"), seen.end())
       << "the lamp test was skipped";
@@ -55,21 +76,41 @@ TEST(CardBench, ReachesActiveAndRaisesTemperatureError) {
   EXPECT_NE(internals.find("SELF_TEST_ADC: SUCCEEDED"), std::string::npos) << internals;
   EXPECT_NE(internals.find("SELF_TEST_PCA9552_DEVICE: SUCCEEDED"), std::string::npos);
 
+  // The stand-in reports every sensor valid (its own reports would undo an
+  // injected fault): stop it first.
+  card.i2c.stop();
+  ASSERT_TRUE(waitForCommon(CO::CO_TEMPERATURE, TEMP_VALID, 2, 1));
   // A failing sensor raises the temperature error; a good report clears it.
   ASSERT_TRUE(inject({"temp", "status", "2", "0"}));
-  EXPECT_TRUE(
-      waitForText("main hwstatus", "3 MAX6602 TempSensor ACTIVE", std::chrono::seconds(10)));
+  EXPECT_TRUE(waitForCommon(CO::CO_TEMPERATURE, TEMP_VALID, 2, 0));
+  EXPECT_EQ(common(CO::CO_HW_ERROR, ERR_ACTIVE, 3).num, 1);
+  EXPECT_EQ(common(CO::CO_HW_ERROR, ERR_NAME, 3).str, "MAX6602 TempSensor");
+  EXPECT_EQ(common(CO::CO_STATUS, STATUS_HW_ERROR).num, 1);
+  ASSERT_TRUE(inject({"temp", "value", "1", "97"}));
+  EXPECT_TRUE(waitForCommon(CO::CO_TEMPERATURE, TEMP_MAX, 1, 97));
+  EXPECT_EQ(common(CO::CO_TEMPERATURE, TEMP_VALUE, 1).num, 97);
   ASSERT_TRUE(inject({"temp", "status", "2", "1"}));
-  EXPECT_TRUE(waitForText("main hwstatus", "3 MAX6602 TempSensor -", std::chrono::seconds(10)));
+  EXPECT_TRUE(waitForCommon(CO::CO_HW_ERROR, ERR_ACTIVE, 3, 0));
+
+  // A power monitor that stops working invalidates every voltage.
+  EXPECT_EQ(common(CO::CO_VOLTAGE, VOLT_VALID, 4).num, 1);
+  ASSERT_TRUE(inject({"pwrmon", "idle"}));
+  EXPECT_TRUE(waitForCommon(CO::CO_VOLTAGE, VOLT_VALID, 4, 0));
+  EXPECT_EQ(common(CO::CO_HW_ERROR, ERR_ACTIVE, 0).num, 1);
+  EXPECT_EQ(common(CO::CO_VOLTAGE_MONITOR, VMON_HW_ERROR).num, 1);
+  EXPECT_EQ(common(CO::CO_VOLTAGE, VOLT_NOMINAL, 4).num, 3300);
+  ASSERT_TRUE(inject({"pwrmon", "active"}));
+  EXPECT_TRUE(waitForCommon(CO::CO_VOLTAGE, VOLT_VALID, 4, 1));
+  EXPECT_TRUE(waitForCommon(CO::CO_STATUS, STATUS_HW_ERROR, 0, 0));
   EXPECT_TRUE(card.main.alive());
 }
 
 TEST(CardBench, SilentI2cDriverLeadsToFail) {
-  CardWithPeers card(CardWithPeers::DRIVERS);
+  CardWithPeers card(kAll);
   card.i2cArgs = {"--silent"};
   ASSERT_TRUE(card.start());
   auto seen = waitForState("FAIL", std::chrono::seconds(45));
-  ASSERT_FALSE(seen.empty()) << "console never answered";
+  ASSERT_FALSE(seen.empty()) << "the card state was never served";
   EXPECT_EQ(seen.back(), "FAIL");
   EXPECT_NE(std::find(seen.begin(), seen.end(), "SELF_TESTS_BUSY"), seen.end());
 }
