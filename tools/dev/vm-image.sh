@@ -106,22 +106,35 @@ vm_fetch() {
   echo "$list"
 }
 
-# vm_needed_missing ROOT FILE...: prints the shared libraries that the ELF
-# files need and ROOT does not hold.
+# vm_libs ROOT: the shared libraries that the loader finds in ROOT.
+vm_libs() {
+  local d
+  for d in lib lib/arm-linux-gnueabihf usr/lib usr/lib/arm-linux-gnueabihf; do
+    [ -d "$1/$d" ] && find "$1/$d" -maxdepth 1 \( -type f -o -type l \) -printf '%f\n'
+  done | sort -u
+}
+
+# vm_needed_missing LIBS FILE...: prints the shared libraries that the ELF
+# files need and the list LIBS (of vm_libs) lacks.
 vm_needed_missing() {
-  local root="$1" f lib d found
+  local libs="$1" f lib
   shift
   for f in "$@"; do
     head -c 4 "$f" 2>/dev/null | grep -q 'ELF' || continue
     for lib in $(arm-linux-gnueabihf-readelf -d "$f" 2>/dev/null |
       sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
-      found=0
-      for d in lib lib/arm-linux-gnueabihf usr/lib usr/lib/arm-linux-gnueabihf; do
-        if [ -e "$root/$d/$lib" ]; then found=1; break; fi
-      done
-      [ $found = 1 ] || echo "${f#"$root"/} needs $lib"
+      grep -qxF "$lib" "$libs" || echo "${f##*/} needs $lib"
     done
   done
+}
+
+# vm_check_libs LIBS FILE...: stops unless the image holds every shared
+# library that the files need.
+vm_check_libs() {
+  local missing
+  missing="$(vm_needed_missing "$@")"
+  [ -z "$missing" ] || die "the VM image misses libraries (add their packages to tools/dev/vm/packages):
+$missing"
 }
 
 # vm_base LIST: the base archive and kernel for the resolved LIST, built once.
@@ -130,7 +143,8 @@ vm_base() {
   key="$(printf '%s\n' "$list" | cat - "$VM_CONF/modules" "${BASH_SOURCE[0]}" | sha256sum | cut -c1-16)"
   VM_KERNEL="$VM_DIR/base-$key.vmlinuz"
   VM_BASE="$VM_DIR/base-$key.cpio.gz"
-  if [ -f "$VM_KERNEL" ] && [ -f "$VM_BASE" ]; then
+  VM_LIBS="$VM_DIR/base-$key.libs"
+  if [ -f "$VM_KERNEL" ] && [ -f "$VM_BASE" ] && [ -f "$VM_LIBS" ]; then
     say "VM base image $key is up to date"
     return 0
   fi
@@ -186,14 +200,13 @@ vm_base() {
   for m in iptables iptables-restore iptables-save; do
     ln -sf "xtables-legacy-multi" "$root/usr/sbin/$m"
   done
-  local missing
-  missing="$(vm_needed_missing "$root" $(find "$root" -type f \( -perm -u+x -o -name '*.so*' \)))"
-  [ -z "$missing" ] || die "the VM image misses libraries (add their packages to tools/dev/vm/packages):
-$missing"
+  vm_libs "$root" >"$stage/libs"
+  vm_check_libs "$stage/libs" $(find "$root" -type f \( -perm -u+x -o -name '*.so*' \))
   mkdir -p "$root"/{dev,proc,sys,tmp,run,opt}
   mknod -m 600 "$root/dev/console" c 5 1
   (cd "$root" && find . | cpio -o -H newc -R 0:0 --quiet | gzip -1) >"$stage/base.cpio.gz"
-  rm -f "$VM_DIR"/base-*.vmlinuz "$VM_DIR"/base-*.cpio.gz
+  rm -f "$VM_DIR"/base-*.{vmlinuz,cpio.gz,libs}
+  mv "$stage/libs" "$VM_LIBS"
   mv "$stage/vmlinuz" "$VM_KERNEL"
   mv "$stage/base.cpio.gz" "$VM_BASE"
   rm -rf "$stage"
@@ -243,6 +256,7 @@ vm_card() {
       cp "$dir/$b" "$root$VM_GUEST_ROOT/bin/$b"
     fi
   done
+  vm_check_libs "$VM_LIBS" "$root$VM_GUEST_ROOT"/bin/*
   cp "$FXS_ROOT/tools/dev/bench-run.sh" "$root$VM_GUEST_ROOT/tools/dev/"
   # Scripts that the peer declarations run by $FXS_ROOT-relative path.
   (cd "$FXS_ROOT" && find sim -name '*.sh' | cpio -pdm --quiet "$root$VM_GUEST_ROOT")
