@@ -45,7 +45,10 @@ cmd_vm() {
   [ $# -gt 0 ] && shift
   case "$sub" in
     run) vm_foreground ;;
-    start) vm_launch run && vm_wait_running ;;
+    start)
+      vm_launch run
+      vm_wait_running
+      ;;
     stop) vm_stop ;;
     status) vm_status ;;
     logs)

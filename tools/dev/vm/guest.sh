@@ -91,7 +91,11 @@ bench_up() {
     _i=$((_i + 1))
   done
   echo "vm: starting main"
+  rm -f "$BENCH_DIR/main.stop"
+  # Started again after a clean exit (a reboot request), as the card's init does.
+  export BENCH_RESPAWN=1
   eval "spawn main env FXS_TRACE_STDERR=1 $MAIN_ENV $FXS_ROOT/bin/main"
+  unset BENCH_RESPAWN
   if ! wait_for "$READY_SECONDS" up main main_ready || [ -n "$DEAD" ]; then
     echo "vm: main did not come up:"
     tail -n 30 "$BENCH_DIR/main.log"
@@ -120,6 +124,7 @@ terminate() {
 bench_down() {
   MAIN_STATUS=none
   if [ -f "$BENCH_DIR/main.pid" ]; then
+    touch "$BENCH_DIR/main.stop"
     MAIN_STATUS="$(terminate main "$MAIN_STOP_SECONDS")"
     echo "vm: main exited with status $MAIN_STATUS"
   fi
