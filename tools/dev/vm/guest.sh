@@ -149,7 +149,8 @@ case "$mode" in
       # Out of Ctrl-C's reach: it shows the card's last lines after SIGTERM.
       setsid tail -n +1 -f "$BENCH_DIR/main.log" &
       _tail=$!
-      while [ -z "$STOP" ] && alive main; do sleep 1; done
+      # main.status appears when main has ended for good (not restarted).
+      while [ -z "$STOP" ] && [ ! -s "$BENCH_DIR/main.status" ]; do sleep 1; done
       [ -n "$STOP" ] || echo "vm: main ended by itself"
     fi
     bench_down
