@@ -156,6 +156,8 @@ vm_stop() {
     return 0
   fi
   say "stopping the card and the VM"
+  # Before the supervisor has the console, a Ctrl-C would go nowhere.
+  bench_wait "$VM_BOOT_SECONDS" bash -c "! kill -0 $(vm_pid) || tr -d '\r' <'$VM_RUN/console.log' | grep -q '^vm: console ready'" || true
   printf '\003' >"$VM_RUN/serial.in"
   if ! bench_wait "$VM_STOP_SECONDS" bash -c "! kill -0 $(vm_pid)"; then
     say "the VM did not power off within $VM_STOP_SECONDS s: killing qemu"
@@ -163,7 +165,11 @@ vm_stop() {
   fi
   rm -f "$VM_RUN/qemu.pid"
   status="$(tr -d '\r' <"$VM_RUN/console.log" | sed -n 's/.*vm: main exited with status //p' | tail -n 1)"
-  say "main exited with status ${status:-unknown}"
+  if [ -n "$status" ]; then
+    say "main exited with status $status"
+  else
+    say "main had not started (or its end was not reported; see ./dev vm logs)"
+  fi
   [ "$status" = 0 ]
 }
 
