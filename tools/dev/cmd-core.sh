@@ -16,6 +16,12 @@ dev_register "test [--arch armhf] [--sanitize S] [-R re]" "build and run every t
 dev_register "test --vm" "the end-to-end suite on a 32-bit ARM kernel under qemu (docs/vm.md)"
 cmd_test() {
   if [ "${1:-}" = --vm ]; then
+    case "${2:-}" in
+      -h|--help)
+        echo "usage: ./dev test --vm   the end-to-end suite in the VM (docs/vm.md); prints P passed, F failed"
+        return 0
+        ;;
+    esac
     [ $# -eq 1 ] || die "./dev test --vm takes no other option"
     [ "$(id -u)" = 0 ] || die "the VM is built and run as root"
     vm_test
