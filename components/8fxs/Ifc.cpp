@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "board/boardUtils.h"
+#include "drivermsg/dbgMsg.h"
 #include "drivermsg/hwMessages.h"
 #include "drivermsg/udpQueueMsg.h"
 #include "fxsCGetLogEngine.h"
@@ -269,13 +270,11 @@ int Ifc::handleDbgMsg(int len, char* msg) {
 }
 
 void Ifc::sendDbgReady() {
-  MessageQueue q(kFdebugQueueName);
+  MessageQueue q(dbgmsg::FDEBUG_QUEUE);
   q.blocking(false);
-  char ready[5] = {};
-  uint32_t id = MSG_DBG;
-  std::memcpy(ready, &id, sizeof id);
-  if (q.send(ready, sizeof ready, 0))
-    LOG_DEBUG1("Send to %s len %zd", kFdebugQueueName, sizeof ready);
+  std::vector<uint8_t> ready = dbgmsg::encode("");
+  if (q.send(ready.data(), ready.size(), 0))
+    LOG_DEBUG1("Send to %s len %zd", dbgmsg::FDEBUG_QUEUE, ready.size());
 }
 
 void Ifc::handleSignal(int signo) {

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "InjectCommand.h"
-#include "drivermsg/mainQueue.h"
+#include "drivermsg/hwMessages.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> words(argv + 1, argv + argc);
@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
     rc = 1;
   } else {
     std::printf("sim_inject: sent %zu bytes, message %u\n", msg.size(),
-                msg.size() >= 4 ? msg[0] | (msg[1] << 8) | (msg[2] << 16) | (msg[3] << 24) : 0);
+                hwmsg::msgId(msg.data(), msg.size()));
   }
   mq_close(q);
   return rc;

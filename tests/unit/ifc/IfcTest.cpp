@@ -9,6 +9,7 @@
 
 #include "Ifc.h"
 #include "TestSupport.h"
+#include "drivermsg/dbgMsg.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(DbgMsg, Tokenizer, ::testing::ValuesIn(kTokenCases),
 class IfcFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    mq_unlink(Ifc::kFdebugQueueName);
+    mq_unlink(dbgmsg::FDEBUG_QUEUE);
     mq_unlink(mainqueue::NAME);
     g_traceObject = new TraceObject("test", 9);
     m_log = std::make_unique<testsupport::LogCapture>(9);
@@ -61,7 +62,7 @@ class IfcFixture : public ::testing::Test {
   void TearDown() override {
     m_ifc.reset();
     m_log.reset();
-    mq_unlink(Ifc::kFdebugQueueName);
+    mq_unlink(dbgmsg::FDEBUG_QUEUE);
     mq_unlink(mainqueue::NAME);
   }
 
@@ -76,7 +77,7 @@ class IfcFixture : public ::testing::Test {
   // Ready messages waiting on the debug front end's queue.
   std::vector<std::string> readyMessages() {
     std::vector<std::string> out;
-    MessageQueue q(Ifc::kFdebugQueueName);
+    MessageQueue q(dbgmsg::FDEBUG_QUEUE);
     q.blocking(false);
     char b[2000];
     ssize_t n;
