@@ -19,7 +19,7 @@ namespace {
 // Held while one message and the all-data-valid check after it are handled.
 pthread_mutex_t s_mainMutex = PTHREAD_MUTEX_INITIALIZER;
 
-const char* const txMQueueNames[] = {"/queueToUdp", "/queueToI2cDrv"};
+const char* const txMQueueNames[] = {udpmsg::UDP_QUEUE, hwmsg::I2C_QUEUE};
 
 constexpr const char* kStateNames[] = {
     "UNINITIALIZED", "IDLE", "START_SELF_TESTS", "SELF_TESTS_BUSY", "ACTIVE_ALL_LEDS_ON",
