@@ -5,6 +5,8 @@
 // above the line's threshold. SWERR reports bypass the level.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -12,7 +14,8 @@
 class TraceObject {
  public:
   // FXS_TRACE_LEVEL in the environment overrides `level` (bench use);
-  // FXS_TRACE_STDERR=1 mirrors every line to stderr.
+  // FXS_TRACE_STDERR=1 mirrors every line to stderr, behind its UTC time
+  // (syslog stamps its own copy).
   TraceObject(const std::string& name, int level);
   ~TraceObject();
   TraceObject(const TraceObject&) = delete;
@@ -56,6 +59,13 @@ void log(int threshold, int priority, const char* tag, const char* file, int lin
 void swerr(const char* path, int line, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
 // Writes one already formatted line.
 void writeLine(int priority, const std::string& line);
+
+// "YYYY-MM-DDTHH:MM:SS.mmmZ" (UTC, milliseconds truncated) into `out`,
+// which must hold UTC_STAMP_SIZE bytes; returns the length written.
+constexpr size_t UTC_STAMP_SIZE = 25;
+size_t formatUtcStamp(int64_t seconds, long nanoseconds, char* out);
+// The current time in that form.
+std::string utcStamp();
 
 constexpr const char* baseName(const char* path) {
   const char* base = path;
