@@ -1,12 +1,7 @@
 // icscctl: reads and writes the card's ICSC objects through its UDP front
 // end, by the names of the object descriptions.
 //
-//   icscctl [--host A] [--port N] [--timeout MS] get <Object> <column|property> [row]
-//   icscctl ... set <Object> <column|property> <row> <value>
-//   icscctl ... walk <Object>
-//   icscctl ... event <table> <column> [row]     (common event tables 0-3)
-//   icscctl ... objects
-//   icscctl ... raw <file>
+//   icscctl [--host A] [--port N] [--timeout MS] COMMAND ARGS
 //
 // Exit: 0 served, 1 refused by the card (reason on stderr), 2 no answer,
 // 3 bad usage.
@@ -26,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "IcscWalk.h"
+#include "SimCli.h"
 #include "icsc/IcscDescriptions.h"
 #include "icsc/IcscOid.h"
 #include "icsc/IcscWire.h"
@@ -35,6 +32,26 @@ using namespace icscwire;
 namespace {
 
 enum Exit { SERVED = 0, REFUSED = 1, NO_ANSWER = 2, USAGE = 3 };
+
+const char kUsage[] =
+    "usage: ./dev icsc COMMAND ARGS on the bench, where it runs\n"
+    "       icscctl [--host A] [--port N] [--timeout MS] COMMAND ARGS\n"
+    "  get OBJECT COLUMN [ROW]       one cell (row 0 by default)\n"
+    "  set OBJECT COLUMN ROW VALUE   write one cell (bool: 0, 1, true, false)\n"
+    "  walk [--cells N] OBJECT       every cell of an object, N cells per request\n"
+    "                                (default: as many as fit in one datagram)\n"
+    "  columns OBJECT                the object's columns: number, name, type, access\n"
+    "  event TABLE COLUMN [ROW]      a cell of a common event table (0-3)\n"
+    "  objects                       every object: id, name, kind, rows, columns\n"
+    "  raw FILE                      FILE's bytes as one datagram; prints the answer\n"
+    "COLUMN: a number, a property name or its OBJ_ symbol. --host 127.0.0.1,\n"
+    "--port 5000, --timeout 2000 ms by default.\n"
+    "exit status: 0 served, 1 refused (reason on stderr), 2 no answer, 3 bad usage\n";
+
+int usage(const std::string& message) {
+  simcli::badUsage("icscctl", message, kUsage);
+  return USAGE;
+}
 
 struct Client {
   std::string host = "127.0.0.1";
@@ -176,12 +193,8 @@ int refused(const IcscObjectDesc& d, const IcscColumnDesc& c, unsigned row, uint
 }
 
 int cmdGetSet(Client& cl, bool set, int argc, char** argv) {
-  if (argc < (set ? 4 : 2) || argc > (set ? 4 : 3)) {
-    std::fprintf(stderr,
-                 "icscctl: usage: get <Object> <column> [row] | set <Object> <column> "
-                 "<row> <value>\n");
-    return USAGE;
-  }
+  if (argc < (set ? 4 : 2) || argc > (set ? 4 : 3))
+    return usage(set ? "set OBJECT COLUMN ROW VALUE" : "get OBJECT COLUMN [ROW]");
   const IcscObjectDesc* d = object(argv[0]);
   const IcscColumnDesc* c = d ? column(*d, argv[1]) : nullptr;
   if (c == nullptr)
@@ -212,38 +225,65 @@ int cmdGetSet(Client& cl, bool set, int argc, char** argv) {
 }
 
 int cmdWalk(Client& cl, int argc, char** argv) {
-  if (argc != 1) {
-    std::fprintf(stderr, "icscctl: usage: walk <Object>\n");
+  unsigned cells = 0;
+  const char* const kWalkUsage = "usage: ./dev icsc walk [--cells 1-64] OBJECT\n";
+  int rc = simcli::parse("icscctl", kWalkUsage, argc, argv, simcli::ANYWHERE,
+                         {{"cells", required_argument, nullptr, 'c'}},
+                         [&](int, const char* arg) -> std::string {
+                           return simcli::integer(arg, 1, static_cast<long long>(MAX_CELLS), cells)
+                                      ? ""
+                                      : "--cells wants 1-64";
+                         });
+  if (rc == 0)
+    return SERVED;
+  if (rc > 0)
     return USAGE;
+  if (argc - optind != 1)
+    return usage("walk [--cells 1-64] OBJECT");
+  const IcscObjectDesc* d = object(argv[optind]);
+  if (d == nullptr)
+    return USAGE;
+  unsigned seen = 0;
+  rc = SERVED;
+  auto exchange = [&](uint8_t op, const std::vector<ICSCTlv>& req, Header& h,
+                      std::vector<ICSCTlv>& out) {
+    rc = cl.call(op, req, h, out);
+    return rc == SERVED;
+  };
+  auto print = [&](const ICSCTlv& a) {
+    unsigned col = icscoid::objectColumn(a.oid), row = icscoid::objectRow(a.oid);
+    const char* name = col < d->columnCount ? d->columns[col].name : "?";
+    if (a.status == OK)
+      std::printf("row %u %s = %s\n", row, name, valueText(a).c_str());
+    else
+      std::printf("row %u %s: %s\n", row, name, statusText(a.status));
+    ++seen;
+  };
+  icscwalk::Result r = icscwalk::walkObject(*d, cells, exchange, print);
+  if (r == icscwalk::Result::NO_ANSWER)
+    return rc;
+  if (r == icscwalk::Result::REFUSED) {
+    std::fprintf(stderr, "icscctl: %s: the card's answers do not form a walk\n", d->name);
+    return REFUSED;
   }
+  if (seen == 0) {
+    std::fprintf(stderr, "icscctl: %s is not served by the card\n", d->name);
+    return REFUSED;
+  }
+  return SERVED;
+}
+
+int cmdColumns(int argc, char** argv) {
+  if (argc != 1)
+    return usage("columns OBJECT");
   const IcscObjectDesc* d = object(argv[0]);
   if (d == nullptr)
     return USAGE;
-  // The cell before the object's first one: the last possible of id - 1.
-  ICSCTlv cell;
-  cell.oid = icscoid::object(d->id - 1, icscoid::MAX_COLUMN, icscoid::MAX_ROW);
-  unsigned cells = 0;
-  for (unsigned guard = 0; guard < 100000; ++guard) {
-    Header h;
-    std::vector<ICSCTlv> out;
-    int rc = cl.call(NEXT, {cell}, h, out);
-    if (rc != SERVED)
-      return rc;
-    if (out.size() != 1 || out[0].status == END_OF_OBJECTS ||
-        icscoid::objectId(out[0].oid) != d->id)
-      break;
-    unsigned col = icscoid::objectColumn(out[0].oid), row = icscoid::objectRow(out[0].oid);
-    const char* name = col < d->columnCount ? d->columns[col].name : "?";
-    if (out[0].status == OK)
-      std::printf("row %u %s = %s\n", row, name, valueText(out[0]).c_str());
-    else
-      std::printf("row %u %s: %s\n", row, name, statusText(out[0].status));
-    cell.oid = out[0].oid;
-    ++cells;
-  }
-  if (cells == 0) {
-    std::fprintf(stderr, "icscctl: %s is not served by the card\n", d->name);
-    return REFUSED;
+  std::printf("%s: %s %u, %u rows\n", d->name, d->isTable ? "table" : "scalar", d->id, d->rows);
+  for (unsigned c = 0; c < d->columnCount; ++c) {
+    const IcscColumnDesc& col = d->columns[c];
+    std::printf("%3u %-36s %-6s %s  %s\n", col.column, col.name, icscTypeName(col.type),
+                col.access == IcscAccess::RW ? "rw" : "ro", col.symbol);
   }
   return SERVED;
 }
@@ -251,10 +291,8 @@ int cmdWalk(Client& cl, int argc, char** argv) {
 int cmdEvent(Client& cl, int argc, char** argv) {
   unsigned table = 0, col = 0, row = 0;
   if (argc < 2 || argc > 3 || !parseRow(argv[0], table) || !parseRow(argv[1], col) ||
-      (argc == 3 && !parseRow(argv[2], row)) || table > 0x3F || col > 0xFF || row > 0x3FFF) {
-    std::fprintf(stderr, "icscctl: usage: event <table> <column> [row]\n");
-    return USAGE;
-  }
+      (argc == 3 && !parseRow(argv[2], row)) || table > 0x3F || col > 0xFF || row > 0x3FFF)
+    return usage("event TABLE COLUMN [ROW]");
   ICSCTlv cell;
   cell.oid = icscoid::event(table, col, row);
   Header h;
@@ -283,10 +321,8 @@ int cmdObjects() {
 }
 
 int cmdRaw(Client& cl, int argc, char** argv) {
-  if (argc != 1) {
-    std::fprintf(stderr, "icscctl: usage: raw <file>\n");
-    return USAGE;
-  }
+  if (argc != 1)
+    return usage("raw FILE");
   std::ifstream f(argv[0], std::ios::binary);
   if (!f) {
     std::fprintf(stderr, "icscctl: cannot read %s\n", argv[0]);
@@ -318,32 +354,34 @@ int cmdRaw(Client& cl, int argc, char** argv) {
 
 int main(int argc, char** argv) {
   Client cl;
-  int i = 1;
-  for (; i + 1 < argc && std::strncmp(argv[i], "--", 2) == 0; i += 2) {
-    std::string a = argv[i];
-    if (a == "--host")
-      cl.host = argv[i + 1];
-    else if (a == "--port")
-      cl.port = std::atoi(argv[i + 1]);
-    else if (a == "--timeout")
-      cl.timeoutMs = std::atoi(argv[i + 1]);
-    else {
-      std::fprintf(stderr, "icscctl: unknown option %s\n", a.c_str());
-      return USAGE;
-    }
-  }
-  if (i >= argc) {
-    std::fprintf(
-        stderr,
-        "usage: icscctl [--host A] [--port N] [--timeout MS] get|set|walk|event|objects|raw "
-        "...\n");
-    return USAGE;
-  }
-  std::string cmd = argv[i];
-  int rest = argc - i - 1;
-  char** args = argv + i + 1;
+  // Options end at the command; its own words may start with '-'.
+  int rc = simcli::parse(
+      "icscctl", kUsage, argc, argv, simcli::BEFORE_ARGUMENTS,
+      {{"host", required_argument, nullptr, 'H'},
+       {"port", required_argument, nullptr, 'p'},
+       {"timeout", required_argument, nullptr, 't'}},
+      [&](int c, const char* arg) -> std::string {
+        if (c == 'H') {
+          cl.host = arg;
+          return "";
+        }
+        if (c == 'p')
+          return simcli::integer(arg, 1, 65535, cl.port) ? "" : "--port wants 1-65535";
+        return simcli::integer(arg, 1, 600000, cl.timeoutMs) ? "" : "--timeout wants 1-600000 ms";
+      });
+  if (rc >= 0)
+    return rc == 0 ? SERVED : USAGE;
+  if (optind >= argc)
+    return usage("no command");
+  std::string cmd = argv[optind];
+  int rest = argc - optind - 1;
+  char** args = argv + optind + 1;
   if (cmd == "objects")
-    return cmdObjects();
+    return rest == 0 ? cmdObjects() : usage("objects takes no arguments");
+  if (cmd == "columns")
+    return cmdColumns(rest, args);
+  if (cmd != "get" && cmd != "set" && cmd != "walk" && cmd != "event" && cmd != "raw")
+    return usage("unknown command " + cmd);
   if (!cl.open()) {
     std::fprintf(stderr, "icscctl: no socket: %s\n", std::strerror(errno));
     return NO_ANSWER;
@@ -351,11 +389,8 @@ int main(int argc, char** argv) {
   if (cmd == "get" || cmd == "set")
     return cmdGetSet(cl, cmd == "set", rest, args);
   if (cmd == "walk")
-    return cmdWalk(cl, rest, args);
+    return cmdWalk(cl, rest + 1, args - 1);
   if (cmd == "event")
     return cmdEvent(cl, rest, args);
-  if (cmd == "raw")
-    return cmdRaw(cl, rest, args);
-  std::fprintf(stderr, "icscctl: unknown command %s\n", cmd.c_str());
-  return USAGE;
+  return cmdRaw(cl, rest, args);
 }
