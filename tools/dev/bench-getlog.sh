@@ -25,9 +25,9 @@ bench_collect_logs() {
   done
   archive="$(printf '%s\n' "$state" | sed -n 's/^archive //p')"
   [ -n "$archive" ] || die "the card reported no archive"
-  mkdir -p "$FXS_ROOT/out/logs"
+  mkdir -p "$BENCH_OUT/logs"
   local dest
-  dest="$FXS_ROOT/out/logs/card-logs-$(date +%Y%m%d-%H%M%S).tar.gz"
+  dest="$BENCH_OUT/logs/card-logs-$(date +%Y%m%d-%H%M%S).tar.gz"
   bench_exec cat "$archive" >"$dest" || die "cannot copy $archive from the bench"
   tar -tzf "$dest" >/dev/null || die "the copied archive $dest is not readable"
   echo "$dest"
