@@ -30,3 +30,17 @@ endif()
 add_library(mnl INTERFACE)
 target_link_libraries(mnl INTERFACE ${FXS_MNL_LIB})
 target_include_directories(mnl SYSTEM INTERFACE ${FXS_BOOST_SHIM})
+
+# libcurl for the log upload to the chassis' FTP server (libcurl4-openssl-dev;
+# libcurl4-openssl-dev:armhf for the cross build). Its headers are
+# architecture independent but for curlbuild, which Debian keeps in the
+# multiarch include directory.
+find_package(CURL REQUIRED)
+
+# The loadware version the card reports: the commit it was built from.
+execute_process(COMMAND git -C ${CMAKE_SOURCE_DIR} describe --always --dirty
+                OUTPUT_VARIABLE FXS_LOADWARE_VERSION OUTPUT_STRIP_TRAILING_WHITESPACE
+                ERROR_QUIET)
+if(NOT FXS_LOADWARE_VERSION)
+  set(FXS_LOADWARE_VERSION "unknown")
+endif()

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "hwMessages.h"
+#include "drivermsg/hwMessages.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // An exact-size copy so that a read past `size` leaves the allocation.

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "pca9552Wire.h"
+#include "drivermsg/pca9552Wire.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (auto req = pca9552::decodeRequest(data, size)) {

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "Ifc.h"
-#include "hwMessages.h"
+#include "drivermsg/hwMessages.h"
+#include "drivermsg/pca9552Wire.h"
 #include "icsc/IcscWire.h"
-#include "pca9552Wire.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "CellCheck.h"
 #include "trace/TraceObject.h"
 
 namespace {
@@ -29,12 +30,7 @@ bool AccountTableExt::accountUpdated(IcscProperty* prop, unsigned row) {
 }
 
 bool AccountTableExt::updated(IcscProperty* prop, unsigned row) {
-  if (row >= kRows) {
-    LOG_ERROR("AccountTableExt: Out of range: row=%d, expected=[0..%d]", static_cast<int>(row),
-              kRows - 1);
-    return false;
-  }
-  if (prop == nullptr)
+  if (!cellcheck::cellValid(CELL_SITE, "AccountTableExt", row, kRows, prop))
     return false;
   if (!accountUpdated(prop, row))
     return false;

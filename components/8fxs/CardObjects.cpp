@@ -25,64 +25,27 @@ CardObjects::CardObjects() : CardObjectsDebug(this), VelmDebug(this) {}
 
 CardObjects::~CardObjects() = default;
 
+std::vector<IcscObject*> CardObjects::objects() {
+#define FXS_VELM_OBJECT_(Class, member, dumpId) &member,
+#define FXS_OWN_OBJECT_(Class, member, dumpId, args) &member,
+  return {FXS_CARD_OBJECTS(FXS_VELM_OBJECT_, FXS_OWN_OBJECT_)};
+#undef FXS_VELM_OBJECT_
+#undef FXS_OWN_OBJECT_
+}
+
 void CardObjects::registerObjects(IcscProtocolIfc* icsc) {
   LOG_DEBUG1("Register all icsc objects");
   if (icsc == nullptr)
     return;
-  IcscObject* const order[] = {
-      &m_accountTableExt,
-      &m_voipProviderDefaultsTable,
-      &m_accountStatusTable,
-      &m_sipServerConfigurationTable,
-      &m_ipbxHookflashTable,
-      &m_slacImpedanceCommandsTable,
-      &m_subscriptionServiceSettingsTable,
-      &m_portConfigurationTable,
-      &m_operatingModeTable,
-      &m_speedDialsTable,
-      &m_ipbxDialPublicExtSipTable,
-      &m_ipbxDialPublicExtRtpTable,
-      &m_callForwardingTable,
-      &m_callForwardListTable,
-      &m_distinctiveRingListTable,
-      &m_distinctiveRingingTable,
-      &m_doNotDisturbTable,
-      &m_ipbxDisturbAcceptListTable,
-      &m_callBlockingTable,
-      &m_callBlockingListTable,
-      &m_outgoingBlockTable,
-      &m_outgoingBlockListTable,
-      &m_callerWaitingCallerIdTable,
-      &m_messageWaitingTable,
-      &m_featuresCodesTable,
-      &m_incomingCallHistoryStatusTable,
-      &m_ifmNetworkLinkConfigTable,
-      &m_ifmNetworkLinkStatusTable,
-      &m_ifmNetworkRouteConfigTable,
-      &m_ifmNetworkRouteStatusTable,
-      &m_vocalAlarmStatusTable,  // declared before the network tables, registered after
-      &m_systemScalar,
-      &m_systemStatusScalar,
-      &m_audioSettingsScalar,
-      &m_rtpProtocolScalar,
-      &m_sdpProtocolScalar,
-      &m_sdpAudioCodecScalar,
-      &m_sdpAudioCodecDynamicCodeScalar,
-      &m_sipProtocolScalar,
-      &m_sipResponseCodeScalar,
-      &m_sipProtocolTimersScalar,
-      &m_voiceAndToneParametersScalar,
-      &m_timersScalar,
-      &m_otherScalar,
-      &m_callProgressTonesScalar,
-      &m_standardRingingPatternsScalar,
-      &m_distinctiveRingingPatternsScalar,
-      &m_distinctiveCallWaitingPatternsScalar,
-      &m_slacConfigurationScalar,
-      &m_netStatusScalar,
-  };
-  for (IcscObject* o : order)
-    icsc->registerObject(o);
+  // The descriptions are in registration order; the objects in
+  // construction order.
+  std::vector<IcscObject*> all = objects();
+  for (size_t d = 0; d < icscdesc::count(); ++d) {
+    for (IcscObject* o : all) {
+      if (o->getObjectId() == icscdesc::all()[d]->id)
+        icsc->registerObject(o);
+    }
+  }
 }
 
 bool CardObjects::handleTableObjects(const ICSCTlv* request, unsigned, ICSCTlv* response) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "AccountTableExt.h"
 #include "CardObjectsDebug.h"
@@ -27,6 +28,65 @@
 
 class IcscProtocolIfc;
 class LedInterface;
+
+// Every ICSC object of the card, in construction order, with its id in the
+// "card dump" command (the engineers' numbering: tables and scalars apart,
+// the network tables at 50..53). VELM objects are the velmora-mapped
+// classes, built with the engine access; OWN objects name their
+// constructor arguments. Registration follows the object descriptions.
+// clang-format off
+#define FXS_CARD_OBJECTS(VELM, OWN) \
+  OWN( AccountTableExt,                      m_accountTableExt,                      0, (&m_velm, &m_iptables)) \
+  VELM(VoipProviderDefaultsTable,            m_voipProviderDefaultsTable,            1)                         \
+  VELM(AccountStatusTable,                   m_accountStatusTable,                   2)                         \
+  VELM(SipServerConfigurationTable,          m_sipServerConfigurationTable,          3)                         \
+  VELM(IpbxHookflashTable,                   m_ipbxHookflashTable,                   4)                         \
+  VELM(SlacImpedanceCommandsTable,           m_slacImpedanceCommandsTable,           5)                         \
+  VELM(SubscriptionServiceSettingsTable,     m_subscriptionServiceSettingsTable,     6)                         \
+  VELM(PortConfigurationTable,               m_portConfigurationTable,               7)                         \
+  VELM(OperatingModeTable,                   m_operatingModeTable,                   8)                         \
+  VELM(SpeedDialsTable,                      m_speedDialsTable,                      9)                         \
+  VELM(IpbxDialPublicExtSipTable,            m_ipbxDialPublicExtSipTable,            10)                        \
+  VELM(IpbxDialPublicExtRtpTable,            m_ipbxDialPublicExtRtpTable,            11)                        \
+  VELM(CallForwardingTable,                  m_callForwardingTable,                  12)                        \
+  VELM(CallForwardListTable,                 m_callForwardListTable,                 13)                        \
+  VELM(DistinctiveRingListTable,             m_distinctiveRingListTable,             14)                        \
+  VELM(DistinctiveRingingTable,              m_distinctiveRingingTable,              15)                        \
+  VELM(DoNotDisturbTable,                    m_doNotDisturbTable,                    16)                        \
+  VELM(IpbxDisturbAcceptListTable,           m_ipbxDisturbAcceptListTable,           17)                        \
+  VELM(CallBlockingTable,                    m_callBlockingTable,                    18)                        \
+  VELM(CallBlockingListTable,                m_callBlockingListTable,                19)                        \
+  VELM(OutgoingBlockTable,                   m_outgoingBlockTable,                   20)                        \
+  VELM(OutgoingBlockListTable,               m_outgoingBlockListTable,               21)                        \
+  VELM(CallerWaitingCallerIdTable,           m_callerWaitingCallerIdTable,           22)                        \
+  VELM(MessageWaitingTable,                  m_messageWaitingTable,                  23)                        \
+  VELM(FeaturesCodesTable,                   m_featuresCodesTable,                   24)                        \
+  VELM(IncomingCallHistoryStatusTable,       m_incomingCallHistoryStatusTable,       25)                        \
+  OWN( VocalAlarmStatusTable,                m_vocalAlarmStatusTable,                26, (this))                \
+  OWN( IfmNetworkLinkConfigTable,            m_ifmNetworkLinkConfigTable,            50, (this, &m_iptables))   \
+  OWN( IfmNetworkLinkStatusTable,            m_ifmNetworkLinkStatusTable,            51, (this))                \
+  OWN( IfmNetworkRouteConfigTable,           m_ifmNetworkRouteConfigTable,           52, (this))                \
+  OWN( IfmNetworkRouteStatusTable,           m_ifmNetworkRouteStatusTable,           53, (this))                \
+  VELM(SystemScalar,                         m_systemScalar,                         0)                         \
+  VELM(SystemStatusScalar,                   m_systemStatusScalar,                   1)                         \
+  VELM(AudioSettingsScalar,                  m_audioSettingsScalar,                  2)                         \
+  VELM(RtpProtocolScalar,                    m_rtpProtocolScalar,                    3)                         \
+  VELM(SdpProtocolScalar,                    m_sdpProtocolScalar,                    4)                         \
+  VELM(SdpAudioCodecScalar,                  m_sdpAudioCodecScalar,                  5)                         \
+  VELM(SdpAudioCodecDynamicCodeScalar,       m_sdpAudioCodecDynamicCodeScalar,       6)                         \
+  VELM(SipProtocolScalar,                    m_sipProtocolScalar,                    7)                         \
+  VELM(SipResponseCodeScalar,                m_sipResponseCodeScalar,                8)                         \
+  VELM(SipProtocolTimersScalar,              m_sipProtocolTimersScalar,              9)                         \
+  VELM(VoiceAndToneParametersScalar,         m_voiceAndToneParametersScalar,         10)                        \
+  VELM(TimersScalar,                         m_timersScalar,                         11)                        \
+  VELM(OtherScalar,                          m_otherScalar,                          12)                        \
+  VELM(CallProgressTonesScalar,              m_callProgressTonesScalar,              13)                        \
+  VELM(StandardRingingPatternsScalar,        m_standardRingingPatternsScalar,        14)                        \
+  VELM(DistinctiveRingingPatternsScalar,     m_distinctiveRingingPatternsScalar,     15)                        \
+  VELM(DistinctiveCallWaitingPatternsScalar, m_distinctiveCallWaitingPatternsScalar, 16)                        \
+  VELM(SlacConfigurationScalar,              m_slacConfigurationScalar,              17)                        \
+  VELM(NetStatusScalar,                      m_netStatusScalar,                      18)
+// clang-format on
 
 struct TemperatureRecord {
   int32_t temperature = 0;
@@ -93,58 +153,18 @@ class CardObjects : public ICardObjects,
 
  private:
   friend struct CardObjectsDumpIds;  // maps the console's dump ids onto the objects
+  // Every object of FXS_CARD_OBJECTS, in its order.
+  std::vector<IcscObject*> objects();
+
   Velm_util m_velm;
   Iptables m_iptables;
-  AccountTableExt m_accountTableExt{&m_velm, &m_iptables};
-  VoipProviderDefaultsTable m_voipProviderDefaultsTable{&m_velm};
-  AccountStatusTable m_accountStatusTable{&m_velm};
-  SipServerConfigurationTable m_sipServerConfigurationTable{&m_velm};
-  IpbxHookflashTable m_ipbxHookflashTable{&m_velm};
-  SlacImpedanceCommandsTable m_slacImpedanceCommandsTable{&m_velm};
-  SubscriptionServiceSettingsTable m_subscriptionServiceSettingsTable{&m_velm};
-  PortConfigurationTable m_portConfigurationTable{&m_velm};
-  OperatingModeTable m_operatingModeTable{&m_velm};
-  SpeedDialsTable m_speedDialsTable{&m_velm};
-  IpbxDialPublicExtSipTable m_ipbxDialPublicExtSipTable{&m_velm};
-  IpbxDialPublicExtRtpTable m_ipbxDialPublicExtRtpTable{&m_velm};
-  CallForwardingTable m_callForwardingTable{&m_velm};
-  CallForwardListTable m_callForwardListTable{&m_velm};
-  DistinctiveRingListTable m_distinctiveRingListTable{&m_velm};
-  DistinctiveRingingTable m_distinctiveRingingTable{&m_velm};
-  DoNotDisturbTable m_doNotDisturbTable{&m_velm};
-  IpbxDisturbAcceptListTable m_ipbxDisturbAcceptListTable{&m_velm};
-  CallBlockingTable m_callBlockingTable{&m_velm};
-  CallBlockingListTable m_callBlockingListTable{&m_velm};
-  OutgoingBlockTable m_outgoingBlockTable{&m_velm};
-  OutgoingBlockListTable m_outgoingBlockListTable{&m_velm};
-  CallerWaitingCallerIdTable m_callerWaitingCallerIdTable{&m_velm};
-  MessageWaitingTable m_messageWaitingTable{&m_velm};
-  FeaturesCodesTable m_featuresCodesTable{&m_velm};
-  IncomingCallHistoryStatusTable m_incomingCallHistoryStatusTable{&m_velm};
-  VocalAlarmStatusTable m_vocalAlarmStatusTable{this};
-  IfmNetworkLinkConfigTable m_ifmNetworkLinkConfigTable{this, &m_iptables};
-  IfmNetworkLinkStatusTable m_ifmNetworkLinkStatusTable{this};
-  IfmNetworkRouteConfigTable m_ifmNetworkRouteConfigTable{this};
-  IfmNetworkRouteStatusTable m_ifmNetworkRouteStatusTable{this};
-  SystemScalar m_systemScalar{&m_velm};
-  SystemStatusScalar m_systemStatusScalar{&m_velm};
-  AudioSettingsScalar m_audioSettingsScalar{&m_velm};
-  RtpProtocolScalar m_rtpProtocolScalar{&m_velm};
-  SdpProtocolScalar m_sdpProtocolScalar{&m_velm};
-  SdpAudioCodecScalar m_sdpAudioCodecScalar{&m_velm};
-  SdpAudioCodecDynamicCodeScalar m_sdpAudioCodecDynamicCodeScalar{&m_velm};
-  SipProtocolScalar m_sipProtocolScalar{&m_velm};
-  SipResponseCodeScalar m_sipResponseCodeScalar{&m_velm};
-  SipProtocolTimersScalar m_sipProtocolTimersScalar{&m_velm};
-  VoiceAndToneParametersScalar m_voiceAndToneParametersScalar{&m_velm};
-  TimersScalar m_timersScalar{&m_velm};
-  OtherScalar m_otherScalar{&m_velm};
-  CallProgressTonesScalar m_callProgressTonesScalar{&m_velm};
-  StandardRingingPatternsScalar m_standardRingingPatternsScalar{&m_velm};
-  DistinctiveRingingPatternsScalar m_distinctiveRingingPatternsScalar{&m_velm};
-  DistinctiveCallWaitingPatternsScalar m_distinctiveCallWaitingPatternsScalar{&m_velm};
-  SlacConfigurationScalar m_slacConfigurationScalar{&m_velm};
-  NetStatusScalar m_netStatusScalar{&m_velm};
+#define FXS_VELM_MEMBER_(Class, member, dumpId) Class member{&m_velm};
+#define FXS_OWN_MEMBER_(Class, member, dumpId, args) Class member{FXS_ARGS_ args};
+#define FXS_ARGS_(...) __VA_ARGS__
+  FXS_CARD_OBJECTS(FXS_VELM_MEMBER_, FXS_OWN_MEMBER_)
+#undef FXS_VELM_MEMBER_
+#undef FXS_OWN_MEMBER_
+#undef FXS_ARGS_
   // Used by the tables above only after construction, so it may follow them.
   NetworkManagerInterface m_networkManager;
 

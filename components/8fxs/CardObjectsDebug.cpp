@@ -5,85 +5,30 @@
 
 #include "CardObjects.h"
 
-namespace {
-
-using TableOf = IcscTable* (*)(CardObjects&);
-using ScalarOf = IcscScalar* (*)(CardObjects&);
-
-// Dump ids are the engineers' numbering, not the registration order: the
-// network tables sit at 50..53, leaving 27..49 empty.
-#define FXS_DUMP_TABLES(X)                 \
-  X(0, m_accountTableExt)                  \
-  X(1, m_voipProviderDefaultsTable)        \
-  X(2, m_accountStatusTable)               \
-  X(3, m_sipServerConfigurationTable)      \
-  X(4, m_ipbxHookflashTable)               \
-  X(5, m_slacImpedanceCommandsTable)       \
-  X(6, m_subscriptionServiceSettingsTable) \
-  X(7, m_portConfigurationTable)           \
-  X(8, m_operatingModeTable)               \
-  X(9, m_speedDialsTable)                  \
-  X(10, m_ipbxDialPublicExtSipTable)       \
-  X(11, m_ipbxDialPublicExtRtpTable)       \
-  X(12, m_callForwardingTable)             \
-  X(13, m_callForwardListTable)            \
-  X(14, m_distinctiveRingListTable)        \
-  X(15, m_distinctiveRingingTable)         \
-  X(16, m_doNotDisturbTable)               \
-  X(17, m_ipbxDisturbAcceptListTable)      \
-  X(18, m_callBlockingTable)               \
-  X(19, m_callBlockingListTable)           \
-  X(20, m_outgoingBlockTable)              \
-  X(21, m_outgoingBlockListTable)          \
-  X(22, m_callerWaitingCallerIdTable)      \
-  X(23, m_messageWaitingTable)             \
-  X(24, m_featuresCodesTable)              \
-  X(25, m_incomingCallHistoryStatusTable)  \
-  X(26, m_vocalAlarmStatusTable)           \
-  X(50, m_ifmNetworkLinkConfigTable)       \
-  X(51, m_ifmNetworkLinkStatusTable)       \
-  X(52, m_ifmNetworkRouteConfigTable)      \
-  X(53, m_ifmNetworkRouteStatusTable)
-
-#define FXS_DUMP_SCALARS(X)                     \
-  X(0, m_systemScalar)                          \
-  X(1, m_systemStatusScalar)                    \
-  X(2, m_audioSettingsScalar)                   \
-  X(3, m_rtpProtocolScalar)                     \
-  X(4, m_sdpProtocolScalar)                     \
-  X(5, m_sdpAudioCodecScalar)                   \
-  X(6, m_sdpAudioCodecDynamicCodeScalar)        \
-  X(7, m_sipProtocolScalar)                     \
-  X(8, m_sipResponseCodeScalar)                 \
-  X(9, m_sipProtocolTimersScalar)               \
-  X(10, m_voiceAndToneParametersScalar)         \
-  X(11, m_timersScalar)                         \
-  X(12, m_otherScalar)                          \
-  X(13, m_callProgressTonesScalar)              \
-  X(14, m_standardRingingPatternsScalar)        \
-  X(15, m_distinctiveRingingPatternsScalar)     \
-  X(16, m_distinctiveCallWaitingPatternsScalar) \
-  X(17, m_slacConfigurationScalar)              \
-  X(18, m_netStatusScalar)
-
-}  // namespace
-
-// Friend of CardObjects: the one place that maps dump ids onto its members.
+// Friend of CardObjects: the dump ids of its object list.
 struct CardObjectsDumpIds {
-  struct TableRow {
+  struct Row {
     long id;
-    TableOf object;
+    IcscObject* (*object)(CardObjects&);
   };
-  struct ScalarRow {
-    long id;
-    ScalarOf object;
-  };
-#define FXS_TABLE_ROW(id, member) {id, [](CardObjects& c) -> IcscTable* { return &c.member; }},
-#define FXS_SCALAR_ROW(id, member) {id, [](CardObjects& c) -> IcscScalar* { return &c.member; }},
-  static constexpr TableRow kTables[] = {FXS_DUMP_TABLES(FXS_TABLE_ROW)};
-  static constexpr ScalarRow kScalars[] = {FXS_DUMP_SCALARS(FXS_SCALAR_ROW)};
-#undef FXS_TABLE_ROW
-#undef FXS_SCALAR_ROW
+#define FXS_VELM_ROW_(Class, member, dumpId) \
+  {dumpId, [](CardObjects& c) -> IcscObject* { return &c.member; }},
+#define FXS_OWN_ROW_(Class, member, dumpId, args) FXS_VELM_ROW_(Class, member, dumpId)
+  static constexpr Row kRows[] = {FXS_CARD_OBJECTS(FXS_VELM_ROW_, FXS_OWN_ROW_)};
+#undef FXS_VELM_ROW_
+#undef FXS_OWN_ROW_
+
+  // The object of dump id `id` among the tables (T = IcscTable) or the
+  // scalars (T = IcscScalar).
+  template <class T>
+  static T* find(CardObjects& registry, long id) {
+    for (const Row& row : kRows) {
+      T* object = row.id == id ? dynamic_cast<T*>(row.object(registry)) : nullptr;
+      if (object != nullptr)
+        return object;
+    }
+    return nullptr;
+  }
 };
 
 CardObjectsDebug::CardObjectsDebug(CardObjects* registry)
@@ -92,19 +37,11 @@ CardObjectsDebug::CardObjectsDebug(CardObjects* registry)
 CardObjectsDebug::~CardObjectsDebug() = default;
 
 IcscTable* CardObjectsDebug::tableById(CardObjects& registry, long id) {
-  for (const auto& row : CardObjectsDumpIds::kTables) {
-    if (row.id == id)
-      return row.object(registry);
-  }
-  return nullptr;
+  return CardObjectsDumpIds::find<IcscTable>(registry, id);
 }
 
 IcscScalar* CardObjectsDebug::scalarById(CardObjects& registry, long id) {
-  for (const auto& row : CardObjectsDumpIds::kScalars) {
-    if (row.id == id)
-      return row.object(registry);
-  }
-  return nullptr;
+  return CardObjectsDumpIds::find<IcscScalar>(registry, id);
 }
 
 CardObjectsDebug::DbgCardObjectsDump::DbgCardObjectsDump(Odebug::Cdebugable* group, void* context)

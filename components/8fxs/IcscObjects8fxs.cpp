@@ -2,9 +2,9 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 
+#include "CellCheck.h"
 #include "trace/TraceObject.h"
 #include "velm/Velm_util.h"
 
@@ -35,41 +35,23 @@ uint64_t magnitude(const std::string& text, size_t pos) {
   return m;
 }
 
-struct Resolved {
-  const MappingRow* row;
-  unsigned column;
-  char symbol[96];
-  int first;
-  int second;
-};
-
-bool resolve(const MappingTable& table, unsigned column, unsigned row, Resolved& out) {
-  out.row = findRow(table, column);
-  if (out.row == nullptr)
-    return false;
-  out.column = column;
-  const MappingRow& m = *out.row;
-  if (m.span > 1)
-    std::snprintf(out.symbol, sizeof(out.symbol), "%s%u", m.symbol, column - m.column + 1);
-  else
-    std::snprintf(out.symbol, sizeof(out.symbol), "%s", m.symbol);
-  out.first = m.index == IndexRule::SCALAR ? -1 : static_cast<int>(row);
+// The engine indexes of `column` of `row` by the column's rule.
+void engineIndexes(const MappingRow& m, unsigned column, unsigned row, int& first, int& second) {
+  first = m.index == IndexRule::SCALAR ? -1 : static_cast<int>(row);
   switch (m.index) {
-    case IndexRule::SCALAR:
-    case IndexRule::ROW:
-      out.second = -1;
-      break;
     case IndexRule::ROW_ZERO:
-      out.second = 0;
+      second = 0;
       break;
     case IndexRule::ROW_FIXED:
-      out.second = m.second;
+      second = m.second;
       break;
     case IndexRule::ROW_COLUMN:
-      out.second = static_cast<int>(column - m.column);
+      second = static_cast<int>(column);
+      break;
+    default:
+      second = -1;
       break;
   }
-  return true;
 }
 
 }  // namespace
@@ -97,24 +79,27 @@ int32_t parseSigned(const std::string& text) {
   return m > INT32_MAX ? INT32_MAX : static_cast<int32_t>(m);
 }
 
-bool textToProperty(Codec codec, const std::string& text, IcscProperty& prop) {
-  switch (codec) {
-    case Codec::BOOL:
+bool textToProperty(IcscType type, const std::string& text, IcscProperty& prop) {
+  switch (type) {
+    case IcscType::BOOL:
       return prop.setValue(text != "0");
-    case Codec::U8:
+    case IcscType::U8:
       return prop.setValue(static_cast<uint8_t>(parseUnsigned(text)));
-    case Codec::U16:
+    case IcscType::U16:
       return prop.setValue(static_cast<uint16_t>(parseUnsigned(text)));
-    case Codec::U32:
+    case IcscType::U32:
       return prop.setValue(parseUnsigned(text));
-    case Codec::I8:
+    case IcscType::I8:
       return prop.setValue(static_cast<int8_t>(static_cast<uint8_t>(parseSigned(text))));
-    case Codec::I16:
+    case IcscType::I16:
       return prop.setValue(static_cast<int16_t>(static_cast<uint16_t>(parseSigned(text))));
-    case Codec::I32:
+    case IcscType::I32:
       return prop.setValue(parseSigned(text));
-    case Codec::STRING:
+    case IcscType::STRING:
       return prop.setValue(text);
+    case IcscType::NONE:
+    case IcscType::U64:  // no engine parameter holds one
+      break;
   }
   return false;
 }
@@ -129,100 +114,105 @@ bool valueToText(const IcscProperty& prop, std::string& text) {
   return true;
 }
 
-bool propertyToText(Codec codec, const IcscProperty& prop, std::string& text) {
-  switch (codec) {
-    case Codec::BOOL: {
+bool propertyToText(IcscType type, const IcscProperty& prop, std::string& text) {
+  switch (type) {
+    case IcscType::BOOL: {
       bool b;
       if (!prop.getValue(b))
         return false;
       text = b ? "1" : "0";
       return true;
     }
-    case Codec::U8:
+    case IcscType::U8:
       return valueToText<uint8_t, unsigned>(prop, text);
-    case Codec::U16:
+    case IcscType::U16:
       return valueToText<uint16_t, unsigned>(prop, text);
-    case Codec::U32:
+    case IcscType::U32:
       return valueToText<uint32_t>(prop, text);
-    case Codec::I8:
+    case IcscType::I8:
       return valueToText<int8_t, int>(prop, text);
-    case Codec::I16:
+    case IcscType::I16:
       return valueToText<int16_t, int>(prop, text);
-    case Codec::I32:
+    case IcscType::I32:
       return valueToText<int32_t>(prop, text);
-    case Codec::STRING:
+    case IcscType::STRING:
       return prop.getValue(text);
+    case IcscType::NONE:
+    case IcscType::U64:  // no engine parameter holds one
+      break;
   }
   return false;
 }
 
 const MappingRow* findRow(const MappingTable& table, unsigned column) {
-  for (size_t i = 0; i < table.count; ++i) {
-    const MappingRow& r = table.rows[i];
-    if (column >= r.column && column - r.column < r.span)
-      return &r;
-  }
-  return nullptr;
+  if (column >= table.count || table.rows[column].param == nullptr)
+    return nullptr;
+  return &table.rows[column];
 }
+
+namespace {
+
+// The callback's checks of row, property and column, logged as the caller
+// `at`; null when the callback returns false.
+const MappingRow* mappedCell(const cellcheck::Site& at, const MappingTable& table,
+                             const IcscObject& obj, const IcscProperty* prop, unsigned row) {
+  if (!cellcheck::cellValid(at, table.desc->name, row, obj.getRowCount(), prop))
+    return nullptr;
+  unsigned id = prop->getPropertyId();
+  const MappingRow* m = findRow(table, id);
+  if (m == nullptr)
+    cellcheck::invalidColumn(at, table.desc->name, id);
+  return m;
+}
+
+}  // namespace
 
 bool update(const MappingTable& table, IcscObject& obj, Velm_util* velm, IcscProperty* prop,
             unsigned row) {
-  if (row >= obj.getRowCount()) {
-    LOG_ERROR("%s: Out of range: row=%d, expected=[0..%d]", table.className, static_cast<int>(row),
-              static_cast<int>(obj.getRowCount()) - 1);
-    return false;
-  }
-  if (prop == nullptr)
+  const MappingRow* m = mappedCell(CELL_SITE, table, obj, prop, row);
+  if (m == nullptr)
     return false;
   unsigned id = prop->getPropertyId();
-  Resolved r;
-  if (!resolve(table, id, row, r)) {
-    LOG_ERROR("%s: Invalid column [%d]", table.className, static_cast<int>(id));
-    return false;
-  }
+  int first, second;
+  engineIndexes(*m, id, row, first, second);
   std::string text;
-  if (velm == nullptr || velm->get(r.row->param, text, r.first, r.second) != 0) {
-    LOG_ERROR("%s::update() failed: id=%d, prop=%s[%d]", table.className,
-              static_cast<int>(obj.getObjectId()), r.symbol, static_cast<int>(id));
+  if (velm == nullptr || velm->get(m->param, text, first, second) != 0) {
+    LOG_ERROR("%s::update() failed: id=%d, prop=%s[%d]", table.desc->name,
+              static_cast<int>(obj.getObjectId()), table.desc->columns[id].symbol,
+              static_cast<int>(id));
     return false;
   }
   prop->selectRow(row);
-  return textToProperty(r.row->codec, text, *prop);
+  return textToProperty(table.desc->columns[id].type, text, *prop);
 }
 
 bool updated(const MappingTable& table, IcscObject& obj, Velm_util* velm, IcscProperty* prop,
              unsigned row) {
-  if (row >= obj.getRowCount()) {
-    LOG_ERROR("%s: Out of range: row=%d, expected=[0..%d]", table.className, static_cast<int>(row),
-              static_cast<int>(obj.getRowCount()) - 1);
+  if (table.readOnly) {
+    if (prop == nullptr)
+      LOG_WARNING("%s::updated() not implemented: id=??, row=%d", table.desc->name,
+                  static_cast<int>(row));
+    else
+      LOG_WARNING("%s::updated() not implemented: id=%u, row=%d", table.desc->name,
+                  prop->getPropertyId(), static_cast<int>(row));
     return false;
   }
-  if (prop == nullptr)
+  const MappingRow* m = mappedCell(CELL_SITE, table, obj, prop, row);
+  if (m == nullptr)
     return false;
   unsigned id = prop->getPropertyId();
-  Resolved r;
-  if (!resolve(table, id, row, r)) {
-    LOG_ERROR("%s: Invalid column [%d]", table.className, static_cast<int>(id));
-    return false;
-  }
+  int first, second;
+  engineIndexes(*m, id, row, first, second);
   prop->selectRow(row);
   std::string text;
-  if (!propertyToText(r.row->codec, *prop, text) || velm == nullptr ||
-      velm->set(r.row->param, text.c_str(), r.first, r.second) != 0) {
-    LOG_ERROR("%s::updated() failed: id=%d, prop=%s[%d]", table.className,
-              static_cast<int>(obj.getObjectId()), r.symbol, static_cast<int>(id));
+  if (!propertyToText(table.desc->columns[id].type, *prop, text) || velm == nullptr ||
+      velm->set(m->param, text.c_str(), first, second) != 0) {
+    LOG_ERROR("%s::updated() failed: id=%d, prop=%s[%d]", table.desc->name,
+              static_cast<int>(obj.getObjectId()), table.desc->columns[id].symbol,
+              static_cast<int>(id));
     return false;
   }
   return true;
-}
-
-bool updated(const char* className, IcscProperty* prop, unsigned row) {
-  if (prop == nullptr)
-    LOG_WARNING("%s::updated() not implemented: id=??, row=%d", className, static_cast<int>(row));
-  else
-    LOG_WARNING("%s::updated() not implemented: id=%u, row=%d", className, prop->getPropertyId(),
-                static_cast<int>(row));
-  return false;
 }
 
 }  // namespace mapping

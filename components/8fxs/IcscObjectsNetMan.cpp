@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "CellCheck.h"
 #include "trace/TraceObject.h"
 
 using netlink_route::Address;
@@ -86,18 +87,13 @@ bool IfmNetworkLinkConfigTable::inService(unsigned row) const {
 }
 
 bool IfmNetworkLinkConfigTable::updated(IcscProperty* prop, unsigned row) {
-  if (row >= kTableRows) {
-    LOG_ERROR("IfmNetworkLinkConfigTable: Out of range: row=%d, expected=[0..%d]",
-              static_cast<int>(row), kTableRows - 1);
-    return false;
-  }
-  if (prop == nullptr)
+  if (!cellcheck::cellValid(CELL_SITE, getName(), row, kTableRows, prop))
     return false;
   unsigned column = prop->getPropertyId();
   if (column < kLinkInServiceColumn)
     return true;
   if (column > kLinkInServiceColumn) {
-    LOG_ERROR("IfmNetworkLinkConfigTable: Invalid column [%d]", static_cast<int>(column));
+    cellcheck::invalidColumn(CELL_SITE, getName(), column);
     return false;
   }
   std::string ip, netmask, gateway, parent;
@@ -259,16 +255,68 @@ std::vector<IptableRule> IfmNetworkLinkConfigTable::generateSubnetRules(const st
 
 // ---------------------------------------------------------------- link status
 
+namespace {
+
+using netlink_route::Vlan;
+
+// The first address of the interface; null without one, when the columns
+// that report it keep their last value.
+const Address* firstIp(const Vlan& vlan) {
+  return vlan.getIps().empty() ? nullptr : &vlan.getIps().front();
+}
+
+// What each column of the link status reports of the kernel's VLAN
+// interface, by column. A value that cannot be found leaves the column as
+// it was and is logged as the caller `at`.
+using LinkStatusWriter = void (*)(IfmNetworkLinkStatusTableBase& table, unsigned row,
+                                  const Vlan& vlan, const cellcheck::Site& at);
+const LinkStatusWriter kLinkStatusColumns[] = {
+    [](IfmNetworkLinkStatusTableBase& t, unsigned row, const Vlan& v, const cellcheck::Site&) {
+      t.setPropifmNetworkLinkStatusIndex(row, v.getVlanIndex());
+    },
+    [](IfmNetworkLinkStatusTableBase& t, unsigned row, const Vlan& v, const cellcheck::Site&) {
+      t.setPropifmNetworkLinkStatusName(row, v.getName());
+    },
+    [](IfmNetworkLinkStatusTableBase& t, unsigned row, const Vlan& v, const cellcheck::Site&) {
+      if (const Address* ip = firstIp(v))
+        t.setPropifmNetworkLinkStatusIP(row, beforeSlash(ip->getAddress()));
+    },
+    [](IfmNetworkLinkStatusTableBase& t, unsigned row, const Vlan&, const cellcheck::Site&) {
+      t.setPropifmNetworkLinkStatusStatic(row, true);
+    },
+    [](IfmNetworkLinkStatusTableBase& t, unsigned row, const Vlan& v, const cellcheck::Site& at) {
+      const Address* ip = firstIp(v);
+      std::string netmask;
+      if (ip != nullptr && netmaskAfterSlash(ip->getAddress(), netmask))
+        t.setPropifmNetworkLinkStatusNetmask(row, netmask);
+      else if (ip != nullptr)
+        CELL_LOG_ERROR(at, "Netmask not found: %s", ip->getAddress().c_str());
+    },
+    [](IfmNetworkLinkStatusTableBase& t, unsigned row, const Vlan&, const cellcheck::Site&) {
+      t.setPropifmNetworkLinkStatusGateway(row, "0.0.0.0");
+    },
+    [](IfmNetworkLinkStatusTableBase& t, unsigned row, const Vlan& v, const cellcheck::Site& at) {
+      size_t dot = v.getName().find('.');
+      if (dot == std::string::npos)
+        CELL_LOG_ERROR(at, "Parent not found in name: %s", v.getName().c_str());
+      else
+        t.setPropifmNetworkLinkStatusParent(row, v.getName().substr(0, dot));
+    },
+    [](IfmNetworkLinkStatusTableBase& t, unsigned row, const Vlan& v, const cellcheck::Site&) {
+      t.setPropifmNetworkLinkStatusVlanId(row, static_cast<uint16_t>(v.getVlanIndex()));
+    },
+    [](IfmNetworkLinkStatusTableBase& t, unsigned row, const Vlan& v, const cellcheck::Site&) {
+      t.setPropifmNetworkLinkStatusInService(row, v.isUp());
+    },
+};
+
+}  // namespace
+
 IfmNetworkLinkStatusTable::IfmNetworkLinkStatusTable(NetManRegistry* card)
     : IfmNetworkLinkStatusTableBase(kTableRows), m_card(card) {}
 
 bool IfmNetworkLinkStatusTable::update(IcscProperty* prop, unsigned row) {
-  if (row >= kTableRows) {
-    LOG_ERROR("IfmNetworkLinkStatusTable: Out of range: row=%d, expected=[0..%d]",
-              static_cast<int>(row), kTableRows - 1);
-    return false;
-  }
-  if (prop == nullptr)
+  if (!cellcheck::cellValid(CELL_SITE, getName(), row, kTableRows, prop))
     return false;
   IfmNetworkLinkConfigTableBase* config = m_card->getLinkConfigTable();
   uint16_t vlanId = 0;
@@ -300,54 +348,12 @@ bool IfmNetworkLinkStatusTable::update(IcscProperty* prop, unsigned row) {
     setPropifmNetworkLinkStatusInService(row, false);
     return true;
   }
-  const std::vector<Address>& ips = vlan.getIps();
   unsigned column = prop->getPropertyId();
-  switch (column) {
-    case 0:
-      setPropifmNetworkLinkStatusIndex(row, vlan.getVlanIndex());
-      break;
-    case 1:
-      setPropifmNetworkLinkStatusName(row, vlan.getName());
-      break;
-    case 2:
-      // Without an address there is nothing to report; the column keeps
-      // its last value.
-      if (!ips.empty())
-        setPropifmNetworkLinkStatusIP(row, beforeSlash(ips.front().getAddress()));
-      break;
-    case 3:
-      setPropifmNetworkLinkStatusStatic(row, true);
-      break;
-    case 4:
-      if (!ips.empty()) {
-        std::string netmask;
-        if (netmaskAfterSlash(ips.front().getAddress(), netmask))
-          setPropifmNetworkLinkStatusNetmask(row, netmask);
-        else
-          LOG_ERROR("Netmask not found: %s", ips.front().getAddress().c_str());
-      }
-      break;
-    case 5:
-      setPropifmNetworkLinkStatusGateway(row, "0.0.0.0");
-      break;
-    case 6: {
-      size_t dot = vlan.getName().find('.');
-      if (dot == std::string::npos)
-        LOG_ERROR("Parent not found in name: %s", vlan.getName().c_str());
-      else
-        setPropifmNetworkLinkStatusParent(row, vlan.getName().substr(0, dot));
-      break;
-    }
-    case 7:
-      setPropifmNetworkLinkStatusVlanId(row, static_cast<uint16_t>(vlan.getVlanIndex()));
-      break;
-    case 8:
-      setPropifmNetworkLinkStatusInService(row, vlan.isUp());
-      break;
-    default:
-      LOG_ERROR("IfmNetworkLinkStatusTable: Invalid column [%d]", static_cast<int>(column));
-      return false;
+  if (column >= sizeof(kLinkStatusColumns) / sizeof(kLinkStatusColumns[0])) {
+    cellcheck::invalidColumn(CELL_SITE, getName(), column);
+    return false;
   }
+  kLinkStatusColumns[column](*this, row, vlan, CELL_SITE);
   return true;
 }
 
@@ -357,16 +363,11 @@ IfmNetworkRouteConfigTable::IfmNetworkRouteConfigTable(NetManRegistry* card)
     : IfmNetworkRouteConfigTableBase(kTableRows), m_card(card) {}
 
 bool IfmNetworkRouteConfigTable::updated(IcscProperty* prop, unsigned row) {
-  if (row >= kTableRows) {
-    LOG_ERROR("IfmNetworkRouteConfigTable: Out of range: row=%d, expected=[0..%d]",
-              static_cast<int>(row), kTableRows - 1);
-    return false;
-  }
-  if (prop == nullptr)
+  if (!cellcheck::cellValid(CELL_SITE, getName(), row, kTableRows, prop))
     return false;
   unsigned column = prop->getPropertyId();
   if (column >= kRouteColumns) {
-    LOG_ERROR("IfmNetworkRouteConfigTable: Invalid column [%d]", static_cast<int>(column));
+    cellcheck::invalidColumn(CELL_SITE, getName(), column);
     return false;
   }
   if (column != kRouteInUseColumn)
@@ -439,12 +440,7 @@ IfmNetworkRouteStatusTable::IfmNetworkRouteStatusTable(NetManRegistry* card)
     : IfmNetworkRouteStatusTableBase(kTableRows), m_card(card) {}
 
 bool IfmNetworkRouteStatusTable::update(IcscProperty* prop, unsigned row) {
-  if (row >= kTableRows) {
-    LOG_ERROR("IfmNetworkRouteStatusTable: Out of range: row=%d, expected=[0..%d]",
-              static_cast<int>(row), kTableRows - 1);
-    return false;
-  }
-  if (prop == nullptr)
+  if (!cellcheck::cellValid(CELL_SITE, getName(), row, kTableRows, prop))
     return false;
   IfmNetworkRouteConfigTableBase* config = m_card->getRouteConfigTable();
   std::string destination, netmask;
@@ -511,7 +507,7 @@ bool IfmNetworkRouteStatusTable::update(IcscProperty* prop, unsigned row) {
       setPropifmNetworkRouteStatusInterface(row, kDataPort);
       break;
     default:
-      LOG_ERROR("IfmNetworkRouteStatusTable: Invalid column [%d]", static_cast<int>(column));
+      cellcheck::invalidColumn(CELL_SITE, getName(), column);
       return false;
   }
   return true;

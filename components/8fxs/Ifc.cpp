@@ -128,6 +128,8 @@ Ifc::~Ifc() {
 
 void Ifc::setFsmState(CardState state) {
   CardState old = m_state.exchange(state);
+  // The chassis and the front panel read the state over ICSC.
+  m_scCommon.setCardState(state, stateName(state));
   if (old != state)
     LOG_INFO("%s -> %s", stateName(old), stateName(state));
 }
@@ -169,6 +171,7 @@ void Ifc::run() {
         LOG_ERROR("could not receive slotnumber, wait for driver!");
       } else {
         slot = reported + 1;
+        m_scCommon.setSlot(static_cast<unsigned>(slot));
         setupBackplane(slot, *m_card.getNetworkManager());
       }
     }

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "Ifc.h"
-#include "hwMessages.h"
+#include "drivermsg/hwMessages.h"
 #include "trace/TraceObject.h"
 
 namespace {

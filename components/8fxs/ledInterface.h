@@ -10,8 +10,8 @@
 #include <ostream>
 
 #include "debug/Odebug.h"
+#include "drivermsg/pca9552Wire.h"
 #include "led/LedDriverLink.h"
-#include "pca9552Wire.h"
 
 class LedInterface : public Odebug::Cdebugable {
  public:

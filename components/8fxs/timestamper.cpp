@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "hwMessages.h"
+#include "drivermsg/hwMessages.h"
 #include "thread/BetterSleep.h"
 #include "trace/TraceObject.h"
 #include "watchdog/watchdogMonitor.h"

@@ -33,10 +33,10 @@ bool boardUtils::parseSlotReply(const char* data, size_t len, int& slot) {
   return true;
 }
 
-bool boardUtils::getSlotNum(int& slot) const {
+size_t boardUtils::exchange(const char* request, size_t len, char* reply, size_t size) const {
   int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0)
-    return false;
+    return 0;
   // The driver answers at once or not at all: never hold up the main loop.
   timeval tv{0, 200000};
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
@@ -44,22 +44,32 @@ bool boardUtils::getSlotNum(int& slot) const {
   sockaddr_un addr{};
   addr.sun_family = AF_UNIX;
   std::strncpy(addr.sun_path, m_socketPath, sizeof addr.sun_path - 1);
-  bool ok = false;
+  size_t got = 0;
   if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-      send(fd, kRequest, sizeof kRequest - 1, MSG_NOSIGNAL) ==
-          static_cast<ssize_t>(sizeof kRequest - 1)) {
-    char reply[32];
-    size_t got = 0;
-    while (got < sizeof reply) {
-      ssize_t n = recv(fd, reply + got, sizeof reply - got, 0);
+      send(fd, request, len, MSG_NOSIGNAL) == static_cast<ssize_t>(len)) {
+    while (got < size) {
+      ssize_t n = recv(fd, reply + got, size - got, 0);
       if (n <= 0)
         break;
       got += static_cast<size_t>(n);
       if (std::memchr(reply, '\n', got) != nullptr)
         break;
     }
-    ok = parseSlotReply(reply, got, slot);
   }
   close(fd);
-  return ok;
+  return got;
+}
+
+bool boardUtils::getSlotNum(int& slot) const {
+  char reply[32];
+  size_t got = exchange(kRequest, sizeof kRequest - 1, reply, sizeof reply);
+  return parseSlotReply(reply, got, slot);
+}
+
+bool boardUtils::requestReboot() const {
+  static constexpr char kReboot[] = "REBOOT\n";
+  static constexpr char kRebooting[] = "REBOOTING\n";
+  char reply[16];
+  size_t got = exchange(kReboot, sizeof kReboot - 1, reply, sizeof reply);
+  return got == sizeof kRebooting - 1 && std::memcmp(reply, kRebooting, got) == 0;
 }

@@ -1,6 +1,8 @@
-// Board information from the board driver. On the bench the driver's
-// stand-in answers on a Unix stream socket: the request is the line
-// "SLOT?\n", the answer "SLOT <n>\n" (or "NOSLOT\n" while it does not know).
+// Board information and control from the board driver. On the bench the
+// driver's stand-in answers on a Unix stream socket, one line per
+// connection: "SLOT?\n" is answered "SLOT <n>\n" (or "NOSLOT\n" while it
+// does not know); "REBOOT\n" is answered "REBOOTING\n" before the board
+// resets the card.
 #pragma once
 
 #include <cstddef>
@@ -17,9 +19,15 @@ class boardUtils {
   // nonsense.
   bool getSlotNum(int& slot) const;
 
+  // Asks the board to reboot the card; true when the driver took it.
+  bool requestReboot() const;
+
   // Decodes the driver's answer; exposed for tests.
   static bool parseSlotReply(const char* data, size_t len, int& slot);
 
  private:
+  // One request line, the answer up to its newline (at most `size` bytes).
+  size_t exchange(const char* request, size_t len, char* reply, size_t size) const;
+
   const char* m_socketPath = kDriverSocket;
 };

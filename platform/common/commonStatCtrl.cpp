@@ -1,75 +1,193 @@
 #include "common/commonStatCtrl.h"
 
+#include <cstdlib>
+
+#include "common/CommonRecords.h"
 #include "trace/TraceObject.h"
+
+#ifndef FXS_LOADWARE_VERSION
+#define FXS_LOADWARE_VERSION "unknown"
+#endif
+
+using namespace commonrec;
+
+namespace {
+
+unsigned instanceCount(CommonInstances kind, unsigned temps, unsigned volts, unsigned hw,
+                       unsigned oper) {
+  switch (kind) {
+    case CI_ONE:
+      return 1;
+    case CI_TEMP_SENSORS:
+      return temps;
+    case CI_VOLTAGES:
+      return volts;
+    case CI_HW_ERRORS:
+      return hw;
+    case CI_OPER_ALARMS:
+      return oper;
+    case CI_EVENT_TABLE:
+      break;
+  }
+  return 0;
+}
+
+}  // namespace
 
 commonStatCtrl::commonStatCtrl(const std::string& name, int cardType, ICardObjects* card,
                                unsigned nTempSensors, unsigned nVoltageSensors, unsigned nHwErrors,
                                unsigned nOperErrors, CGetLogEngine* logEngine)
     : m_name(name), m_cardType(cardType), m_card(card), m_logEngine(logEngine) {
-  m_values.temps.resize(nTempSensors);
-  m_values.voltages.resize(nVoltageSensors);
-  m_values.hwErrors.resize(nHwErrors);
-  m_values.operErrors.resize(nOperErrors);
+  const CommonDescriptorArray* arrays = commondesc::arrays();
+  m_objects.resize(commondesc::arrayCount());
+  for (size_t n = 0; n < m_objects.size(); ++n) {
+    const CommonDescriptorArray& a = arrays[n];
+    Object& o = m_objects[n];
+    o.array = &a;
+    std::vector<Cell> defaults(a.count);
+    for (size_t r = 0; r < a.count; ++r)
+      defaults[r] = defaultValue(a.records[r]);
+    o.instances.assign(
+        instanceCount(a.instances, nTempSensors, nVoltageSensors, nHwErrors, nOperErrors),
+        defaults);
+  }
+  m_tempSeen.assign(nTempSensors, false);
+  setStr(CO_CARD, 0, CARD_TYPE, std::to_string(cardType));
+  setStr(CO_CARD, 0, CARD_LOADWARE, FXS_LOADWARE_VERSION);
+  setNum(CO_CARD, 0, CARD_TEMP_SENSORS, nTempSensors);
+  setNum(CO_CARD, 0, CARD_VOLTAGE_MONITORS, nVoltageSensors);
+  setNum(CO_CARD, 0, CARD_HW_ERRORS, nHwErrors);
+  setNum(CO_CARD, 0, CARD_OPER_ALARMS, nOperErrors);
   initGetLog();
+}
+
+commonStatCtrl::Cell* commonStatCtrl::cell(unsigned object, unsigned instance, unsigned record) {
+  if (object >= m_objects.size())
+    return nullptr;
+  Object& o = m_objects[object];
+  if (instance >= o.instances.size() || record >= o.instances[instance].size())
+    return nullptr;
+  return &o.instances[instance][record];
+}
+
+void commonStatCtrl::setNum(unsigned object, unsigned instance, unsigned record, int64_t v) {
+  if (Cell* c = cell(object, instance, record))
+    c->num = v;
+}
+
+void commonStatCtrl::setStr(unsigned object, unsigned instance, unsigned record,
+                            const std::string& v) {
+  if (Cell* c = cell(object, instance, record))
+    c->str = v;
+}
+
+int64_t commonStatCtrl::num(unsigned object, unsigned instance, unsigned record) const {
+  const Cell* c = const_cast<commonStatCtrl*>(this)->cell(object, instance, record);
+  return c != nullptr ? c->num : 0;
+}
+
+std::string commonStatCtrl::str(unsigned object, unsigned instance, unsigned record) const {
+  const Cell* c = const_cast<commonStatCtrl*>(this)->cell(object, instance, record);
+  return c != nullptr ? c->str : std::string();
+}
+
+bool commonStatCtrl::registered(unsigned object, unsigned instance, unsigned nameRecord) const {
+  const Cell* c = const_cast<commonStatCtrl*>(this)->cell(object, instance, nameRecord);
+  return c != nullptr && !c->str.empty();
 }
 
 bool commonStatCtrl::addTemperatureSensor(unsigned index, const std::string& name) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  if (index >= m_values.temps.size() || m_values.temps[index].registered) {
+  if (name.empty() || cell(CO_TEMPERATURE, index, TEMP_NAME) == nullptr ||
+      registered(CO_TEMPERATURE, index, TEMP_NAME)) {
     LOG_ERROR("cannot register temperature sensor %u (%s)", index, name.c_str());
     return false;
   }
-  m_values.temps[index] = TempSensor{true, name, 0, 0};
+  setStr(CO_TEMPERATURE, index, TEMP_NAME, name);
   return true;
 }
 
 bool commonStatCtrl::addVoltageSensor(unsigned index, const std::string& name, unsigned nominalMv) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  if (index >= m_values.voltages.size() || m_values.voltages[index].registered) {
+  if (name.empty() || cell(CO_VOLTAGE, index, VOLT_NAME) == nullptr ||
+      registered(CO_VOLTAGE, index, VOLT_NAME)) {
     LOG_ERROR("cannot register voltage sensor %u (%s)", index, name.c_str());
     return false;
   }
-  m_values.voltages[index] = VoltageSensor{true, name, nominalMv, 0, false};
+  setStr(CO_VOLTAGE, index, VOLT_NAME, name);
+  setNum(CO_VOLTAGE, index, VOLT_NOMINAL, nominalMv);
   return true;
 }
 
-bool commonStatCtrl::addError(std::vector<ErrorEntry>& table, unsigned index, unsigned code,
+bool commonStatCtrl::addError(unsigned object, unsigned index, unsigned code,
                               const std::string& name) {
-  if (index >= table.size() || table[index].registered) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (name.empty() || cell(object, index, ERR_NAME) == nullptr ||
+      registered(object, index, ERR_NAME)) {
     LOG_ERROR("cannot register error %u (%s)", index, name.c_str());
     return false;
   }
-  table[index] = ErrorEntry{true, code, name, false};
+  setNum(object, index, ERR_ID, code);
+  setStr(object, index, ERR_NAME, name);
   return true;
 }
 
-bool commonStatCtrl::setError(std::vector<ErrorEntry>& table, unsigned index, bool active) {
-  if (index >= table.size() || !table[index].registered)
+bool commonStatCtrl::setError(unsigned object, unsigned index, bool active) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (!registered(object, index, ERR_NAME))
     return false;
-  table[index].active = active;
+  setNum(object, index, ERR_ACTIVE, active ? 1 : 0);
+  refreshAlarmSummary();
   return true;
+}
+
+// "HW Error" and "Oper. Alarm" tell whether any error of the kind is
+// active; the three clock alarms follow the operational alarms of the same
+// index (DPLL CSM, DPLL port, port recovering clock).
+void commonStatCtrl::refreshAlarmSummary() {
+  const unsigned kinds[] = {CO_HW_ERROR, CO_OPER_ALARM};
+  const unsigned summary[] = {STATUS_HW_ERROR, STATUS_OPER_ALARM};
+  for (unsigned k = 0; k < 2; ++k) {
+    bool any = false;
+    for (const auto& inst : m_objects[kinds[k]].instances)
+      any = any || inst[ERR_ACTIVE].num != 0;
+    setNum(CO_STATUS, 0, summary[k], any ? 1 : 0);
+  }
+  for (unsigned i = 0; i < 3; ++i)
+    setNum(CO_STATUS, 0, STATUS_DPLL_ACTIVE_CLK + i, num(CO_OPER_ALARM, i, ERR_ACTIVE));
 }
 
 bool commonStatCtrl::addHwError(unsigned index, unsigned code, const std::string& name) {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return addError(m_values.hwErrors, index, code, name);
+  return addError(CO_HW_ERROR, index, code, name);
 }
 
 bool commonStatCtrl::addOperationalError(unsigned index, unsigned code, const std::string& name) {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return addError(m_values.operErrors, index, code, name);
+  return addError(CO_OPER_ALARM, index, code, name);
+}
+
+bool commonStatCtrl::setHwErrorActive(unsigned index, bool active) {
+  return setError(CO_HW_ERROR, index, active);
+}
+
+bool commonStatCtrl::setOperationalErrorActive(unsigned index, bool active) {
+  return setError(CO_OPER_ALARM, index, active);
 }
 
 bool commonStatCtrl::setTemp(unsigned property, unsigned index, int32_t value) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  if (index >= m_values.temps.size() || !m_values.temps[index].registered)
+  if (!registered(CO_TEMPERATURE, index, TEMP_NAME))
     return false;
   switch (property) {
     case 0:
-      m_values.temps[index].value = value;
+      setNum(CO_TEMPERATURE, index, TEMP_VALUE, value);
+      if (!m_tempSeen[index] || value < num(CO_TEMPERATURE, index, TEMP_MIN))
+        setNum(CO_TEMPERATURE, index, TEMP_MIN, value);
+      if (!m_tempSeen[index] || value > num(CO_TEMPERATURE, index, TEMP_MAX))
+        setNum(CO_TEMPERATURE, index, TEMP_MAX, value);
+      m_tempSeen[index] = true;
       return true;
     case 1:
-      m_values.temps[index].status = value;
+      setNum(CO_TEMPERATURE, index, TEMP_VALID, value != 0 ? 1 : 0);
       return true;
     default:
       return false;
@@ -78,16 +196,16 @@ bool commonStatCtrl::setTemp(unsigned property, unsigned index, int32_t value) {
 
 bool commonStatCtrl::setVoltage(unsigned property, unsigned index, int32_t value) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  if (index >= m_values.voltages.size() || !m_values.voltages[index].registered)
+  if (!registered(CO_VOLTAGE, index, VOLT_NAME))
     return false;
   switch (property) {
     case 0:
-      m_values.voltages[index].valueMv = value;
+      setNum(CO_VOLTAGE, index, VOLT_VALUE, static_cast<uint32_t>(value));
       return true;
     case 1:
       if (value != 0 && value != 1)
         return false;
-      m_values.voltages[index].valid = value == 1;
+      setNum(CO_VOLTAGE, index, VOLT_VALID, value);
       return true;
     default:
       return false;
@@ -96,63 +214,52 @@ bool commonStatCtrl::setVoltage(unsigned property, unsigned index, int32_t value
 
 bool commonStatCtrl::setPower(int32_t value) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  m_values.power = value;
+  setNum(CO_STATUS, 0, STATUS_POWER, static_cast<uint32_t>(value));
   return true;
-}
-
-bool commonStatCtrl::setHwErrorActive(unsigned index, bool active) {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return setError(m_values.hwErrors, index, active);
-}
-
-bool commonStatCtrl::setOperationalErrorActive(unsigned index, bool active) {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return setError(m_values.operErrors, index, active);
 }
 
 bool commonStatCtrl::setVoltageMonitorStatus(const VoltageMonitorStatus& status) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  m_values.voltageMonitor = status;
+  setNum(CO_VOLTAGE_MONITOR, 0, VMON_PRESENT, status.present ? 1 : 0);
+  setNum(CO_VOLTAGE_MONITOR, 0, VMON_HW_ERROR, status.hwError ? 1 : 0);
+  // The version record is a number: a numeric text gives it, any other 0.
+  char* end = nullptr;
+  unsigned long v = std::strtoul(status.version.c_str(), &end, 0);
+  bool numeric = !status.version.empty() && end != nullptr && *end == '\0';
+  setNum(CO_VOLTAGE_MONITOR, 0, VMON_VERSION, numeric ? static_cast<uint32_t>(v) : 0);
+  setNum(CO_VOLTAGE_MONITOR, 0, VMON_UPDATE_FAILED, status.updateFailed != 0 ? 1 : 0);
   return true;
 }
 
-commonStatCtrl::Snapshot commonStatCtrl::snapshot() const {
+void commonStatCtrl::setSlot(unsigned slot) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  return m_values;
+  setNum(CO_CARD, 0, CARD_SLOT, slot);
+}
+
+void commonStatCtrl::setCardState(uint32_t state, const std::string& name) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  setNum(CO_CARD_STATE, 0, CARDSTATE_VALUE, state);
+  setStr(CO_CARD_STATE, 0, CARDSTATE_NAME, name);
 }
 
 void commonStatCtrl::dump(std::ostream& os) const {
-  Snapshot s = snapshot();
+  std::lock_guard<std::mutex> lock(m_mutex);
   os << m_name << " (card type " << m_cardType << ")\n";
-  os << "power = " << s.power << "\n";
-  os << "temperatures:\n";
-  for (size_t i = 0; i < s.temps.size(); ++i) {
-    if (s.temps[i].registered)
-      os << "  [" << i << "] " << s.temps[i].name << " = " << s.temps[i].value
-         << " status=" << s.temps[i].status << "\n";
+  for (size_t n = 0; n < m_objects.size(); ++n) {
+    const Object& o = m_objects[n];
+    if (o.array->noHardware)
+      continue;
+    for (size_t i = 0; i < o.instances.size(); ++i) {
+      os << o.array->name;
+      if (o.array->instances != CI_ONE)
+        os << "[" << i << "]";
+      os << ":";
+      for (size_t r = 0; r < o.array->count; ++r) {
+        const CommonPropertyDescriptor& rec = o.array->records[r];
+        os << (r == 0 ? " " : ", ") << trimmedLabel(rec) << "="
+           << text(rec, cellValue(static_cast<unsigned>(n), static_cast<unsigned>(i), rec));
+      }
+      os << "\n";
+    }
   }
-  os << "voltages:\n";
-  for (size_t i = 0; i < s.voltages.size(); ++i) {
-    const auto& v = s.voltages[i];
-    if (v.registered)
-      os << "  [" << i << "] " << v.name << " = " << v.valueMv << " mV (nominal " << v.nominalMv
-         << " mV) " << (v.valid ? "valid" : "invalid") << "\n";
-  }
-  os << "hardware errors:\n";
-  for (size_t i = 0; i < s.hwErrors.size(); ++i) {
-    const auto& e = s.hwErrors[i];
-    if (e.registered)
-      os << "  [" << i << "] " << e.code << " " << e.name << " " << (e.active ? "ACTIVE" : "-")
-         << "\n";
-  }
-  os << "operational errors:\n";
-  for (size_t i = 0; i < s.operErrors.size(); ++i) {
-    const auto& e = s.operErrors[i];
-    if (e.registered)
-      os << "  [" << i << "] " << e.code << " " << e.name << " " << (e.active ? "ACTIVE" : "-")
-         << "\n";
-  }
-  os << "voltage monitor: present=" << s.voltageMonitor.present
-     << " hwError=" << s.voltageMonitor.hwError << " version=\"" << s.voltageMonitor.version
-     << "\" updateFailed=" << static_cast<unsigned>(s.voltageMonitor.updateFailed) << "\n";
 }

@@ -1,16 +1,23 @@
 // Holder of the common card status that the chassis controller reads over
-// ICSC: temperature and voltage sensors, hardware and operational errors,
-// power and the voltage-monitor status. The card registers the sensors and
-// errors once and updates their values; the protocol engine and the
-// console read them. Safe to read from the console thread.
+// ICSC: card identity, temperature and voltage sensors, hardware and
+// operational errors, power, the voltage-monitor status, the control
+// records and the log transfer. Every value lives in one cell per (common
+// object, instance, record) described by the common descriptor arrays; the
+// card's calls write cells, and one generic server (serve/next) answers the
+// chassis from them. Safe to read from the console thread.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "common/CommonRecords.h"
+#include "icsc/CommonPropertyDescriptor.h"
+#include "icsc/ICSCTlv.h"
 
 class ICardObjects;
 class CGetLogEngine;
@@ -24,39 +31,42 @@ struct VoltageMonitorStatus {
 
 class commonStatCtrl {
  public:
-  // Progress of the chassis' log collection ("GETLOG state").
+  // Common object numbers (index of the descriptor array; OIDs of kind 11).
+  enum CommonObject : unsigned {
+    CO_CARD = 4,
+    CO_STATUS = 5,
+    CO_CONTROL = 6,
+    CO_DOWNLOAD = 7,
+    CO_TEMPERATURE = 8,
+    CO_VOLTAGE = 9,
+    CO_LOG_TRANSFER = 10,
+    CO_HW_ERROR = 11,
+    CO_OPER_ALARM = 12,
+    CO_VOLTAGE_MONITOR = 13,
+    CO_FPGA = 14,
+    CO_CLOCKS = 15,
+    CO_SFP = 16,
+    CO_CARD_STATE = 17,
+  };
+  // Progress of a log collection ("GETLOG state").
   enum GetLogState : uint32_t {
     GETLOG_IDLE = 0,
-    GETLOG_BUSY = 1,
+    GETLOG_BUSY = 1,  // preparing and packing the logs
     GETLOG_DONE = 2,
-    GETLOG_FAILED = 3
+    GETLOG_FAILED = 3,
+    GETLOG_UPLOADING = 4,
   };
-  struct TempSensor {
-    bool registered = false;
-    std::string name;
-    int32_t value = 0;
-    int32_t status = 0;
-  };
-  struct VoltageSensor {
-    bool registered = false;
-    std::string name;
-    uint32_t nominalMv = 0;
-    int32_t valueMv = 0;
-    bool valid = false;
-  };
-  struct ErrorEntry {
-    bool registered = false;
-    unsigned code = 0;
-    std::string name;
-    bool active = false;
-  };
-  struct Snapshot {
-    std::vector<TempSensor> temps;
-    std::vector<VoltageSensor> voltages;
-    std::vector<ErrorEntry> hwErrors;
-    std::vector<ErrorEntry> operErrors;
-    int32_t power = 0;
-    VoltageMonitorStatus voltageMonitor;
+  // Outcome of the last collection ("GETLOG result").
+  enum GetLogResult : uint32_t {
+    GETLOG_RESULT_NONE = 0,
+    GETLOG_RESULT_OK = 1,
+    GETLOG_RESULT_PACK_FAILED = 2,
+    GETLOG_RESULT_NO_SERVER = 3,
+    GETLOG_RESULT_CONNECT_FAILED = 4,
+    GETLOG_RESULT_LOGIN_REFUSED = 5,
+    GETLOG_RESULT_UPLOAD_REFUSED = 6,
+    GETLOG_RESULT_TIMEOUT = 7,
+    GETLOG_RESULT_TRANSFER_FAILED = 8,
   };
 
   // `card` and `logEngine` are only stored: the registry is built after this
@@ -83,8 +93,18 @@ class commonStatCtrl {
   bool setHwErrorActive(unsigned index, bool active);
   bool setOperationalErrorActive(unsigned index, bool active);
   bool setVoltageMonitorStatus(const VoltageMonitorStatus& status);
+  void setSlot(unsigned slot);
+  void setCardState(uint32_t state, const std::string& name);
 
-  Snapshot snapshot() const;
+  // The chassis' requests on common cells (icscoid::isCommon). op is
+  // icscwire GET or SET; `resp` receives the OID, a status and the value.
+  void serve(uint8_t op, const ICSCTlv& req, ICSCTlv& resp);
+  // NEXT: the first common cell after `oid`, or the first of all when `oid`
+  // is not a common cell. False after the last one.
+  bool next(uint32_t oid, ICSCTlv& resp);
+
+  // Every served object and instance with its labels and values, one line
+  // each; the FTP password shows only whether it is set.
   void dump(std::ostream& os) const;
 
   const std::string& name() const { return m_name; }
@@ -92,33 +112,66 @@ class commonStatCtrl {
   ICardObjects* cardObjects() const { return m_card; }
   CGetLogEngine* logEngine() const { return m_logEngine; }
 
-  // Log collection on request of the chassis: runs the log engine on a
-  // thread of its own so that neither the main loop nor the console waits
-  // for it. The archive goes into `directory` (absolute path). False when
-  // there is no engine, one is already running or the directory is refused.
-  bool startGetLog(const std::string& directory);
+  // Log collection: runs the log engine on a thread of its own so that
+  // neither the main loop nor the console waits for it. The archive goes
+  // into `directory` (absolute path). With `upload` the archive then goes
+  // by FTP to the server of the log-transfer records, into their GETLOG
+  // directory. False when there is no engine, one is already running or
+  // the directory is refused.
+  bool startGetLog(const std::string& directory, bool upload = false);
   GetLogState getLogState() const;
+  GetLogResult getLogResult() const;
   // Path of the archive of the last finished collection, empty before.
   std::string getLogArchive() const;
-  static const char* getLogStateName(GetLogState state);
+  static const char* getLogStateName(uint32_t state);
+  static const char* getLogResultText(uint32_t result);
 
  private:
-  static bool addError(std::vector<ErrorEntry>& table, unsigned index, unsigned code,
-                       const std::string& name);
-  static bool setError(std::vector<ErrorEntry>& table, unsigned index, bool active);
+  using Cell = commonrec::Value;
+  struct Object {
+    const CommonDescriptorArray* array = nullptr;
+    std::vector<std::vector<Cell>> instances;  // [instance][record]
+  };
+  enum class Hook;
+
+  Cell* cell(unsigned object, unsigned instance, unsigned record);
+  void setNum(unsigned object, unsigned instance, unsigned record, int64_t v);
+  void setStr(unsigned object, unsigned instance, unsigned record, const std::string& v);
+  int64_t num(unsigned object, unsigned instance, unsigned record) const;
+  std::string str(unsigned object, unsigned instance, unsigned record) const;
+  bool registered(unsigned object, unsigned instance, unsigned nameRecord) const;
+  // A cell as the chassis reads it (password masked, time advanced); the
+  // caller holds m_mutex.
+  Cell cellValue(unsigned object, unsigned instance, const CommonPropertyDescriptor& rec) const;
+  bool addError(unsigned object, unsigned index, unsigned code, const std::string& name);
+  bool setError(unsigned object, unsigned index, bool active);
+  void refreshAlarmSummary();
+  static Hook hookOf(unsigned object, unsigned record);
+  void readCell(unsigned object, unsigned instance, const CommonPropertyDescriptor& rec,
+                ICSCTlv& resp);
+  uint8_t writeCell(unsigned object, unsigned instance, const CommonPropertyDescriptor& rec,
+                    const ICSCTlv& req);
+  uint8_t act(Hook hook, const ICSCTlv& req);
+  void setGetLog(GetLogState state, GetLogResult result);
+  GetLogResult uploadArchive(const std::string& archive);
 
   const std::string m_name;
   const int m_cardType;
   ICardObjects* const m_card;
   CGetLogEngine* const m_logEngine;
   mutable std::mutex m_mutex;
-  Snapshot m_values;
+  std::vector<Object> m_objects;  // index = common object number
+  std::vector<bool> m_tempSeen;   // a temperature arrived: min and max hold
+  // "UtcTime" as written, and when: it reads back advancing with the card's
+  // monotonic clock, the host's clock is never set.
+  bool m_utcSet = false;
+  std::chrono::steady_clock::time_point m_utcWrittenAt;
 
   class GetLogDebug;
   void initGetLog();
   mutable std::mutex m_getLogMutex;
-  GetLogState m_getLogState = GETLOG_IDLE;
   std::string m_getLogArchive;
   std::thread m_getLogThread;
+  bool m_getLogBusy = false;
   GetLogDebug* m_getLogDebug = nullptr;  // owned; defined with the log collection
 };

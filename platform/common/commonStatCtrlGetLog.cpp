@@ -1,10 +1,13 @@
 // Log collection of commonStatCtrl: the worker thread that runs the card's
-// log engine and the console group "getlog" through which the chassis side
-// (on the bench: ./dev bench collect-logs) starts it and follows it.
+// log engine and uploads the archive to the chassis' FTP server, and the
+// console group "getlog" that starts a local collection and shows the
+// state.
 #include <cstring>
+#include <ctime>
 #include <sstream>
 
 #include "common/CGetLogEngine.h"
+#include "common/FtpUpload.h"
 #include "common/commonStatCtrl.h"
 #include "debug/Odebug.h"
 #include "trace/TraceObject.h"
@@ -63,6 +66,7 @@ class commonStatCtrl::GetLogDebug : public Odebug::Cdebugable {
     void command(unsigned, char* const*, std::ostringstream& os, void* ctx) override {
       auto* owner = static_cast<commonStatCtrl*>(ctx);
       os << "state " << getLogStateName(owner->getLogState()) << "\n";
+      os << "result " << getLogResultText(owner->getLogResult()) << "\n";
       std::string archive = owner->getLogArchive();
       if (!archive.empty())
         os << "archive " << archive << "\n";
@@ -90,7 +94,7 @@ commonStatCtrl::~commonStatCtrl() {
   delete m_logEngine;
 }
 
-const char* commonStatCtrl::getLogStateName(GetLogState state) {
+const char* commonStatCtrl::getLogStateName(uint32_t state) {
   switch (state) {
     case GETLOG_IDLE:
       return "IDLE";
@@ -100,11 +104,43 @@ const char* commonStatCtrl::getLogStateName(GetLogState state) {
       return "DONE";
     case GETLOG_FAILED:
       return "FAILED";
+    case GETLOG_UPLOADING:
+      return "UPLOADING";
   }
   return "UNKNOWN";
 }
 
-bool commonStatCtrl::startGetLog(const std::string& directory) {
+const char* commonStatCtrl::getLogResultText(uint32_t result) {
+  switch (result) {
+    case GETLOG_RESULT_NONE:
+      return "none";
+    case GETLOG_RESULT_OK:
+      return "ok";
+    case GETLOG_RESULT_PACK_FAILED:
+      return "the card could not pack its logs";
+    case GETLOG_RESULT_NO_SERVER:
+      return "no FTP server set";
+    case GETLOG_RESULT_CONNECT_FAILED:
+      return "cannot connect to the FTP server";
+    case GETLOG_RESULT_LOGIN_REFUSED:
+      return "the FTP server refused the login";
+    case GETLOG_RESULT_UPLOAD_REFUSED:
+      return "the FTP server refused the upload";
+    case GETLOG_RESULT_TIMEOUT:
+      return "the transfer timed out";
+    case GETLOG_RESULT_TRANSFER_FAILED:
+      return "the transfer failed";
+  }
+  return "unknown";
+}
+
+void commonStatCtrl::setGetLog(GetLogState state, GetLogResult result) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  setNum(CO_LOG_TRANSFER, 0, commonrec::LOG_STATE, state);
+  setNum(CO_LOG_TRANSFER, 0, commonrec::LOG_RESULT, result);
+}
+
+bool commonStatCtrl::startGetLog(const std::string& directory, bool upload) {
   if (m_logEngine == nullptr) {
     LOG_WARNING("getlog: no log engine on this card; request ignored");
     return false;
@@ -114,29 +150,89 @@ bool commonStatCtrl::startGetLog(const std::string& directory) {
     return false;
   }
   std::lock_guard<std::mutex> lock(m_getLogMutex);
-  if (m_getLogState == GETLOG_BUSY) {
+  if (m_getLogBusy) {
     LOG_WARNING("getlog: a collection is already running; request ignored");
     return false;
   }
   if (m_getLogThread.joinable())
-    m_getLogThread.join();  // the previous run has finished: it set DONE or FAILED
-  m_getLogState = GETLOG_BUSY;
+    m_getLogThread.join();  // the previous run has finished
+  m_getLogBusy = true;
   m_getLogArchive.clear();
+  setGetLog(GETLOG_BUSY, GETLOG_RESULT_NONE);
   LOG_INFO("getlog: collecting the card's logs into %s", directory.c_str());
-  m_getLogThread = std::thread([this, directory] {
+  m_getLogThread = std::thread([this, directory, upload] {
     m_logEngine->setOutputDirectory(directory);
-    bool ok = m_logEngine->run() == 1;
+    bool packed = m_logEngine->run() == 1;
+    std::string archive = m_logEngine->archivePath();
+    if (packed) {
+      std::lock_guard<std::mutex> done(m_getLogMutex);
+      m_getLogArchive = archive;
+    }
+    GetLogResult result = !packed  ? GETLOG_RESULT_PACK_FAILED
+                          : upload ? uploadArchive(archive)
+                                   : GETLOG_RESULT_OK;
+    setGetLog(result == GETLOG_RESULT_OK ? GETLOG_DONE : GETLOG_FAILED, result);
     std::lock_guard<std::mutex> done(m_getLogMutex);
-    m_getLogState = ok ? GETLOG_DONE : GETLOG_FAILED;
-    if (ok)
-      m_getLogArchive = m_logEngine->archivePath();
+    m_getLogBusy = false;
   });
   return true;
 }
 
+commonStatCtrl::GetLogResult commonStatCtrl::uploadArchive(const std::string& archive) {
+  ftpupload::Target target;
+  unsigned slot = 0;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    target.host = str(CO_LOG_TRANSFER, 0, commonrec::LOG_SERVER);
+    int64_t port = num(CO_LOG_TRANSFER, 0, commonrec::LOG_PORT);
+    target.port = port == 0 ? 21 : static_cast<unsigned>(port);
+    target.user = str(CO_LOG_TRANSFER, 0, commonrec::LOG_USER);
+    target.password = str(CO_LOG_TRANSFER, 0, commonrec::LOG_PASSWORD);
+    target.directory = str(CO_LOG_TRANSFER, 0, commonrec::LOG_DIRECTORY);
+    slot = static_cast<unsigned>(num(CO_CARD, 0, commonrec::CARD_SLOT));
+  }
+  if (target.host.empty()) {
+    LOG_ERROR("getlog: no FTP server set; the archive stays on the card");
+    return GETLOG_RESULT_NO_SERVER;
+  }
+  char stamp[32] = "unknown-time";
+  std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  if (gmtime_r(&now, &tm) != nullptr)
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tm);
+  std::string remote = "card-logs-slot" + std::to_string(slot) + "-" + stamp + ".tar.gz";
+  std::string where = ftpupload::url(target, remote);
+  setGetLog(GETLOG_UPLOADING, GETLOG_RESULT_NONE);
+  LOG_INFO("getlog: uploading the archive to %s", where.c_str());
+  std::string reason;
+  ftpupload::Result r = ftpupload::upload(target, archive, remote, reason);
+  if (r == ftpupload::Result::OK) {
+    LOG_INFO("getlog: archive uploaded to %s", where.c_str());
+    return GETLOG_RESULT_OK;
+  }
+  LOG_ERROR("getlog: upload to %s failed: %s", where.c_str(), reason.c_str());
+  switch (r) {
+    case ftpupload::Result::CONNECT_FAILED:
+      return GETLOG_RESULT_CONNECT_FAILED;
+    case ftpupload::Result::LOGIN_REFUSED:
+      return GETLOG_RESULT_LOGIN_REFUSED;
+    case ftpupload::Result::UPLOAD_REFUSED:
+      return GETLOG_RESULT_UPLOAD_REFUSED;
+    case ftpupload::Result::TIMEOUT:
+      return GETLOG_RESULT_TIMEOUT;
+    default:
+      return GETLOG_RESULT_TRANSFER_FAILED;
+  }
+}
+
 commonStatCtrl::GetLogState commonStatCtrl::getLogState() const {
-  std::lock_guard<std::mutex> lock(m_getLogMutex);
-  return m_getLogState;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return static_cast<GetLogState>(num(CO_LOG_TRANSFER, 0, commonrec::LOG_STATE));
+}
+
+commonStatCtrl::GetLogResult commonStatCtrl::getLogResult() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return static_cast<GetLogResult>(num(CO_LOG_TRANSFER, 0, commonrec::LOG_RESULT));
 }
 
 std::string commonStatCtrl::getLogArchive() const {

@@ -20,6 +20,8 @@ const char* icscTypeName(IcscType t) {
       return "bool";
     case IcscType::STRING:
       return "string";
+    case IcscType::U64:
+      return "u64";
   }
   return "?";
 }
@@ -40,9 +42,19 @@ int64_t icscNarrow(IcscType t, int64_t v) {
       return static_cast<int32_t>(static_cast<uint32_t>(v));
     case IcscType::BOOL:
       return v != 0 ? 1 : 0;
+    case IcscType::U64:
+      return v;
     default:
       return 0;
   }
+}
+
+std::string icscNumberText(IcscType t, int64_t v) {
+  if (t == IcscType::BOOL)
+    return v ? "true" : "false";
+  if (t == IcscType::U64)
+    return std::to_string(static_cast<uint64_t>(v));
+  return std::to_string(v);
 }
 
 IcscProperty::IcscProperty(const IcscColumnDesc& desc, unsigned rows, std::mutex& lock)
@@ -111,7 +123,5 @@ std::string IcscProperty::text(unsigned row) const {
   }
   int64_t n = 0;
   getNumber(row, n);
-  if (m_desc.type == IcscType::BOOL)
-    return n ? "true" : "false";
-  return std::to_string(n);
+  return icscNumberText(m_desc.type, n);
 }

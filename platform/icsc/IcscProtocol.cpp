@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/commonStatCtrl.h"
 #include "icsc/ICardObjects.h"
 #include "icsc/IcscObject.h"
 #include "icsc/IcscUdpQueue.h"
@@ -110,6 +111,10 @@ void IcscProtocolBase::serveCell(uint8_t op, const ICSCTlv& req, ICSCTlv& resp) 
     serveEvent(op, req, resp);
     return;
   }
+  if (icscoid::isCommon(req.oid)) {
+    serveCommon(op, req, resp);
+    return;
+  }
   IcscObject* obj = icscoid::isObject(req.oid) ? findObject(icscoid::objectId(req.oid)) : nullptr;
   if (obj == nullptr) {
     resp.status = NO_SUCH_OBJECT;
@@ -178,6 +183,24 @@ void IcscProtocolBase::serveObject(uint8_t op, IcscObject& obj, unsigned column,
 }
 
 void IcscProtocolBase::serveNext(const ICSCTlv& req, ICSCTlv& resp) {
+  // Object cells, then common cells, then event cells; an OID of no kind
+  // starts at the first object cell.
+  bool found = false;
+  if (icscoid::isEvent(req.oid)) {
+    found = nextEvent(req.oid, resp);
+  } else if (icscoid::isCommon(req.oid)) {
+    found = nextCommon(req.oid, resp) || nextEvent(0, resp);
+  } else {
+    found = nextObject(req, resp) || nextCommon(0, resp) || nextEvent(0, resp);
+  }
+  if (!found) {
+    resp.oid = req.oid;
+    resp.clearValue();
+    resp.status = END_OF_OBJECTS;
+  }
+}
+
+bool IcscProtocolBase::nextObject(const ICSCTlv& req, ICSCTlv& resp) {
   unsigned id = 0, row = 0, column = 0;
   if (icscoid::isObject(req.oid)) {
     id = icscoid::objectId(req.oid);
@@ -196,9 +219,58 @@ void IcscProtocolBase::serveNext(const ICSCTlv& req, ICSCTlv& resp) {
       continue;
     resp.oid = obj->getOID(column, row);
     serveObject(GET, *obj, column, row, req, resp);
+    return true;
+  }
+  return false;
+}
+
+// Event cells in table, column order; the card says which exist (row 0
+// only). `oid` 0 (not an event cell) starts before the first.
+bool IcscProtocolBase::nextEvent(uint32_t oid, ICSCTlv& resp) {
+  if (m_card == nullptr)
+    return false;
+  unsigned table = 0, column = 0;
+  if (icscoid::isEvent(oid)) {
+    table = icscoid::eventTable(oid);
+    column = icscoid::eventColumn(oid) + 1;
+  }
+  for (; table <= 0x3F; ++table, column = 0) {
+    if (m_card->getEventTableDescriptors(icscoid::event(table, 0, 0)) == nullptr)
+      continue;
+    for (; column <= 0xFF; ++column) {
+      uint32_t cell = icscoid::event(table, column, 0);
+      if (!m_card->isValidEventTableOid(cell))
+        break;
+      ICSCTlv req;
+      req.oid = cell;
+      resp.status = OK;
+      resp.clearValue();
+      serveEvent(GET, req, resp);
+      resp.oid = cell;
+      return true;
+    }
+  }
+  return false;
+}
+
+void IcscProtocolBase::serveCommon(uint8_t, const ICSCTlv&, ICSCTlv& resp) {
+  resp.status = NO_SUCH_OBJECT;
+}
+
+bool IcscProtocolBase::nextCommon(uint32_t, ICSCTlv&) {
+  return false;
+}
+
+void IcscProtocolIfc::serveCommon(uint8_t op, const ICSCTlv& req, ICSCTlv& resp) {
+  if (m_common == nullptr) {
+    IcscProtocolBase::serveCommon(op, req, resp);
     return;
   }
-  resp.status = END_OF_OBJECTS;
+  m_common->serve(op, req, resp);
+}
+
+bool IcscProtocolIfc::nextCommon(uint32_t oid, ICSCTlv& resp) {
+  return m_common != nullptr && m_common->next(oid, resp);
 }
 
 IcscProtocolIfc::IcscProtocolIfc(commonStatCtrl* common, ICardObjects* card)

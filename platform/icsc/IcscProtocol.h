@@ -2,7 +2,9 @@
 // from the chassis controller (handleIcscMsg) and ticks it once a second
 // (eventHandler); it answers through its response sink. Object cells are
 // served by the registered objects (update before a read, updated after a
-// write); event-table cells by ICardObjects.
+// write); event-table cells by ICardObjects; common card object cells by
+// the common status holder (IcscProtocolIfc). NEXT walks object cells, then
+// common cells, then event cells.
 #pragma once
 
 #include <array>
@@ -47,6 +49,9 @@ class IcscProtocolBase {
 
  protected:
   void setSink(IcscResponseSink* sink) { m_sink = sink; }
+  // Common card object cells; without a holder there are none.
+  virtual void serveCommon(uint8_t op, const ICSCTlv& req, ICSCTlv& resp);
+  virtual bool nextCommon(uint32_t oid, ICSCTlv& resp);
 
  private:
   void serveCell(uint8_t op, const ICSCTlv& req, ICSCTlv& resp);
@@ -54,6 +59,8 @@ class IcscProtocolBase {
   void serveObject(uint8_t op, IcscObject& obj, unsigned column, unsigned row, const ICSCTlv& req,
                    ICSCTlv& resp);
   void serveNext(const ICSCTlv& req, ICSCTlv& resp);
+  bool nextObject(const ICSCTlv& req, ICSCTlv& resp);
+  bool nextEvent(uint32_t oid, ICSCTlv& resp);
   int answer(const char* ip, const icscwire::Header& h, const ICSCTlv* cells, size_t n);
 
   ICardObjects* m_card;
@@ -77,6 +84,10 @@ class IcscProtocolIfc : public IcscProtocolBase {
   ~IcscProtocolIfc() override;
 
   commonStatCtrl* common() const { return m_common; }
+
+ protected:
+  void serveCommon(uint8_t op, const ICSCTlv& req, ICSCTlv& resp) override;
+  bool nextCommon(uint32_t oid, ICSCTlv& resp) override;
 
  private:
   commonStatCtrl* m_common;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 enum class IcscType : uint8_t {
   NONE = 0,  // no value: GET/NEXT request cells and error answers
@@ -15,6 +16,7 @@ enum class IcscType : uint8_t {
   I32 = 6,
   BOOL = 7,
   STRING = 8,
+  U64 = 9,  // numbers held bit for bit in the int64_t of a cell
 };
 
 enum class IcscAccess : uint8_t { RW, RO };
@@ -49,18 +51,24 @@ constexpr size_t icscFixedSize(IcscType t) {
     case IcscType::U32:
     case IcscType::I32:
       return 4;
+    case IcscType::U64:
+      return 8;
     default:
       return 0;
   }
 }
 
 constexpr bool icscTypeValid(uint8_t t) {
-  return t <= static_cast<uint8_t>(IcscType::STRING);
+  return t <= static_cast<uint8_t>(IcscType::U64);
 }
 
 const char* icscTypeName(IcscType t);
 
 // Narrows a number to the range of `t` the way the stored value would hold
 // it: unsigned types keep their low bits, signed types take the low bits as
-// two's complement, bool becomes 0 or 1.
+// two's complement, bool becomes 0 or 1; U64 keeps all 64 bits.
 int64_t icscNarrow(IcscType t, int64_t v);
+
+// A number as text: "true"/"false" for bool, unsigned decimal for U64,
+// decimal otherwise.
+std::string icscNumberText(IcscType t, int64_t v);

@@ -10,6 +10,9 @@ uint32_t get32(const uint8_t* p) {
 uint16_t get16(const uint8_t* p) {
   return static_cast<uint16_t>((p[0] << 8) | p[1]);
 }
+uint64_t get64(const uint8_t* p) {
+  return (uint64_t(get32(p)) << 32) | get32(p + 4);
+}
 void put32(std::vector<uint8_t>& o, uint32_t v) {
   o.push_back(static_cast<uint8_t>(v >> 24));
   o.push_back(static_cast<uint8_t>(v >> 16));
@@ -53,6 +56,10 @@ const char* statusText(uint8_t status) {
       return "unknown operation";
     case TOO_BIG:
       return "answer too big";
+    case BAD_VALUE_LENGTH:
+      return "value length refused";
+    case BAD_VALUE:
+      return "value refused";
   }
   return "unknown status";
 }
@@ -128,10 +135,10 @@ Decode decode(const uint8_t* buf, size_t len, Header& h, std::vector<ICSCTlv>& c
       default: {
         if (vlen != icscFixedSize(c.type))
           return Decode::BAD_LENGTH;
-        uint32_t raw = vlen == 1 ? v[0] : vlen == 2 ? get16(v) : get32(v);
+        uint64_t raw = vlen == 1 ? v[0] : vlen == 2 ? get16(v) : vlen == 4 ? get32(v) : get64(v);
         if (c.type == IcscType::BOOL && raw > 1)
           return Decode::BAD_LENGTH;
-        c.num = icscNarrow(c.type, raw);
+        c.num = icscNarrow(c.type, static_cast<int64_t>(raw));
         break;
       }
     }
@@ -180,6 +187,9 @@ bool encode(const Header& h, const ICSCTlv* cells, size_t count, std::vector<uin
     } else if (vlen == 2) {
       put16(out, static_cast<uint16_t>(c.num));
     } else if (vlen == 4) {
+      put32(out, static_cast<uint32_t>(c.num));
+    } else if (vlen == 8) {
+      put32(out, static_cast<uint32_t>(static_cast<uint64_t>(c.num) >> 32));
       put32(out, static_cast<uint32_t>(c.num));
     }
   }

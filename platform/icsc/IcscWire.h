@@ -4,7 +4,7 @@
 //   cell (8 bytes + value): oid u32 | type u8 | status u8 | value length u16 | value
 //
 // Numbers travel in the size of their type (u8/i8/bool 1, u16/i16 2,
-// u32/i32 4 bytes), strings as their bytes without terminator. Answers carry
+// u32/i32 4, u64 8 bytes), strings as their bytes without terminator. Answers carry
 // op | RESPONSE and, in each cell and in the header, a Status.
 #pragma once
 
@@ -44,6 +44,8 @@ enum Status : uint8_t {
   BAD_VERSION = 9,
   BAD_OP = 10,
   TOO_BIG = 11,
+  BAD_VALUE_LENGTH = 12,  // a common object's length check refused the value
+  BAD_VALUE = 13,         // a common object's value check refused the value
 };
 const char* statusText(uint8_t status);
 

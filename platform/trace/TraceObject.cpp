@@ -2,6 +2,7 @@
 
 #include <syslog.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +25,11 @@ trace::Sink& sink() {
 }
 
 bool g_stderrMirror = false;
+
+bool isControl(char ch) {
+  unsigned char c = static_cast<unsigned char>(ch);
+  return c < 0x20 || c == 0x7f;
+}
 
 std::string vformat(const char* fmt, va_list ap) {
   char small[512];
@@ -104,13 +110,41 @@ std::string utcStamp() {
   return std::string(text, formatUtcStamp(now.tv_sec, now.tv_nsec, text));
 }
 
+std::string escape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char ch : text) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    if (!isControl(ch)) {
+      out += ch;
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02x", c);
+      out += hex;
+    }
+  }
+  return out;
+}
+
 void writeLine(int priority, const std::string& line) {
-  syslog(priority, "%s", line.c_str());
+  std::string_view body(line);
+  bool lineEnd = !body.empty() && body.back() == '\n';
+  if (lineEnd)
+    body.remove_suffix(1);
+  bool clean = std::none_of(body.begin(), body.end(), isControl);
+  const std::string text = clean ? line : escape(body) + (lineEnd ? "\n" : "");
+  syslog(priority, "%s", text.c_str());
   if (g_stderrMirror)
-    std::fprintf(stderr, "%s %s\n", utcStamp().c_str(), line.c_str());
+    std::fprintf(stderr, "%s %s\n", utcStamp().c_str(), text.c_str());
   std::lock_guard<std::mutex> lock(sinkMutex());
   if (sink())
-    sink()(priority, line);
+    sink()(priority, text);
 }
 
 void log(int threshold, int priority, const char* tag, const char* file, int line, const char* func,

@@ -10,6 +10,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 class TraceObject {
  public:
@@ -57,8 +58,12 @@ void log(int threshold, int priority, const char* tag, const char* file, int lin
          const char* fmt, ...) __attribute__((format(printf, 7, 8)));
 // Two priority-3 lines whatever the level: the location, then the detail.
 void swerr(const char* path, int line, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
-// Writes one already formatted line.
+// Writes one already formatted line. Control characters in it (a line end
+// at the very end excepted) are written escaped, so text from outside can
+// never start a line of its own.
 void writeLine(int priority, const std::string& line);
+// Bytes below 0x20 and 0x7f as \n, \r, \t or \xNN; everything else as is.
+std::string escape(std::string_view text);
 
 // "YYYY-MM-DDTHH:MM:SS.mmmZ" (UTC, milliseconds truncated) into `out`,
 // which must hold UTC_STAMP_SIZE bytes; returns the length written.

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "hwMessages.h"
+#include "drivermsg/hwMessages.h"
 
 namespace i2cdrv {
 

@@ -1,6 +1,7 @@
 #include "IcscWalk.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "icsc/IcscDescriptions.h"
 #include "icsc/IcscOid.h"
@@ -24,15 +25,6 @@ const IcscObjectDesc* firstObjectAfter(unsigned id) {
   return best;
 }
 
-// The card's order: object id, then row, then column.
-bool cardOrderBefore(uint32_t a, uint32_t b) {
-  auto key = [](uint32_t oid) {
-    return (uint64_t{icscoid::objectId(oid)} << 32) | (uint64_t{icscoid::objectRow(oid)} << 8) |
-           icscoid::objectColumn(oid);
-  };
-  return key(a) < key(b);
-}
-
 size_t answerCellSize(uint32_t oid) {
   const IcscObjectDesc* d = icscdesc::findById(icscoid::objectId(oid));
   unsigned col = icscoid::objectColumn(oid);
@@ -45,6 +37,9 @@ size_t answerCellSize(uint32_t oid) {
 }  // namespace
 
 bool predictNext(uint32_t oid, uint32_t& next) {
+  // Common and event cells are not described here: no guess.
+  if (icscoid::isCommon(oid) || icscoid::isEvent(oid))
+    return false;
   unsigned id = 0;
   if (icscoid::isObject(oid)) {
     id = icscoid::objectId(oid);
@@ -93,6 +88,7 @@ Result walk(uint32_t from, const std::function<bool(uint32_t)>& inside, unsigned
   unsigned cap = MAX_CELLS;
   std::vector<ICSCTlv> req, out;
   std::vector<uint32_t> expected;
+  std::unordered_set<uint32_t> seen;
   for (;;) {
     unsigned n = std::min(cap, cellsPerRequest > 0 ? cellsPerRequest : cellsThatFit(cur));
     req.clear();
@@ -121,11 +117,10 @@ Result walk(uint32_t from, const std::function<bool(uint32_t)>& inside, unsigned
       return Result::REFUSED;
     for (size_t k = 0; k < out.size(); ++k) {
       const ICSCTlv& a = out[k];
-      if (a.status == END_OF_OBJECTS || !icscoid::isObject(a.oid) || !inside(a.oid))
+      if (a.status == END_OF_OBJECTS || !inside(a.oid))
         return Result::DONE;
-      // Each answer lies after the cell it was asked for; a card that goes
-      // back would never end.
-      if (icscoid::isObject(cur) && !cardOrderBefore(cur, a.oid))
+      // A card that answers a cell twice would never let the walk end.
+      if (!seen.insert(a.oid).second)
         return Result::REFUSED;
       visit(a);
       ++st.cells;
@@ -142,8 +137,8 @@ Result walkObject(const IcscObjectDesc& d, unsigned cellsPerRequest, const Excha
   // From the last possible cell of the object before.
   uint32_t from = icscoid::object(d.id - 1, icscoid::MAX_COLUMN, icscoid::MAX_ROW);
   return walk(
-      from, [&d](uint32_t oid) { return icscoid::objectId(oid) == d.id; }, cellsPerRequest,
-      exchange, visit, stats);
+      from, [&d](uint32_t oid) { return icscoid::isObject(oid) && icscoid::objectId(oid) == d.id; },
+      cellsPerRequest, exchange, visit, stats);
 }
 
 }  // namespace icscwalk

@@ -31,8 +31,9 @@ struct Stats {
   size_t tooBig = 0;  // requests repeated with fewer cells
 };
 
-// The cell the descriptions say comes after `oid` (any non-object OID
-// comes before everything); false at the end of the described objects.
+// The object cell the descriptions say comes after `oid` (an OID of no
+// kind comes before everything); false at the end of the described
+// objects and for common and event cells, which are not described here.
 bool predictNext(uint32_t oid, uint32_t& next);
 
 // Cells per request that fit one datagram each way (at most the
@@ -43,6 +44,8 @@ unsigned cellsThatFit(uint32_t from);
 
 // Walks from the cell after `from` while `inside(oid)` holds, calling
 // `visit` for each cell in order; `cellsPerRequest` 0 means cellsThatFit.
+// Where nothing can be predicted (common and event cells) a request
+// carries one cell.
 Result walk(uint32_t from, const std::function<bool(uint32_t oid)>& inside,
             unsigned cellsPerRequest, const Exchange& exchange, const Visit& visit,
             Stats* stats = nullptr);

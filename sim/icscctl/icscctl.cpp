@@ -1,5 +1,6 @@
 // icscctl: reads and writes the card's ICSC objects through its UDP front
-// end, by the names of the object descriptions.
+// end, by the names of the object descriptions and the common descriptor
+// arrays.
 //
 //   icscctl [--host A] [--port N] [--timeout MS] COMMAND ARGS
 //
@@ -23,6 +24,9 @@
 
 #include "IcscWalk.h"
 #include "SimCli.h"
+#include "common/CommonRecords.h"
+#include "common/commonStatCtrl.h"
+#include "icsc/CommonPropertyDescriptor.h"
 #include "icsc/IcscDescriptions.h"
 #include "icsc/IcscOid.h"
 #include "icsc/IcscWire.h"
@@ -38,9 +42,13 @@ const char kUsage[] =
     "       icscctl [--host A] [--port N] [--timeout MS] COMMAND ARGS\n"
     "  get OBJECT COLUMN [ROW]       one cell (row 0 by default)\n"
     "  set OBJECT COLUMN ROW VALUE   write one cell (bool: 0, 1, true, false)\n"
-    "  walk [--cells N] OBJECT       every cell of an object, N cells per request\n"
-    "                                (default: as many as fit in one datagram)\n"
+    "  walk [--cells N] [OBJECT]     every cell of an object, or of the card without one,\n"
+    "                                N cells per request (default: as many as fit in\n"
+    "                                one datagram)\n"
     "  columns OBJECT                the object's columns: number, name, type, access\n"
+    "  get common NAME [INSTANCE] [RECORD]          a common card object (docs/objects.md)\n"
+    "  set common NAME [INSTANCE] RECORD VALUE\n"
+    "  walk common [NAME]\n"
     "  event TABLE COLUMN [ROW]      a cell of a common event table (0-3)\n"
     "  objects                       every object: id, name, kind, rows, columns\n"
     "  raw FILE                      FILE's bytes as one datagram; prints the answer\n"
@@ -125,22 +133,20 @@ std::string valueText(const ICSCTlv& c) {
   switch (c.type) {
     case IcscType::STRING:
       return c.str;
-    case IcscType::BOOL:
-      return c.num ? "true" : "false";
     case IcscType::NONE:
       return "";
     default:
-      return std::to_string(c.num);
+      return icscNumberText(c.type, c.num);
   }
 }
 
-bool parseValue(const IcscColumnDesc& col, const std::string& text, ICSCTlv& cell) {
-  cell.type = col.type;
-  if (col.type == IcscType::STRING) {
+bool parseValue(IcscType type, const std::string& text, ICSCTlv& cell) {
+  cell.type = type;
+  if (type == IcscType::STRING) {
     cell.str = text;
     return true;
   }
-  if (col.type == IcscType::BOOL) {
+  if (type == IcscType::BOOL) {
     if (text == "1" || text == "true") {
       cell.num = 1;
     } else if (text == "0" || text == "false") {
@@ -152,11 +158,18 @@ bool parseValue(const IcscColumnDesc& col, const std::string& text, ICSCTlv& cel
   }
   errno = 0;
   char* end = nullptr;
+  if (type == IcscType::U64) {
+    unsigned long long u = std::strtoull(text.c_str(), &end, 0);
+    if (text.empty() || text[0] == '-' || errno != 0 || *end != '\0')
+      return false;
+    cell.num = static_cast<int64_t>(u);
+    return true;
+  }
   long long v = std::strtoll(text.c_str(), &end, 0);
   if (text.empty() || errno != 0 || *end != '\0')
     return false;
   // Only values the column can hold exactly.
-  if (icscNarrow(col.type, v) != v)
+  if (icscNarrow(type, v) != v)
     return false;
   cell.num = v;
   return true;
@@ -206,7 +219,7 @@ int cmdGetSet(Client& cl, bool set, int argc, char** argv) {
   }
   ICSCTlv cell;
   cell.oid = icscoid::object(d->id, c->column, row);
-  if (set && !parseValue(*c, argv[3], cell)) {
+  if (set && !parseValue(c->type, argv[3], cell)) {
     std::fprintf(stderr, "icscctl: %s is not a %s value for %s\n", argv[3], icscTypeName(c->type),
                  c->name);
     return USAGE;
@@ -224,68 +237,244 @@ int cmdGetSet(Client& cl, bool set, int argc, char** argv) {
   return SERVED;
 }
 
-int cmdWalk(Client& cl, int argc, char** argv) {
-  unsigned cells = 0;
-  const char* const kWalkUsage = "usage: ./dev icsc walk [--cells 1-64] OBJECT\n";
-  int rc = simcli::parse("icscctl", kWalkUsage, argc, argv, simcli::ANYWHERE,
-                         {{"cells", required_argument, nullptr, 'c'}},
-                         [&](int, const char* arg) -> std::string {
-                           return simcli::integer(arg, 1, static_cast<long long>(MAX_CELLS), cells)
-                                      ? ""
-                                      : "--cells wants 1-64";
-                         });
-  if (rc == 0)
-    return SERVED;
-  if (rc > 0)
-    return USAGE;
-  if (argc - optind != 1)
-    return usage("walk [--cells 1-64] OBJECT");
-  const IcscObjectDesc* d = object(argv[optind]);
-  if (d == nullptr)
-    return USAGE;
-  unsigned seen = 0;
+// Common card objects: the descriptor arrays name objects and records.
+bool isInstance(const std::string& s) {
+  unsigned v;
+  return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos && parseRow(s, v);
+}
+
+std::string commonName(uint32_t oid) {
+  unsigned n = icscoid::commonNumber(oid), r = icscoid::commonRecord(oid);
+  if (n >= commondesc::arrayCount())
+    return "common " + std::to_string(n);
+  const CommonDescriptorArray& a = commondesc::arrays()[n];
+  std::string name = commondesc::key(a.name);
+  if (a.instances != CI_ONE)
+    name += "[" + std::to_string(icscoid::commonInstance(oid)) + "]";
+  return name + " " + (r < a.count ? commonrec::trimmedLabel(a.records[r]) : "?");
+}
+
+// The GETLOG records carry codes: the walk names them.
+std::string commonValueText(const ICSCTlv& c) {
+  std::string v = valueText(c);
+  if (icscoid::commonNumber(c.oid) == commonStatCtrl::CO_LOG_TRANSFER) {
+    if (icscoid::commonRecord(c.oid) == commonrec::LOG_STATE)
+      v += std::string(" (") + commonStatCtrl::getLogStateName(static_cast<uint32_t>(c.num)) + ")";
+    if (icscoid::commonRecord(c.oid) == commonrec::LOG_RESULT)
+      v += std::string(" (") + commonStatCtrl::getLogResultText(static_cast<uint32_t>(c.num)) + ")";
+  }
+  return v;
+}
+
+std::string cellName(uint32_t oid) {
+  if (icscoid::isCommon(oid))
+    return commonName(oid);
+  if (icscoid::isEvent(oid)) {
+    unsigned t = icscoid::eventTable(oid), c = icscoid::eventColumn(oid);
+    const CommonDescriptorArray& a = commondesc::eventTable(t);
+    std::string label = t < 4 && c < a.count ? commonrec::trimmedLabel(a.records[c]) : "?";
+    return "event " + std::to_string(t) + " " + label;
+  }
+  const IcscObjectDesc* d = icscdesc::findById(icscoid::objectId(oid));
+  unsigned col = icscoid::objectColumn(oid);
+  return std::string(d ? d->name : "?") + " row " + std::to_string(icscoid::objectRow(oid)) + " " +
+         (d && col < d->columnCount ? d->columns[col].name : "?");
+}
+
+void printCell(const ICSCTlv& c) {
+  if (c.status == OK && c.type == IcscType::NONE)
+    std::printf("%s: served, no value\n", cellName(c.oid).c_str());
+  else if (c.status == OK)
+    std::printf("%s = %s\n", cellName(c.oid).c_str(),
+                icscoid::isCommon(c.oid) ? commonValueText(c).c_str() : valueText(c).c_str());
+  else
+    std::printf("%s: %s\n", cellName(c.oid).c_str(), statusText(c.status));
+}
+
+// NEXT from `start` while `inside` holds for the answer's OID, `perRequest`
+// cells a request (0: as many as fit); `visit` sees each cell. The number
+// of cells, or -1 with the exit code in `rc`.
+long walkCells(Client& cl, uint32_t start, const std::function<bool(uint32_t)>& inside,
+               unsigned perRequest, const icscwalk::Visit& visit, int& rc) {
+  long cells = 0;
   rc = SERVED;
   auto exchange = [&](uint8_t op, const std::vector<ICSCTlv>& req, Header& h,
                       std::vector<ICSCTlv>& out) {
     rc = cl.call(op, req, h, out);
     return rc == SERVED;
   };
-  auto print = [&](const ICSCTlv& a) {
-    unsigned col = icscoid::objectColumn(a.oid), row = icscoid::objectRow(a.oid);
-    const char* name = col < d->columnCount ? d->columns[col].name : "?";
-    if (a.status == OK)
-      std::printf("row %u %s = %s\n", row, name, valueText(a).c_str());
-    else
-      std::printf("row %u %s: %s\n", row, name, statusText(a.status));
-    ++seen;
-  };
-  icscwalk::Result r = icscwalk::walkObject(*d, cells, exchange, print);
+  icscwalk::Result r = icscwalk::walk(start, inside, perRequest, exchange, [&](const ICSCTlv& c) {
+    visit(c);
+    ++cells;
+  });
   if (r == icscwalk::Result::NO_ANSWER)
-    return rc;
+    return -1;
   if (r == icscwalk::Result::REFUSED) {
-    std::fprintf(stderr, "icscctl: %s: the card's answers do not form a walk\n", d->name);
-    return REFUSED;
+    std::fprintf(stderr, "icscctl: the card's answers do not form a walk\n");
+    rc = REFUSED;
+    return -1;
   }
-  if (seen == 0) {
-    std::fprintf(stderr, "icscctl: %s is not served by the card\n", d->name);
+  return cells;
+}
+
+const CommonDescriptorArray* commonObject(const std::string& key, unsigned& number) {
+  const CommonDescriptorArray* a = commondesc::findArray(key, &number);
+  if (a == nullptr) {
+    std::fprintf(stderr, "icscctl: unknown common object %s; known:", key.c_str());
+    for (size_t i = 0; i < commondesc::arrayCount(); ++i) {
+      if (commondesc::arrays()[i].instances != CI_EVENT_TABLE)
+        std::fprintf(stderr, " %s", commondesc::key(commondesc::arrays()[i].name).c_str());
+    }
+    std::fprintf(stderr, "\n");
+  }
+  return a;
+}
+
+int walkResult(long cells, int rc, const char* what) {
+  if (cells < 0)
+    return rc;
+  if (cells == 0) {
+    std::fprintf(stderr, "icscctl: %s is not served by the card\n", what);
     return REFUSED;
   }
   return SERVED;
 }
 
-int cmdColumns(int argc, char** argv) {
+int cmdWalkCommon(Client& cl, int argc, char** argv, unsigned perRequest) {
+  int rc = SERVED;
+  if (argc == 0)
+    return walkResult(
+        walkCells(
+            cl, icscoid::common(0, 0, 0), [](uint32_t oid) { return icscoid::isCommon(oid); },
+            perRequest, printCell, rc),
+        rc, "common");
   if (argc != 1)
-    return usage("columns OBJECT");
-  const IcscObjectDesc* d = object(argv[0]);
+    return usage("walk common [NAME]");
+  unsigned number = 0;
+  if (commonObject(argv[0], number) == nullptr)
+    return USAGE;
+  // The cell before the object's first: the last possible of number - 1.
+  uint32_t start = icscoid::common(number - 1, icscoid::MAX_COLUMN, icscoid::MAX_ROW);
+  auto inside = [number](uint32_t oid) {
+    return icscoid::isCommon(oid) && icscoid::commonNumber(oid) == number;
+  };
+  return walkResult(walkCells(cl, start, inside, perRequest, printCell, rc), rc, argv[0]);
+}
+
+// One object: "row R COLUMN = VALUE" lines.
+int cmdWalkObject(Client& cl, const char* name, unsigned perRequest) {
+  const IcscObjectDesc* d = object(name);
   if (d == nullptr)
     return USAGE;
-  std::printf("%s: %s %u, %u rows\n", d->name, d->isTable ? "table" : "scalar", d->id, d->rows);
-  for (unsigned c = 0; c < d->columnCount; ++c) {
-    const IcscColumnDesc& col = d->columns[c];
-    std::printf("%3u %-36s %-6s %s  %s\n", col.column, col.name, icscTypeName(col.type),
-                col.access == IcscAccess::RW ? "rw" : "ro", col.symbol);
+  auto print = [d](const ICSCTlv& a) {
+    unsigned col = icscoid::objectColumn(a.oid), row = icscoid::objectRow(a.oid);
+    const char* column = col < d->columnCount ? d->columns[col].name : "?";
+    if (a.status == OK)
+      std::printf("row %u %s = %s\n", row, column, valueText(a).c_str());
+    else
+      std::printf("row %u %s: %s\n", row, column, statusText(a.status));
+  };
+  // From the last possible cell of the object before.
+  uint32_t start = icscoid::object(d->id - 1, icscoid::MAX_COLUMN, icscoid::MAX_ROW);
+  auto inside = [d](uint32_t oid) {
+    return icscoid::isObject(oid) && icscoid::objectId(oid) == d->id;
+  };
+  int rc = SERVED;
+  return walkResult(walkCells(cl, start, inside, perRequest, print, rc), rc, d->name);
+}
+
+// walk [--cells N] [OBJECT | common [NAME]]; argv[0] is "walk".
+int cmdWalk(Client& cl, int argc, char** argv) {
+  unsigned perRequest = 0;
+  const char* const kWalkUsage = "usage: ./dev icsc walk [--cells 1-64] [OBJECT | common [NAME]]\n";
+  int rc = simcli::parse(
+      "icscctl", kWalkUsage, argc, argv, simcli::ANYWHERE,
+      {{"cells", required_argument, nullptr, 'c'}}, [&](int, const char* arg) -> std::string {
+        return simcli::integer(arg, 1, static_cast<long long>(MAX_CELLS), perRequest)
+                   ? ""
+                   : "--cells wants 1-64";
+      });
+  if (rc >= 0)
+    return rc == 0 ? SERVED : USAGE;
+  int rest = argc - optind;
+  char** args = argv + optind;
+  if (rest == 0)
+    return walkResult(walkCells(
+                          cl, 0, [](uint32_t) { return true; }, perRequest, printCell, rc),
+                      rc, "nothing");
+  if (std::strcmp(args[0], "common") == 0)
+    return cmdWalkCommon(cl, rest - 1, args + 1, perRequest);
+  if (rest != 1)
+    return usage("walk [--cells N] [OBJECT | common [NAME]]");
+  return cmdWalkObject(cl, args[0], perRequest);
+}
+
+// get common <object> [instance] [record]: without a record every record
+// of the instance, one "label = value" line each.
+int cmdCommon(Client& cl, bool set, int argc, char** argv) {
+  const char* const form =
+      set ? "set common NAME [INSTANCE] RECORD VALUE" : "get common NAME [INSTANCE] [RECORD]";
+  if (argc < (set ? 3 : 1) || argc > (set ? 4 : 3))
+    return usage(form);
+  unsigned number = 0, instance = 0;
+  const CommonDescriptorArray* a = commonObject(argv[0], number);
+  if (a == nullptr)
+    return USAGE;
+  int at = 1;
+  bool withInstance = set ? argc == 4 : (argc == 3 || (argc == 2 && isInstance(argv[1])));
+  if (withInstance && !parseRow(argv[at++], instance))
+    return usage(form);
+  std::vector<const CommonPropertyDescriptor*> records;
+  if (at < argc) {
+    const CommonPropertyDescriptor* r = commondesc::findRecord(*a, argv[at]);
+    if (r == nullptr) {
+      std::fprintf(stderr, "icscctl: %s has no record %s; records:", a->name, argv[at]);
+      for (size_t i = 0; i < a->count; ++i)
+        std::fprintf(stderr, " %s", commondesc::key(a->records[i].label).c_str());
+      std::fprintf(stderr, "\n");
+      return USAGE;
+    }
+    records.push_back(r);
+    ++at;
+  } else {
+    for (size_t i = 0; i < a->count; ++i)
+      records.push_back(&a->records[i]);
   }
-  return SERVED;
+  std::vector<ICSCTlv> cells;
+  for (const CommonPropertyDescriptor* r : records) {
+    ICSCTlv c;
+    c.oid = icscoid::common(number, r->propertyId, instance);
+    if (set && !parseValue(commonrec::wireType(*r), argv[at], c)) {
+      std::fprintf(stderr, "icscctl: %s is not a %s value for %s\n", argv[at],
+                   icscTypeName(commonrec::wireType(*r)), commonrec::trimmedLabel(*r).c_str());
+      return USAGE;
+    }
+    cells.push_back(c);
+  }
+  Header h;
+  std::vector<ICSCTlv> out;
+  int rc = cl.call(set ? SET : GET, cells, h, out);
+  if (rc != SERVED)
+    return rc;
+  if (out.size() != cells.size()) {
+    std::fprintf(stderr, "icscctl: %s refused: %s\n", a->name,
+                 statusText(h.status != OK ? h.status : static_cast<uint8_t>(MALFORMED)));
+    return REFUSED;
+  }
+  rc = SERVED;
+  for (size_t i = 0; i < out.size(); ++i) {
+    std::string label = commonrec::trimmedLabel(*records[i]);
+    if (out[i].status != OK) {
+      std::fprintf(stderr, "icscctl: %s %s refused: %s\n", commonName(cells[i].oid).c_str(),
+                   set ? "write" : "read", statusText(out[i].status));
+      rc = REFUSED;
+    } else if (records.size() == 1) {
+      std::printf("%s\n", valueText(out[i]).c_str());
+    } else {
+      std::printf("%s = %s\n", label.c_str(), commonValueText(out[i]).c_str());
+    }
+  }
+  return rc;
 }
 
 int cmdEvent(Client& cl, int argc, char** argv) {
@@ -308,6 +497,21 @@ int cmdEvent(Client& cl, int argc, char** argv) {
   }
   std::printf("%s\n",
               out[0].type == IcscType::NONE ? "(served, no value)" : valueText(out[0]).c_str());
+  return SERVED;
+}
+
+int cmdColumns(int argc, char** argv) {
+  if (argc != 1)
+    return usage("columns OBJECT");
+  const IcscObjectDesc* d = object(argv[0]);
+  if (d == nullptr)
+    return USAGE;
+  std::printf("%s: %s %u, %u rows\n", d->name, d->isTable ? "table" : "scalar", d->id, d->rows);
+  for (unsigned c = 0; c < d->columnCount; ++c) {
+    const IcscColumnDesc& col = d->columns[c];
+    std::printf("%3u %-36s %-6s %s  %s\n", col.column, col.name, icscTypeName(col.type),
+                col.access == IcscAccess::RW ? "rw" : "ro", col.symbol);
+  }
   return SERVED;
 }
 
@@ -386,6 +590,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "icscctl: no socket: %s\n", std::strerror(errno));
     return NO_ANSWER;
   }
+  bool common = rest > 0 && std::strcmp(args[0], "common") == 0;
+  if ((cmd == "get" || cmd == "set") && common)
+    return cmdCommon(cl, cmd == "set", rest - 1, args + 1);
   if (cmd == "get" || cmd == "set")
     return cmdGetSet(cl, cmd == "set", rest, args);
   if (cmd == "walk")

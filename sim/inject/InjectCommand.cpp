@@ -3,7 +3,7 @@
 #include <array>
 
 #include "SimCli.h"
-#include "hwMessages.h"
+#include "drivermsg/hwMessages.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "pca9552Wire.h"
+#include "drivermsg/pca9552Wire.h"
 
 class FrontPanel {
  public:

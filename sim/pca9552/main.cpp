@@ -23,7 +23,7 @@
 #include "FrontPanel.h"
 #include "SimCli.h"
 #include "SimLog.h"
-#include "pca9552Wire.h"
+#include "drivermsg/pca9552Wire.h"
 
 namespace {
 

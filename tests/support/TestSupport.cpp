@@ -1,10 +1,16 @@
 #include "TestSupport.h"
 
+#include "common/commonStatCtrl.h"
+#include "icsc/IcscOid.h"
+#include "icsc/IcscWire.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <fstream>
 #include <sstream>
+
+#include "trace/LogLimit.h"
 
 namespace testsupport {
 
@@ -15,6 +21,9 @@ LogCapture::LogCapture(int level) : m_oldLevel(level) {
   }
   m_oldLevel = g_traceObject->level();
   g_traceObject->setLevel(level);
+  // Every capture sees the lines of a fresh start, not what earlier tests
+  // left in the limits.
+  trace::resetRateLimits();
   trace::setCaptureSink([this](int, const std::string& line) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_lines.push_back(line);
@@ -77,6 +86,21 @@ void writeFile(const std::string& path, const std::string& content) {
 bool exists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0;
+}
+
+ICSCTlv readCommon(commonStatCtrl& common, unsigned object, unsigned record, unsigned instance) {
+  ICSCTlv req, resp;
+  req.oid = icscoid::common(object, record, instance);
+  common.serve(icscwire::GET, req, resp);
+  return resp;
+}
+
+ICSCTlv writeCommon(commonStatCtrl& common, unsigned object, unsigned record, unsigned instance,
+                    const ICSCTlv& value) {
+  ICSCTlv req = value, resp;
+  req.oid = icscoid::common(object, record, instance);
+  common.serve(icscwire::SET, req, resp);
+  return resp;
 }
 
 }  // namespace testsupport

@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "icsc/ICSCTlv.h"
 #include "trace/TraceObject.h"
+
+class commonStatCtrl;
 
 namespace testsupport {
 
@@ -41,5 +44,11 @@ bool exists(const std::string& path);
 
 // How often `needle` occurs in `haystack`, overlaps included.
 size_t countOf(const std::string& haystack, const std::string& needle);
+
+// One GET of a common object's cell, as the chassis sends it.
+ICSCTlv readCommon(commonStatCtrl& common, unsigned object, unsigned record, unsigned instance = 0);
+// One SET; the answer cell (status, value read back).
+ICSCTlv writeCommon(commonStatCtrl& common, unsigned object, unsigned record, unsigned instance,
+                    const ICSCTlv& value);
 
 }  // namespace testsupport

@@ -15,11 +15,15 @@ dev_register icsc "card access" "get|set|walk|columns|event|objects|raw ARGS" \
   "the card's ICSC objects, as the chassis controller reads them" \
   "get OBJECT COLUMN [ROW]        one cell (row 0 by default)
 set OBJECT COLUMN ROW VALUE    write one cell; bool as 0/1/true/false
-walk [--cells N] OBJECT        every cell of an object, several cells per
-                               request (default: as many as fit in one
-                               datagram; --cells 1 walks one at a time)
+walk [--cells N] [OBJECT]      every cell of an object, or of the card
+                               without one; several cells per request
+                               (default: as many as fit in one datagram;
+                               --cells 1 walks one at a time)
 columns OBJECT                 the object's columns: number, name, type,
                                access (rw or ro)
+get common NAME [INSTANCE] [RECORD]
+set common NAME [INSTANCE] RECORD VALUE
+walk common [NAME]             the common card objects (docs/objects.md)
 event TABLE COLUMN [ROW]       a cell of a common event table (0-3)
 objects                        every object: id, name, kind, rows, columns
 raw FILE                       send FILE's bytes as one datagram, print the

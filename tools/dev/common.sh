@@ -58,8 +58,8 @@ say() { echo "dev: $*" >&2; }
 die() { echo "dev: error: $*" >&2; exit 1; }
 
 # Debian packages every build needs; more per subcommand.
-FXS_BASE_PKGS=(cmake g++ make googletest libboost-dev libmnl-dev iproute2 util-linux iptables
-               procps psmisc netcat-openbsd)
+FXS_BASE_PKGS=(cmake g++ make googletest libboost-dev libmnl-dev libcurl4-openssl-dev iproute2
+               util-linux iptables procps psmisc netcat-openbsd python3-pyftpdlib)
 FXS_ARMHF_PKGS=(g++-arm-linux-gnueabihf qemu-user)
 
 dev_apt_updated=0
@@ -77,7 +77,9 @@ ensure_packages() {
     apt-get update -qq >&2 || say "apt-get update failed; trying with the old lists"
     dev_apt_updated=1
   fi
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+  # Other builds on the machine may hold the lock for a while.
+  DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq \
+    --no-install-recommends "${missing[@]}" >&2
 }
 
 ensure_armhf() {
@@ -87,7 +89,7 @@ ensure_armhf() {
     dpkg --add-architecture armhf
     dev_apt_updated=0
   fi
-  ensure_packages libmnl-dev:armhf
+  ensure_packages libmnl-dev:armhf libcurl4-openssl-dev:armhf
 }
 
 # build_dir ARCH SANITIZE -> prints the build directory; FXS_BUILD_DIR

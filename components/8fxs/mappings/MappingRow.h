@@ -1,51 +1,48 @@
-// The row format of the velmora mapping tables. Data only: every mapped
-// object class is one constexpr MappingTable served by the generic engine
-// in IcscObjects8fxs (mapping::update / mapping::updated).
+// The card's velmora mapping of the object descriptions: the ICSC_VELM
+// lines of icsc/IcscObjects.def read into one MappingTable per object,
+// served by the generic engine of IcscObjects8fxs (mapping::update and
+// mapping::updated). A column's value type is its codec.
 //
-// Adding a mapped object takes: its description in platform/icsc/
-// IcscObjects.def (the generated base), one MappingTable here, one
-// ICSC_VELM_SCALAR/ICSC_VELM_TABLE line (or the _STATUS_ variant for a
-// read-only object) in IcscObjects8fxs.h, and its member and registration in
-// CardObjects.
-//
-// Index rules, giving the two engine indexes of a property of row `row`:
-//   SCALAR      (-1, -1)
-//   ROW         (row, -1)
-//   ROW_ZERO    (row, 0)
-//   ROW_FIXED   (row, second)       e.g. AccountTable group lines (row, line)
-//   ROW_COLUMN  (row, c - column)   list tables: one row serves `span`
-//                                   columns, entry names are symbol + (c - column + 1)
+// Adding a mapped column is its ICSC_VELM line; adding a mapped object is
+// its ICSC_VELM_OBJECT block and its member in CardObjects' object list.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "icsc/IcscTypes.h"
+
 namespace mapping {
 
-enum class IndexRule : uint8_t { SCALAR, ROW, ROW_ZERO, ROW_FIXED, ROW_COLUMN };
+// The two engine indexes of row r and column c: SCALAR (-1, -1), ROW (r, -1),
+// ROW_ZERO (r, 0), ROW_COLUMN (r, c), ROW_FIXED (r, second).
+enum class IndexRule : uint8_t { LOCAL, SCALAR, ROW, ROW_ZERO, ROW_COLUMN, ROW_FIXED };
 
-// Text <-> value conversion of a property; also the property's value type.
-enum class Codec : uint8_t { BOOL, U8, U16, U32, I8, I16, I32, STRING };
-
+// What the mapping adds to a column's description; the column's symbol,
+// type (which is also its text conversion) and access stay in the
+// description.
 struct MappingRow {
-  unsigned column;     // property id (first one when span > 1)
-  const char* symbol;  // OBJ_<OBJECT>_<PROPERTY>, or the prefix when span > 1
-  const char* param;   // engine parameter name, used as it stands
-  Codec codec;
+  const char* param;  // engine parameter name, used as it stands; null: local
   IndexRule index;
-  int second = -1;    // ROW_FIXED only
-  unsigned span = 1;  // consecutive columns served by this row
+  int second;  // ROW_FIXED only
 };
 
 struct MappingTable {
-  const char* className;  // in every log line of the object
-  const MappingRow* rows;
+  const IcscObjectDesc* desc;
+  const MappingRow* rows;  // one per column of the description, in order
   size_t count;
+  bool served;    // an ICSC_VELM_OBJECT: the engine serves every column
+  bool readOnly;  // every column RO: a status object, which refuses writes
 };
 
-template <size_t N>
-constexpr MappingTable makeTable(const char* className, const MappingRow (&rows)[N]) {
-  return MappingTable{className, rows, N};
-}
+// One table per object description, local objects included (every row
+// LOCAL), named k<Name>Mapping.
+#define ICSC_OBJECT(Name, Kind, Id, Rows) extern const MappingTable k##Name##Mapping;
+#define ICSC_COLUMN(Name, Col, Prop, Sym, Type, Acc)
+#define ICSC_OBJECT_END(Name)
+#include "icsc/IcscObjects.def"
+#undef ICSC_OBJECT
+#undef ICSC_COLUMN
+#undef ICSC_OBJECT_END
 
 }  // namespace mapping

@@ -1,35 +1,61 @@
-// The card process with its driver stand-ins in this test's namespaces:
-// every fault switch of the stand-ins must show on the card as the fault it
-// stands for, and every hardware error must be raised and cleared by the
-// messages that carry it, as read through the console.
+// The card process with its driver stand-ins in this test's namespaces: it
+// must reach ACTIVE with answering drivers; every fault switch of the
+// stand-ins must show on the card as the fault it stands for; injected
+// faults show in the common objects read over ICSC as the chassis reads
+// them, and stay while the driver goes on reporting until cleared.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "CardWithPeers.h"
 #include "ConsoleClient.h"
-#include "hwMessages.h"
+#include "common/CommonRecords.h"
+#include "common/commonStatCtrl.h"
+#include "drivermsg/hwMessages.h"
+#include "icsc/IcscOid.h"
 #include "mq/MessageQueue.h"
 
 namespace {
 
 using std::chrono::seconds;
-using testsupport::cardState;
 using testsupport::CardWithPeers;
 using testsupport::Clock;
 using testsupport::mainConsole;
 using testsupport::waitFor;
 
-// Polls the card state until it is `want` or `limit` passes; returns the
-// states seen, in order, without repeats.
+using CO = commonStatCtrl;
+using namespace commonrec;
+constexpr unsigned kAll = CardWithPeers::ENGINE | CardWithPeers::FRONT_END | CardWithPeers::DRIVERS;
+
+ICSCTlv common(unsigned object, unsigned record, unsigned instance = 0) {
+  testsupport::IcscClient c;
+  return c.call(icscwire::GET, testsupport::cellOf(icscoid::common(object, record, instance)),
+                std::chrono::seconds(2));
+}
+
+// The cell's number once it is served and equals `want`, within `limit`.
+bool waitForCommon(unsigned object, unsigned record, unsigned instance, int64_t want,
+                   Clock::duration limit = std::chrono::seconds(10)) {
+  return waitFor(
+      [&] {
+        ICSCTlv v = common(object, record, instance);
+        return v.status == icscwire::OK && v.num == want;
+      },
+      limit);
+}
+
+// Polls the card state over ICSC until it is `want` or `limit` passes;
+// returns the states seen, in order, without repeats.
 std::vector<std::string> waitForState(const std::string& want, Clock::duration limit) {
   std::vector<std::string> seen;
   waitFor(
       [&] {
-        std::string s = cardState();
+        ICSCTlv v = common(CO::CO_CARD_STATE, CARDSTATE_NAME);
+        std::string s = v.status == icscwire::OK ? v.str : "";
         if (!s.empty() && (seen.empty() || seen.back() != s))
           seen.push_back(s);
         return s == want;
@@ -46,21 +72,59 @@ bool inject(const std::vector<std::string>& args) {
   return testsupport::runTool("sim_inject", args).status == 0;
 }
 
-TEST(CardBench, ReachesActiveWithEveryDriverAnswering) {
-  CardWithPeers card(CardWithPeers::DRIVERS);
+TEST(CardBench, ReachesActiveAndShowsInjectedFaultsOverIcsc) {
+  CardWithPeers card(kAll);
   ASSERT_TRUE(card.start());
-  auto seen = waitForState("ACTIVE", seconds(40));
-  ASSERT_FALSE(seen.empty()) << "console never answered";
+  auto seen = waitForState("ACTIVE", std::chrono::seconds(40));
+  ASSERT_FALSE(seen.empty()) << "the card state was never served";
   EXPECT_EQ(seen.back(), "ACTIVE");
   EXPECT_NE(std::find(seen.begin(), seen.end(), "ACTIVE_ALL_LEDS_ON"), seen.end())
       << "the lamp test was skipped";
   std::string internals = mainConsole("main internals");
   EXPECT_NE(internals.find("SELF_TEST_ADC: SUCCEEDED"), std::string::npos) << internals;
   EXPECT_NE(internals.find("SELF_TEST_PCA9552_DEVICE: SUCCEEDED"), std::string::npos);
+
   // The driver started before the card's queue existed: its later rounds
   // still gave the card every sensor's status.
-  EXPECT_TRUE(waitForText("main hwstatus", "[4] local = 42 status=1", seconds(10)));
-  EXPECT_NE(mainConsole("main hwstatus").find("3 MAX6602 TempSensor -"), std::string::npos);
+  EXPECT_TRUE(waitForText("main hwstatus",
+                          "temperature[4]: Temp Name=local, Temp Value=42, Temp Valid=true",
+                          std::chrono::seconds(10)));
+  // Without the stand-in, nothing but the injects reports.
+  card.i2c.stop();
+  ASSERT_TRUE(waitForCommon(CO::CO_TEMPERATURE, TEMP_VALID, 2, 1));
+  // A failing sensor raises the temperature error; a good report clears it.
+  ASSERT_TRUE(inject({"temp", "status", "2", "0"}));
+  EXPECT_TRUE(waitForCommon(CO::CO_TEMPERATURE, TEMP_VALID, 2, 0));
+  EXPECT_EQ(common(CO::CO_HW_ERROR, ERR_ACTIVE, 3).num, 1);
+  EXPECT_EQ(common(CO::CO_HW_ERROR, ERR_NAME, 3).str, "MAX6602 TempSensor");
+  EXPECT_EQ(common(CO::CO_STATUS, STATUS_HW_ERROR).num, 1);
+  ASSERT_TRUE(inject({"temp", "value", "1", "97"}));
+  EXPECT_TRUE(waitForCommon(CO::CO_TEMPERATURE, TEMP_MAX, 1, 97));
+  EXPECT_EQ(common(CO::CO_TEMPERATURE, TEMP_VALUE, 1).num, 97);
+  ASSERT_TRUE(inject({"temp", "status", "2", "1"}));
+  EXPECT_TRUE(waitForCommon(CO::CO_HW_ERROR, ERR_ACTIVE, 3, 0));
+
+  // A power monitor that stops working invalidates every voltage.
+  EXPECT_EQ(common(CO::CO_VOLTAGE, VOLT_VALID, 4).num, 1);
+  ASSERT_TRUE(inject({"pwrmon", "idle"}));
+  EXPECT_TRUE(waitForCommon(CO::CO_VOLTAGE, VOLT_VALID, 4, 0));
+  EXPECT_EQ(common(CO::CO_HW_ERROR, ERR_ACTIVE, 0).num, 1);
+  EXPECT_EQ(common(CO::CO_VOLTAGE_MONITOR, VMON_HW_ERROR).num, 1);
+  EXPECT_EQ(common(CO::CO_VOLTAGE, VOLT_NOMINAL, 4).num, 3300);
+  ASSERT_TRUE(inject({"pwrmon", "active"}));
+  EXPECT_TRUE(waitForCommon(CO::CO_VOLTAGE, VOLT_VALID, 4, 1));
+  EXPECT_TRUE(waitForCommon(CO::CO_STATUS, STATUS_HW_ERROR, 0, 0));
+  EXPECT_TRUE(card.main.alive());
+}
+
+TEST(CardBench, SilentI2cDriverLeadsToFail) {
+  CardWithPeers card(kAll);
+  card.i2cArgs = {"--silent"};
+  ASSERT_TRUE(card.start());
+  auto seen = waitForState("FAIL", std::chrono::seconds(45));
+  ASSERT_FALSE(seen.empty()) << "the card state was never served";
+  EXPECT_EQ(seen.back(), "FAIL");
+  EXPECT_NE(std::find(seen.begin(), seen.end(), "SELF_TESTS_BUSY"), seen.end());
 }
 
 // What a switch must bring about: text in the output of a console command,
@@ -79,31 +143,26 @@ const SwitchCase kSwitchCases[] = {
      {"--period-ms", "300", "--fail-sensor", "2", "--fail-sensor", "4"},
      {},
      {},
-     {{"main hwstatus", "[2] common.3 = 40 status=0"},
-      {"main hwstatus", "[4] local = 42 status=0"},
-      {"main hwstatus", "[0] common.1 = 38 status=1"},
-      {"main hwstatus", "3 MAX6602 TempSensor ACTIVE"}}},
+     {{"main hwstatus", "Name=common.3, Temp Value=40, Temp Valid=false"},
+      {"main hwstatus", "Name=local, Temp Value=42, Temp Valid=false"},
+      {"main hwstatus", "Name=common.1, Temp Value=38, Temp Valid=true"},
+      {"main hwstatus", "name=MAX6602 TempSensor, HW error active=true"}}},
     {"i2c_fail_selftest",
      {"--period-ms", "300", "--fail-selftest"},
      {},
      {},
      {{"main internals", "SELF_TEST_ADC: FAILED"},
       {"main internals", "SELF_TEST_TEMP: FAILED"},
-      {"main hwstatus", "2 ADS1000 ADC ACTIVE"},
-      {"main hwstatus", "3 MAX6602 TempSensor ACTIVE"},
+      {"main hwstatus", "name=ADS1000 ADC, HW error active=true"},
+      {"main hwstatus", "name=MAX6602 TempSensor, HW error active=true"},
       {"main internals", "m_state            = ACTIVE"}}},
     {"i2c_idle_pwrmon",
      {"--period-ms", "300", "--idle-pwrmon"},
      {},
      {},
-     {{"main hwstatus", "0 MAX16046 PowerMon ACTIVE"},
-      {"main hwstatus", "[6] 3V3_LDO4 = 0 mV (nominal 3300 mV) invalid"}}},
-    {"i2c_silent",
-     {"--silent"},
-     {},
-     {},
-     {{"main internals", "m_state            = FAIL"},
-      {"main internals", "SELF_TEST_ADC: STARTED"}}},
+     {{"main hwstatus", "name=MAX16046 PowerMon, HW error active=true"},
+      {"main hwstatus",
+       "Name=3V3_LDO4, Voltage Value=0, Voltage Nominal=3300, Voltage Valid=false"}}},
     {"pca_fail_selftest",
      {"--period-ms", "300"},
      {"--fail-selftest"},
@@ -163,23 +222,23 @@ INSTANTIATE_TEST_SUITE_P(CardBench, DriverSwitch, ::testing::ValuesIn(kSwitchCas
 struct ErrorCase {
   const char* name;
   std::vector<std::string> raise, clear;
-  const char* error;  // as "main hwstatus" lists it
+  const char* error;  // its name
 };
 const ErrorCase kErrorCases[] = {
     {"temperature_sensor",
      {"temp", "status", "3", "0"},
      {"temp", "status", "3", "1"},
-     "3 MAX6602 TempSensor"},
+     "MAX6602 TempSensor"},
     {"temperature_selftest",
      {"temp", "selftest", "0"},
      {"temp", "selftest", "1"},
-     "3 MAX6602 TempSensor"},
-    {"power_monitor_failed", {"pwrmon", "fail"}, {"pwrmon", "active"}, "0 MAX16046 PowerMon"},
+     "MAX6602 TempSensor"},
+    {"power_monitor_failed", {"pwrmon", "fail"}, {"pwrmon", "active"}, "MAX16046 PowerMon"},
     {"power_monitor_error_flag",
      {"pwrmon", "active", "1"},
      {"pwrmon", "active", "0"},
-     "0 MAX16046 PowerMon"},
-    {"adc_selftest", {"adc", "selftest", "0"}, {"adc", "selftest", "1"}, "2 ADS1000 ADC"},
+     "MAX16046 PowerMon"},
+    {"adc_selftest", {"adc", "selftest", "0"}, {"adc", "selftest", "1"}, "ADS1000 ADC"},
 };
 
 class InjectedError : public ::testing::TestWithParam<ErrorCase> {};
@@ -189,8 +248,11 @@ TEST_P(InjectedError, StaysThroughTheDriversReportsUntilCleared) {
   CardWithPeers card(CardWithPeers::DRIVERS);
   card.i2cArgs = {"--period-ms", "200"};
   ASSERT_TRUE(card.start());
-  const std::string active = std::string(c.error) + " ACTIVE", clear = std::string(c.error) + " -";
-  ASSERT_TRUE(waitForText("main hwstatus", "[1] common.2 = 39 status=1", seconds(20)));
+  const std::string name = std::string("HW error name=") + c.error;
+  const std::string active = name + ", HW error active=true",
+                    clear = name + ", HW error active=false";
+  ASSERT_TRUE(
+      waitForText("main hwstatus", "Name=common.2, Temp Value=39, Temp Valid=true", seconds(20)));
   ASSERT_TRUE(waitForText("main hwstatus", clear, seconds(20)));
 
   ASSERT_TRUE(inject(c.raise));
@@ -200,8 +262,8 @@ TEST_P(InjectedError, StaysThroughTheDriversReportsUntilCleared) {
   MessageQueue toMain("/queueToMain");
   auto marker = hwmsg::encodeTemp(hwmsg::TEMP_PROP_VALUE, 0, 1234);
   ASSERT_TRUE(toMain.send(marker.data(), marker.size()));
-  ASSERT_TRUE(waitForText("main hwstatus", "[0] common.1 = 1234", seconds(10)));
-  ASSERT_TRUE(waitForText("main hwstatus", "[0] common.1 = 38 ", seconds(10)));
+  ASSERT_TRUE(waitForText("main hwstatus", "Name=common.1, Temp Value=1234,", seconds(10)));
+  ASSERT_TRUE(waitForText("main hwstatus", "Name=common.1, Temp Value=38,", seconds(10)));
   EXPECT_NE(mainConsole("main hwstatus").find(active), std::string::npos)
       << "the driver's reports cleared the injected error";
 

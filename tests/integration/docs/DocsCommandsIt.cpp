@@ -188,8 +188,8 @@ class DocBench {
                          std::chrono::seconds(180));
     ::kill(-pid, SIGINT);
     int st = -1;
-    bool ended = waitFor([&] { return ::waitpid(pid, &st, WNOHANG) == pid; },
-                         std::chrono::seconds(60));
+    bool ended =
+        waitFor([&] { return ::waitpid(pid, &st, WNOHANG) == pid; }, std::chrono::seconds(60));
     if (!ended) {
       ::kill(-pid, SIGKILL);
       ::waitpid(pid, &st, 0);
@@ -197,9 +197,9 @@ class DocBench {
     std::string out = readFile(log);
     if (!ready || !ended || !WIFEXITED(st) || WEXITSTATUS(st) != 0 ||
         out.find("bench stopped") == std::string::npos)
-      return ::testing::AssertionFailure() << "ready " << ready << ", ended " << ended
-                                           << ", status " << st << ":\n"
-                                           << out;
+      return ::testing::AssertionFailure()
+             << "ready " << ready << ", ended " << ended << ", status " << st << ":\n"
+             << out;
     return ::testing::AssertionSuccess();
   }
 
@@ -208,7 +208,7 @@ class DocBench {
 };
 
 bool isHeavy(const std::string& sub) {
-  static const std::set<std::string> kHeavy{"test",       "build", "format", "fuzz",
+  static const std::set<std::string> kHeavy{"test",       "build", "format",    "fuzz",
                                             "bench-perf", "perf",  "bench-walk"};
   return kHeavy.count(sub) > 0;
 }
@@ -232,7 +232,8 @@ TEST_P(DocCommands, WorkAsWritten) {
   if (!testsupport::execPrefix().empty())
     GTEST_SKIP() << "the documented commands run this host's build, not an emulated one";
   std::string name = GetParam();
-  std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
+  std::replace_if(
+      name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
   DocBench bench(name);
   bool ranForeground = false;
   for (const DocCommand& c : commandsOf(GetParam())) {
@@ -283,13 +284,12 @@ TEST_P(DocCommands, WorkAsWritten) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Docs, DocCommands, ::testing::ValuesIn(docFiles()),
-                         [](const auto& i) {
-                           std::string n = i.param;
-                           std::replace_if(
-                               n.begin(), n.end(), [](char c) { return !std::isalnum(c); }, '_');
-                           return n;
-                         });
+INSTANTIATE_TEST_SUITE_P(Docs, DocCommands, ::testing::ValuesIn(docFiles()), [](const auto& i) {
+  std::string n = i.param;
+  std::replace_if(
+      n.begin(), n.end(), [](char c) { return !std::isalnum(c); }, '_');
+  return n;
+});
 
 // Every subcommand ./dev help lists answers -h and --help with its usage,
 // on stdout, exit 0, and nothing else: a running bench survives
@@ -300,8 +300,8 @@ TEST(DevHelp, EverySubcommandAnswersHelpAndDoesNothingElse) {
   int st = -1;
   std::string list = bench.run("./dev help 2>/dev/null", &st, 30);
   ASSERT_EQ(st, 0) << list;
-  for (const char* group : {"\nbench:\n", "\ncard access:\n", "\ntests and checks:\n",
-                            "\nmeasurements:\n"})
+  for (const char* group :
+       {"\nbench:\n", "\ncard access:\n", "\ntests and checks:\n", "\nmeasurements:\n"})
     EXPECT_NE(list.find(group), std::string::npos) << group << " missing:\n" << list;
   std::vector<std::string> names;
   std::istringstream in(list);

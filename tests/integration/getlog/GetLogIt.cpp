@@ -170,7 +170,7 @@ TEST_F(GetLogIt, ConsoleStartsACollectionAndReportsItsArchive) {
     ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "collection did not finish";
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  EXPECT_EQ(state, "state DONE\narchive /tmp/chassis/card-logs.tar.gz\n");
+  EXPECT_EQ(state, "state DONE\nresult ok\narchive /tmp/chassis/card-logs.tar.gz\n");
   EXPECT_TRUE(exists("/tmp/chassis/card-logs.tar.gz"));
   EXPECT_EQ(common.getLogState(), commonStatCtrl::GETLOG_DONE);
   console.run("getlog start /tmp/a /tmp/b", &result);

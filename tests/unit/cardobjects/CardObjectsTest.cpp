@@ -5,8 +5,8 @@
 
 #include "../mapping/MappedObjects.h"
 #include "CardObjects.h"
-#include "CommonDescriptors.h"
 #include "TestSupport.h"
+#include "icsc/CommonPropertyDescriptor.h"
 #include "icsc/IcscOid.h"
 #include "icsc/IcscProtocol.h"
 

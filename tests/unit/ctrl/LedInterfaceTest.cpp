@@ -7,8 +7,8 @@
 
 #include "FakeLedDriverLink.h"
 #include "TestSupport.h"
+#include "drivermsg/pca9552Wire.h"
 #include "ledInterface.h"
-#include "pca9552Wire.h"
 
 namespace {
 

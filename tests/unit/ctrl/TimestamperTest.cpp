@@ -5,9 +5,9 @@
 
 #include "FakeTickQueue.h"
 #include "TestSupport.h"
-#include "hwMessages.h"
+#include "drivermsg/hwMessages.h"
+#include "drivermsg/wireLe.h"
 #include "timestamper.h"
-#include "wireLe.h"
 
 namespace {
 

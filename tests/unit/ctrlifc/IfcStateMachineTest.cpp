@@ -9,12 +9,15 @@
 #include "FakeLedDriverLink.h"
 #include "Ifc.h"
 #include "TestSupport.h"
-#include "hwMessages.h"
-#include "pca9552Wire.h"
+#include "common/CommonRecords.h"
+#include "drivermsg/hwMessages.h"
+#include "drivermsg/pca9552Wire.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using CO = commonStatCtrl;
+using namespace commonrec;
 
 class TestIfc : public Ifc {
  public:
@@ -59,6 +62,10 @@ class IfcFsm : public ::testing::Test {
   void TearDown() override {
     ifc.reset();
     logs.reset();
+  }
+  // A common object's cell as the chassis reads it.
+  ICSCTlv common(unsigned object, unsigned record, unsigned instance = 0) {
+    return testsupport::readCommon(ifc->common(), object, record, instance);
   }
   void allResults(int adc, int temp, uint16_t pca) {
     ifc->deliver(hwmsg::encodeAdc(hwmsg::ADC_PROP_SELFTEST, adc));
@@ -237,8 +244,8 @@ TEST_F(IfcFsm, TemperatureErrorFollowsSensorsAndSelfTest) {
   EXPECT_TRUE(mon.isActive(kErr));
   ifc->deliver(hwmsg::encodeTemp(hwmsg::TEMP_PROP_SELFTEST, 0, 1));
   EXPECT_FALSE(mon.isActive(kErr));
-  EXPECT_TRUE(ifc->common().snapshot().temps[2].status == 1);
-  EXPECT_FALSE(ifc->common().snapshot().hwErrors[3].active);
+  EXPECT_EQ(common(CO::CO_TEMPERATURE, TEMP_VALID, 2).num, 1);
+  EXPECT_EQ(common(CO::CO_HW_ERROR, ERR_ACTIVE, 3).num, 0);
 }
 
 TEST_F(IfcFsm, TemperatureBadSensorAndPropertyAreNotHandled) {
@@ -258,36 +265,35 @@ TEST_F(IfcFsm, TemperatureBadSensorAndPropertyAreNotHandled) {
 TEST_F(IfcFsm, PowerMonitorIdleRaisesErrorAndInvalidatesVoltages) {
   hwmsg::PowerMonitorMsg pm;
   pm.state = hwmsg::PWRMON_STATE_ACTIVE;
-  pm.text = "v7";
+  pm.text = "0x17";
   pm.statusValue = 3;
   for (unsigned i = 0; i < 7; ++i) {
     pm.valid[i] = i != 4;
     pm.millivolts[i] = 1000 + static_cast<int32_t>(i);
   }
   ifc->deliver(hwmsg::encodePwrMon(pm));
-  auto s = ifc->common().snapshot();
   EXPECT_FALSE(ifc->card().m_hwErrMon.isActive("MAX16046 PowerMon"));
-  EXPECT_TRUE(s.voltages[0].valid);
-  EXPECT_EQ(s.voltages[6].valueMv, 1006);
-  EXPECT_FALSE(s.voltages[4].valid);
-  EXPECT_EQ(s.voltageMonitor.version, "v7");
-  EXPECT_EQ(s.voltageMonitor.updateFailed, 3);
+  EXPECT_EQ(common(CO::CO_VOLTAGE, VOLT_VALID, 0).num, 1);
+  EXPECT_EQ(common(CO::CO_VOLTAGE, VOLT_VALUE, 6).num, 1006);
+  EXPECT_EQ(common(CO::CO_VOLTAGE, VOLT_VALID, 4).num, 0);
+  EXPECT_EQ(common(CO::CO_VOLTAGE_MONITOR, VMON_VERSION).num, 0x17);
+  EXPECT_EQ(common(CO::CO_VOLTAGE_MONITOR, VMON_UPDATE_FAILED).num, 1);
 
   pm.state = hwmsg::PWRMON_STATE_IDLE;
   pm.errorFlag = 0;
   ifc->deliver(hwmsg::encodePwrMon(pm));
-  s = ifc->common().snapshot();
   EXPECT_TRUE(ifc->card().m_hwErrMon.isActive("MAX16046 PowerMon"));
-  for (const auto& v : s.voltages)
-    EXPECT_FALSE(v.valid);
-  EXPECT_TRUE(s.voltageMonitor.hwError);
+  for (unsigned i = 0; i < 7; ++i)
+    EXPECT_EQ(common(CO::CO_VOLTAGE, VOLT_VALID, i).num, 0) << i;
+  EXPECT_EQ(common(CO::CO_VOLTAGE_MONITOR, VMON_HW_ERROR).num, 1);
+  EXPECT_EQ(common(CO::CO_STATUS, STATUS_HW_ERROR).num, 1);
   EXPECT_EQ(ifc->card().m_pwrmonStatusValid, 2);
 }
 
 TEST_F(IfcFsm, AdcReportsAndAllDataValid) {
   ifc->deliver(hwmsg::encodeAdc(hwmsg::ADC_PROP_POWER, 2750));
   EXPECT_EQ(ifc->card().m_power, 2750);
-  EXPECT_EQ(ifc->common().snapshot().power, 2750);
+  EXPECT_EQ(common(CO::CO_STATUS, STATUS_POWER).num, 2750);
   ifc->deliver(hwmsg::encodeAdc(9, 1));
   EXPECT_TRUE(logs->contains("invalid prop 9"));
   EXPECT_TRUE(ifc->card().m_adcStatusValid);

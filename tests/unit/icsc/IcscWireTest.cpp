@@ -97,7 +97,7 @@ const DecodeCase kDecodeCases[] = {
      {1, 2, 0, 1, 0, 0, 0, 9, 0x80, 0, 0, 0, 8, 0, 0, 5, 'a', 'b'},
      Decode::TRUNCATED},
     {"huge_length", {1, 2, 0, 1, 0, 0, 0, 9, 0x80, 0, 0, 0, 8, 0, 0xFF, 0xFF}, Decode::TRUNCATED},
-    {"unknown_type", {1, 2, 0, 1, 0, 0, 0, 9, 0x80, 0, 0, 0, 9, 0, 0, 0}, Decode::BAD_TYPE},
+    {"unknown_type", {1, 2, 0, 1, 0, 0, 0, 9, 0x80, 0, 0, 0, 10, 0, 0, 0}, Decode::BAD_TYPE},
     {"u16_with_one_byte",
      {1, 2, 0, 1, 0, 0, 0, 9, 0x80, 0, 0, 0, 2, 0, 0, 1, 7},
      Decode::BAD_LENGTH},

@@ -9,7 +9,7 @@
 
 #include "I2cReports.h"
 #include "InjectCommand.h"
-#include "hwMessages.h"
+#include "drivermsg/hwMessages.h"
 
 namespace {
 

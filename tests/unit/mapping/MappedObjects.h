@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "IcscObjects8fxs.h"
@@ -27,61 +28,65 @@ std::unique_ptr<IcscObject> makeObject(Velm_util* velm) {
   return std::make_unique<T>(velm);
 }
 
-#define MAPPED_CLASS(Name, status, second) \
-  { #Name, &mapping::k##Name##Mapping, &k##Name##Desc, &makeObject < Name>, status, second }
+// What the tests expect of a class, kept apart from the descriptions: the
+// status classes and the second engine index of the classes that differ
+// from -1.
+inline bool isStatusClass(const std::string& name) {
+  return name == "AccountStatusTable" || name == "IncomingCallHistoryStatusTable" ||
+         name == "SystemStatusScalar" || name == "NetStatusScalar";
+}
 
-inline const std::vector<MappedClass>& mappedClasses() {
+inline Second secondRule(const std::string& name) {
+  if (name == "AccountTable")
+    return Second::GROUP_LINE;
+  if (name == "PortConfigurationTable")
+    return Second::ZERO;
+  for (const char* list :
+       {"SpeedDialsTable", "IpbxDialPublicExtSipTable", "IpbxDialPublicExtRtpTable",
+        "CallForwardListTable", "DistinctiveRingListTable", "IpbxDisturbAcceptListTable",
+        "CallBlockingListTable", "OutgoingBlockListTable"}) {
+    if (name == list)
+      return Second::COLUMN;
+  }
+  return Second::MINUS_ONE;
+}
+
+// Every object description with its mapping table, in the descriptions'
+// order; the velmora-mapped ones with a way to build one.
+inline const std::vector<MappedClass>& allObjects() {
   static const std::vector<MappedClass> all = {
-      MAPPED_CLASS(AccountTable, false, Second::GROUP_LINE),
-      MAPPED_CLASS(VoipProviderDefaultsTable, false, Second::MINUS_ONE),
-      MAPPED_CLASS(AccountStatusTable, true, Second::MINUS_ONE),
-      MAPPED_CLASS(SipServerConfigurationTable, false, Second::MINUS_ONE),
-      MAPPED_CLASS(IpbxHookflashTable, false, Second::MINUS_ONE),
-      MAPPED_CLASS(SlacImpedanceCommandsTable, false, Second::MINUS_ONE),
-      MAPPED_CLASS(SubscriptionServiceSettingsTable, false, Second::MINUS_ONE),
-      MAPPED_CLASS(PortConfigurationTable, false, Second::ZERO),
-      MAPPED_CLASS(OperatingModeTable, false, Second::MINUS_ONE),
-      MAPPED_CLASS(SpeedDialsTable, false, Second::COLUMN),
-      MAPPED_CLASS(IpbxDialPublicExtSipTable, false, Second::COLUMN),
-      MAPPED_CLASS(IpbxDialPublicExtRtpTable, false, Second::COLUMN),
-      MAPPED_CLASS(CallForwardingTable, false, Second::MINUS_ONE),
-      MAPPED_CLASS(CallForwardListTable, false, Second::COLUMN),
-      MAPPED_CLASS(DistinctiveRingListTable, false, Second::COLUMN),
-      MAPPED_CLASS(DistinctiveRingingTable, false, Second::MINUS_ONE),
-      MAPPED_CLASS(DoNotDisturbTable, false, Second::MINUS_ONE),
-      MAPPED_CLASS(IpbxDisturbAcceptListTable, false, Second::COLUMN),
-      MAPPED_CLASS(CallBlockingTable, false, Second::MINUS_ONE),
-      MAPPED_CLASS(CallBlockingListTable, false, Second::COLUMN),
-      MAPPED_CLASS(OutgoingBlockTable, false, Second::MINUS_ONE),
-      MAPPED_CLASS(OutgoingBlockListTable, false, Second::COLUMN),
-      MAPPED_CLASS(CallerWaitingCallerIdTable, false, Second::MINUS_ONE),
-      MAPPED_CLASS(MessageWaitingTable, false, Second::MINUS_ONE),
-      MAPPED_CLASS(FeaturesCodesTable, false, Second::MINUS_ONE),
-      MAPPED_CLASS(IncomingCallHistoryStatusTable, true, Second::MINUS_ONE),
-      MAPPED_CLASS(SystemScalar, false, Second::MINUS_ONE),
-      MAPPED_CLASS(SystemStatusScalar, true, Second::MINUS_ONE),
-      MAPPED_CLASS(AudioSettingsScalar, false, Second::MINUS_ONE),
-      MAPPED_CLASS(RtpProtocolScalar, false, Second::MINUS_ONE),
-      MAPPED_CLASS(SdpProtocolScalar, false, Second::MINUS_ONE),
-      MAPPED_CLASS(SdpAudioCodecScalar, false, Second::MINUS_ONE),
-      MAPPED_CLASS(SdpAudioCodecDynamicCodeScalar, false, Second::MINUS_ONE),
-      MAPPED_CLASS(SipProtocolScalar, false, Second::MINUS_ONE),
-      MAPPED_CLASS(SipResponseCodeScalar, false, Second::MINUS_ONE),
-      MAPPED_CLASS(SipProtocolTimersScalar, false, Second::MINUS_ONE),
-      MAPPED_CLASS(VoiceAndToneParametersScalar, false, Second::MINUS_ONE),
-      MAPPED_CLASS(TimersScalar, false, Second::MINUS_ONE),
-      MAPPED_CLASS(OtherScalar, false, Second::MINUS_ONE),
-      MAPPED_CLASS(CallProgressTonesScalar, false, Second::MINUS_ONE),
-      MAPPED_CLASS(StandardRingingPatternsScalar, false, Second::MINUS_ONE),
-      MAPPED_CLASS(DistinctiveRingingPatternsScalar, false, Second::MINUS_ONE),
-      MAPPED_CLASS(DistinctiveCallWaitingPatternsScalar, false, Second::MINUS_ONE),
-      MAPPED_CLASS(SlacConfigurationScalar, false, Second::MINUS_ONE),
-      MAPPED_CLASS(NetStatusScalar, true, Second::MINUS_ONE),
+#define ICSC_OBJECT(Name, Kind, Id, Rows) \
+  {#Name, &mapping::k##Name##Mapping, &k##Name##Desc, nullptr, false, Second::MINUS_ONE},
+#define ICSC_VELM_OBJECT(Name, Kind, Id, Rows) \
+  {#Name,                                      \
+   &mapping::k##Name##Mapping,                 \
+   &k##Name##Desc,                             \
+   &makeObject<Name>,                          \
+   isStatusClass(#Name),                       \
+   secondRule(#Name)},
+#define ICSC_COLUMN(Name, Col, Prop, Sym, Type, Acc)
+#define ICSC_OBJECT_END(Name)
+#include "icsc/IcscObjects.def"
+#undef ICSC_OBJECT
+#undef ICSC_VELM_OBJECT
+#undef ICSC_COLUMN
+#undef ICSC_OBJECT_END
   };
   return all;
 }
 
-#undef MAPPED_CLASS
+// Every velmora-mapped class.
+inline const std::vector<MappedClass>& mappedClasses() {
+  static const std::vector<MappedClass> mapped = [] {
+    std::vector<MappedClass> out;
+    for (const MappedClass& c : allObjects()) {
+      if (c.make != nullptr)
+        out.push_back(c);
+    }
+    return out;
+  }();
+  return mapped;
+}
 
 // The writable classes, or the status classes.
 inline std::vector<MappedClass> mappedClasses(bool status) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <cctype>
+#include <mutex>
 #include <set>
 #include <string>
 
@@ -13,10 +14,10 @@ using namespace mapping;
 
 namespace {
 
-// A one-column scratch object per codec to exercise the conversions alone.
+// A one-column scratch property per value type to exercise the conversions
+// alone.
 struct ConvCase {
   const char* name;
-  Codec codec;
   IcscType type;
   const char* engineText;
   const char* want;  // property value as text after the read
@@ -24,34 +25,34 @@ struct ConvCase {
 };
 
 const ConvCase kConvCases[] = {
-    {"bool_zero", Codec::BOOL, IcscType::BOOL, "0", "false", "0"},
-    {"bool_double_zero", Codec::BOOL, IcscType::BOOL, "00", "true", "1"},
-    {"bool_word_false", Codec::BOOL, IcscType::BOOL, "false", "true", "1"},
-    {"bool_empty", Codec::BOOL, IcscType::BOOL, "", "true", "1"},
-    {"bool_two", Codec::BOOL, IcscType::BOOL, "2", "true", "1"},
-    {"u16_octal", Codec::U16, IcscType::U16, "010", "8", "8"},
-    {"u16_hex", Codec::U16, IcscType::U16, "0x20", "32", "32"},
-    {"u16_hex_upper", Codec::U16, IcscType::U16, "0X20", "32", "32"},
-    {"u16_truncated", Codec::U16, IcscType::U16, "70000", "4464", "4464"},
-    {"u16_blanks_and_tail", Codec::U16, IcscType::U16, "  42abc", "42", "42"},
-    {"u16_no_digits", Codec::U16, IcscType::U16, "abc", "0", "0"},
-    {"u8_truncated", Codec::U8, IcscType::U8, "300", "44", "44"},
-    {"u8_seven_is_digit", Codec::U8, IcscType::U8, "7", "7", "7"},
-    {"u8_hex", Codec::U8, IcscType::U8, "0x1F", "31", "31"},
-    {"u8_minus_one", Codec::U8, IcscType::U8, "-1", "255", "255"},
-    {"u8_octal", Codec::U8, IcscType::U8, "072", "58", "58"},
-    {"u32_large", Codec::U32, IcscType::U32, "4294967295", "4294967295", "4294967295"},
-    {"u32_saturates", Codec::U32, IcscType::U32, "99999999999", "4294967295", "4294967295"},
-    {"u32_double_sign", Codec::U32, IcscType::U32, "--1", "0", "0"},
-    {"i8_wraps", Codec::I8, IcscType::I8, "200", "-56", "-56"},
-    {"i8_negative", Codec::I8, IcscType::I8, "-6", "-6", "-6"},
-    {"i16_negative_hex", Codec::I16, IcscType::I16, "-0x10", "-16", "-16"},
-    {"i16_wraps", Codec::I16, IcscType::I16, "40000", "-25536", "-25536"},
-    {"i32_negative", Codec::I32, IcscType::I32, "-1", "-1", "-1"},
-    {"i32_saturates_high", Codec::I32, IcscType::I32, "3000000000", "2147483647", "2147483647"},
-    {"i32_saturates_low", Codec::I32, IcscType::I32, "-3000000000", "-2147483648", "-2147483648"},
-    {"string_unchanged", Codec::STRING, IcscType::STRING, " a, b;*#  ", " a, b;*#  ", " a, b;*#  "},
-    {"string_empty", Codec::STRING, IcscType::STRING, "", "", ""},
+    {"bool_zero", IcscType::BOOL, "0", "false", "0"},
+    {"bool_double_zero", IcscType::BOOL, "00", "true", "1"},
+    {"bool_word_false", IcscType::BOOL, "false", "true", "1"},
+    {"bool_empty", IcscType::BOOL, "", "true", "1"},
+    {"bool_two", IcscType::BOOL, "2", "true", "1"},
+    {"u16_octal", IcscType::U16, "010", "8", "8"},
+    {"u16_hex", IcscType::U16, "0x20", "32", "32"},
+    {"u16_hex_upper", IcscType::U16, "0X20", "32", "32"},
+    {"u16_truncated", IcscType::U16, "70000", "4464", "4464"},
+    {"u16_blanks_and_tail", IcscType::U16, "  42abc", "42", "42"},
+    {"u16_no_digits", IcscType::U16, "abc", "0", "0"},
+    {"u8_truncated", IcscType::U8, "300", "44", "44"},
+    {"u8_seven_is_digit", IcscType::U8, "7", "7", "7"},
+    {"u8_hex", IcscType::U8, "0x1F", "31", "31"},
+    {"u8_minus_one", IcscType::U8, "-1", "255", "255"},
+    {"u8_octal", IcscType::U8, "072", "58", "58"},
+    {"u32_large", IcscType::U32, "4294967295", "4294967295", "4294967295"},
+    {"u32_saturates", IcscType::U32, "99999999999", "4294967295", "4294967295"},
+    {"u32_double_sign", IcscType::U32, "--1", "0", "0"},
+    {"i8_wraps", IcscType::I8, "200", "-56", "-56"},
+    {"i8_negative", IcscType::I8, "-6", "-6", "-6"},
+    {"i16_negative_hex", IcscType::I16, "-0x10", "-16", "-16"},
+    {"i16_wraps", IcscType::I16, "40000", "-25536", "-25536"},
+    {"i32_negative", IcscType::I32, "-1", "-1", "-1"},
+    {"i32_saturates_high", IcscType::I32, "3000000000", "2147483647", "2147483647"},
+    {"i32_saturates_low", IcscType::I32, "-3000000000", "-2147483648", "-2147483648"},
+    {"string_unchanged", IcscType::STRING, " a, b;*#  ", " a, b;*#  ", " a, b;*#  "},
+    {"string_empty", IcscType::STRING, "", "", ""},
 };
 
 class Conversion : public ::testing::TestWithParam<ConvCase> {};
@@ -61,66 +62,98 @@ TEST_P(Conversion, ReadsAndWritesBack) {
   IcscColumnDesc col{0, "scratch", "OBJ_SCRATCH", c.type, IcscAccess::RW};
   std::mutex lock;
   IcscProperty prop(col, 1, lock);
-  ASSERT_TRUE(textToProperty(c.codec, c.engineText, prop));
+  ASSERT_TRUE(textToProperty(c.type, c.engineText, prop));
   EXPECT_EQ(prop.text(0), c.want);
   std::string back;
-  ASSERT_TRUE(propertyToText(c.codec, prop, back));
+  ASSERT_TRUE(propertyToText(c.type, prop, back));
   EXPECT_EQ(back, c.back);
 }
 
 INSTANTIATE_TEST_SUITE_P(Codec, Conversion, ::testing::ValuesIn(kConvCases),
                          [](const auto& i) { return std::string(i.param.name); });
 
-IcscType typeOf(Codec c) {
-  switch (c) {
-    case Codec::BOOL:
-      return IcscType::BOOL;
-    case Codec::U8:
-      return IcscType::U8;
-    case Codec::U16:
-      return IcscType::U16;
-    case Codec::U32:
-      return IcscType::U32;
-    case Codec::I8:
-      return IcscType::I8;
-    case Codec::I16:
-      return IcscType::I16;
-    case Codec::I32:
-      return IcscType::I32;
-    case Codec::STRING:
-      return IcscType::STRING;
+bool wellFormedParam(const std::string& p) {
+  if (p.empty() || p[0] < 'a' || p[0] > 'z')
+    return false;
+  for (char ch : p) {
+    if (!std::isalnum(static_cast<unsigned char>(ch)) && ch != '_')
+      return false;
   }
-  return IcscType::NONE;
+  return true;
 }
 
-TEST(MappingTables, EveryColumnMappedOnceAndAgreesWithItsDescription) {
-  ASSERT_EQ(mappedtest::mappedClasses().size(), 45u);
-  for (const mappedtest::MappedClass& t : mappedtest::mappedClasses()) {
-    SCOPED_TRACE(t.table->className);
-    EXPECT_STREQ(t.table->className, t.desc->name);
-    std::set<unsigned> seen;
-    for (size_t i = 0; i < t.table->count; ++i) {
-      const MappingRow& r = t.table->rows[i];
-      ASSERT_GE(r.span, 1u);
-      ASSERT_NE(r.param, nullptr);
-      EXPECT_GT(std::strlen(r.param), 0u);
-      for (unsigned c = r.column; c < r.column + r.span; ++c) {
-        EXPECT_TRUE(seen.insert(c).second) << "column " << c << " mapped twice";
-        ASSERT_LT(c, t.desc->columnCount);
-        EXPECT_EQ(typeOf(r.codec), t.desc->columns[c].type) << "column " << c;
-        if (r.span == 1) {
-          EXPECT_STREQ(r.symbol, t.desc->columns[c].symbol);
-        } else {
-          EXPECT_EQ(std::string(t.desc->columns[c].symbol),
-                    std::string(r.symbol) + std::to_string(c - r.column + 1));
-        }
+bool wellFormedSymbol(const std::string& s) {
+  if (s.compare(0, 4, "OBJ_") != 0 || s.size() == 4)
+    return false;
+  for (char ch : s) {
+    if (!(ch >= 'A' && ch <= 'Z') && !(ch >= '0' && ch <= '9') && ch != '_')
+      return false;
+  }
+  return true;
+}
+
+// Every value type of a mapped column reads an engine text and writes it
+// back.
+bool convertible(IcscType type) {
+  IcscColumnDesc col{0, "scratch", "OBJ_SCRATCH", type, IcscAccess::RW};
+  std::mutex lock;
+  IcscProperty prop(col, 1, lock);
+  std::string back;
+  return textToProperty(type, "1", prop) && propertyToText(type, prop, back) && !back.empty();
+}
+
+// The objects the card serves with code of its own rather than the mapping.
+const std::set<std::string> kLocalObjects = {
+    "IfmNetworkLinkConfigTable", "IfmNetworkLinkStatusTable", "IfmNetworkRouteConfigTable",
+    "IfmNetworkRouteStatusTable", "VocalAlarmStatusTable"};
+
+// One walk over every object description and its mapping table.
+TEST(MappingTables, EveryColumnIsMappedOnceOrLocal) {
+  ASSERT_EQ(mappedtest::allObjects().size(), icscdesc::count());
+  std::set<std::string> symbols;
+  for (const mappedtest::MappedClass& object : mappedtest::allObjects()) {
+    const MappingTable& table = *object.table;
+    const IcscObjectDesc& desc = *table.desc;
+    SCOPED_TRACE(desc.name);
+    EXPECT_EQ(&desc, object.desc) << "a table maps its own object";
+    ASSERT_EQ(table.count, desc.columnCount);
+    EXPECT_EQ(table.served, kLocalObjects.count(desc.name) == 0);
+    std::set<std::string> props;
+    for (unsigned c = 0; c < desc.columnCount; ++c) {
+      const IcscColumnDesc& col = desc.columns[c];
+      const MappingRow& row = table.rows[c];
+      SCOPED_TRACE(col.symbol);
+      EXPECT_EQ(col.column, c) << "a column's id is its place";
+      EXPECT_TRUE(wellFormedSymbol(col.symbol));
+      EXPECT_TRUE(symbols.insert(col.symbol).second) << "symbol used twice";
+      EXPECT_TRUE(props.insert(col.name).second) << "property name used twice";
+      if (!table.served) {
+        EXPECT_EQ(row.param, nullptr) << "a mapping the card never serves";
+        EXPECT_EQ(row.index, IndexRule::LOCAL);
+        continue;
       }
-      if (r.index == IndexRule::SCALAR) {
-        EXPECT_FALSE(t.desc->isTable) << r.symbol;
+      ASSERT_NE(row.param, nullptr) << "column neither mapped nor local";
+      EXPECT_TRUE(wellFormedParam(row.param)) << row.param;
+      EXPECT_TRUE(convertible(col.type)) << "no text form for the column's type";
+      EXPECT_EQ(findRow(table, c), &row);
+      if (desc.isTable) {
+        EXPECT_NE(row.index, IndexRule::SCALAR);
+        EXPECT_NE(row.index, IndexRule::LOCAL);
+      } else {
+        EXPECT_EQ(row.index, IndexRule::SCALAR) << "a scalar's parameters are (-1, -1)";
+      }
+      if (row.index == IndexRule::ROW_FIXED) {
+        EXPECT_GE(row.second, 0);
       }
     }
-    EXPECT_EQ(seen.size(), t.desc->columnCount) << "every column is mapped";
   }
+}
+
+// The status objects are exactly the read-only ones.
+TEST(MappingTables, ReadOnlyObjectsAreTheStatusClasses) {
+  ASSERT_EQ(mappedtest::mappedClasses().size(), 45u);
+  for (const mappedtest::MappedClass& c : mappedtest::mappedClasses())
+    EXPECT_EQ(c.table->readOnly, c.status) << c.name;
 }
 
 TEST(MappedObject, NullPropertyIsSilentlyRefused) {

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "TestSupport.h"
+#include "trace/LogLimit.h"
 #include "trace/TraceObject.h"
 
 namespace {
@@ -125,6 +126,83 @@ TEST(Trace, StderrMirrorLinesStartWithTheirUtcTime) {
   EXPECT_EQ(bodies[1].rfind("SWERR ERROR DETECTED: ", 0), 0u);
   EXPECT_EQ(bodies[2], "detail");
   EXPECT_EQ(cap.lines()[0].rfind("[ERROR] ", 0), 0u);
+}
+
+// Text from outside must never start a line of its own or carry terminal
+// control bytes into the log.
+TEST(Trace, ControlCharactersAreWrittenEscaped) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string shown;
+  };
+  const Case kCases[] = {
+      {"forged_line", "x\n[ERROR] Ifc.cpp:1 (run) - forged",
+       "x\\n[ERROR] Ifc.cpp:1 (run) - forged"},
+      {"carriage_return", "a\rb", "a\\rb"},
+      {"tab", "a\tb", "a\\tb"},
+      {"bell_and_escape", "\x07\x1b[2J", "\\x07\\x1b[2J"},
+      {"delete", "a\x7f", "a\\x7f"},
+      {"high_bytes_kept", "caf\xc3\xa9 ~", "caf\xc3\xa9 ~"},
+      {"backslash_kept", "a\\nb", "a\\nb"},
+  };
+  for (const Case& c : kCases) {
+    testsupport::LogCapture cap(6);
+    LOG_ERROR("server %s", c.text.c_str());
+    ASSERT_EQ(cap.lines().size(), 1u) << c.name;
+    const std::string line = cap.lines()[0];
+    EXPECT_EQ(line.substr(line.find(" - ") + 3), "server " + c.shown) << c.name;
+  }
+  // A line end that the message itself ends with stays as written.
+  testsupport::LogCapture cap(6);
+  LOG_ERROR("Unknown msgid %d received\n", 7);
+  ASSERT_EQ(cap.lines().size(), 1u);
+  EXPECT_EQ(cap.lines()[0].substr(cap.lines()[0].size() - 10), " received\n");
+}
+
+TEST(RateLimit, HoldsBackBeyondTheBurstAndReportsOnceTheWindowIsOver) {
+  using trace::RateLimit;
+  testsupport::LogCapture cap(6);
+  RateLimit limit({trace::ERROR_ABOVE, 3, "ERROR", "Peer.cpp", 12, "onDatagram"});
+  const int64_t t0 = 1000000;
+  unsigned admitted = 0;
+  for (int i = 0; i < 1000; ++i)
+    admitted += limit.admit(t0 + i) ? 1 : 0;
+  EXPECT_EQ(admitted, RateLimit::kBurst);
+  limit.flush(t0 + RateLimit::kWindowMs - 1);
+  EXPECT_TRUE(cap.lines().empty()) << "summary before the window is over";
+  limit.flush(t0 + RateLimit::kWindowMs);
+  ASSERT_EQ(cap.lines().size(), 1u);
+  EXPECT_EQ(cap.lines()[0], "[ERROR] Peer.cpp:12 (onDatagram) - " +
+                                std::to_string(1000 - RateLimit::kBurst) +
+                                " similar messages suppressed");
+  limit.flush(t0 + 3 * RateLimit::kWindowMs);
+  EXPECT_EQ(cap.lines().size(), 1u) << "the same lines reported twice";
+
+  // Without a flush the next window's first line brings the summary first.
+  cap.clear();
+  for (int i = 0; i < 7; ++i)
+    limit.admit(t0 + 4 * RateLimit::kWindowMs);
+  EXPECT_TRUE(limit.admit(t0 + 5 * RateLimit::kWindowMs));
+  ASSERT_EQ(cap.lines().size(), 1u);
+  EXPECT_NE(cap.lines()[0].find(" - 2 similar messages suppressed"), std::string::npos);
+}
+
+void floodFromOneSite(int n) {
+  for (int i = 0; i < n; ++i)
+    LOG_WARNING_LIMITED("datagram %d rejected", i);
+}
+
+TEST(RateLimit, EachCallSiteHasItsOwnLimit) {
+  testsupport::LogCapture cap(6);
+  floodFromOneSite(100);
+  LOG_WARNING_LIMITED("another site");
+  EXPECT_EQ(cap.count("datagram "), trace::RateLimit::kBurst);
+  EXPECT_EQ(cap.count("datagram 4 rejected"), 1u) << "the first lines are the ones written";
+  EXPECT_EQ(cap.count("another site"), 1u);
+  trace::flushSuppressed(trace::monotonicMs() + trace::RateLimit::kWindowMs);
+  EXPECT_EQ(cap.count("(floodFromOneSite) - 95 similar messages suppressed"), 1u);
+  EXPECT_EQ(cap.count("similar messages suppressed"), 1u);
 }
 
 }  // namespace

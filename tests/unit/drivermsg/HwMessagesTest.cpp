@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "hwMessages.h"
+#include "drivermsg/hwMessages.h"
 
 namespace {
 

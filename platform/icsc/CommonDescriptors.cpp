@@ -1,5 +1,5 @@
-#include "CommonDescriptors.h"
-
+// The descriptor arrays of the common card objects, with this card's two
+// value checks.
 #include <cctype>
 #include <string>
 
@@ -165,28 +165,36 @@ const CommonPropertyDescriptor kSfp[] = {
   REC_U32(10, "SFP Bias", RO), REC_U32(11, "SFP TX power", RO), REC_U32(12, "SFP RX power", RO),
   REC_U32(13, "SFP Range ID", RO), REC_U32(14, "SFP ID", RO), REC_BOOL(15, "SFP Present", RO),
 };
+
+// The card process's own state (the state machine's value and name), for
+// the chassis and the front panel.
+const CommonPropertyDescriptor kCardState[] = {
+  REC_U32(0, "State", RO), REC_STR(1, "State Name", RO, lengthAtMost31, "UNINITIALIZED"),
+};
 // clang-format on
 
-#define ARRAY(name, a) \
-  { name, a, sizeof(a) / sizeof(a[0]) }
+#define ARRAY(name, a, inst, noHw) \
+  { name, a, sizeof(a) / sizeof(a[0]), inst, noHw }
+// Appended only: the index is the common object number on the wire.
 const CommonDescriptorArray kArrays[] = {
-    ARRAY("event table 0", kEvent0),
-    ARRAY("event table 1", kEvent1),
-    ARRAY("event table 2", kEvent2),
-    ARRAY("event table 3", kEvent3),
-    ARRAY("card", kCard),
-    ARRAY("status", kStatus),
-    ARRAY("control", kControl),
-    ARRAY("download", kDownload),
-    ARRAY("temperature", kTemp),
-    ARRAY("voltage", kVoltage),
-    ARRAY("log transfer", kLogTransfer),
-    ARRAY("HW error", kHwError),
-    ARRAY("oper. alarm", kOperAlarm),
-    ARRAY("voltage monitor", kVoltageMonitor),
-    ARRAY("fpga", kFpga),
-    ARRAY("clocks", kClocks),
-    ARRAY("SFP", kSfp),
+    ARRAY("event table 0", kEvent0, CI_EVENT_TABLE, false),
+    ARRAY("event table 1", kEvent1, CI_EVENT_TABLE, false),
+    ARRAY("event table 2", kEvent2, CI_EVENT_TABLE, false),
+    ARRAY("event table 3", kEvent3, CI_EVENT_TABLE, false),
+    ARRAY("card", kCard, CI_ONE, false),
+    ARRAY("status", kStatus, CI_ONE, false),
+    ARRAY("control", kControl, CI_ONE, false),
+    ARRAY("download", kDownload, CI_ONE, true),
+    ARRAY("temperature", kTemp, CI_TEMP_SENSORS, false),
+    ARRAY("voltage", kVoltage, CI_VOLTAGES, false),
+    ARRAY("log transfer", kLogTransfer, CI_ONE, false),
+    ARRAY("HW error", kHwError, CI_HW_ERRORS, false),
+    ARRAY("oper. alarm", kOperAlarm, CI_OPER_ALARMS, false),
+    ARRAY("voltage monitor", kVoltageMonitor, CI_ONE, false),
+    ARRAY("fpga", kFpga, CI_ONE, true),
+    ARRAY("clocks", kClocks, CI_ONE, true),
+    ARRAY("SFP", kSfp, CI_ONE, true),
+    ARRAY("card state", kCardState, CI_ONE, false),
 };
 
 }  // namespace

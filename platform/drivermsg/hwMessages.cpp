@@ -1,6 +1,6 @@
-#include "hwMessages.h"
+#include "drivermsg/hwMessages.h"
 
-#include "wireLe.h"
+#include "drivermsg/wireLe.h"
 
 namespace hwmsg {
 

@@ -1,6 +1,6 @@
-#include "pca9552Wire.h"
+#include "drivermsg/pca9552Wire.h"
 
-#include "wireLe.h"
+#include "drivermsg/wireLe.h"
 
 namespace pca9552 {
 

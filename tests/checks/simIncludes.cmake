@@ -1,0 +1,23 @@
+# Fails when a source under sim/ includes a header that lies under
+# components/ by a relative path (the include directories are checked when
+# the build is configured). Run as: cmake -DROOT=<source dir> -P simIncludes.cmake
+file(GLOB_RECURSE _sources ${ROOT}/sim/*.cpp ${ROOT}/sim/*.h)
+set(_bad "")
+foreach(_src ${_sources})
+  get_filename_component(_dir ${_src} DIRECTORY)
+  file(STRINGS ${_src} _lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  foreach(_line ${_lines})
+    string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*$" "\\1" _inc "${_line}")
+    get_filename_component(_path "${_inc}" ABSOLUTE BASE_DIR ${_dir})
+    string(FIND "${_path}" "${ROOT}/components/" _at)
+    if(_at EQUAL 0)
+      list(APPEND _bad "${_src}: ${_inc}")
+    endif()
+  endforeach()
+endforeach()
+if(_bad)
+  list(JOIN _bad "\n  " _text)
+  message(FATAL_ERROR "sim/ includes the card's headers:\n  ${_text}")
+endif()
+list(LENGTH _sources _n)
+message(STATUS "${_n} sim/ sources include nothing from components/")
