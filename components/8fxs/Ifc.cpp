@@ -7,6 +7,8 @@
 #include <cstring>
 
 #include "board/boardUtils.h"
+#include "drivermsg/hwMessages.h"
+#include "drivermsg/udpQueueMsg.h"
 #include "fxsCGetLogEngine.h"
 #include "thread/Guard.h"
 #include "trace/TraceObject.h"
@@ -35,10 +37,12 @@ bool isDbgTokenChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }
 
-uint32_t msgId(const char* msg) {
-  uint32_t id;
-  std::memcpy(&id, msg, sizeof id);
-  return id;
+const uint8_t* bytes(const char* msg) {
+  return reinterpret_cast<const uint8_t*>(msg);
+}
+
+size_t length(int len) {
+  return len > 0 ? static_cast<size_t>(len) : 0;
 }
 
 }  // namespace
@@ -137,10 +141,10 @@ void Ifc::setFsmState(CardState state) {
 void Ifc::run() {
   if (m_state != IDLE)
     return;
-  MessageQueue inbound(kMainQueueName, kMaxMsgSize, kMainQueueDepth);
-  if (!inbound.isOpen() || inbound.msgSize() > kMaxMsgSize) {
+  MessageQueue inbound(mainqueue::NAME, mainqueue::MAX_MSG_SIZE, mainqueue::DEPTH);
+  if (!inbound.isOpen() || inbound.msgSize() > mainqueue::MAX_MSG_SIZE) {
     // A silent failure here would leave a card that never answers anything.
-    LOG_CRITICAL("cannot use %s (%s): the card cannot run, stopping", kMainQueueName,
+    LOG_CRITICAL("cannot use %s (%s): the card cannot run, stopping", mainqueue::NAME,
                  inbound.isOpen() ? "its messages are larger than 2000 bytes"
                                   : std::strerror(inbound.openError()));
     m_startFailed = true;
@@ -157,7 +161,7 @@ void Ifc::run() {
   boardUtils board;
   int slot = -1;
   bool allDataValidSeen = false;
-  char buffer[kMaxMsgSize];
+  char buffer[mainqueue::MAX_MSG_SIZE];
   for (;;) {
     if (!m_running) {
       m_timestamper.stop();
@@ -180,10 +184,11 @@ void Ifc::run() {
     if (n < 1)
       continue;
     if (n < static_cast<ssize_t>(sizeof(uint32_t))) {
-      LOG_ERROR("message of %zd bytes on %s has no complete id, dropped", n, kMainQueueName);
+      LOG_ERROR("message of %zd bytes on %s has no complete id, dropped", n, mainqueue::NAME);
       continue;
     }
-    LOG_DEBUG3("Received %i msg", static_cast<int>(msgId(buffer)));
+    LOG_DEBUG3("Received %i msg",
+               static_cast<int>(hwmsg::msgId(bytes(buffer), static_cast<size_t>(n))));
     Guard guard(s_mainMutex);
     dispatch(static_cast<int>(n), buffer);
     checkForHwFail();
@@ -196,7 +201,7 @@ void Ifc::run() {
 }
 
 void Ifc::dispatch(int len, char* msg) {
-  uint32_t id = msgId(msg);
+  uint32_t id = hwmsg::msgId(bytes(msg), length(len));
   if (const Dispatch::Route* r = Dispatch::find(id))
     r->handle(*this, len, msg);
   else
@@ -209,15 +214,17 @@ void Ifc::stopReceived() {
 }
 
 int Ifc::handleUdpMsg(int len, const char* msg) {
-  // The sender's address is 15 characters of text and need not end in NUL.
-  int addrLen = len - 4 < 15 ? (len - 4 > 0 ? len - 4 : 0) : 15;
-  LOG_DEBUG3("IP Address received from queue : %.*s Message Length:%d\n", addrLen, msg + 4, len);
-  if (len <= kUdpHeaderLen) {
+  udpmsg::UdpQueueMsg m;
+  bool complete = udpmsg::decode(bytes(msg), length(len), m);
+  LOG_DEBUG3("IP Address received from queue : %.*s Message Length:%d\n",
+             static_cast<int>(m.sender.size()), m.sender.data(), len);
+  if (!complete) {
     // Nothing is left for the protocol engine: drop it here.
     LOG_ERROR("Message received is too short, Message Length:%d\n", len);
     return 0;
   }
-  int result = m_icsc.handleIcscMsg(len - kUdpHeaderLen, msg + kUdpHeaderLen, msg + 4);
+  int result = m_icsc.handleIcscMsg(static_cast<int>(m.icscLen),
+                                    reinterpret_cast<const char*>(m.icsc), m.sender.data());
   if (result == 0)
     LOG_ERROR("no need to send response or response send failed!");
   return result;
@@ -245,9 +252,9 @@ unsigned Ifc::tokenizeDbgCommand(const char* text, char tokens[][kDbgTokenSize])
 int Ifc::handleDbgMsg(int len, char* msg) {
   if (len < 0)
     len = 0;
-  if (len < kMaxMsgSize)
+  if (len < mainqueue::MAX_MSG_SIZE)
     msg[len] = '\0';
-  msg[kMaxMsgSize - 1] = '\0';
+  msg[mainqueue::MAX_MSG_SIZE - 1] = '\0';
   char tokens[kDbgMaxTokens][kDbgTokenSize];
   unsigned count = len > 4 ? tokenizeDbgCommand(msg + 4, tokens) : 0;
   char* argv[kDbgMaxTokens];
@@ -273,9 +280,9 @@ void Ifc::sendDbgReady() {
 
 void Ifc::handleSignal(int signo) {
   LOG_DEBUG("signo=%d => stop running", signo);
-  MessageQueue q(kMainQueueName);
+  MessageQueue q(mainqueue::NAME);
   q.blocking(false);
-  char stop[kMaxMsgSize] = {};
+  char stop[mainqueue::MAX_MSG_SIZE] = {};
   uint32_t id = MSG_STOP;
   std::memcpy(stop, &id, sizeof id);
   q.send(stop, sizeof stop, 0);

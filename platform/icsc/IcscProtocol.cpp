@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/commonStatCtrl.h"
+#include "drivermsg/udpQueueMsg.h"
 #include "icsc/ICardObjects.h"
 #include "icsc/IcscObject.h"
 #include "icsc/IcscUdpQueue.h"
@@ -39,7 +40,7 @@ void IcscProtocolBase::eventHandler() {
   ++m_ticks;
 }
 
-int IcscProtocolBase::answer(const char* ip, const Header& h, const ICSCTlv* cells, size_t n) {
+int IcscProtocolBase::answer(std::string_view ip, const Header& h, const ICSCTlv* cells, size_t n) {
   if (m_sink == nullptr)
     return 0;
   if (!encode(h, cells, n, m_out)) {
@@ -52,15 +53,14 @@ int IcscProtocolBase::answer(const char* ip, const Header& h, const ICSCTlv* cel
 }
 
 int IcscProtocolBase::handleIcscMsg(int len, const char* msg, const char* senderIp) {
-  char ip[16] = {0};
-  if (senderIp != nullptr) {
-    for (size_t i = 0; i < 15 && senderIp[i] != '\0'; ++i)
-      ip[i] = senderIp[i];
-  }
+  // The address comes from the queue message: at most 15 characters, with
+  // no terminator when it fills them.
+  std::string_view ip = udpmsg::boundedSender(senderIp);
+  const int ipLen = static_cast<int>(ip.size());
   ++m_requests;
   if (msg == nullptr || len < 0) {
     ++m_rejected;
-    LOG_WARNING("ICSC message from %s with length %d dropped", ip, len);
+    LOG_WARNING("ICSC message from %.*s with length %d dropped", ipLen, ip.data(), len);
     return 0;
   }
   const uint8_t* buf = reinterpret_cast<const uint8_t*>(msg);
@@ -71,18 +71,21 @@ int IcscProtocolBase::handleIcscMsg(int len, const char* msg, const char* sender
   resp.requestId = h.requestId;
   if (d == Decode::TOO_SHORT) {
     ++m_rejected;
-    LOG_WARNING("ICSC message from %s dropped: %s (%d bytes)", ip, decodeText(d), len);
+    LOG_WARNING("ICSC message from %.*s dropped: %s (%d bytes)", ipLen, ip.data(), decodeText(d),
+                len);
     return 0;
   }
   if (d != Decode::OK) {
     ++m_rejected;
-    LOG_WARNING("ICSC request %u from %s rejected: %s", h.requestId, ip, decodeText(d));
+    LOG_WARNING("ICSC request %u from %.*s rejected: %s", h.requestId, ipLen, ip.data(),
+                decodeText(d));
     resp.status = d == Decode::BAD_VERSION ? BAD_VERSION : MALFORMED;
     return answer(ip, resp, nullptr, 0);
   }
   if (h.op != GET && h.op != SET && h.op != NEXT) {
     ++m_rejected;
-    LOG_WARNING("ICSC request %u from %s rejected: unknown operation %u", h.requestId, ip, h.op);
+    LOG_WARNING("ICSC request %u from %.*s rejected: unknown operation %u", h.requestId, ipLen,
+                ip.data(), h.op);
     resp.status = BAD_OP;
     return answer(ip, resp, nullptr, 0);
   }

@@ -9,12 +9,13 @@
 #include <string>
 
 #include "SimCli.h"
+#include "drivermsg/mainQueue.h"
 #include "mq/MessageQueue.h"
 
 namespace {
 
 constexpr uint32_t kDbgMsgId = 900;
-constexpr size_t kMaxMsg = 2000;
+constexpr size_t kMaxMsg = mainqueue::MAX_MSG_SIZE;
 
 const char kUsage[] =
     "usage: ./dev fdebug WORD... on the bench, where it runs fdebug [--timeout MS] [--] WORD...\n"
@@ -47,7 +48,7 @@ int main(int argc, char** argv) {
     return simcli::badUsage("fdebug", "at most 1995 characters", kUsage);
 
   MessageQueue replies("/queueToFdebug");
-  MessageQueue card("/queueToMain", kMaxMsg, 30);
+  MessageQueue card(mainqueue::NAME, mainqueue::MAX_MSG_SIZE, mainqueue::DEPTH);
   if (!replies.isOpen() || !card.isOpen()) {
     std::fprintf(stderr, "fdebug: message queues not available\n");
     return 1;

@@ -67,18 +67,18 @@ bool adoptTemp(Readings& r, const hwmsg::TempSensorMsg& m) {
 
 bool adopt(Readings& r, const uint8_t* msg, size_t len) {
   switch (hwmsg::msgId(msg, len)) {
-    case hwmsg::ADC_MSG: {
+    case MSG_ADC: {
       auto m = hwmsg::decodeAdc(msg, len);
       if (!m || m->property > hwmsg::ADC_PROP_SELFTEST)
         return false;
       (m->property == hwmsg::ADC_PROP_POWER ? r.power : r.adcSelfTest) = m->value;
       return true;
     }
-    case hwmsg::TEMP_MSG: {
+    case MSG_TEMP: {
       auto m = hwmsg::decodeTemp(msg, len);
       return m && adoptTemp(r, *m);
     }
-    case hwmsg::PWRMON_MSG: {
+    case MSG_PWRMON: {
       auto m = hwmsg::decodePwrMon(msg, len);
       if (!m)
         return false;

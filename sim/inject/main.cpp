@@ -16,6 +16,7 @@
 #include "I2cReports.h"
 #include "InjectCommand.h"
 #include "SimCli.h"
+#include "drivermsg/mainQueue.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ int main(int argc, char** argv) {
   if (driverReport && handToDriver(msg))
     std::printf("sim_inject: the I2C driver stand-in reports the same from now on\n");
 
-  mqd_t q = mq_open("/queueToMain", O_WRONLY | O_NONBLOCK);
+  mqd_t q = mq_open(mainqueue::NAME, O_WRONLY | O_NONBLOCK);
   if (q == static_cast<mqd_t>(-1)) {
     std::fprintf(stderr, "sim_inject: /queueToMain: %s (is the card running?)\n",
                  std::strerror(errno));

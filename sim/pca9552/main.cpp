@@ -4,7 +4,7 @@
 // was told to drive.
 //
 //   sim_pca9552 [--silent] [--fail-selftest] [--absent]
-//               [--panel tty|log|none] [--console PORT]
+//               [--panel tty|log|none] [--icsc PORT]
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <mqueue.h>
@@ -20,6 +20,7 @@
 #include <cstring>
 #include <string>
 
+#include "CardStatusIcsc.h"
 #include "FrontPanel.h"
 #include "SimCli.h"
 #include "SimLog.h"
@@ -34,13 +35,13 @@ void onSignal(int) {
 
 const char kUsage[] =
     "usage: sim_pca9552 [--silent] [--fail-selftest] [--absent] [--panel tty|log|none]\n"
-    "                   [--console PORT] [--socket PATH]\n"
+    "                   [--icsc PORT] [--socket PATH]\n"
     "  --silent          take requests, answer none\n"
     "  --fail-selftest   answer the self test with 'failed'\n"
     "  --absent          do not listen at all\n"
     "  --panel MODE      draw the front panel on the terminal (tty), as a log line\n"
     "                    per change (log, the default) or not at all (none)\n"
-    "  --console PORT    the card's debug console, for the card state (10000)\n"
+    "  --icsc PORT       the card's UDP front end, for its state and alarms (5000)\n"
     "  --socket PATH     where to listen (default /tmp/pca9552DriverServer)\n";
 
 struct Options {
@@ -48,7 +49,7 @@ struct Options {
   bool failSelfTest = false;
   bool absent = false;
   std::string panel = "log";
-  int consolePort = 10000;
+  int icscPort = 5000;  // the card's UDP front end, for state and alarms
   std::string socketPath = "/tmp/pca9552DriverServer";
 };
 
@@ -60,7 +61,7 @@ int parseOptions(int argc, char** argv, Options& o) {
        {"fail-selftest", no_argument, nullptr, 'f'},
        {"absent", no_argument, nullptr, 'a'},
        {"panel", required_argument, nullptr, 'p'},
-       {"console", required_argument, nullptr, 'c'},
+       {"icsc", required_argument, nullptr, 'c'},
        {"socket", required_argument, nullptr, 'S'}},
       [&](int c, const char* arg) -> std::string {
         switch (c) {
@@ -79,7 +80,7 @@ int parseOptions(int argc, char** argv, Options& o) {
                        ? ""
                        : "--panel wants tty, log or none";
           case 'c':
-            return simcli::integer(arg, 1, 65535, o.consolePort) ? "" : "--console wants a port";
+            return simcli::integer(arg, 1, 65535, o.icscPort) ? "" : "--icsc wants a port";
           default:
             o.socketPath = arg;
             return "";
@@ -88,37 +89,6 @@ int parseOptions(int argc, char** argv, Options& o) {
   if (rc < 0 && optind != argc)
     return simcli::badUsage("sim_pca9552", "unexpected argument", kUsage);
   return rc;
-}
-
-// Asks the card's console for "main internals"; "?" when it does not answer.
-std::string queryCardState(int port) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0)
-    return "?";
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<uint16_t>(port));
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  std::string text;
-  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-    const char cmd[] = "main internals\n";
-    if (write(fd, cmd, sizeof cmd - 1) == static_cast<ssize_t>(sizeof cmd - 1)) {
-      auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(800);
-      while (std::chrono::steady_clock::now() < deadline &&
-             text.find("m_allLedsOnCntr") == std::string::npos) {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 100) <= 0)
-          continue;
-        char buf[4096];
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n <= 0)
-          break;
-        text.append(buf, static_cast<size_t>(n));
-      }
-    }
-  }
-  close(fd);
-  return parseCardState(text);
 }
 
 void reply(const pca9552::Pca9552Request& req, uint16_t result) {
@@ -190,7 +160,9 @@ int main(int argc, char** argv) {
     }
     auto now = std::chrono::steady_clock::now();
     if (opt.panel != "none" && now >= nextQuery) {
-      state = queryCardState(opt.consolePort);
+      CardStatus status = queryCardStatus("127.0.0.1", opt.icscPort, 300);
+      state = status.state;
+      panel.setAlarms(status.alarms);
       nextQuery = now + std::chrono::milliseconds(500);
     }
     ++phase;

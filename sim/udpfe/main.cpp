@@ -84,7 +84,7 @@ const char kUsage[] =
 int main(int argc, char** argv) {
   int port = 5000;
   std::string bindAddr = "0.0.0.0";
-  std::string toCard = "/queueToMain";
+  std::string toCard = mainqueue::NAME;
   std::string fromCard = "/queueToUdp";
   int rc =
       simcli::parse("udpfe", kUsage, argc, argv, simcli::ANYWHERE,

@@ -1,7 +1,7 @@
 # ./dev panel: the bench card's front panel, drawn live in the terminal from
-# what the pca9552 stand-in was told to drive (its "panel:" log lines), with
-# the newest lines of main's log and a status line under it. `./dev bench`
-# (foreground, on a terminal) shows the same view.
+# what the pca9552 stand-in was told to drive and read over ICSC (its
+# "panel:" log lines), with the newest lines of main's log and a status line
+# under it. `./dev bench` (foreground, on a terminal) shows the same view.
 
 # The newest panel line without its time: "state=S FAIL=off DUMMY=on P1=..."
 panel_latest() {
@@ -10,13 +10,17 @@ panel_latest() {
 
 # panel_draw PHASE HINT: one frame, drawn over the previous one.
 panel_draw() {
-  local phase="$1" hint="$2" line state
+  local phase="$1" hint="$2" line state alarms
   line="$(panel_latest)"
   state="$(sed -n 's/^state=\([^ ]*\).*/\1/p' <<<"$line")"
+  # Card state and alarms come over ICSC (the stand-in reads them as the
+  # chassis does).
+  alarms="$(sed -n 's/.* alarms=\([^ ]*\).*/\1/p' <<<"$line" | sed 's/^-$/none/; s/,/, /g; s/_/ /g')"
   local kv name value on names="" glyphs="" words=""
   for kv in ${line#state=* }; do
     [ "$kv" = "$line" ] && break
     name="${kv%%=*}"; value="${kv#*=}"; on=0
+    [ "$name" = alarms ] && continue
     case "$value" in
       on) on=1 ;;
       slow) [ $(((phase / 4) % 2)) = 0 ] && on=1 ;;
@@ -38,10 +42,10 @@ panel_draw() {
   # Redrawn in place, line by line: clearing the whole screen flickers.
   {
     printf -- '---------------- 8fxs front panel ----------------\n'
-    printf ' card state: %s\n\n' "${state:-?}"
+    printf ' card state: %s\n hardware alarms: %s\n\n' "${state:-?}" "${alarms:-?}"
     printf '%s\n%s\n%s\n' "$names" "$glyphs" "$words"
     printf -- '--------------------------------------------------\n'
-    tail -n $((rows > 12 ? rows - 8 : 4)) "$BENCH_DIR/main.log" 2>/dev/null | cut -c1-"$((cols - 1))"
+    tail -n $((rows > 13 ? rows - 9 : 4)) "$BENCH_DIR/main.log" 2>/dev/null | cut -c1-"$((cols - 1))"
   } | sed 's/$/\x1b[K/'
   local status=" ${state:-?} | console: ./dev console | objects: ./dev icsc | $hint"
   printf '\033[J\033[7m%s\033[0m' "${status:0:cols-1}"

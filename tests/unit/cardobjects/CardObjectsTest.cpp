@@ -154,7 +154,7 @@ TEST_F(Registry, BpClkReferenceIsNotSupported) {
 
 class NullSink : public IcscResponseSink {
  public:
-  bool sendResponse(const char*, const uint8_t*, size_t) override { return true; }
+  bool sendResponse(std::string_view, const uint8_t*, size_t) override { return true; }
 };
 
 TEST_F(Registry, VocalAlarmColumnsAreBitsOfTheWord) {

@@ -53,7 +53,7 @@ class IfcFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     mq_unlink(Ifc::kFdebugQueueName);
-    mq_unlink(Ifc::kMainQueueName);
+    mq_unlink(mainqueue::NAME);
     g_traceObject = new TraceObject("test", 9);
     m_log = std::make_unique<testsupport::LogCapture>(9);
     m_ifc = std::make_unique<Ifc>("main");
@@ -62,7 +62,7 @@ class IfcFixture : public ::testing::Test {
     m_ifc.reset();
     m_log.reset();
     mq_unlink(Ifc::kFdebugQueueName);
-    mq_unlink(Ifc::kMainQueueName);
+    mq_unlink(mainqueue::NAME);
   }
 
   // A message as the loop hands it over: id, payload, in the 2000-byte buffer.
@@ -85,7 +85,7 @@ class IfcFixture : public ::testing::Test {
     return out;
   }
 
-  char m_buf[Ifc::kMaxMsgSize];
+  char m_buf[mainqueue::MAX_MSG_SIZE];
   std::unique_ptr<testsupport::LogCapture> m_log;
   std::unique_ptr<Ifc> m_ifc;
 };
@@ -187,8 +187,8 @@ TEST_F(IfcFixture, DbgTextFillingTheBufferIsTerminated) {
   std::memset(m_buf, 'a', sizeof m_buf);
   uint32_t id = MSG_DBG;
   std::memcpy(m_buf, &id, 4);
-  m_ifc->dispatch(Ifc::kMaxMsgSize, m_buf);
-  EXPECT_EQ(m_buf[Ifc::kMaxMsgSize - 1], '\0');
+  m_ifc->dispatch(mainqueue::MAX_MSG_SIZE, m_buf);
+  EXPECT_EQ(m_buf[mainqueue::MAX_MSG_SIZE - 1], '\0');
   EXPECT_TRUE(m_log->contains("Argument 0 = " + std::string(62, 'a')));
   EXPECT_EQ(readyMessages().size(), 1u);
 }
@@ -225,12 +225,12 @@ INSTANTIATE_TEST_SUITE_P(Ifc, UdpMessage, ::testing::ValuesIn(kUdpCases),
                          [](const auto& i) { return std::string(i.param.name); });
 
 TEST_F(IfcFixture, SignalHandlerPostsStopMessage) {
-  MessageQueue inbound(Ifc::kMainQueueName, Ifc::kMaxMsgSize, Ifc::kMainQueueDepth);
+  MessageQueue inbound(mainqueue::NAME, mainqueue::MAX_MSG_SIZE, mainqueue::DEPTH);
   ASSERT_TRUE(inbound.isOpen());
   Ifc::handleSignal(SIGTERM);
-  char b[Ifc::kMaxMsgSize];
+  char b[mainqueue::MAX_MSG_SIZE];
   std::memset(b, 0x55, sizeof b);
-  ASSERT_EQ(inbound.receive(b, sizeof b, 1000), Ifc::kMaxMsgSize);
+  ASSERT_EQ(inbound.receive(b, sizeof b, 1000), mainqueue::MAX_MSG_SIZE);
   uint32_t id;
   std::memcpy(&id, b, 4);
   EXPECT_EQ(id, MSG_STOP);

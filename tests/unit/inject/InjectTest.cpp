@@ -58,16 +58,16 @@ Decoded nextRound(const i2cdrv::Readings& r) {
   Decoded d;
   for (const auto& m : i2cdrv::periodicReports(r)) {
     switch (hwmsg::msgId(m.data(), m.size())) {
-      case hwmsg::TEMP_MSG: {
+      case MSG_TEMP: {
         auto t = hwmsg::decodeTemp(m.data(), m.size());
         (t->property == hwmsg::TEMP_PROP_VALUE ? d.temperature : d.status).at(t->sensorIndex) =
             t->value;
         break;
       }
-      case hwmsg::ADC_MSG:
+      case MSG_ADC:
         d.power = hwmsg::decodeAdc(m.data(), m.size())->value;
         break;
-      case hwmsg::PWRMON_MSG: {
+      case MSG_PWRMON: {
         auto p = hwmsg::decodePwrMon(m.data(), m.size());
         d.pwrmonState = p->state;
         d.pwrmonError = p->errorFlag;
