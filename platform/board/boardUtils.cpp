@@ -5,6 +5,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -67,6 +68,10 @@ size_t boardUtils::exchange(const char* request, size_t len, char* reply, size_t
       send(fd, request, len, MSG_NOSIGNAL) == static_cast<ssize_t>(len)) {
     while (got < size) {
       ssize_t n = recv(fd, reply + got, size - got, 0);
+      // With a receive timeout set, a signal (the board's own SIGTERM after
+      // a reboot request) ends the wait with EINTR instead of restarting it.
+      if (n < 0 && errno == EINTR)
+        continue;
       if (n <= 0)
         break;
       got += static_cast<size_t>(n);
