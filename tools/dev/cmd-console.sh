@@ -1,12 +1,26 @@
-dev_register console "card access" "[COMMAND...]" \
+dev_register console "card access" "[--vm] [COMMAND...]" \
   "one debug console command on the card, or the console itself" \
   "With a command (quoted or as words): its output; exit status 0 when the
 console ends it with #END ok, 1 otherwise (the result is printed).
 Without: a prompt with line editing and history (out/console_history);
 'help' lists the groups and commands, 'quit' or Ctrl-D ends.
 The console is TCP port 10000 inside the bench's network namespace
-(docs/console.md)."
+(docs/console.md); --vm: the card in the VM (docs/vm.md)."
 cmd_console() {
+  if [ "${1:-}" = --vm ]; then
+    local FXS_VM=1
+    shift
+  fi
+  if [ "${FXS_VM:-}" = 1 ]; then
+    dev_check_only && return 0
+    vm_ports
+    if [ $# -eq 0 ]; then
+      console_interactive
+      return
+    fi
+    console_oneshot "$*"
+    return
+  fi
   [ "$(id -u)" = 0 ] || die "the bench's console is reached through its namespaces and needs root"
   bench_card_running
   bench_exec nc -z 127.0.0.1 10000 2>/dev/null ||
@@ -20,8 +34,16 @@ cmd_console() {
 
 # One command: send it, print its output without the protocol lines, and
 # fail unless the console ended it with "#END ok".
+console_connect() {
+  if [ "${FXS_VM:-}" = 1 ]; then
+    timeout 30 nc -N 127.0.0.1 "$VM_CONSOLE_PORT"
+  else
+    bench_exec timeout 30 nc -N 127.0.0.1 10000
+  fi
+}
+
 console_oneshot() {
-  printf '%s\nquit\n' "$1" | bench_exec timeout 30 nc -N 127.0.0.1 10000 |
+  printf '%s\nquit\n' "$1" | console_connect |
     awk 'NR == 1 && /^# / { next }
          /^#END / { st = $2; next }
          { print }
@@ -45,7 +67,9 @@ console_interactive() {
       quit|exit) break ;;
     esac
     history -s -- "$line"
-    if ! bench_alive main; then
+    if [ "${FXS_VM:-}" = 1 ]; then
+      vm_running || { say "the VM has stopped; see ./dev vm logs"; break; }
+    elif ! bench_alive main; then
       say "the card (main) has stopped; see ./dev bench logs"
       break
     fi

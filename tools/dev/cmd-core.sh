@@ -21,14 +21,23 @@ cmd_build() {
   say "built in $(build_dir "$ARCH" "$SANITIZE")"
 }
 
-dev_register test "tests and checks" "[--arch armhf] [--sanitize SET] [-R REGEX]" \
+dev_register test "tests and checks" "[--arch armhf] [--sanitize SET] [-R REGEX] | --vm" \
   "build and run every test through ctest (as root)" \
   "--arch armhf   cross-build and run the tests under qemu-arm
 --sanitize SET address,undefined or thread; build/native-SET, sanitizer
                options that stop at the first report
 -R REGEX       only the ctest tests whose names match (other ctest
-               options are passed on as well)"
+               options are passed on as well)
+--vm           the end-to-end suite on a 32-bit ARM kernel under qemu
+               (docs/vm.md); no other option with it"
 cmd_test() {
+  if [ "${1:-}" = --vm ]; then
+    [ $# -eq 1 ] || dev_bad_usage test "--vm takes no other option"
+    [ "$(id -u)" = 0 ] || die "the VM is built and run as root"
+    dev_check_only && return 0
+    vm_test
+    return
+  fi
   parse_build_opts test "$@"
   [ "$(id -u)" = 0 ] || die "tests run in namespaces of their own and need root"
   dev_check_only && return 0

@@ -4,7 +4,9 @@
 // blocks and inline `./dev ...` spans alike. A trailing "# prints: TEXT"
 // says what the output must hold. Synopses (placeholders such as MAC, [..],
 // a|b, ...) are checked against the subcommand's --help; commands that
-// build or run for minutes only check their arguments (FXS_DEV_CHECK_ONLY).
+// build or run for minutes, the virtual machine's among them (./dev vm,
+// --vm; ./dev test --vm runs those for real), only check their arguments
+// (FXS_DEV_CHECK_ONLY).
 // The help conventions of ./dev are checked here too.
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -207,10 +209,10 @@ class DocBench {
   std::string m_dir;
 };
 
-bool isHeavy(const std::string& sub) {
-  static const std::set<std::string> kHeavy{"test",       "build", "format",    "fuzz",
-                                            "bench-perf", "perf",  "bench-walk"};
-  return kHeavy.count(sub) > 0;
+bool isHeavy(const std::vector<std::string>& args) {
+  static const std::set<std::string> kHeavy{"test", "build",      "format",     "fuzz",
+                                            "vm",   "bench-perf", "bench-walk", "perf"};
+  return kHeavy.count(args[0]) > 0 || std::find(args.begin(), args.end(), "--vm") != args.end();
 }
 
 void checkSynopsis(const DocBench& bench, const DocCommand& c) {
@@ -239,7 +241,8 @@ TEST_P(DocCommands, WorkAsWritten) {
   for (const DocCommand& c : commandsOf(GetParam())) {
     SCOPED_TRACE(c.where + ": " + c.text);
     std::vector<std::string> args = devArgs(c.text);
-    ASSERT_FALSE(args.empty()) << "./dev without a subcommand";
+    if (args.empty())
+      args.push_back("help");  // what ./dev alone runs
     if (c.synopsis) {
       checkSynopsis(bench, c);
       continue;
@@ -249,7 +252,7 @@ TEST_P(DocCommands, WorkAsWritten) {
     // Live views run until Ctrl-C: they must show something and keep going.
     bool follows = std::find(args.begin(), args.end(), "-f") != args.end() ||
                    (args.size() == 1 && args[0] == "panel");
-    if (!args.empty() && isHeavy(args[0])) {
+    if (isHeavy(args)) {
       int st = -1;
       std::string out = bench.run("FXS_DEV_CHECK_ONLY=1 " + c.text, &st, 60);
       EXPECT_EQ(st, 0) << out;
