@@ -31,14 +31,15 @@
 #include <vector>
 
 #include "BenchStats.h"
+#include "drivermsg/udpQueueMsg.h"
 
 namespace {
 
 // An ICSC GET of one cell is 16 bytes and its answer about 20; the queue
-// messages carry the 4-byte id and 15-byte address in front.
+// messages carry them as message 28, behind the id and the sender address.
 constexpr size_t REQUEST_BYTES = 16;
-constexpr size_t QUEUE_HEADER = 4 + 15;
-constexpr long QUEUE_MSG_SIZE = 2000;
+constexpr long QUEUE_MSG_SIZE = mainqueue::MAX_MSG_SIZE;
+const char* const kClientAddr = "127.0.0.1";
 constexpr size_t WARMUP = 200;
 
 const char* const kPingQueue = "/benchFloorPing";
@@ -166,7 +167,7 @@ void floorMqueue(const bench::Bound& bound) {
   });
   char buf[QUEUE_MSG_SIZE] = {};
   report("mqueue", measure(bound, [&] {
-           return mq_send(ping, buf, REQUEST_BYTES + QUEUE_HEADER, 0) == 0 &&
+           return mq_send(ping, buf, REQUEST_BYTES + udpmsg::HEADER_SIZE, 0) == 0 &&
                   mq_receive(pong, buf, sizeof buf, nullptr) > 0;
          }));
   reapChildren();
@@ -219,21 +220,22 @@ void floorComposite(const bench::Bound& bound) {
   spawnEcho(sv[1]);
   // Card: queue in, one engine exchange, queue out.
   spawn([toCard, toFe, sv] {
-    char buf[QUEUE_MSG_SIZE];
+    uint8_t buf[QUEUE_MSG_SIZE];
     uint8_t eng[2048];
     for (;;) {
-      ssize_t n = mq_receive(toCard, buf, sizeof buf, nullptr);
-      if (n <= static_cast<ssize_t>(QUEUE_HEADER))
+      ssize_t n = mq_receive(toCard, reinterpret_cast<char*>(buf), sizeof buf, nullptr);
+      udpmsg::UdpQueueMsg m;
+      if (n <= 0 || !udpmsg::decode(buf, static_cast<size_t>(n), m))
         continue;
-      if (send(sv[0], buf + QUEUE_HEADER, static_cast<size_t>(n) - QUEUE_HEADER, 0) < 0 ||
-          recv(sv[0], eng, sizeof eng, 0) <= 0)
+      if (send(sv[0], m.icsc, m.icscLen, 0) < 0 || recv(sv[0], eng, sizeof eng, 0) <= 0)
         continue;
-      mq_send(toFe, buf, static_cast<size_t>(n), 0);
+      mq_send(toFe, reinterpret_cast<const char*>(buf), static_cast<size_t>(n), 0);
     }
   });
   // Front end: datagrams to the card's queue, answers back to the sender.
   spawn([feSock, toCard, toFe] {
-    char msg[QUEUE_MSG_SIZE];
+    uint8_t msg[QUEUE_MSG_SIZE];
+    uint8_t dgram[QUEUE_MSG_SIZE];
     sockaddr_in last{};
     for (;;) {
       pollfd fds[2] = {{feSock, POLLIN, 0}, {static_cast<int>(toFe), POLLIN, 0}};
@@ -241,16 +243,19 @@ void floorComposite(const bench::Bound& bound) {
         continue;
       if (fds[0].revents & POLLIN) {
         socklen_t fl = sizeof last;
-        ssize_t n = recvfrom(feSock, msg + QUEUE_HEADER, sizeof msg - QUEUE_HEADER, 0,
-                             reinterpret_cast<sockaddr*>(&last), &fl);
-        if (n > 0)
-          mq_send(toCard, msg, QUEUE_HEADER + static_cast<size_t>(n), 0);
+        ssize_t n =
+            recvfrom(feSock, dgram, sizeof dgram, 0, reinterpret_cast<sockaddr*>(&last), &fl);
+        size_t len = n > 0 ? udpmsg::encode(MSG_UDP, kClientAddr, dgram, static_cast<size_t>(n),
+                                            msg, sizeof msg)
+                           : 0;
+        if (len > 0)
+          mq_send(toCard, reinterpret_cast<const char*>(msg), len, 0);
       }
       if (fds[1].revents & POLLIN) {
-        ssize_t n = mq_receive(toFe, msg, sizeof msg, nullptr);
-        if (n > static_cast<ssize_t>(QUEUE_HEADER))
-          sendto(feSock, msg + QUEUE_HEADER, static_cast<size_t>(n) - QUEUE_HEADER, 0,
-                 reinterpret_cast<sockaddr*>(&last), sizeof last);
+        ssize_t n = mq_receive(toFe, reinterpret_cast<char*>(msg), sizeof msg, nullptr);
+        udpmsg::UdpQueueMsg m;
+        if (n > 0 && udpmsg::decode(msg, static_cast<size_t>(n), m))
+          sendto(feSock, m.icsc, m.icscLen, 0, reinterpret_cast<sockaddr*>(&last), sizeof last);
       }
     }
   });

@@ -16,6 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)hwmsg::decodeTemp(p, size, &needed);
   (void)hwmsg::decodePwrMon(p, size, &needed);
   (void)hwmsg::decodePortLed(p, size, &needed);
+  (void)hwmsg::decodeTick(p, size);
   (void)hwmsg::classifySelfTestRequest(p, size);
   return 0;
 }

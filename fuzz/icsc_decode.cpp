@@ -14,7 +14,7 @@ namespace {
 
 class CountingSink : public IcscResponseSink {
  public:
-  bool sendResponse(const char*, const uint8_t* data, size_t len) override {
+  bool sendResponse(std::string_view, const uint8_t* data, size_t len) override {
     icscwire::Header h;
     std::vector<ICSCTlv> cells;
     // The engine's own answers always decode.

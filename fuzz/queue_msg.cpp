@@ -8,12 +8,12 @@
 #include "Ifc.h"
 #include "drivermsg/hwMessages.h"
 #include "drivermsg/pca9552Wire.h"
+#include "drivermsg/udpQueueMsg.h"
 #include "icsc/IcscWire.h"
 
 namespace {
 
-constexpr size_t QUEUE_MSG_SIZE = 2000;
-constexpr size_t UDP_HEADER = 4 + 15;
+constexpr size_t QUEUE_MSG_SIZE = mainqueue::MAX_MSG_SIZE;
 
 void dbgText(const uint8_t* data, size_t size) {
   // The loop's receive buffer: the text is cut at the end of the message
@@ -38,31 +38,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;  // the queue never delivers more
   static std::vector<ICSCTlv> cells;
   switch (hwmsg::msgId(data, size)) {
-    case hwmsg::ADC_MSG:
+    case MSG_ADC:
       (void)hwmsg::decodeAdc(data, size);
       break;
-    case hwmsg::PCA9552_REPLY_MSG:
+    case MSG_PCA9552:
       (void)pca9552::decodeReply(data, size);
       break;
-    case hwmsg::PWRMON_MSG: {
+    case MSG_PWRMON: {
       auto m = hwmsg::decodePwrMon(data, size);
       if (m && m->text.size() > hwmsg::PWRMON_TEXT_SIZE)
         std::abort();
       break;
     }
-    case hwmsg::TEMP_MSG:
+    case MSG_TEMP:
       (void)hwmsg::decodeTemp(data, size);
       break;
-    case hwmsg::PORT_LED_MSG:
+    case MSG_PORT_LED:
       (void)hwmsg::decodePortLed(data, size);
       break;
-    case hwmsg::UDP_MSG:
-      if (size > UDP_HEADER) {
+    case MSG_UDP: {
+      udpmsg::UdpQueueMsg m;
+      if (udpmsg::decode(data, size, m)) {
         icscwire::Header h;
-        (void)icscwire::decode(data + UDP_HEADER, size - UDP_HEADER, h, cells);
+        (void)icscwire::decode(m.icsc, m.icscLen, h, cells);
       }
       break;
-    case hwmsg::DBG_MSG:
+    }
+    case MSG_DBG:
       dbgText(data, size);
       break;
     default:

@@ -7,8 +7,12 @@
 #include <cstring>
 
 #include "board/boardUtils.h"
+#include "drivermsg/hwMessages.h"
+#include "drivermsg/udpQueueMsg.h"
 #include "fxsCGetLogEngine.h"
+#include "signal/StopSignal.h"
 #include "thread/Guard.h"
+#include "trace/LogLimit.h"
 #include "trace/TraceObject.h"
 
 namespace {
@@ -35,10 +39,12 @@ bool isDbgTokenChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }
 
-uint32_t msgId(const char* msg) {
-  uint32_t id;
-  std::memcpy(&id, msg, sizeof id);
-  return id;
+const uint8_t* bytes(const char* msg) {
+  return reinterpret_cast<const uint8_t*>(msg);
+}
+
+size_t length(int len) {
+  return len > 0 ? static_cast<size_t>(len) : 0;
 }
 
 }  // namespace
@@ -101,7 +107,7 @@ Ifc::Ifc(std::string name, LedDriverLink* ledLink)
       m_dbgHwStatus(this) {
   if (g_traceObject == nullptr)
     g_traceObject = new TraceObject(name, 6);
-  if (signal(SIGTERM, Ifc::handleSignal) == SIG_ERR)
+  if (!stopsignal::install(SIGTERM, Ifc::handleSignal))
     LOG_ERROR("Failed to install signal handler");
   m_ledIfc.initLedInterface();
   for (unsigned i = 0; i < 2; ++i) {
@@ -137,15 +143,21 @@ void Ifc::setFsmState(CardState state) {
 void Ifc::run() {
   if (m_state != IDLE)
     return;
-  MessageQueue inbound(kMainQueueName, kMaxMsgSize, kMainQueueDepth);
-  if (!inbound.isOpen() || inbound.msgSize() > kMaxMsgSize) {
+  MessageQueue inbound(mainqueue::NAME, mainqueue::MAX_MSG_SIZE, mainqueue::DEPTH);
+  if (!inbound.isOpen() || inbound.msgSize() > mainqueue::MAX_MSG_SIZE) {
     // A silent failure here would leave a card that never answers anything.
-    LOG_CRITICAL("cannot use %s (%s): the card cannot run, stopping", kMainQueueName,
+    LOG_CRITICAL("cannot use %s (%s): the card cannot run, stopping", mainqueue::NAME,
                  inbound.isOpen() ? "its messages are larger than 2000 bytes"
                                   : std::strerror(inbound.openError()));
     m_startFailed = true;
     return;
   }
+  // The stop message: its id, then zeros to the full message size.
+  std::vector<uint8_t> stop = hwmsg::encodeWords({MSG_STOP});
+  stop.resize(mainqueue::MAX_MSG_SIZE, 0);
+  if (!stopsignal::arm(mainqueue::NAME, stop.data(), stop.size()))
+    LOG_ERROR("cannot open %s for the stop signal: SIGTERM stops after the next message",
+              mainqueue::NAME);
   setFsmState(START_SELF_TESTS);
   m_selftestTimer = 0;
   if (std::system("touch /tmp/main.ini") != 0)
@@ -157,9 +169,13 @@ void Ifc::run() {
   boardUtils board;
   int slot = -1;
   bool allDataValidSeen = false;
-  char buffer[kMaxMsgSize];
+  char buffer[mainqueue::MAX_MSG_SIZE];
   for (;;) {
+    // Set when the stop message found the queue full.
+    if (m_running && stopsignal::requested())
+      stopReceived();
     if (!m_running) {
+      stopsignal::disarm();
       m_timestamper.stop();
       setFsmState(IDLE);
       return;
@@ -180,10 +196,12 @@ void Ifc::run() {
     if (n < 1)
       continue;
     if (n < static_cast<ssize_t>(sizeof(uint32_t))) {
-      LOG_ERROR("message of %zd bytes on %s has no complete id, dropped", n, kMainQueueName);
+      LOG_ERROR_LIMITED("message of %zd bytes on %s has no complete id, dropped", n,
+                        mainqueue::NAME);
       continue;
     }
-    LOG_DEBUG3("Received %i msg", static_cast<int>(msgId(buffer)));
+    LOG_DEBUG3("Received %i msg",
+               static_cast<int>(hwmsg::msgId(bytes(buffer), static_cast<size_t>(n))));
     Guard guard(s_mainMutex);
     dispatch(static_cast<int>(n), buffer);
     checkForHwFail();
@@ -192,34 +210,39 @@ void Ifc::run() {
       LOG_INFO("All data valid");
       allDataValidSeen = true;
     }
+    trace::flushSuppressed();
   }
 }
 
 void Ifc::dispatch(int len, char* msg) {
-  uint32_t id = msgId(msg);
+  uint32_t id = hwmsg::msgId(bytes(msg), length(len));
   if (const Dispatch::Route* r = Dispatch::find(id))
     r->handle(*this, len, msg);
   else
-    LOG_ERROR("Unknown msgid %d received\n", static_cast<int>(id));
+    LOG_ERROR_LIMITED("Unknown msgid %d received\n", static_cast<int>(id));
 }
 
 void Ifc::stopReceived() {
+  if (int signo = stopsignal::signalNumber())
+    LOG_DEBUG("signo=%d => stop running", signo);
   LOG_INFO("stop received");
   m_running = false;
 }
 
 int Ifc::handleUdpMsg(int len, const char* msg) {
-  // The sender's address is 15 characters of text and need not end in NUL.
-  int addrLen = len - 4 < 15 ? (len - 4 > 0 ? len - 4 : 0) : 15;
-  LOG_DEBUG3("IP Address received from queue : %.*s Message Length:%d\n", addrLen, msg + 4, len);
-  if (len <= kUdpHeaderLen) {
+  udpmsg::UdpQueueMsg m;
+  bool complete = udpmsg::decode(bytes(msg), length(len), m);
+  LOG_DEBUG3("IP Address received from queue : %.*s Message Length:%d\n",
+             static_cast<int>(m.sender.size()), m.sender.data(), len);
+  if (!complete) {
     // Nothing is left for the protocol engine: drop it here.
-    LOG_ERROR("Message received is too short, Message Length:%d\n", len);
+    LOG_ERROR_LIMITED("Message received is too short, Message Length:%d\n", len);
     return 0;
   }
-  int result = m_icsc.handleIcscMsg(len - kUdpHeaderLen, msg + kUdpHeaderLen, msg + 4);
+  int result = m_icsc.handleIcscMsg(static_cast<int>(m.icscLen),
+                                    reinterpret_cast<const char*>(m.icsc), m.sender.data());
   if (result == 0)
-    LOG_ERROR("no need to send response or response send failed!");
+    LOG_ERROR_LIMITED("no need to send response or response send failed!");
   return result;
 }
 
@@ -245,9 +268,9 @@ unsigned Ifc::tokenizeDbgCommand(const char* text, char tokens[][kDbgTokenSize])
 int Ifc::handleDbgMsg(int len, char* msg) {
   if (len < 0)
     len = 0;
-  if (len < kMaxMsgSize)
+  if (len < mainqueue::MAX_MSG_SIZE)
     msg[len] = '\0';
-  msg[kMaxMsgSize - 1] = '\0';
+  msg[mainqueue::MAX_MSG_SIZE - 1] = '\0';
   char tokens[kDbgMaxTokens][kDbgTokenSize];
   unsigned count = len > 4 ? tokenizeDbgCommand(msg + 4, tokens) : 0;
   char* argv[kDbgMaxTokens];
@@ -271,14 +294,10 @@ void Ifc::sendDbgReady() {
     LOG_DEBUG1("Send to %s len %zd", kFdebugQueueName, sizeof ready);
 }
 
+// Signal context: nothing but the async-signal-safe post of the stop message
+// that run() prepared.
 void Ifc::handleSignal(int signo) {
-  LOG_DEBUG("signo=%d => stop running", signo);
-  MessageQueue q(kMainQueueName);
-  q.blocking(false);
-  char stop[kMaxMsgSize] = {};
-  uint32_t id = MSG_STOP;
-  std::memcpy(stop, &id, sizeof id);
-  q.send(stop, sizeof stop, 0);
+  stopsignal::post(signo);
 }
 
 Ifc::DbgInternals::DbgInternals(Ifc* ifc) : CdebugCommand(ifc, "internals", 0, 0, ifc) {}

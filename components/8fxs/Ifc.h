@@ -15,6 +15,7 @@
 #include "CardObjects.h"
 #include "common/commonStatCtrl.h"
 #include "debug/Odebug.h"
+#include "drivermsg/mainQueue.h"
 #include "icsc/IcscProtocol.h"
 #include "ledInterface.h"
 #include "mq/MessageQueue.h"
@@ -22,25 +23,9 @@
 #include "timestamper.h"
 #include "watchdog/watchdogMonitor.h"
 
-// Ids of the messages on "/queueToMain" (first 32-bit word of each).
-enum MainMsgId : uint32_t {
-  MSG_ADC = 0,
-  MSG_PCA9552 = 7,
-  MSG_PWRMON = 19,
-  MSG_STOP = 23,
-  MSG_TEMP = 26,
-  MSG_TIMER_TICK = 27,
-  MSG_UDP = 28,
-  MSG_PORT_LED = 29,
-  MSG_DBG = 900,
-};
-
 class Ifc : public Odebug::Cdebugable {
  public:
-  static constexpr const char* kMainQueueName = "/queueToMain";
   static constexpr const char* kFdebugQueueName = "/queueToFdebug";
-  static constexpr long kMaxMsgSize = 2000;
-  static constexpr long kMainQueueDepth = 30;
   static constexpr unsigned kWatchdogTimeoutMs = 60000;
   static constexpr unsigned kTickPeriodMs = 1000;
   static constexpr int kCardType = 15;
@@ -50,8 +35,6 @@ class Ifc : public Odebug::Cdebugable {
   static constexpr unsigned kNbrOperErrors = 3;
   static constexpr unsigned kDbgMaxTokens = 8;
   static constexpr unsigned kDbgTokenSize = 64;
-  // Received length of message 28 up to the end of the sender's address.
-  static constexpr int kUdpHeaderLen = 19;
 
   enum CardState : unsigned {
     UNINITIALIZED = 0,

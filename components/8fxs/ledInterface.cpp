@@ -145,7 +145,7 @@ bool LedInterface::sendRequest(uint16_t command, uint16_t pins, uint16_t value,
   req.value = value;
   req.replyMode = pca9552::REPLY_MODE;
   req.replyMsgId = static_cast<uint16_t>(m_msgId);
-  req.replyQueue = REPLY_QUEUE;
+  req.replyQueue = mainqueue::NAME;
   pca9552::RequestBytes bytes = pca9552::encodeRequest(req);
   return m_link->sendTo(DRIVER_SOCKET_PATH, bytes.data(), bytes.size(), error);
 }

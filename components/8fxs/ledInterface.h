@@ -10,6 +10,7 @@
 #include <ostream>
 
 #include "debug/Odebug.h"
+#include "drivermsg/mainQueue.h"
 #include "drivermsg/pca9552Wire.h"
 #include "led/LedDriverLink.h"
 
@@ -21,7 +22,6 @@ class LedInterface : public Odebug::Cdebugable {
   static constexpr uint16_t LED_PIN_MASK = 0xFF03;
   static constexpr const char* OWN_SOCKET_PATH = "/tmp/mainToPca9552Driver";
   static constexpr const char* DRIVER_SOCKET_PATH = "/tmp/pca9552DriverServer";
-  static constexpr const char* REPLY_QUEUE = "/queueToMain";
 
   explicit LedInterface(int msgId);
   // Uses `link` (not owned) instead of the real socket when it is not null.

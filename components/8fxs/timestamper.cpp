@@ -1,30 +1,24 @@
 #include "timestamper.h"
 
+#include <cerrno>
 #include <cstring>
-#include <string>
 
 #include "drivermsg/hwMessages.h"
+#include "mq/MessageQueue.h"
 #include "thread/BetterSleep.h"
 #include "trace/TraceObject.h"
 #include "watchdog/watchdogMonitor.h"
 
 namespace {
-constexpr const char* kMainQueue = "/queueToMain";
 constexpr unsigned kWatchdogMsPerStart = 10000;
 }  // namespace
 
-CTimestamper::CTimestamper(unsigned periodMs) : CTimestamper(periodMs, nullptr) {
-  m_ownQueue = std::make_unique<PosixTickQueue>();
-  m_queue = m_ownQueue.get();
-}
-
-CTimestamper::CTimestamper(unsigned periodMs, TickQueue* queue)
+CTimestamper::CTimestamper(unsigned periodMs)
     : m_thread(0),
       m_running(true),
       m_wdmon(new watchdogMonitor("timestamper")),
       m_tickCount(0),
-      m_periodMs(periodMs),
-      m_queue(queue) {}
+      m_periodMs(periodMs) {}
 
 CTimestamper::~CTimestamper() {
   delete m_wdmon;
@@ -54,9 +48,9 @@ bool CTimestamper::stop() {
 int CTimestamper::run() {
   if (!m_running)
     return 0;
-  std::string error;
-  if (!m_queue->open(kMainQueue, error)) {
-    SWERR("mq_open %s - %s", kMainQueue, error.c_str());
+  MessageQueue queue(mainqueue::NAME, MessageQueue::SendOnly{});
+  if (!queue.isOpen()) {
+    SWERR("mq_open %s - %s", mainqueue::NAME, std::strerror(queue.openError()));
     m_running = false;
   }
   m_wdmon->wdm_start(kWatchdogMsPerStart * (m_tickCount + 1));
@@ -64,9 +58,9 @@ int CTimestamper::run() {
     BetterSleep(m_periodMs / 1000.0);
     uint32_t count = ++m_tickCount;
     std::vector<uint8_t> msg = hwmsg::encodeTick(count);
-    if (!m_queue->send(msg.data(), msg.size(), error)) {
+    if (!queue.send(msg.data(), msg.size())) {
       // The tick is lost; the next one carries the next count.
-      SWERR("Failed send message: %s [%d]\n", error.c_str(), static_cast<int>(count));
+      SWERR("Failed send message: %s [%d]\n", std::strerror(errno), static_cast<int>(count));
     }
     m_wdmon->wdm_notify(0);
   }

@@ -8,18 +8,14 @@
 
 #include <atomic>
 #include <cstdint>
-#include <memory>
 
 #include "thread/ThreadClass.h"
-#include "tick/TickQueue.h"
 
 class watchdogMonitor;
 
 class CTimestamper : public ThreadClass {
  public:
   explicit CTimestamper(unsigned periodMs);
-  // Posts through `queue` (not owned) instead of the real queue.
-  CTimestamper(unsigned periodMs, TickQueue* queue);
   ~CTimestamper() override;
 
   bool start();
@@ -34,6 +30,4 @@ class CTimestamper : public ThreadClass {
   watchdogMonitor* m_wdmon;
   std::atomic<uint32_t> m_tickCount;
   uint32_t m_periodMs;
-  std::unique_ptr<TickQueue> m_ownQueue;
-  TickQueue* m_queue;
 };

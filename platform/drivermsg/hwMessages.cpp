@@ -1,28 +1,20 @@
 #include "drivermsg/hwMessages.h"
 
-#include "drivermsg/wireLe.h"
+#include <algorithm>
+
+#include "wire/ByteOrder.h"
 
 namespace hwmsg {
 
 namespace {
 
-constexpr size_t OFF_ID = 0;
-constexpr size_t OFF_PROPERTY = 8;
-constexpr size_t OFF_ADC_VALUE = 12;
-constexpr size_t OFF_TEMP_INDEX = 12;
-constexpr size_t OFF_TEMP_VALUE = 16;
-constexpr size_t OFF_TEMP_RECORDS = 12;
-constexpr size_t TEMP_RECORD_SIZE = 5;
-constexpr size_t OFF_PWR_RAW = 4;
-constexpr size_t OFF_PWR_TEXT = 4;
-constexpr size_t OFF_PWR_STATUS_VALUE = 12;
-constexpr size_t OFF_PWR_STATE = 16;
-constexpr size_t OFF_PWR_ERROR = 20;
-constexpr size_t OFF_PWR_VALID = 28;
-constexpr size_t OFF_PWR_MV = 36;
-constexpr size_t OFF_PORT_ALARM = 4;
-constexpr size_t OFF_PORT_A = 8;
-constexpr size_t OFF_PORT_B = 12;
+constexpr size_t ID_SIZE = 4;
+// Every report starts with the message id and a word nobody reads.
+constexpr size_t REPORT_HEADER_SIZE = 8;
+constexpr size_t PWRMON_UNUSED_SIZE = 4;  // offset 24
+// A byte field is followed by padding up to the next 32-bit word.
+constexpr size_t WORD_PAD = 3;
+constexpr size_t VALID_FLAGS_PAD = 1;  // seven flags, then the voltages at 36
 
 bool longEnough(size_t len, size_t want, size_t* needed) {
   if (needed != nullptr)
@@ -30,41 +22,56 @@ bool longEnough(size_t len, size_t want, size_t* needed) {
   return len >= want;
 }
 
+// Reader placed behind the report header; the caller has checked the size.
+wire::LeReader reportBody(const uint8_t* data, size_t len) {
+  wire::LeReader r(data, len);
+  r.skip(REPORT_HEADER_SIZE);
+  return r;
+}
+
+TempRecord readTempRecord(wire::LeReader& r) {
+  TempRecord rec;
+  rec.temperature = r.i32();
+  rec.status = r.u8();
+  return rec;
+}
+
 }  // namespace
 
 uint32_t msgId(const uint8_t* data, size_t len) {
-  return (data == nullptr || len < 4) ? 0xFFFFFFFFu : wire::getU32(data, OFF_ID);
+  wire::LeReader r(data, len);
+  uint32_t id = r.u32();
+  return r.ok() ? id : 0xFFFFFFFFu;
 }
 
 std::optional<AdcMsg> decodeAdc(const uint8_t* data, size_t len, size_t* needed) {
   if (!longEnough(len, ADC_MSG_SIZE, needed) || data == nullptr)
     return std::nullopt;
+  wire::LeReader r = reportBody(data, len);
   AdcMsg m;
-  m.property = wire::getU32(data, OFF_PROPERTY);
-  m.value = wire::getI32(data, OFF_ADC_VALUE);
+  m.property = r.u32();
+  m.value = r.i32();
   return m;
 }
 
 std::optional<TempSensorMsg> decodeTemp(const uint8_t* data, size_t len, size_t* needed) {
   if (!longEnough(len, TEMP_PROP_END, needed) || data == nullptr)
     return std::nullopt;
+  wire::LeReader r = reportBody(data, len);
   TempSensorMsg m;
-  m.property = wire::getU32(data, OFF_PROPERTY);
+  m.property = r.u32();
   if (m.property == TEMP_PROP_ALL) {
     if (!longEnough(len, TEMP_ALL_MSG_SIZE, needed))
       return std::nullopt;
-    for (size_t i = 0; i < NBR_OF_TEMP_SENSORS; ++i) {
-      size_t off = OFF_TEMP_RECORDS + TEMP_RECORD_SIZE * i;
-      m.all[i].temperature = wire::getI32(data, off);
-      m.all[i].status = data[off + 4];
-    }
+    for (TempRecord& rec : m.all)
+      rec = readTempRecord(r);
     return m;
   }
   if (m.property <= TEMP_PROP_SELFTEST) {
     if (!longEnough(len, TEMP_MSG_SIZE, needed))
       return std::nullopt;
-    m.sensorIndex = wire::getU32(data, OFF_TEMP_INDEX);
-    m.value = wire::getI32(data, OFF_TEMP_VALUE);
+    m.sensorIndex = r.u32();
+    m.value = r.i32();
   }
   // Other properties carry nothing the card reads.
   return m;
@@ -74,79 +81,99 @@ std::optional<PowerMonitorMsg> decodePwrMon(const uint8_t* data, size_t len, siz
   if (!longEnough(len, PWRMON_MSG_SIZE, needed) || data == nullptr)
     return std::nullopt;
   PowerMonitorMsg m;
-  for (size_t i = 0; i < m.raw.size(); ++i)
-    m.raw[i] = data[OFF_PWR_RAW + i];
-  size_t n = 0;
-  while (n < PWRMON_TEXT_SIZE && data[OFF_PWR_TEXT + n] != 0)
-    ++n;
-  m.text.assign(reinterpret_cast<const char*>(data + OFF_PWR_TEXT), n);
-  m.statusValue = data[OFF_PWR_STATUS_VALUE];
-  m.state = wire::getU32(data, OFF_PWR_STATE);
-  m.errorFlag = data[OFF_PWR_ERROR];
-  for (size_t i = 0; i < NBR_OF_REGULATORS; ++i) {
-    m.valid[i] = data[OFF_PWR_VALID + i];
-    m.millivolts[i] = wire::getI32(data, OFF_PWR_MV + 4 * i);
-  }
+  wire::LeReader r(data, len);
+  r.skip(ID_SIZE);
+  const uint8_t* raw = r.bytes(m.raw.size());
+  std::copy(raw, raw + m.raw.size(), m.raw.begin());
+  // The fields are read again from the start of the copied part.
+  wire::LeReader f(raw, m.raw.size());
+  m.text = std::string(f.text(PWRMON_TEXT_SIZE));
+  m.statusValue = f.u8();
+  f.skip(WORD_PAD);
+  m.state = f.u32();
+  m.errorFlag = f.u8();
+  f.skip(WORD_PAD + PWRMON_UNUSED_SIZE);
+  for (uint8_t& v : m.valid)
+    v = f.u8();
+  f.skip(VALID_FLAGS_PAD);
+  for (int32_t& mv : m.millivolts)
+    mv = f.i32();
   return m;
 }
 
 std::optional<PortLedMsg> decodePortLed(const uint8_t* data, size_t len, size_t* needed) {
   if (!longEnough(len, PORT_LED_MSG_SIZE, needed) || data == nullptr)
     return std::nullopt;
+  wire::LeReader r(data, len);
+  r.skip(ID_SIZE);
   PortLedMsg m;
-  m.vocalAlarm = wire::getU32(data, OFF_PORT_ALARM);
-  m.wordA = wire::getU32(data, OFF_PORT_A);
-  m.wordB = wire::getU32(data, OFF_PORT_B);
+  m.vocalAlarm = r.u32();
+  m.wordA = r.u32();
+  m.wordB = r.u32();
   return m;
+}
+
+std::optional<uint32_t> decodeTick(const uint8_t* data, size_t len) {
+  if (!longEnough(len, TICK_MSG_SIZE, nullptr) || data == nullptr)
+    return std::nullopt;
+  wire::LeReader r(data, len);
+  r.skip(ID_SIZE);
+  return r.u32();
 }
 
 std::vector<uint8_t> encodeWords(const std::vector<uint32_t>& words) {
   std::vector<uint8_t> out(words.size() * 4);
-  for (size_t i = 0; i < words.size(); ++i)
-    wire::putU32(out.data(), 4 * i, words[i]);
+  wire::LeWriter w(out.data(), out.size());
+  for (uint32_t word : words)
+    w.u32(word);
   return out;
 }
 
 std::vector<uint8_t> encodeAdc(uint32_t property, int32_t value) {
-  return encodeWords({ADC_MSG, 0, property, static_cast<uint32_t>(value)});
+  return encodeWords({MSG_ADC, 0, property, static_cast<uint32_t>(value)});
 }
 
 std::vector<uint8_t> encodeTemp(uint32_t property, uint32_t sensorIndex, int32_t value) {
-  return encodeWords({TEMP_MSG, 0, property, sensorIndex, static_cast<uint32_t>(value)});
+  return encodeWords({MSG_TEMP, 0, property, sensorIndex, static_cast<uint32_t>(value)});
 }
 
 std::vector<uint8_t> encodeTempAll(const std::array<TempRecord, NBR_OF_TEMP_SENSORS>& records) {
-  std::vector<uint8_t> out = encodeWords({TEMP_MSG, 0, TEMP_PROP_ALL});
-  out.resize(TEMP_ALL_MSG_SIZE);
-  for (size_t i = 0; i < NBR_OF_TEMP_SENSORS; ++i) {
-    size_t off = OFF_TEMP_RECORDS + TEMP_RECORD_SIZE * i;
-    wire::putU32(out.data(), off, static_cast<uint32_t>(records[i].temperature));
-    out[off + 4] = records[i].status;
+  std::vector<uint8_t> out(TEMP_ALL_MSG_SIZE);
+  wire::LeWriter w(out.data(), out.size());
+  w.u32(MSG_TEMP);
+  w.u32(0);
+  w.u32(TEMP_PROP_ALL);
+  for (const TempRecord& rec : records) {
+    w.i32(rec.temperature);
+    w.u8(rec.status);
   }
   return out;
 }
 
 std::vector<uint8_t> encodePwrMon(const PowerMonitorMsg& msg) {
   std::vector<uint8_t> out(PWRMON_MSG_SIZE, 0);
-  wire::putU32(out.data(), OFF_ID, PWRMON_MSG);
-  for (size_t i = 0; i < PWRMON_TEXT_SIZE && i < msg.text.size(); ++i)
-    out[OFF_PWR_TEXT + i] = static_cast<uint8_t>(msg.text[i]);
-  out[OFF_PWR_STATUS_VALUE] = msg.statusValue;
-  wire::putU32(out.data(), OFF_PWR_STATE, msg.state);
-  out[OFF_PWR_ERROR] = msg.errorFlag;
-  for (size_t i = 0; i < NBR_OF_REGULATORS; ++i) {
-    out[OFF_PWR_VALID + i] = msg.valid[i];
-    wire::putU32(out.data(), OFF_PWR_MV + 4 * i, static_cast<uint32_t>(msg.millivolts[i]));
-  }
+  wire::LeWriter w(out.data(), out.size());
+  w.u32(MSG_PWRMON);
+  w.text(msg.text, PWRMON_TEXT_SIZE);
+  w.u8(msg.statusValue);
+  w.zeros(WORD_PAD);
+  w.u32(msg.state);
+  w.u8(msg.errorFlag);
+  w.zeros(WORD_PAD + PWRMON_UNUSED_SIZE);
+  for (uint8_t v : msg.valid)
+    w.u8(v);
+  w.zeros(VALID_FLAGS_PAD);
+  for (int32_t mv : msg.millivolts)
+    w.i32(mv);
   return out;
 }
 
 std::vector<uint8_t> encodePortLed(const PortLedMsg& msg) {
-  return encodeWords({PORT_LED_MSG, msg.vocalAlarm, msg.wordA, msg.wordB});
+  return encodeWords({MSG_PORT_LED, msg.vocalAlarm, msg.wordA, msg.wordB});
 }
 
 std::vector<uint8_t> encodeTick(uint32_t count) {
-  return encodeWords({TICK_MSG, count});
+  return encodeWords({MSG_TIMER_TICK, count});
 }
 
 std::vector<uint8_t> adcSelfTestRequest() {
@@ -158,9 +185,11 @@ std::vector<uint8_t> tempSelfTestRequest() {
 }
 
 SelfTestKind classifySelfTestRequest(const uint8_t* data, size_t len) {
-  if (data == nullptr || len < OFF_PROPERTY + 4)
+  wire::LeReader r(data, len);
+  r.skip(REPORT_HEADER_SIZE);
+  uint32_t what = r.u32();
+  if (!r.ok())
     return SelfTestKind::NONE;
-  uint32_t what = wire::getU32(data, OFF_PROPERTY);
   if (len == ADC_SELFTEST_REQ_SIZE && what == 1)
     return SelfTestKind::ADC;
   if (len == TEMP_SELFTEST_REQ_SIZE && what == 2)

@@ -3,6 +3,15 @@
 // the self-test requests on "/queueToI2cDrv". 32-bit little-endian words;
 // every decoder checks the length before it reads a field and ignores bytes
 // past the layout.
+//
+//   ADC:         id | unused | property | value
+//   temperature: id | unused | property | sensor index | value   (0 .. 2)
+//                id | unused | 3 | 5 x {temperature i32, status u8}
+//   power:       id | text [8] | status value u8, pad [3] | state |
+//                error flag u8, pad [3] | unused [4] | 7 valid flags u8,
+//                pad [1] | 7 voltages i32 (mV)
+//   port status: id | vocal alarm | word A | word B
+//   tick:        id | tick count
 #pragma once
 
 #include <array>
@@ -12,19 +21,9 @@
 #include <string>
 #include <vector>
 
-namespace hwmsg {
+#include "drivermsg/mainQueue.h"
 
-enum MsgId : uint32_t {
-  ADC_MSG = 0,
-  PCA9552_REPLY_MSG = 7,
-  PWRMON_MSG = 19,
-  STOP_MSG = 23,
-  TEMP_MSG = 26,
-  TICK_MSG = 27,
-  UDP_MSG = 28,
-  PORT_LED_MSG = 29,
-  DBG_MSG = 900,
-};
+namespace hwmsg {
 
 constexpr unsigned NBR_OF_TEMP_SENSORS = 5;
 constexpr unsigned NBR_OF_REGULATORS = 7;
@@ -95,6 +94,7 @@ std::optional<TempSensorMsg> decodeTemp(const uint8_t* data, size_t len, size_t*
 std::optional<PowerMonitorMsg> decodePwrMon(const uint8_t* data, size_t len,
                                             size_t* needed = nullptr);
 std::optional<PortLedMsg> decodePortLed(const uint8_t* data, size_t len, size_t* needed = nullptr);
+std::optional<uint32_t> decodeTick(const uint8_t* data, size_t len);  // the tick count
 
 // Encoders, used by the driver stand-ins, tests and the bench injector.
 std::vector<uint8_t> encodeAdc(uint32_t property, int32_t value);

@@ -1,27 +1,10 @@
 #include "drivermsg/pca9552Wire.h"
 
-#include "drivermsg/wireLe.h"
+#include "wire/ByteOrder.h"
 
 namespace pca9552 {
 
 namespace {
-
-// Request field offsets.
-constexpr size_t REQ_COMMAND = 0;
-constexpr size_t REQ_DEVICE_ID = 2;
-constexpr size_t REQ_PIN_MASK = 4;
-constexpr size_t REQ_VALUE = 6;
-constexpr size_t REQ_REPLY_MODE = 8;
-constexpr size_t REQ_REPLY_MSG_ID = 10;
-constexpr size_t REQ_REPLY_QUEUE = 12;
-
-// Reply field offsets.
-constexpr size_t REP_MSG_ID = 0;
-constexpr size_t REP_COMMAND = 4;
-constexpr size_t REP_DEVICE_ID = 6;
-constexpr size_t REP_PIN_MASK = 8;
-constexpr size_t REP_RESULT = 10;
-constexpr size_t REP_VALUE = 12;
 
 constexpr const char* kCommandNames[] = {
     "SetDirectionOfAllPinsRequest",
@@ -41,56 +24,56 @@ constexpr const char* kValueNames[] = {"ON", "OFF", "BLINK_RATE_0", "BLINK_RATE_
 
 RequestBytes encodeRequest(const Pca9552Request& req) {
   RequestBytes out{};
-  wire::putU16(out.data(), REQ_COMMAND, req.command);
-  wire::putU16(out.data(), REQ_DEVICE_ID, req.deviceId);
-  wire::putU16(out.data(), REQ_PIN_MASK, req.pinMask);
-  wire::putU16(out.data(), REQ_VALUE, req.value);
-  wire::putU16(out.data(), REQ_REPLY_MODE, req.replyMode);
-  wire::putU16(out.data(), REQ_REPLY_MSG_ID, req.replyMsgId);
-  for (size_t i = 0; i < REPLY_QUEUE_NAME_SIZE && i < req.replyQueue.size(); ++i)
-    out[REQ_REPLY_QUEUE + i] = static_cast<uint8_t>(req.replyQueue[i]);
+  wire::LeWriter w(out.data(), out.size());
+  w.u16(req.command);
+  w.u16(req.deviceId);
+  w.u16(req.pinMask);
+  w.u16(req.value);
+  w.u16(req.replyMode);
+  w.u16(req.replyMsgId);
+  w.text(req.replyQueue, REPLY_QUEUE_NAME_SIZE);
   return out;
 }
 
 std::optional<Pca9552Request> decodeRequest(const uint8_t* data, size_t len) {
   if (data == nullptr || len != REQUEST_SIZE)
     return std::nullopt;
+  wire::LeReader r(data, len);
   Pca9552Request req;
-  req.command = wire::getU16(data, REQ_COMMAND);
-  req.deviceId = wire::getU16(data, REQ_DEVICE_ID);
-  req.pinMask = wire::getU16(data, REQ_PIN_MASK);
-  req.value = wire::getU16(data, REQ_VALUE);
-  req.replyMode = wire::getU16(data, REQ_REPLY_MODE);
-  req.replyMsgId = wire::getU16(data, REQ_REPLY_MSG_ID);
+  req.command = r.u16();
+  req.deviceId = r.u16();
+  req.pinMask = r.u16();
+  req.value = r.u16();
+  req.replyMode = r.u16();
+  req.replyMsgId = r.u16();
   // The name may fill all 30 bytes without a terminator.
-  size_t n = 0;
-  while (n < REPLY_QUEUE_NAME_SIZE && data[REQ_REPLY_QUEUE + n] != 0)
-    ++n;
-  req.replyQueue.assign(reinterpret_cast<const char*>(data + REQ_REPLY_QUEUE), n);
+  req.replyQueue = std::string(r.text(REPLY_QUEUE_NAME_SIZE));
   return req;
 }
 
 ReplyBytes encodeReply(const Pca9552Reply& reply) {
   ReplyBytes out{};
-  wire::putU32(out.data(), REP_MSG_ID, reply.msgId);
-  wire::putU16(out.data(), REP_COMMAND, reply.command);
-  wire::putU16(out.data(), REP_DEVICE_ID, reply.deviceId);
-  wire::putU16(out.data(), REP_PIN_MASK, reply.pinMask);
-  wire::putU16(out.data(), REP_RESULT, reply.result);
-  wire::putU16(out.data(), REP_VALUE, reply.value);
+  wire::LeWriter w(out.data(), out.size());
+  w.u32(reply.msgId);
+  w.u16(reply.command);
+  w.u16(reply.deviceId);
+  w.u16(reply.pinMask);
+  w.u16(reply.result);
+  w.u16(reply.value);
   return out;
 }
 
 std::optional<Pca9552Reply> decodeReply(const uint8_t* data, size_t len) {
   if (data == nullptr || len != REPLY_SIZE)
     return std::nullopt;
+  wire::LeReader r(data, len);
   Pca9552Reply reply;
-  reply.msgId = wire::getU32(data, REP_MSG_ID);
-  reply.command = wire::getU16(data, REP_COMMAND);
-  reply.deviceId = wire::getU16(data, REP_DEVICE_ID);
-  reply.pinMask = wire::getU16(data, REP_PIN_MASK);
-  reply.result = wire::getU16(data, REP_RESULT);
-  reply.value = wire::getU16(data, REP_VALUE);
+  reply.msgId = r.u32();
+  reply.command = r.u16();
+  reply.deviceId = r.u16();
+  reply.pinMask = r.u16();
+  reply.result = r.u16();
+  reply.value = r.u16();
   return reply;
 }
 

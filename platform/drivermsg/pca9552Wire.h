@@ -1,6 +1,11 @@
-// Wire layouts between the card and the pca9552 LED driver: the 42-byte
-// request datagram and the 16-byte reply message 7. Encoded and decoded
-// field by field, little-endian, so the layout is the same on every host.
+// Wire layouts between the card and the pca9552 LED driver, little-endian:
+//
+//   request (42 bytes): command u16 | device id u16 | pin mask u16 |
+//     value u16 | reply mode u16 | reply message id u16 | reply queue [30]
+//   reply, message 7 (16 bytes): message id u32 | command u16 |
+//     device id u16 | pin mask u16 | result u16 | value u16 | unused [2]
+//
+// The reply queue name is NUL-padded and may fill its 30 bytes.
 #pragma once
 
 #include <array>

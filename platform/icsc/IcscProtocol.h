@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "icsc/ICSCTlv.h"
@@ -24,7 +25,7 @@ class commonStatCtrl;
 class IcscResponseSink {
  public:
   virtual ~IcscResponseSink() = default;
-  virtual bool sendResponse(const char* senderIp, const uint8_t* data, size_t len) = 0;
+  virtual bool sendResponse(std::string_view senderIp, const uint8_t* data, size_t len) = 0;
 };
 
 class IcscProtocolBase {
@@ -36,8 +37,10 @@ class IcscProtocolBase {
 
   // Once per object at start-up; ids must be unique and below 64.
   void registerObject(IcscObject* obj);
-  // Serves one message and sends the answer. Returns 1 when an answer was
-  // sent, 0 when there was none to send or sending failed.
+  // Serves one message and sends the answer. `senderIp` is the address text
+  // of the queue message: at most 15 characters, terminated when shorter.
+  // Returns 1 when an answer was sent, 0 when there was none to send or
+  // sending failed.
   int handleIcscMsg(int len, const char* msg, const char* senderIp);
   void eventHandler();
 
@@ -61,7 +64,7 @@ class IcscProtocolBase {
   void serveNext(const ICSCTlv& req, ICSCTlv& resp);
   bool nextObject(const ICSCTlv& req, ICSCTlv& resp);
   bool nextEvent(uint32_t oid, ICSCTlv& resp);
-  int answer(const char* ip, const icscwire::Header& h, const ICSCTlv* cells, size_t n);
+  int answer(std::string_view ip, const icscwire::Header& h, const ICSCTlv* cells, size_t n);
 
   ICardObjects* m_card;
   IcscResponseSink* m_sink;

@@ -2,11 +2,13 @@
 
 #include <cstring>
 
+#include "drivermsg/udpQueueMsg.h"
 #include "mq/MessageQueue.h"
+#include "trace/LogLimit.h"
 #include "trace/TraceObject.h"
 
 IcscUdpQueueSink::IcscUdpQueueSink(const char* queueName) : m_name(queueName) {
-  m_buf.resize(MAX_MSG);
+  m_buf.resize(udpmsg::MAX_SIZE);
 }
 
 IcscUdpQueueSink::~IcscUdpQueueSink() = default;
@@ -16,7 +18,7 @@ bool IcscUdpQueueSink::open() {
     return true;
   // Opened (and created when the front end is not up yet) on first use, so
   // that answers wait in the queue instead of being lost.
-  m_queue = std::make_unique<MessageQueue>(m_name, static_cast<long>(MAX_MSG), QUEUE_DEPTH);
+  m_queue = std::make_unique<MessageQueue>(m_name, mainqueue::MAX_MSG_SIZE, QUEUE_DEPTH);
   if (!m_queue->isOpen()) {
     if (!m_openFailLogged)
       LOG_ERROR("cannot open %s (%s), ICSC answers are dropped until it opens", m_name,
@@ -29,18 +31,13 @@ bool IcscUdpQueueSink::open() {
   return true;
 }
 
-bool IcscUdpQueueSink::sendResponse(const char* senderIp, const uint8_t* data, size_t len) {
-  if (len + 4 + ADDR_LEN > MAX_MSG || !open())
+bool IcscUdpQueueSink::sendResponse(std::string_view senderIp, const uint8_t* data, size_t len) {
+  size_t n = udpmsg::encode(MSG_UDP, senderIp, data, len, m_buf.data(), m_buf.size());
+  if (n == 0 || !open())
     return false;
-  uint32_t id = MSG_ID;
-  std::memcpy(m_buf.data(), &id, 4);
-  std::memset(m_buf.data() + 4, 0, ADDR_LEN);
-  for (size_t i = 0; senderIp != nullptr && i < ADDR_LEN && senderIp[i] != '\0'; ++i)
-    m_buf[4 + i] = senderIp[i];
-  std::memcpy(m_buf.data() + 4 + ADDR_LEN, data, len);
-  if (!m_queue->send(m_buf.data(), len + 4 + ADDR_LEN)) {
-    LOG_ERROR("ICSC answer to %.15s not sent on %s: queue full or closed, dropped",
-              senderIp ? senderIp : "?", m_name);
+  if (!m_queue->send(m_buf.data(), n)) {
+    LOG_ERROR_LIMITED("ICSC answer to %.*s not sent on %s: queue full or closed, dropped",
+                      static_cast<int>(senderIp.size()), senderIp.data(), m_name);
     return false;
   }
   return true;

@@ -1,32 +1,27 @@
 #include "icsc/IcscWire.h"
 
+#include "wire/ByteOrder.h"
+
 namespace icscwire {
 
 namespace {
 
-uint32_t get32(const uint8_t* p) {
-  return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
-}
-uint16_t get16(const uint8_t* p) {
-  return static_cast<uint16_t>((p[0] << 8) | p[1]);
-}
-uint64_t get64(const uint8_t* p) {
-  return (uint64_t(get32(p)) << 32) | get32(p + 4);
-}
-void put32(std::vector<uint8_t>& o, uint32_t v) {
-  o.push_back(static_cast<uint8_t>(v >> 24));
-  o.push_back(static_cast<uint8_t>(v >> 16));
-  o.push_back(static_cast<uint8_t>(v >> 8));
-  o.push_back(static_cast<uint8_t>(v));
-}
-void put16(std::vector<uint8_t>& o, uint16_t v) {
-  o.push_back(static_cast<uint8_t>(v >> 8));
-  o.push_back(static_cast<uint8_t>(v));
+// Header fields in wire order; no check of their values.
+void readHeader(wire::BeReader& r, Header& h) {
+  h.version = r.u8();
+  h.op = r.u8();
+  h.status = r.u8();
+  h.count = r.u8();
+  h.requestId = r.u32();
 }
 
-// Field offsets within the header and a cell header.
-constexpr size_t H_VERSION = 0, H_OP = 1, H_STATUS = 2, H_COUNT = 3, H_REQID = 4;
-constexpr size_t C_OID = 0, C_TYPE = 4, C_STATUS = 5, C_LEN = 6;
+void writeHeader(wire::BeWriter& w, const Header& h) {
+  w.u8(h.version);
+  w.u8(h.op);
+  w.u8(h.status);
+  w.u8(h.count);
+  w.u32(h.requestId);
+}
 
 }  // namespace
 
@@ -89,11 +84,8 @@ const char* decodeText(Decode d) {
 Decode decodeHeader(const uint8_t* buf, size_t len, Header& h) {
   if (buf == nullptr || len < HEADER_SIZE)
     return Decode::TOO_SHORT;
-  h.version = buf[H_VERSION];
-  h.op = buf[H_OP];
-  h.status = buf[H_STATUS];
-  h.count = buf[H_COUNT];
-  h.requestId = get32(buf + H_REQID);
+  wire::BeReader r(buf, len);
+  readHeader(r, h);
   if (h.version != VERSION)
     return Decode::BAD_VERSION;
   if (h.count > MAX_CELLS)
@@ -101,50 +93,69 @@ Decode decodeHeader(const uint8_t* buf, size_t len, Header& h) {
   return Decode::OK;
 }
 
+bool peekRequestId(const uint8_t* buf, size_t len, uint32_t& id) {
+  wire::BeReader r(buf, len);
+  Header h;
+  readHeader(r, h);
+  if (!r.ok())
+    return false;
+  id = h.requestId;
+  return true;
+}
+
+bool pokeRequestId(uint8_t* buf, size_t len, uint32_t id) {
+  wire::BeReader r(buf, len);
+  Header h;
+  readHeader(r, h);
+  if (!r.ok())
+    return false;
+  h.requestId = id;
+  wire::BeWriter w(buf, len);
+  writeHeader(w, h);
+  return true;
+}
+
 Decode decode(const uint8_t* buf, size_t len, Header& h, std::vector<ICSCTlv>& cells) {
   Decode d = decodeHeader(buf, len, h);
   if (d != Decode::OK)
     return d;
   cells.resize(h.count);
-  size_t pos = HEADER_SIZE;
+  wire::BeReader r(buf, len);
+  r.skip(HEADER_SIZE);
   for (ICSCTlv& c : cells) {
-    if (len - pos < CELL_HEADER_SIZE)
+    if (r.left() < CELL_HEADER_SIZE)
       return Decode::TRUNCATED;
-    const uint8_t* p = buf + pos;
-    c.oid = get32(p + C_OID);
-    uint8_t type = p[C_TYPE];
-    c.status = p[C_STATUS];
-    size_t vlen = get16(p + C_LEN);
-    pos += CELL_HEADER_SIZE;
-    if (len - pos < vlen)
+    c.oid = r.u32();
+    uint8_t type = r.u8();
+    c.status = r.u8();
+    size_t vlen = r.u16();
+    if (r.left() < vlen)
       return Decode::TRUNCATED;
     if (!icscTypeValid(type))
       return Decode::BAD_TYPE;
     c.type = static_cast<IcscType>(type);
     c.num = 0;
     c.str.clear();
-    const uint8_t* v = buf + pos;
     switch (c.type) {
       case IcscType::NONE:
         if (vlen != 0)
           return Decode::BAD_LENGTH;
         break;
       case IcscType::STRING:
-        c.str.assign(reinterpret_cast<const char*>(v), vlen);
+        c.str.assign(reinterpret_cast<const char*>(r.bytes(vlen)), vlen);
         break;
       default: {
         if (vlen != icscFixedSize(c.type))
           return Decode::BAD_LENGTH;
-        uint64_t raw = vlen == 1 ? v[0] : vlen == 2 ? get16(v) : vlen == 4 ? get32(v) : get64(v);
+        uint64_t raw = vlen == 1 ? r.u8() : vlen == 2 ? r.u16() : vlen == 4 ? r.u32() : r.u64();
         if (c.type == IcscType::BOOL && raw > 1)
           return Decode::BAD_LENGTH;
         c.num = icscNarrow(c.type, static_cast<int64_t>(raw));
         break;
       }
     }
-    pos += vlen;
   }
-  if (pos != len)
+  if (r.left() != 0)
     return Decode::TRAILING_BYTES;
   return Decode::OK;
 }
@@ -167,33 +178,31 @@ bool encode(const Header& h, const ICSCTlv* cells, size_t count, std::vector<uin
   }
   if (total > MAX_MESSAGE)
     return false;
-  out.reserve(total);
-  out.push_back(h.version);
-  out.push_back(h.op);
-  out.push_back(h.status);
-  out.push_back(static_cast<uint8_t>(count));
-  put32(out, h.requestId);
+  out.resize(total);
+  wire::BeWriter w(out.data(), out.size());
+  Header head = h;
+  head.count = static_cast<uint8_t>(count);
+  writeHeader(w, head);
   for (size_t i = 0; i < count; ++i) {
     const ICSCTlv& c = cells[i];
-    put32(out, c.oid);
-    out.push_back(static_cast<uint8_t>(c.type));
-    out.push_back(c.status);
+    w.u32(c.oid);
+    w.u8(static_cast<uint8_t>(c.type));
+    w.u8(c.status);
     size_t vlen = c.type == IcscType::STRING ? c.str.size() : icscFixedSize(c.type);
-    put16(out, static_cast<uint16_t>(vlen));
+    w.u16(static_cast<uint16_t>(vlen));
     if (c.type == IcscType::STRING) {
-      out.insert(out.end(), c.str.begin(), c.str.end());
+      w.bytes(c.str.data(), c.str.size());
     } else if (vlen == 1) {
-      out.push_back(static_cast<uint8_t>(c.num));
+      w.u8(static_cast<uint8_t>(c.num));
     } else if (vlen == 2) {
-      put16(out, static_cast<uint16_t>(c.num));
+      w.u16(static_cast<uint16_t>(c.num));
     } else if (vlen == 4) {
-      put32(out, static_cast<uint32_t>(c.num));
+      w.u32(static_cast<uint32_t>(c.num));
     } else if (vlen == 8) {
-      put32(out, static_cast<uint32_t>(static_cast<uint64_t>(c.num) >> 32));
-      put32(out, static_cast<uint32_t>(c.num));
+      w.u64(static_cast<uint64_t>(c.num));
     }
   }
-  return true;
+  return w.ok();
 }
 
 }  // namespace icscwire

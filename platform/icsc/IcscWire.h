@@ -70,6 +70,10 @@ enum class Decode {
 const char* decodeText(Decode d);
 
 Decode decodeHeader(const uint8_t* buf, size_t len, Header& h);
+// The request id of any message at least a header long, valid or not (the
+// front end routes answers by it); false when shorter.
+bool peekRequestId(const uint8_t* buf, size_t len, uint32_t& id);
+bool pokeRequestId(uint8_t* buf, size_t len, uint32_t id);
 // Decodes a whole message; `cells` is resized to the cell count and its
 // elements reused (no allocation once warmed up).
 Decode decode(const uint8_t* buf, size_t len, Header& h, std::vector<ICSCTlv>& cells);

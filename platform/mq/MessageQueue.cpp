@@ -47,6 +47,13 @@ MessageQueue::MessageQueue(const std::string& name, long msgSize, long maxMsgs)
   }
 }
 
+MessageQueue::MessageQueue(const std::string& name, SendOnly)
+    : m_name(name), m_fd(-1), m_openErrno(0), m_sent(0), m_sendFailed(0), m_received(0) {
+  m_fd = mq_open(m_name.c_str(), O_WRONLY | O_NONBLOCK);
+  if (m_fd < 0)
+    m_openErrno = errno;
+}
+
 MessageQueue::~MessageQueue() {
   if (m_fd >= 0)
     mq_close(m_fd);
@@ -61,8 +68,15 @@ bool MessageQueue::blocking(bool on) {
 }
 
 bool MessageQueue::send(const void* msg, size_t len, unsigned priority) {
-  if (m_fd < 0 || mq_send(m_fd, static_cast<const char*>(msg), len, priority) != 0) {
+  if (m_fd < 0) {
     ++m_sendFailed;
+    errno = EBADF;
+    return false;
+  }
+  if (mq_send(m_fd, static_cast<const char*>(msg), len, priority) != 0) {
+    int err = errno;
+    ++m_sendFailed;
+    errno = err;
     return false;
   }
   ++m_sent;

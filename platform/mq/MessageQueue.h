@@ -5,6 +5,11 @@
 // queue that cannot be opened stays usable as an object: every send fails
 // and every receive returns -1, and isOpen() tells the owner why nothing
 // flows.
+//
+// SendOnly opens a queue that its receiver created, write-only and
+// non-blocking, and never creates it: a missing receiver is not faked and a
+// full queue never blocks the sender. It logs nothing; the owner reports
+// openError().
 #pragma once
 
 #include <sys/types.h>
@@ -19,8 +24,11 @@ class MessageQueue {
   static constexpr long kDefaultMsgSize = 2000;
   static constexpr long kDefaultMaxMsgs = 10;
 
+  struct SendOnly {};
+
   explicit MessageQueue(const std::string& name, long msgSize = kDefaultMsgSize,
                         long maxMsgs = kDefaultMaxMsgs);
+  MessageQueue(const std::string& name, SendOnly);
   ~MessageQueue();
   MessageQueue(const MessageQueue&) = delete;
   MessageQueue& operator=(const MessageQueue&) = delete;
@@ -33,6 +41,7 @@ class MessageQueue {
   // Non-blocking: send fails at once on a full queue, receive returns -1 on
   // an empty one.
   bool blocking(bool on);
+  // On failure errno says why.
   bool send(const void* msg, size_t len, unsigned priority = 0);
   // Receives one message into `buf` (at least the queue's message size).
   // timeoutMs 0 waits as the blocking mode says; otherwise at most that

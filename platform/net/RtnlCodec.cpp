@@ -86,7 +86,8 @@ void forEachNested(const nlattr* nest, F f) {
 template <typename F>
 void forEachInMessage(const nlmsghdr* nlh, size_t offset, F f) {
   auto* start = static_cast<const char*>(mnl_nlmsg_get_payload(nlh)) + MNL_ALIGN(offset);
-  auto* end = static_cast<const char*>(mnl_nlmsg_get_payload_tail(nlh));
+  // The message's own end: the aligned tail may lie past the datagram.
+  auto* end = reinterpret_cast<const char*>(nlh) + nlh->nlmsg_len;
   if (start < end)
     forEachAttr(start, end, f);
 }
@@ -211,11 +212,14 @@ std::vector<ReplyMessage> splitReply(const uint8_t* data, size_t length) {
   std::vector<ReplyMessage> out;
   if (data == nullptr)
     return out;
-  int left = static_cast<int>(length);
-  auto* nlh = reinterpret_cast<const nlmsghdr*>(data);
-  while (left > 0) {
+  size_t pos = 0;
+  while (pos < length) {
+    auto* nlh = reinterpret_cast<const nlmsghdr*>(data + pos);
+    size_t left = length - pos;
     ReplyMessage m;
-    if (!mnl_nlmsg_ok(nlh, left)) {
+    // Not mnl_nlmsg_ok: it compares the length as a signed int, so a length
+    // above 2 GiB passes and the walk leaves the buffer.
+    if (left < NLMSG_HDRLEN || nlh->nlmsg_len < NLMSG_HDRLEN || nlh->nlmsg_len > left) {
       m.part = Part::INVALID;
       out.push_back(m);
       break;
@@ -257,7 +261,7 @@ std::vector<ReplyMessage> splitReply(const uint8_t* data, size_t length) {
       m.length = nlh->nlmsg_len;
     }
     out.push_back(m);
-    nlh = mnl_nlmsg_next(nlh, &left);
+    pos += NLMSG_ALIGN(nlh->nlmsg_len);
   }
   return out;
 }

@@ -4,7 +4,9 @@
 //
 // Answers "SLOT?\n" on a Unix stream socket with "SLOT N\n"; during the
 // first S seconds (a driver still probing the backplane) it answers
-// "NOSLOT\n". Runs until SIGTERM or SIGINT.
+// "NOSLOT\n". "REBOOT\n" is answered "REBOOTING\n", logged, and the board
+// resets the card: the requesting process gets SIGTERM (the bench, like the
+// card's init, starts it again). Runs until SIGTERM or SIGINT.
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -82,12 +84,20 @@ int main(int argc, char** argv) {
     char req[16];
     pollfd pc{c, POLLIN, 0};
     ssize_t n = poll(&pc, 1, 500) > 0 ? recv(c, req, sizeof req, 0) : -1;
-    if (n == 6 && std::memcmp(req, "SLOT?\n", 6) == 0) {
-      char reply[32];
-      int len = std::chrono::steady_clock::now() >= known
-                    ? std::snprintf(reply, sizeof reply, "SLOT %d\n", slot)
-                    : std::snprintf(reply, sizeof reply, "NOSLOT\n");
-      send(c, reply, static_cast<size_t>(len), MSG_NOSIGNAL);
+    if (n > 0 && boardUtils::isSlotRequest(req, static_cast<size_t>(n))) {
+      std::string reply =
+          boardUtils::slotReply(std::chrono::steady_clock::now() >= known ? slot : -1);
+      send(c, reply.data(), reply.size(), MSG_NOSIGNAL);
+    } else if (n > 0 && boardUtils::isRebootRequest(req, static_cast<size_t>(n))) {
+      ucred peer{};
+      socklen_t plen = sizeof peer;
+      bool gotPeer = getsockopt(c, SOL_SOCKET, SO_PEERCRED, &peer, &plen) == 0 && peer.pid > 1;
+      send(c, boardUtils::rebootReply(), std::strlen(boardUtils::rebootReply()), MSG_NOSIGNAL);
+      std::printf("board: reboot requested by pid %d; resetting the card\n",
+                  gotPeer ? static_cast<int>(peer.pid) : -1);
+      std::fflush(stdout);
+      if (gotPeer)
+        kill(peer.pid, SIGTERM);
     }
     close(c);
   }

@@ -9,12 +9,13 @@
 #include <cstring>
 #include <string>
 
+#include "drivermsg/mainQueue.h"
 #include "mq/MessageQueue.h"
 
 namespace {
 
 constexpr uint32_t kDbgMsgId = 900;
-constexpr size_t kMaxMsg = 2000;
+constexpr size_t kMaxMsg = mainqueue::MAX_MSG_SIZE;
 
 }  // namespace
 
@@ -38,7 +39,7 @@ int main(int argc, char** argv) {
   }
 
   MessageQueue replies("/queueToFdebug");
-  MessageQueue card("/queueToMain", kMaxMsg, 30);
+  MessageQueue card(mainqueue::NAME, mainqueue::MAX_MSG_SIZE, mainqueue::DEPTH);
   if (!replies.isOpen() || !card.isOpen()) {
     std::fprintf(stderr, "fdebug: message queues not available\n");
     return 1;

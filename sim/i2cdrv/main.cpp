@@ -63,7 +63,7 @@ class MainQueue {
   // The card creates "/queueToMain"; until it exists reports are dropped.
   void send(const std::vector<uint8_t>& msg, const char* what) {
     if (m_q == static_cast<mqd_t>(-1))
-      m_q = mq_open("/queueToMain", O_WRONLY | O_NONBLOCK);
+      m_q = mq_open(mainqueue::NAME, O_WRONLY | O_NONBLOCK);
     if (m_q == static_cast<mqd_t>(-1))
       return;
     if (mq_send(m_q, reinterpret_cast<const char*>(msg.data()), msg.size(), 0) != 0)

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "InjectCommand.h"
+#include "drivermsg/mainQueue.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> words(argv + 1, argv + argc);
@@ -17,7 +18,7 @@ int main(int argc, char** argv) {
                  injectUsage());
     return 2;
   }
-  mqd_t q = mq_open("/queueToMain", O_WRONLY | O_NONBLOCK);
+  mqd_t q = mq_open(mainqueue::NAME, O_WRONLY | O_NONBLOCK);
   if (q == static_cast<mqd_t>(-1)) {
     std::fprintf(stderr, "sim_inject: /queueToMain: %s (is the card running?)\n",
                  std::strerror(errno));

@@ -4,7 +4,7 @@
 // was told to drive.
 //
 //   sim_pca9552 [--silent] [--fail-selftest] [--absent]
-//               [--panel tty|log|none] [--console PORT]
+//               [--panel tty|log|none] [--icsc PORT]
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <mqueue.h>
@@ -20,6 +20,7 @@
 #include <cstring>
 #include <string>
 
+#include "CardStatusIcsc.h"
 #include "FrontPanel.h"
 #include "drivermsg/pca9552Wire.h"
 
@@ -35,7 +36,7 @@ struct Options {
   bool failSelfTest = false;
   bool absent = false;
   std::string panel = "log";
-  int consolePort = 10000;
+  int icscPort = 5000;  // the card's UDP front end, for state and alarms
   std::string socketPath = "/tmp/pca9552DriverServer";
 };
 
@@ -50,45 +51,14 @@ bool parseOptions(int argc, char** argv, Options& o) {
       o.absent = true;
     else if (a == "--panel" && i + 1 < argc)
       o.panel = argv[++i];
-    else if (a == "--console" && i + 1 < argc)
-      o.consolePort = std::atoi(argv[++i]);
+    else if (a == "--icsc" && i + 1 < argc)
+      o.icscPort = std::atoi(argv[++i]);
     else if (a == "--socket" && i + 1 < argc)
       o.socketPath = argv[++i];
     else
       return false;
   }
   return o.panel == "tty" || o.panel == "log" || o.panel == "none";
-}
-
-// Asks the card's console for "main internals"; "?" when it does not answer.
-std::string queryCardState(int port) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0)
-    return "?";
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<uint16_t>(port));
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  std::string text;
-  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-    const char cmd[] = "main internals\n";
-    if (write(fd, cmd, sizeof cmd - 1) == static_cast<ssize_t>(sizeof cmd - 1)) {
-      auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(800);
-      while (std::chrono::steady_clock::now() < deadline &&
-             text.find("m_allLedsOnCntr") == std::string::npos) {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 100) <= 0)
-          continue;
-        char buf[4096];
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n <= 0)
-          break;
-        text.append(buf, static_cast<size_t>(n));
-      }
-    }
-  }
-  close(fd);
-  return parseCardState(text);
 }
 
 void reply(const pca9552::Pca9552Request& req, uint16_t result) {
@@ -119,7 +89,7 @@ int main(int argc, char** argv) {
   if (!parseOptions(argc, argv, opt)) {
     std::fprintf(stderr,
                  "usage: sim_pca9552 [--silent] [--fail-selftest] [--absent] "
-                 "[--panel tty|log|none] [--console PORT] [--socket PATH]\n");
+                 "[--panel tty|log|none] [--icsc PORT] [--socket PATH]\n");
     return 2;
   }
   std::signal(SIGTERM, onSignal);
@@ -167,7 +137,9 @@ int main(int argc, char** argv) {
     }
     auto now = std::chrono::steady_clock::now();
     if (opt.panel != "none" && now >= nextQuery) {
-      state = queryCardState(opt.consolePort);
+      CardStatus status = queryCardStatus("127.0.0.1", opt.icscPort, 300);
+      state = status.state;
+      panel.setAlarms(status.alarms);
       nextQuery = now + std::chrono::milliseconds(500);
     }
     ++phase;

@@ -12,13 +12,11 @@
 #include <cstdint>
 #include <unordered_map>
 
+#include "drivermsg/udpQueueMsg.h"
+
 class UdpRouter {
  public:
-  static constexpr uint32_t MSG_ID = 28;
-  static constexpr size_t ADDR_LEN = 15;
-  static constexpr size_t QUEUE_MSG_MAX = 2000;
-  static constexpr size_t ID_OFFSET = 4;  // request id within an ICSC header
-  static constexpr size_t ID_END = ID_OFFSET + 4;
+  static constexpr size_t QUEUE_MSG_MAX = udpmsg::MAX_SIZE;
   static constexpr uint64_t TTL_MS = 10000;
   static constexpr size_t MAX_PENDING = 4096;
 

@@ -76,7 +76,7 @@ bool postToCard(mqd_t& q, const std::string& name, const uint8_t* msg, size_t le
 int main(int argc, char** argv) {
   int port = 5000;
   std::string bindAddr = "0.0.0.0";
-  std::string toCard = "/queueToMain";
+  std::string toCard = mainqueue::NAME;
   std::string fromCard = "/queueToUdp";
   for (int i = 1; i + 1 < argc; i += 2) {
     std::string a = argv[i];

@@ -59,7 +59,8 @@ bench_start() {
     fi
   done
   say "starting main"
-  bench_spawn main env FXS_TRACE_STDERR=1 ${BENCH_MAIN_ENV[@]+"${BENCH_MAIN_ENV[@]}"} "$(bench_bin main)"
+  rm -f "$BENCH_DIR/main.stop"
+  BENCH_RESPAWN=1 bench_spawn main env FXS_TRACE_STDERR=1 ${BENCH_MAIN_ENV[@]+"${BENCH_MAIN_ENV[@]}"} "$(bench_bin main)"
   if ! bench_wait 15 bench_main_ready; then
     tail -n 20 "$BENCH_DIR/main.log" >&2
     bench_stop
@@ -76,6 +77,7 @@ bench_main_ready() {
 bench_stop() {
   local rc=0 status i pid
   if [ -f "$BENCH_DIR/main.pid" ]; then
+    touch "$BENCH_DIR/main.stop"  # no restart as after a reboot
     say "stopping main (SIGTERM)"
     status="$(bench_terminate main 15)"
     say "main exited with status $status"

@@ -1,19 +1,23 @@
 # ./dev panel: the bench card's front panel, drawn live in the terminal from
-# what the pca9552 stand-in was told to drive (its "panel:" log lines), with
-# the newest lines of main's log under it. `./dev bench` (foreground, on a
+# what the pca9552 stand-in was told to drive and read over ICSC (its
+# "panel:" log lines), with the newest lines of main's log under it. `./dev bench` (foreground, on a
 # terminal) shows the same view.
 
 # panel_draw PHASE: one frame.
 panel_draw() {
-  local phase="$1" log="$BENCH_DIR/pca9552.log" line state
+  local phase="$1" log="$BENCH_DIR/pca9552.log" line state alarms
   line="$(grep '^panel: ' "$log" 2>/dev/null | tail -n 1)"
   state="$(sed -n 's/^panel: state=\([^ ]*\).*/\1/p' <<<"$line")"
+  # Card state and alarms come over ICSC (the stand-in reads them as the
+  # chassis does).
+  alarms="$(sed -n 's/.* alarms=\([^ ]*\).*/\1/p' <<<"$line" | sed 's/^-$/none/; s/,/, /g; s/_/ /g')"
   printf '\033[H\033[2J---------------- 8fxs front panel ----------------\n'
-  printf ' card state: %s\n\n' "${state:-?}"
+  printf ' card state: %s\n hardware alarms: %s\n\n' "${state:-?}" "${alarms:-?}"
   local kv name value on names="" glyphs="" words=""
   for kv in ${line#panel: state=* }; do
     [ "$kv" = "$line" ] && break
     name="${kv%%=*}"; value="${kv#*=}"; on=0
+    [ "$name" = alarms ] && continue
     case "$value" in
       on) on=1 ;;
       slow) [ $(((phase / 4) % 2)) = 0 ] && on=1 ;;

@@ -66,6 +66,7 @@ bool inject(const std::vector<std::string>& args) {
 
 TEST(CardBench, ReachesActiveAndShowsInjectedFaultsOverIcsc) {
   CardWithPeers card(kAll);
+  card.panel = "log";  // the front panel reads state and alarms over ICSC
   ASSERT_TRUE(card.start());
   auto seen = waitForState("ACTIVE", std::chrono::seconds(40));
   ASSERT_FALSE(seen.empty()) << "the card state was never served";
@@ -86,6 +87,13 @@ TEST(CardBench, ReachesActiveAndShowsInjectedFaultsOverIcsc) {
   EXPECT_EQ(common(CO::CO_HW_ERROR, ERR_ACTIVE, 3).num, 1);
   EXPECT_EQ(common(CO::CO_HW_ERROR, ERR_NAME, 3).str, "MAX6602 TempSensor");
   EXPECT_EQ(common(CO::CO_STATUS, STATUS_HW_ERROR).num, 1);
+  EXPECT_TRUE(waitFor(
+      [&] {
+        return card.pca.log().find("state=ACTIVE") != std::string::npos &&
+               card.pca.log().find("alarms=MAX6602_TempSensor") != std::string::npos;
+      },
+      std::chrono::seconds(10)))
+      << card.pca.log();
   ASSERT_TRUE(inject({"temp", "value", "1", "97"}));
   EXPECT_TRUE(waitForCommon(CO::CO_TEMPERATURE, TEMP_MAX, 1, 97));
   EXPECT_EQ(common(CO::CO_TEMPERATURE, TEMP_VALUE, 1).num, 97);
@@ -113,6 +121,29 @@ TEST(CardBench, SilentI2cDriverLeadsToFail) {
   ASSERT_FALSE(seen.empty()) << "the card state was never served";
   EXPECT_EQ(seen.back(), "FAIL");
   EXPECT_NE(std::find(seen.begin(), seen.end(), "SELF_TESTS_BUSY"), seen.end());
+}
+
+// "Reboot" goes to the board, which resets the card: main stops cleanly;
+// started again as the card's init does, it comes back to ACTIVE.
+TEST(CardBench, RebootOverIcscStopsMainAndItComesBackActive) {
+  CardWithPeers card(kAll);
+  card.boardSlot = 2;
+  ASSERT_TRUE(card.start());
+  ASSERT_EQ(waitForState("ACTIVE", std::chrono::seconds(40)).back(), "ACTIVE");
+  testsupport::IcscClient c;
+  ICSCTlv reboot =
+      testsupport::cellOf(icscoid::common(CO::CO_CONTROL, CTRL_REBOOT, 0), IcscType::BOOL, 1);
+  EXPECT_EQ(c.call(icscwire::SET, reboot).status, icscwire::OK);
+  int status = -1;
+  ASSERT_TRUE(card.main.waitExit(std::chrono::seconds(20), status));
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(card.board.log().find("reboot requested by pid"), std::string::npos)
+      << card.board.log();
+  card.main.start("main", {}, "FXS_TRACE_STDERR=1 " + card.env);
+  auto seen = waitForState("ACTIVE", std::chrono::seconds(40));
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.back(), "ACTIVE");
+  EXPECT_EQ(common(CO::CO_CARD, CARD_SLOT).num, 3) << "slot 2 reported, the card counts from 1";
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ constexpr unsigned kConsoleClients = 2;
 
 class RecordingSink : public IcscResponseSink {
  public:
-  bool sendResponse(const char*, const uint8_t* data, size_t len) override {
+  bool sendResponse(std::string_view, const uint8_t* data, size_t len) override {
     last.assign(data, data + len);
     return true;
   }

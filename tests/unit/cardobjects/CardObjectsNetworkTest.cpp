@@ -13,7 +13,7 @@ namespace {
 
 class NullSink : public IcscResponseSink {
  public:
-  bool sendResponse(const char*, const uint8_t*, size_t) override { return true; }
+  bool sendResponse(std::string_view, const uint8_t*, size_t) override { return true; }
 };
 
 class RegistryNetwork : public ::testing::Test {

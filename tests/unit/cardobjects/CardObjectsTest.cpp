@@ -154,7 +154,7 @@ TEST_F(Registry, BpClkReferenceIsNotSupported) {
 
 class NullSink : public IcscResponseSink {
  public:
-  bool sendResponse(const char*, const uint8_t*, size_t) override { return true; }
+  bool sendResponse(std::string_view, const uint8_t*, size_t) override { return true; }
 };
 
 TEST_F(Registry, VocalAlarmColumnsAreBitsOfTheWord) {
@@ -212,6 +212,7 @@ TEST_F(Registry, MappedObjectsAreRegisteredAsTheirClasses) {
   for (const mappedtest::MappedClass& c : mappedtest::mappedClasses()) {
     IcscObject* o = engine.findObject(c.desc->id);
     ASSERT_NE(o, nullptr) << c.name;
+    log.clear();
     unsigned last = o->getColumnCount() - 1;
     EXPECT_FALSE(o->update(o->getProp(last), o->getRowCount() - 1)) << c.name;
     EXPECT_TRUE(log.contains(std::string(c.name) + "::update() failed: id=" +

@@ -359,7 +359,7 @@ TEST_F(Common, CardReportsShowInTheCells) {
 
 class RecordingSink : public IcscResponseSink {
  public:
-  bool sendResponse(const char*, const uint8_t* data, size_t len) override {
+  bool sendResponse(std::string_view, const uint8_t* data, size_t len) override {
     last.assign(data, data + len);
     return true;
   }

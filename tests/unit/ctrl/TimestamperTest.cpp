@@ -1,67 +1,83 @@
+// The tick thread against a real "/queueToMain" (private IPC namespace).
 #include <gtest/gtest.h>
+#include <mqueue.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
-#include "FakeTickQueue.h"
 #include "TestSupport.h"
 #include "drivermsg/hwMessages.h"
-#include "drivermsg/wireLe.h"
+#include "mq/MessageQueue.h"
 #include "timestamper.h"
 
 namespace {
 
-bool waitFor(FakeTickQueue& q, size_t n) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+bool waitFor(const std::function<bool()>& done) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (std::chrono::steady_clock::now() < deadline) {
-    if (q.sentCount() >= n)
+    if (done())
       return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   return false;
 }
 
+struct MainQueue {
+  MainQueue() { mq_unlink(mainqueue::NAME); }
+  ~MainQueue() { mq_unlink(mainqueue::NAME); }
+};
+
+// The tick count of the next queued message, 0 when none is there.
+uint32_t nextTick(MessageQueue& q) {
+  uint8_t buf[mainqueue::MAX_MSG_SIZE];
+  ssize_t n = q.receive(buf, sizeof buf);
+  if (n < 0)
+    return 0;
+  EXPECT_EQ(n, static_cast<ssize_t>(hwmsg::TICK_MSG_SIZE));
+  EXPECT_EQ(hwmsg::msgId(buf, static_cast<size_t>(n)), MSG_TIMER_TICK);
+  return hwmsg::decodeTick(buf, static_cast<size_t>(n)).value_or(0);
+}
+
 TEST(Timestamper, StopBeforeStartDoesNotJoin) {
-  FakeTickQueue q;
-  CTimestamper t(1000, &q);
+  CTimestamper t(1000);
   EXPECT_TRUE(t.stop());
   EXPECT_TRUE(t.stop());
 }
 
-// Every third send fails: that tick is lost, the count goes on.
+// A full queue loses ticks; the count goes on, so the receiver sees a gap.
 TEST(Timestamper, TicksCountUpFromOneAndLostTicksLeaveAGap) {
+  MainQueue name;
   testsupport::LogCapture logs;
-  FakeTickQueue q;
-  q.failEvery = 3;
-  CTimestamper t(5, &q);
+  MessageQueue q(mainqueue::NAME, mainqueue::MAX_MSG_SIZE, 2);
+  ASSERT_TRUE(q.isOpen());
+  q.blocking(false);
+  CTimestamper t(5);
   ASSERT_TRUE(t.start());
-  ASSERT_TRUE(waitFor(q, 5));
+  ASSERT_TRUE(waitFor([&] {
+    return logs.contains(
+        "Failed send message: Resource temporarily "
+        "unavailable [3]");
+  }));
+  EXPECT_EQ(nextTick(q), 1u);
+  EXPECT_EQ(nextTick(q), 2u);
+  uint32_t after = 0;
+  ASSERT_TRUE(waitFor([&] { return (after = nextTick(q)) != 0; }));
   ASSERT_TRUE(t.stop());
-  EXPECT_EQ(q.openedName, "/queueToMain");
-  EXPECT_TRUE(logs.contains("Failed send message: Resource temporarily unavailable [3]"));
-  std::lock_guard<std::mutex> lock(q.mutex);
-  for (size_t i = 0; i < q.sent.size(); ++i) {
-    ASSERT_EQ(q.sent[i].size(), 8u);
-    EXPECT_EQ(wire::getU32(q.sent[i].data(), 0), hwmsg::TICK_MSG);
-    EXPECT_EQ(wire::getU32(q.sent[i].data(), 4), i + i / 2 + 1) << i;  // 1 2 4 5 7 ...
-  }
+  EXPECT_GT(after, 3u);
 }
 
-TEST(Timestamper, MissingQueueEndsTheThread) {
+TEST(Timestamper, MissingQueueEndsTheThreadWithoutCreatingIt) {
+  MainQueue name;
   testsupport::LogCapture logs;
-  FakeTickQueue q;
-  q.failOpen = true;
-  CTimestamper t(5, &q);
+  CTimestamper t(5);
   ASSERT_TRUE(t.start());
-  // stop() before the thread looked at its flag would skip the open.
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!q.openCalled && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  ASSERT_TRUE(q.openCalled);
+  ASSERT_TRUE(
+      waitFor([&] { return logs.contains("mq_open /queueToMain - No such file or directory"); }));
   EXPECT_TRUE(t.stop());
   EXPECT_TRUE(logs.contains("SWERR ERROR DETECTED: "));
-  EXPECT_TRUE(logs.contains("mq_open /queueToMain - No such file or directory"));
-  EXPECT_EQ(q.attempts, 0u);
+  EXPECT_EQ(t.tickCount(), 0u);
+  EXPECT_EQ(mq_open(mainqueue::NAME, O_RDONLY), static_cast<mqd_t>(-1));
 }
 
 }  // namespace

@@ -78,11 +78,11 @@ TEST_P(HwShortMessages, RefusedBelowLayoutSize) {
   const auto& c = GetParam();
   auto decode = [&](const Bytes& b, size_t* needed) -> bool {
     switch (c.id) {
-      case hwmsg::ADC_MSG:
+      case MSG_ADC:
         return hwmsg::decodeAdc(b.data(), b.size(), needed).has_value();
-      case hwmsg::TEMP_MSG:
+      case MSG_TEMP:
         return hwmsg::decodeTemp(b.data(), b.size(), needed).has_value();
-      case hwmsg::PWRMON_MSG:
+      case MSG_PWRMON:
         return hwmsg::decodePwrMon(b.data(), b.size(), needed).has_value();
       default:
         return hwmsg::decodePortLed(b.data(), b.size(), needed).has_value();
@@ -93,7 +93,7 @@ TEST_P(HwShortMessages, RefusedBelowLayoutSize) {
     Bytes prefix(c.full.begin(), c.full.begin() + static_cast<long>(len));
     size_t needed = 0;
     EXPECT_FALSE(decode(prefix, &needed)) << "len " << len;
-    if (len >= 12 || c.id != hwmsg::TEMP_MSG) {
+    if (len >= 12 || c.id != MSG_TEMP) {
       EXPECT_EQ(needed, c.needed) << "len " << len;
     }
   }
@@ -106,12 +106,11 @@ TEST_P(HwShortMessages, RefusedBelowLayoutSize) {
 
 INSTANTIATE_TEST_SUITE_P(
     Wire, HwShortMessages,
-    ::testing::Values(ShortCase{"adc", hwmsg::ADC_MSG, hwmsg::encodeAdc(0, 5), 16},
-                      ShortCase{"temp_value", hwmsg::TEMP_MSG, hwmsg::encodeTemp(0, 1, 40), 20},
-                      ShortCase{"temp_all", hwmsg::TEMP_MSG, hwmsg::encodeTempAll({}), 37},
-                      ShortCase{"pwrmon", hwmsg::PWRMON_MSG, hwmsg::encodePwrMon({}), 64},
-                      ShortCase{"port_led", hwmsg::PORT_LED_MSG, hwmsg::encodePortLed({1, 2, 3}),
-                                16}),
+    ::testing::Values(ShortCase{"adc", MSG_ADC, hwmsg::encodeAdc(0, 5), 16},
+                      ShortCase{"temp_value", MSG_TEMP, hwmsg::encodeTemp(0, 1, 40), 20},
+                      ShortCase{"temp_all", MSG_TEMP, hwmsg::encodeTempAll({}), 37},
+                      ShortCase{"pwrmon", MSG_PWRMON, hwmsg::encodePwrMon({}), 64},
+                      ShortCase{"port_led", MSG_PORT_LED, hwmsg::encodePortLed({1, 2, 3}), 16}),
     [](const auto& i) { return std::string(i.param.name); });
 
 TEST(HwMessages, TempUnknownPropertyNeedsOnlyThePropertyWord) {

@@ -15,8 +15,8 @@ namespace {
 
 class RecordingSink : public IcscResponseSink {
  public:
-  bool sendResponse(const char* ip, const uint8_t* data, size_t len) override {
-    ips.push_back(ip);
+  bool sendResponse(std::string_view ip, const uint8_t* data, size_t len) override {
+    ips.emplace_back(ip);
     answers.emplace_back(data, data + len);
     return true;
   }

@@ -131,4 +131,19 @@ TEST(WireEncode, RefusesAnswersBeyondTheQueueMessage) {
   EXPECT_EQ(bytes.size(), MAX_MESSAGE);
 }
 
+// The front end reads and rewrites the request id of whatever it forwards,
+// valid or not; nothing else in the message changes.
+TEST(WireRequestId, PeekAndPokeNeedOnlyAHeader) {
+  std::vector<uint8_t> bad = {9, 0xFF, 0, 200, 0x11, 0x22, 0x33, 0x44, 0xAB};
+  uint32_t id = 0;
+  ASSERT_TRUE(peekRequestId(bad.data(), bad.size(), id));
+  EXPECT_EQ(id, 0x11223344u);
+  ASSERT_TRUE(pokeRequestId(bad.data(), bad.size(), 0xCAFE0001));
+  EXPECT_EQ(bad, (std::vector<uint8_t>{9, 0xFF, 0, 200, 0xCA, 0xFE, 0x00, 0x01, 0xAB}));
+  std::vector<uint8_t> shortMsg(bad.begin(), bad.begin() + 7);
+  EXPECT_FALSE(peekRequestId(shortMsg.data(), shortMsg.size(), id));
+  EXPECT_FALSE(pokeRequestId(shortMsg.data(), shortMsg.size(), 1));
+  EXPECT_EQ(shortMsg, (std::vector<uint8_t>(bad.begin(), bad.begin() + 7)));
+}
+
 }  // namespace

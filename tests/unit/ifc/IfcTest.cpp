@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 #include <mqueue.h>
 
+#include <csignal>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "Ifc.h"
 #include "TestSupport.h"
+#include "signal/StopSignal.h"
 
 namespace {
 
@@ -53,7 +55,7 @@ class IfcFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     mq_unlink(Ifc::kFdebugQueueName);
-    mq_unlink(Ifc::kMainQueueName);
+    mq_unlink(mainqueue::NAME);
     g_traceObject = new TraceObject("test", 9);
     m_log = std::make_unique<testsupport::LogCapture>(9);
     m_ifc = std::make_unique<Ifc>("main");
@@ -62,7 +64,7 @@ class IfcFixture : public ::testing::Test {
     m_ifc.reset();
     m_log.reset();
     mq_unlink(Ifc::kFdebugQueueName);
-    mq_unlink(Ifc::kMainQueueName);
+    mq_unlink(mainqueue::NAME);
   }
 
   // A message as the loop hands it over: id, payload, in the 2000-byte buffer.
@@ -85,7 +87,7 @@ class IfcFixture : public ::testing::Test {
     return out;
   }
 
-  char m_buf[Ifc::kMaxMsgSize];
+  char m_buf[mainqueue::MAX_MSG_SIZE];
   std::unique_ptr<testsupport::LogCapture> m_log;
   std::unique_ptr<Ifc> m_ifc;
 };
@@ -187,8 +189,8 @@ TEST_F(IfcFixture, DbgTextFillingTheBufferIsTerminated) {
   std::memset(m_buf, 'a', sizeof m_buf);
   uint32_t id = MSG_DBG;
   std::memcpy(m_buf, &id, 4);
-  m_ifc->dispatch(Ifc::kMaxMsgSize, m_buf);
-  EXPECT_EQ(m_buf[Ifc::kMaxMsgSize - 1], '\0');
+  m_ifc->dispatch(mainqueue::MAX_MSG_SIZE, m_buf);
+  EXPECT_EQ(m_buf[mainqueue::MAX_MSG_SIZE - 1], '\0');
   EXPECT_TRUE(m_log->contains("Argument 0 = " + std::string(62, 'a')));
   EXPECT_EQ(readyMessages().size(), 1u);
 }
@@ -224,17 +226,32 @@ TEST_P(UdpMessage, ChecksLengthBeforeHandingOver) {
 INSTANTIATE_TEST_SUITE_P(Ifc, UdpMessage, ::testing::ValuesIn(kUdpCases),
                          [](const auto& i) { return std::string(i.param.name); });
 
-TEST_F(IfcFixture, SignalHandlerPostsStopMessage) {
-  MessageQueue inbound(Ifc::kMainQueueName, Ifc::kMaxMsgSize, Ifc::kMainQueueDepth);
+// The handler posts the stop message that run() prepared; when the queue
+// is full it raises the flag instead and nothing else changes in the queue.
+TEST_F(IfcFixture, SignalHandlerPostsStopMessageOrFlagsAFullQueue) {
+  MessageQueue inbound(mainqueue::NAME, mainqueue::MAX_MSG_SIZE, mainqueue::DEPTH);
   ASSERT_TRUE(inbound.isOpen());
+  char stop[mainqueue::MAX_MSG_SIZE] = {};
+  const uint32_t stopId = MSG_STOP;
+  std::memcpy(stop, &stopId, 4);
+  ASSERT_TRUE(stopsignal::arm(mainqueue::NAME, stop, sizeof stop));
   Ifc::handleSignal(SIGTERM);
-  char b[Ifc::kMaxMsgSize];
+  EXPECT_FALSE(stopsignal::requested());
+  char b[mainqueue::MAX_MSG_SIZE];
   std::memset(b, 0x55, sizeof b);
-  ASSERT_EQ(inbound.receive(b, sizeof b, 1000), Ifc::kMaxMsgSize);
-  uint32_t id;
-  std::memcpy(&id, b, 4);
-  EXPECT_EQ(id, MSG_STOP);
-  EXPECT_EQ(std::string(b + 4, sizeof b - 4), std::string(sizeof b - 4, '\0'));
+  ASSERT_EQ(inbound.receive(b, sizeof b, 1000), mainqueue::MAX_MSG_SIZE);
+  EXPECT_EQ(std::string(b, sizeof b), std::string(stop, sizeof stop));
+
+  inbound.blocking(false);
+  long sent = 0;
+  while (sent < 1000 && inbound.send("\x04\0\0\0", 4))
+    ++sent;
+  ASSERT_EQ(sent, inbound.maxMsgs());
+  Ifc::handleSignal(SIGTERM);
+  EXPECT_TRUE(stopsignal::requested());
+  EXPECT_EQ(stopsignal::signalNumber(), SIGTERM);
+  EXPECT_EQ(inbound.pending(), sent);
+  stopsignal::disarm();
 }
 
 // The controller creates the trace object when there is none, keeps one

@@ -1,7 +1,9 @@
 // The queue wrapper against the kernel's queues (private IPC namespace).
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <mqueue.h>
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -74,6 +76,27 @@ TEST(MessageQueue, DepthAboveKernelLimitFailsLoudly) {
   std::ostringstream os;
   mq.dbgInfo(os);
   EXPECT_NE(os.str().find("not open"), std::string::npos);
+}
+
+// A sender never creates its receiver's queue and never waits on it.
+TEST(MessageQueue, SendOnlyNeedsTheReceiversQueueAndNeverBlocks) {
+  QueueName q("/mqtest_sendonly");
+  testsupport::LogCapture log;
+  MessageQueue missing(q.name, MessageQueue::SendOnly{});
+  EXPECT_FALSE(missing.isOpen());
+  EXPECT_EQ(missing.openError(), ENOENT);
+  EXPECT_EQ(mq_open(q.name.c_str(), O_RDONLY), static_cast<mqd_t>(-1));
+  EXPECT_TRUE(log.lines().empty()) << "the owner reports a missing queue";
+
+  MessageQueue receiver(q.name, 8, 1);
+  MessageQueue sender(q.name, MessageQueue::SendOnly{});
+  ASSERT_TRUE(sender.isOpen());
+  char b[8] = {};
+  EXPECT_TRUE(sender.send(b, 4));
+  EXPECT_FALSE(sender.send(b, 4));
+  EXPECT_EQ(errno, EAGAIN);
+  EXPECT_EQ(receiver.receive(b, sizeof b, 1000), 4);
+  EXPECT_EQ(sender.receive(b, sizeof b, 10), -1);
 }
 
 }  // namespace

@@ -127,7 +127,8 @@ TEST(RtnlSplit, MalformedLengthsStopTheWalk) {
     const char* name;
     uint32_t len;
   };
-  for (Case c : {Case{"zero", 0}, Case{"below_header", 8}, Case{"past_end", 4096}}) {
+  for (Case c : {Case{"zero", 0}, Case{"below_header", 8}, Case{"past_end", 4096},
+                 Case{"above_2_gib", 0xFFFFFFF0}}) {
     auto bytes = good;
     bytes.insert(bytes.end(), good.begin(), good.end());
     std::memcpy(bytes.data() + good.size(), &c.len, sizeof c.len);
@@ -143,6 +144,24 @@ TEST(RtnlSplit, MalformedLengthsStopTheWalk) {
   auto parts = rtnl::splitReply(b.data(), b.size());
   ASSERT_EQ(parts.size(), 1u);
   EXPECT_EQ(parts[0].part, rtnl::Part::INVALID);
+}
+
+// A message whose length is not a multiple of 4 ends there: an attribute
+// reaching into the alignment padding lies past it and is ignored.
+TEST(RtnlDecode, AttributeIntoThePaddingOfTheLastMessageIsIgnored) {
+  Msg m(RTM_NEWLINK);
+  mnl_nlmsg_put_extra_header(m.nlh, sizeof(ifinfomsg));
+  size_t at = m.nlh->nlmsg_len;
+  mnl_attr_put_strz(m.nlh, IFLA_IFNAME, "eth1");  // 4 + 5 bytes, padded to 12
+  reinterpret_cast<nlattr*>(m.buf + at)->nla_len = 12;
+  m.nlh->nlmsg_len = static_cast<uint32_t>(at + 9);
+  auto bytes = m.bytes();
+  auto parts = rtnl::splitReply(bytes.data(), bytes.size());
+  ASSERT_EQ(parts.size(), 1u);
+  ASSERT_EQ(parts[0].part, rtnl::Part::DATA);
+  rtnl::LinkInfo link;
+  ASSERT_TRUE(rtnl::decodeLink(parts[0].payload, parts[0].length, link));
+  EXPECT_EQ(link.name, "");
 }
 
 // Routes go through the kernel in KernelNet; VLAN creation may be missing

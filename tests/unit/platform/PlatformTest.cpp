@@ -98,6 +98,23 @@ TEST_P(SlotReply, Decodes) {
 INSTANTIATE_TEST_SUITE_P(Board, SlotReply, ::testing::ValuesIn(kSlotCases),
                          [](const auto& i) { return std::string(i.param.name); });
 
+// The stand-in's answers are what the card decodes.
+TEST(Board, StandInRepliesDecodeToTheirSlot) {
+  for (int want : {0, 9, 10, 63}) {
+    std::string reply = boardUtils::slotReply(want);
+    int slot = -1;
+    EXPECT_TRUE(boardUtils::parseSlotReply(reply.data(), reply.size(), slot)) << reply;
+    EXPECT_EQ(slot, want);
+  }
+  std::string unknown = boardUtils::slotReply(-1);
+  int slot = 5;
+  EXPECT_FALSE(boardUtils::parseSlotReply(unknown.data(), unknown.size(), slot));
+  EXPECT_EQ(slot, 5);
+  EXPECT_TRUE(boardUtils::isSlotRequest("SLOT?\n", 6));
+  EXPECT_FALSE(boardUtils::isSlotRequest("SLOT?\n", 5));
+  EXPECT_FALSE(boardUtils::isSlotRequest("SLOT!\n", 6));
+}
+
 // The answering driver is the board stand-in of the network bench tests.
 TEST(Board, AbsentDriverFailsAndKeepsTheSlot) {
   int slot = 7;
