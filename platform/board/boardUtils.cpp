@@ -5,12 +5,15 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 namespace {
 
 constexpr int kMaxSlot = 63;
 constexpr char kRequest[] = "SLOT?\n";
+constexpr char kReboot[] = "REBOOT\n";
+constexpr char kRebooting[] = "REBOOTING\n";
 
 }  // namespace
 
@@ -41,12 +44,20 @@ std::string boardUtils::slotReply(int slot) {
   return slot < 0 ? "NOSLOT\n" : "SLOT " + std::to_string(slot) + "\n";
 }
 
-size_t boardUtils::exchange(const char* request, size_t len, char* reply, size_t size) const {
+bool boardUtils::isRebootRequest(const char* data, size_t len) {
+  return data != nullptr && len == sizeof kReboot - 1 && std::memcmp(data, kReboot, len) == 0;
+}
+
+const char* boardUtils::rebootReply() {
+  return kRebooting;
+}
+
+size_t boardUtils::exchange(const char* request, size_t len, char* reply, size_t size,
+                            long timeoutUs) const {
   int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0)
     return 0;
-  // The driver answers at once or not at all: never hold up the main loop.
-  timeval tv{0, 200000};
+  timeval tv{timeoutUs / 1000000, timeoutUs % 1000000};
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
   setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
   sockaddr_un addr{};
@@ -57,6 +68,10 @@ size_t boardUtils::exchange(const char* request, size_t len, char* reply, size_t
       send(fd, request, len, MSG_NOSIGNAL) == static_cast<ssize_t>(len)) {
     while (got < size) {
       ssize_t n = recv(fd, reply + got, size - got, 0);
+      // With a receive timeout set, a signal (the board's own SIGTERM after
+      // a reboot request) ends the wait with EINTR instead of restarting it.
+      if (n < 0 && errno == EINTR)
+        continue;
       if (n <= 0)
         break;
       got += static_cast<size_t>(n);
@@ -70,14 +85,14 @@ size_t boardUtils::exchange(const char* request, size_t len, char* reply, size_t
 
 bool boardUtils::getSlotNum(int& slot) const {
   char reply[32];
-  size_t got = exchange(kRequest, sizeof kRequest - 1, reply, sizeof reply);
+  // The driver answers at once or not at all: never hold up the main loop.
+  size_t got = exchange(kRequest, sizeof kRequest - 1, reply, sizeof reply, 200000);
   return parseSlotReply(reply, got, slot);
 }
 
 bool boardUtils::requestReboot() const {
-  static constexpr char kReboot[] = "REBOOT\n";
-  static constexpr char kRebooting[] = "REBOOTING\n";
   char reply[16];
-  size_t got = exchange(kReboot, sizeof kReboot - 1, reply, sizeof reply);
+  // Rare and wanted: worth a longer wait on a busy board.
+  size_t got = exchange(kReboot, sizeof kReboot - 1, reply, sizeof reply, 1000000);
   return got == sizeof kRebooting - 1 && std::memcmp(reply, kRebooting, got) == 0;
 }

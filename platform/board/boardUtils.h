@@ -28,10 +28,13 @@ class boardUtils {
   // The driver's side of the exchange (its bench stand-in).
   static bool isSlotRequest(const char* data, size_t len);
   static std::string slotReply(int slot);  // "NOSLOT\n" for a negative slot
+  static bool isRebootRequest(const char* data, size_t len);
+  static const char* rebootReply();
 
  private:
-  // One request line, the answer up to its newline (at most `size` bytes).
-  size_t exchange(const char* request, size_t len, char* reply, size_t size) const;
+  // One request line, the answer up to its newline (at most `size` bytes),
+  // each step bounded by `timeoutUs`.
+  size_t exchange(const char* request, size_t len, char* reply, size_t size, long timeoutUs) const;
 
   const char* m_socketPath = kDriverSocket;
 };

@@ -63,13 +63,26 @@ std::string FrontPanel::line(const std::string& cardState) const {
   os << "panel: state=" << cardState;
   for (const auto& led : kPanel)
     os << " " << led.label << "=" << word(m_value[led.pin]);
+  os << " alarms=";
+  for (size_t i = 0; i < m_alarms.size(); ++i) {
+    std::string name = m_alarms[i];
+    for (char& c : name)
+      c = c == ' ' ? '_' : c;
+    os << (i ? "," : "") << name;
+  }
+  if (m_alarms.empty())
+    os << "-";
   return os.str();
 }
 
 std::string FrontPanel::drawing(const std::string& cardState, unsigned phase) const {
   std::ostringstream os;
   os << "---------------- 8fxs front panel ----------------\n";
-  os << " card state: " << cardState << "\n\n";
+  os << " card state: " << cardState << "\n";
+  os << " hardware alarms: ";
+  for (size_t i = 0; i < m_alarms.size(); ++i)
+    os << (i ? ", " : "") << m_alarms[i];
+  os << (m_alarms.empty() ? "none\n\n" : "\n\n");
   for (const auto& led : kPanel)
     os << " " << std::left << std::setw(6) << led.label;
   os << "\n";
@@ -83,14 +96,4 @@ std::string FrontPanel::drawing(const std::string& cardState, unsigned phase) co
     os << " " << std::left << std::setw(6) << word(m_value[led.pin]);
   os << "\n--------------------------------------------------\n";
   return os.str();
-}
-
-std::string parseCardState(const std::string& internals) {
-  const std::string key = "m_state            = ";
-  size_t at = internals.find(key);
-  if (at == std::string::npos)
-    return "?";
-  size_t start = at + key.size();
-  size_t end = internals.find_first_of("\r\n", start);
-  return internals.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }

@@ -4,7 +4,7 @@
 // was told to drive.
 //
 //   sim_pca9552 [--silent] [--fail-selftest] [--absent]
-//               [--panel tty|log|none] [--console PORT]
+//               [--panel tty|log|none] [--icsc PORT]
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <mqueue.h>
@@ -20,7 +20,10 @@
 #include <cstring>
 #include <string>
 
+#include "CardStatusIcsc.h"
 #include "FrontPanel.h"
+#include "SimCli.h"
+#include "SimLog.h"
 #include "drivermsg/pca9552Wire.h"
 
 namespace {
@@ -30,65 +33,62 @@ void onSignal(int) {
   g_stop = 1;
 }
 
+const char kUsage[] =
+    "usage: sim_pca9552 [--silent] [--fail-selftest] [--absent] [--panel tty|log|none]\n"
+    "                   [--icsc PORT] [--socket PATH]\n"
+    "  --silent          take requests, answer none\n"
+    "  --fail-selftest   answer the self test with 'failed'\n"
+    "  --absent          do not listen at all\n"
+    "  --panel MODE      draw the front panel on the terminal (tty), as a log line\n"
+    "                    per change (log, the default) or not at all (none)\n"
+    "  --icsc PORT       the card's UDP front end, for its state and alarms (5000)\n"
+    "  --socket PATH     where to listen (default /tmp/pca9552DriverServer)\n";
+
 struct Options {
   bool silent = false;
   bool failSelfTest = false;
   bool absent = false;
   std::string panel = "log";
-  int consolePort = 10000;
+  int icscPort = 5000;  // the card's UDP front end, for state and alarms
   std::string socketPath = "/tmp/pca9552DriverServer";
 };
 
-bool parseOptions(int argc, char** argv, Options& o) {
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    if (a == "--silent")
-      o.silent = true;
-    else if (a == "--fail-selftest")
-      o.failSelfTest = true;
-    else if (a == "--absent")
-      o.absent = true;
-    else if (a == "--panel" && i + 1 < argc)
-      o.panel = argv[++i];
-    else if (a == "--console" && i + 1 < argc)
-      o.consolePort = std::atoi(argv[++i]);
-    else if (a == "--socket" && i + 1 < argc)
-      o.socketPath = argv[++i];
-    else
-      return false;
-  }
-  return o.panel == "tty" || o.panel == "log" || o.panel == "none";
-}
-
-// Asks the card's console for "main internals"; "?" when it does not answer.
-std::string queryCardState(int port) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0)
-    return "?";
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<uint16_t>(port));
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  std::string text;
-  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-    const char cmd[] = "main internals\n";
-    if (write(fd, cmd, sizeof cmd - 1) == static_cast<ssize_t>(sizeof cmd - 1)) {
-      auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(800);
-      while (std::chrono::steady_clock::now() < deadline &&
-             text.find("m_allLedsOnCntr") == std::string::npos) {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 100) <= 0)
-          continue;
-        char buf[4096];
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n <= 0)
-          break;
-        text.append(buf, static_cast<size_t>(n));
-      }
-    }
-  }
-  close(fd);
-  return parseCardState(text);
+// -1 to go on, else the exit status.
+int parseOptions(int argc, char** argv, Options& o) {
+  int rc = simcli::parse(
+      "sim_pca9552", kUsage, argc, argv, simcli::ANYWHERE,
+      {{"silent", no_argument, nullptr, 's'},
+       {"fail-selftest", no_argument, nullptr, 'f'},
+       {"absent", no_argument, nullptr, 'a'},
+       {"panel", required_argument, nullptr, 'p'},
+       {"icsc", required_argument, nullptr, 'c'},
+       {"socket", required_argument, nullptr, 'S'}},
+      [&](int c, const char* arg) -> std::string {
+        switch (c) {
+          case 's':
+            o.silent = true;
+            return "";
+          case 'f':
+            o.failSelfTest = true;
+            return "";
+          case 'a':
+            o.absent = true;
+            return "";
+          case 'p':
+            o.panel = arg;
+            return o.panel == "tty" || o.panel == "log" || o.panel == "none"
+                       ? ""
+                       : "--panel wants tty, log or none";
+          case 'c':
+            return simcli::integer(arg, 1, 65535, o.icscPort) ? "" : "--icsc wants a port";
+          default:
+            o.socketPath = arg;
+            return "";
+        }
+      });
+  if (rc < 0 && optind != argc)
+    return simcli::badUsage("sim_pca9552", "unexpected argument", kUsage);
+  return rc;
 }
 
 void reply(const pca9552::Pca9552Request& req, uint16_t result) {
@@ -102,13 +102,12 @@ void reply(const pca9552::Pca9552Request& req, uint16_t result) {
   auto bytes = pca9552::encodeReply(r);
   mqd_t q = mq_open(req.replyQueue.c_str(), O_WRONLY | O_NONBLOCK);
   if (q == static_cast<mqd_t>(-1)) {
-    std::fprintf(stderr, "sim_pca9552: cannot open reply queue %s: %s\n", req.replyQueue.c_str(),
+    simlog::line("sim_pca9552: cannot open reply queue %s: %s", req.replyQueue.c_str(),
                  std::strerror(errno));
     return;
   }
   if (mq_send(q, reinterpret_cast<const char*>(bytes.data()), bytes.size(), 0) != 0)
-    std::fprintf(stderr, "sim_pca9552: reply to %s lost: %s\n", req.replyQueue.c_str(),
-                 std::strerror(errno));
+    simlog::line("sim_pca9552: reply to %s lost: %s", req.replyQueue.c_str(), std::strerror(errno));
   mq_close(q);
 }
 
@@ -116,12 +115,8 @@ void reply(const pca9552::Pca9552Request& req, uint16_t result) {
 
 int main(int argc, char** argv) {
   Options opt;
-  if (!parseOptions(argc, argv, opt)) {
-    std::fprintf(stderr,
-                 "usage: sim_pca9552 [--silent] [--fail-selftest] [--absent] "
-                 "[--panel tty|log|none] [--console PORT] [--socket PATH]\n");
-    return 2;
-  }
+  if (int rc = parseOptions(argc, argv, opt); rc >= 0)
+    return rc;
   std::signal(SIGTERM, onSignal);
   std::signal(SIGINT, onSignal);
   setvbuf(stdout, nullptr, _IOLBF, 0);
@@ -134,13 +129,12 @@ int main(int argc, char** argv) {
     std::strncpy(addr.sun_path, opt.socketPath.c_str(), sizeof addr.sun_path - 1);
     unlink(opt.socketPath.c_str());
     if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-      std::fprintf(stderr, "sim_pca9552: cannot bind %s: %s\n", opt.socketPath.c_str(),
-                   std::strerror(errno));
+      simlog::line("sim_pca9552: cannot bind %s: %s", opt.socketPath.c_str(), std::strerror(errno));
       return 1;
     }
   }
-  std::printf("sim_pca9552: %s%s%s\n", opt.absent ? "absent (not listening)" : "listening",
-              opt.silent ? ", silent" : "", opt.failSelfTest ? ", failing self test" : "");
+  simlog::line("sim_pca9552: %s%s%s", opt.absent ? "absent (not listening)" : "listening",
+               opt.silent ? ", silent" : "", opt.failSelfTest ? ", failing self test" : "");
 
   FrontPanel panel;
   std::string state = "?";
@@ -155,8 +149,7 @@ int main(int argc, char** argv) {
       ssize_t n = recv(fd, buf, sizeof buf, 0);
       auto req = n > 0 ? pca9552::decodeRequest(buf, static_cast<size_t>(n)) : std::nullopt;
       if (!req) {
-        std::fprintf(stderr, "sim_pca9552: dropped %zd-byte request (want %zu)\n", n,
-                     pca9552::REQUEST_SIZE);
+        simlog::line("sim_pca9552: dropped %zd-byte request (want %zu)", n, pca9552::REQUEST_SIZE);
       } else {
         panel.apply(*req);
         if (!opt.silent) {
@@ -167,7 +160,9 @@ int main(int argc, char** argv) {
     }
     auto now = std::chrono::steady_clock::now();
     if (opt.panel != "none" && now >= nextQuery) {
-      state = queryCardState(opt.consolePort);
+      CardStatus status = queryCardStatus("127.0.0.1", opt.icscPort, 300);
+      state = status.state;
+      panel.setAlarms(status.alarms);
       nextQuery = now + std::chrono::milliseconds(500);
     }
     ++phase;
@@ -177,7 +172,7 @@ int main(int argc, char** argv) {
     } else if (opt.panel == "log") {
       std::string l = panel.line(state);
       if (l != lastLine) {
-        std::printf("%s\n", l.c_str());
+        simlog::line("%s", l.c_str());
         lastLine = l;
       }
     }

@@ -68,11 +68,14 @@ std::vector<std::string> environment(const std::string& extra) {
 void ChildProcess::start(const std::string& bin, const std::vector<std::string>& args,
                          const std::string& env, const std::string& logPath) {
   static std::atomic<unsigned> serial{0};
-  m_logPath =
-      logPath.empty() ? "/tmp/child-" + bin + "-" + std::to_string(++serial) + ".log" : logPath;
+  m_logPath = logPath.empty() ? "/tmp/child-" + bin.substr(bin.rfind('/') + 1) + "-" +
+                                    std::to_string(++serial) + ".log"
+                              : logPath;
   // Everything is prepared before fork: the test may run threads.
-  std::vector<std::string> argStrings = words(execPrefix());
-  argStrings.push_back(binPath(bin));
+  // An absolute path is a program of the host (a script): no qemu prefix.
+  bool host = !bin.empty() && bin[0] == '/';
+  std::vector<std::string> argStrings = host ? std::vector<std::string>{} : words(execPrefix());
+  argStrings.push_back(host ? bin : binPath(bin));
   argStrings.insert(argStrings.end(), args.begin(), args.end());
   std::vector<std::string> envStrings = environment(env);
   std::vector<char*> argv = pointers(argStrings);

@@ -29,7 +29,8 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   // `env` holds NAME=value words added to (or replacing in) the test's
-  // environment; without `logPath` the output goes to a file of its own.
+  // environment; without `logPath` the output goes to a file of its own. A
+  // `bin` with an absolute path is a host program, run as it is.
   void start(const std::string& bin, const std::vector<std::string>& args,
              const std::string& env = "", const std::string& logPath = "");
   bool alive();

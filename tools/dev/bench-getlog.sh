@@ -1,34 +1,42 @@
-# ./dev bench collect-logs: asks the running card for its logs the way the
-# chassis does (the platform's getlog request), waits for the archive and
-# copies it to the host under out/logs/.
+# ./dev bench collect-logs: collects the running card's logs the way the
+# chassis does, over ICSC: it writes the log-transfer records (the bench's
+# FTP server, peers.d/90-getlog.sh), starts GETLOG by writing the directory,
+# follows "GETLOG state" and copies the uploaded archive to out/logs/
+# (beside the bench's directory).
 
 bench_collect_logs() {
   bench_running || die "the bench is not running (./dev bench start)"
   bench_alive main || die "the card (main) is not running on the bench; see ./dev bench logs"
-  local dir=/tmp/getlog out state archive deadline
-  out="$(cmd_console "getlog start $dir")" || die "the card refused the log collection: $out"
-  case "$out" in
-    "getlog started"*) ;;
-    *) die "the card did not start the log collection: $out" ;;
-  esac
-  say "log collection started on the card"
-  deadline=$(( $(date +%s) + 60 ))
-  while :; do
-    state="$(cmd_console "getlog state")" || die "no answer from the card while collecting"
-    case "$state" in
-      "state DONE"*) break ;;
-      "state BUSY"*) ;;
-      *) die "log collection failed on the card: $state (see ./dev bench logs)" ;;
-    esac
-    [ "$(date +%s)" -lt "$deadline" ] || die "log collection did not finish within 60 s"
-    sleep 0.2
+  bench_load_peers
+  local dir state result deadline
+  dir="getlog-$(date +%Y%m%d-%H%M%S)"
+  # shellcheck disable=SC2153
+  local -a records=(ftp-server "$BENCH_FTP_ADDRESS" ftp-port 21 ftp-user "$BENCH_FTP_USER"
+                    ftp-password "$(cat "$BENCH_DIR/ftp.pass")" getlog-directory "$dir")
+  local i
+  for ((i = 0; i < ${#records[@]}; i += 2)); do
+    cmd_icsc set common log-transfer "${records[$i]}" "${records[$((i + 1))]}" >/dev/null ||
+      die "the card refused ${records[$i]} (see ./dev bench logs)"
   done
-  archive="$(printf '%s\n' "$state" | sed -n 's/^archive //p')"
-  [ -n "$archive" ] || die "the card reported no archive"
-  mkdir -p "$FXS_ROOT/out/logs"
-  local dest
-  dest="$FXS_ROOT/out/logs/card-logs-$(date +%Y%m%d-%H%M%S).tar.gz"
-  bench_exec cat "$archive" >"$dest" || die "cannot copy $archive from the bench"
-  tar -tzf "$dest" >/dev/null || die "the copied archive $dest is not readable"
+  say "log collection started on the card; uploading to ftp://$BENCH_FTP_ADDRESS/$dir"
+  deadline=$(( $(date +%s) + 120 ))
+  while :; do
+    state="$(cmd_icsc get common log-transfer getlog-state)" || die "no answer from the card"
+    case "$state" in
+      2) break ;;
+      3) result="$(cmd_icsc walk common log-transfer | sed -n 's/^.*GETLOG result = //p')"
+         die "log collection failed on the card: $result (see ./dev bench logs)" ;;
+    esac
+    [ "$(date +%s)" -lt "$deadline" ] || die "log collection did not finish within 120 s (state $state)"
+    sleep 0.3
+  done
+  local archive
+  archive="$(find "$BENCH_DIR/ftp/$dir" -name '*.tar.gz' -type f 2>/dev/null | head -n 1)"
+  [ -n "$archive" ] || die "the card reported success but nothing arrived in $BENCH_DIR/ftp/$dir"
+  mkdir -p "$BENCH_OUT/logs"
+  local dest; dest="$BENCH_OUT/logs/$(basename "$archive")"
+  cp "$archive" "$dest" || die "cannot copy $archive"
+  tar -tzf "$dest" >/dev/null || die "the uploaded archive $dest is not readable"
   echo "$dest"
 }
+

@@ -15,6 +15,7 @@
 #include "CardWithPeers.h"
 #include "ConsoleClient.h"
 #include "TestSupport.h"
+#include "common/CommonRecords.h"
 #include "common/commonStatCtrl.h"
 #include "debug/Odebug.h"
 #include "fxsCGetLogEngine.h"
@@ -183,4 +184,135 @@ TEST(GetLogControl, WithoutAnEngineNothingStarts) {
   EXPECT_FALSE(common.startGetLog("/tmp/x"));
   EXPECT_EQ(common.getLogState(), commonStatCtrl::GETLOG_IDLE);
   EXPECT_EQ(common.getLogArchive(), "");
+}
+
+namespace {
+
+using namespace commonrec;
+using CO = commonStatCtrl;
+constexpr unsigned kFtpPort = 2121;
+const std::string kFtpRoot = "/tmp/ftproot";
+const std::string kFtpPassword = "chassis-Pw-7";
+
+// The bench's chassis FTP server (Debian's pyftpdlib) on loopback.
+class FtpServer {
+ public:
+  ::testing::AssertionResult start() {
+    ::mkdir(kFtpRoot.c_str(), 0755);
+    writeFile("/tmp/ftp.pass", kFtpPassword + "\n");
+    m_proc.start("/usr/bin/python3",
+                 {std::string(FXS_SOURCE_DIR) + "/tools/dev/bench-ftpd.py", "--address",
+                  "127.0.0.1", "--port", std::to_string(kFtpPort), "--root", kFtpRoot, "--user",
+                  "chassis", "--password-file", "/tmp/ftp.pass"});
+    if (testsupport::waitFor([this] { return m_proc.log().find("serving") != std::string::npos; },
+                             std::chrono::seconds(20)))
+      return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "no FTP server: " << m_proc.log();
+  }
+  testsupport::ChildProcess m_proc;
+};
+
+ICSCTlv text(const std::string& s) {
+  ICSCTlv c;
+  c.setString(s);
+  return c;
+}
+
+// Writes the log-transfer records as the chassis does; the directory last,
+// which starts the collection. The status of that last write.
+uint8_t startCollection(commonStatCtrl& common, const std::string& server,
+                        const std::string& password, const std::string& dir) {
+  ICSCTlv port;
+  port.setNumber(IcscType::U32, kFtpPort);
+  EXPECT_EQ(
+      testsupport::writeCommon(common, CO::CO_LOG_TRANSFER, LOG_SERVER, 0, text(server)).status,
+      icscwire::OK);
+  EXPECT_EQ(testsupport::writeCommon(common, CO::CO_LOG_TRANSFER, LOG_PORT, 0, port).status,
+            icscwire::OK);
+  EXPECT_EQ(
+      testsupport::writeCommon(common, CO::CO_LOG_TRANSFER, LOG_USER, 0, text("chassis")).status,
+      icscwire::OK);
+  EXPECT_EQ(
+      testsupport::writeCommon(common, CO::CO_LOG_TRANSFER, LOG_PASSWORD, 0, text(password)).status,
+      icscwire::OK);
+  return testsupport::writeCommon(common, CO::CO_LOG_TRANSFER, LOG_DIRECTORY, 0, text(dir)).status;
+}
+
+// "GETLOG state" once it has left BUSY and UPLOADING (or -1 after 60 s).
+int64_t finishedState(commonStatCtrl& common) {
+  int64_t state = -1;
+  testsupport::waitFor(
+      [&] {
+        state = testsupport::readCommon(common, CO::CO_LOG_TRANSFER, LOG_STATE).num;
+        return state == CO::GETLOG_DONE || state == CO::GETLOG_FAILED;
+      },
+      std::chrono::seconds(60));
+  return state;
+}
+
+}  // namespace
+
+// The chassis writes the log-transfer records and the card uploads a valid
+// archive; a second start while the server holds the upload is refused.
+TEST_F(GetLogIt, ChassisCollectionLandsAValidArchiveOnTheFtpServer) {
+  testsupport::LogCapture log;
+  FtpServer ftp;
+  ASSERT_TRUE(ftp.start());
+  commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
+  common.setSlot(3);
+  ftp.m_proc.signal(SIGSTOP);  // the upload waits for the server's greeting
+  ASSERT_EQ(startCollection(common, "127.0.0.1", kFtpPassword, "cards/slot3"), icscwire::OK);
+  ASSERT_TRUE(testsupport::waitFor([&] { return common.getLogState() == CO::GETLOG_UPLOADING; },
+                                   std::chrono::seconds(30)));
+  EXPECT_EQ(
+      testsupport::writeCommon(common, CO::CO_LOG_TRANSFER, LOG_DIRECTORY, 0, text("again")).status,
+      icscwire::NOT_SERVED);
+  EXPECT_EQ(testsupport::readCommon(common, CO::CO_LOG_TRANSFER, LOG_DIRECTORY).str, "cards/slot3");
+  ftp.m_proc.signal(SIGCONT);
+
+  ASSERT_EQ(finishedState(common), CO::GETLOG_DONE);
+  EXPECT_EQ(testsupport::readCommon(common, CO::CO_LOG_TRANSFER, LOG_RESULT).num,
+            CO::GETLOG_RESULT_OK);
+  int st = -1;
+  std::string list = testsupport::runShell(
+      "for f in " + kFtpRoot + "/cards/slot3/card-logs-slot3-*.tar.gz; do tar -tzf $f; done", &st);
+  EXPECT_EQ(st, 0) << list;
+  EXPECT_NE(list.find("log/vocal.cfg\n"), std::string::npos) << list;
+  EXPECT_FALSE(log.contains(kFtpPassword));
+  EXPECT_EQ(ftp.m_proc.log().find(kFtpPassword), std::string::npos);
+}
+
+struct RefusedCase {
+  const char* name;
+  bool serverUp;
+  const char* password;
+  const char* server;
+  CO::GetLogResult result;
+};
+
+const RefusedCase kRefused[] = {
+    {"wrong_password", true, "not-the-password", "127.0.0.1", CO::GETLOG_RESULT_LOGIN_REFUSED},
+    {"server_down", false, kFtpPassword.c_str(), "127.0.0.1", CO::GETLOG_RESULT_CONNECT_FAILED},
+    {"no_server", false, kFtpPassword.c_str(), "", CO::GETLOG_RESULT_NO_SERVER},
+};
+
+// A refused upload leaves "GETLOG state" failed and "GETLOG result" with
+// the reason; the card's log says what the server answered.
+TEST_F(GetLogIt, RefusedUploadsShowAFailedStateWithTheirReason) {
+  for (const RefusedCase& c : kRefused) {
+    SCOPED_TRACE(c.name);
+    testsupport::LogCapture log;
+    FtpServer ftp;
+    if (c.serverUp) {
+      ASSERT_TRUE(ftp.start());
+    }
+    commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
+    ASSERT_EQ(startCollection(common, c.server, c.password, "refused"), icscwire::OK);
+    EXPECT_EQ(finishedState(common), CO::GETLOG_FAILED);
+    EXPECT_EQ(testsupport::readCommon(common, CO::CO_LOG_TRANSFER, LOG_RESULT).num, c.result);
+    EXPECT_TRUE(
+        log.contains(c.result == CO::GETLOG_RESULT_NO_SERVER ? "no FTP server set" : "failed:"));
+    EXPECT_FALSE(log.contains(c.password));
+    EXPECT_FALSE(exists(kFtpRoot + "/refused"));
+  }
 }

@@ -212,12 +212,32 @@ TEST_F(Registry, MappedObjectsAreRegisteredAsTheirClasses) {
   for (const mappedtest::MappedClass& c : mappedtest::mappedClasses()) {
     IcscObject* o = engine.findObject(c.desc->id);
     ASSERT_NE(o, nullptr) << c.name;
+    log.clear();
     unsigned last = o->getColumnCount() - 1;
     EXPECT_FALSE(o->update(o->getProp(last), o->getRowCount() - 1)) << c.name;
     EXPECT_TRUE(log.contains(std::string(c.name) + "::update() failed: id=" +
                              std::to_string(c.desc->id) + ", prop=" + c.desc->columns[last].symbol))
         << c.name;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The object list and the descriptions agree: each described object is
+// registered once, under its own id and name, and nothing else is.
+TEST_F(Registry, EveryDescribedObjectIsRegisteredOnce) {
+  NullSink sink;
+  IcscProtocolIfc engine(nullptr, &card, &sink);
+  EXPECT_EQ(engine.objectCount(), icscdesc::count());
+  for (size_t i = 0; i < icscdesc::count(); ++i) {
+    const IcscObjectDesc& d = *icscdesc::all()[i];
+    IcscObject* o = engine.findObject(d.id);
+    ASSERT_NE(o, nullptr) << d.name;
+    EXPECT_STREQ(o->getName(), d.name);
+  }
+  EXPECT_FALSE(log.contains("already registered"));
 }
 
 }  // namespace

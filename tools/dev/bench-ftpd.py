@@ -1,0 +1,40 @@
+#!/usr/bin/python3
+"""The chassis' FTP server on the bench and in tests: Debian's pyftpdlib with
+one login that may write below its root. The password comes from a file so
+that it shows in no command line or log."""
+import argparse
+import logging
+import sys
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+def main():
+    p = argparse.ArgumentParser(description=__doc__)
+    p.add_argument("--address", required=True)
+    p.add_argument("--port", type=int, default=21)
+    p.add_argument("--root", required=True)
+    p.add_argument("--user", required=True)
+    p.add_argument("--password-file", required=True)
+    a = p.parse_args()
+    with open(a.password_file, encoding="utf-8") as f:
+        password = f.read().strip()
+    auth = DummyAuthorizer()
+    auth.add_user(a.user, password, a.root, perm="elradfmw")
+    handler = FTPHandler
+    handler.authorizer = auth
+    handler.banner = "bench chassis FTP server"
+    logging.basicConfig(stream=sys.stdout, level=logging.INFO, format="ftpd: %(message)s")
+    server = FTPServer((a.address, a.port), handler)
+    server.max_cons = 16
+    print(f"ftpd: serving {a.root} on {a.address}:{a.port} for {a.user}", flush=True)
+    try:
+        server.serve_forever(handle_exit=True)
+    finally:
+        server.close_all()
+
+
+if __name__ == "__main__":
+    main()
