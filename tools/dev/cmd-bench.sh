@@ -3,7 +3,7 @@ source "$FXS_ROOT/tools/dev/bench-lib.sh"
 # shellcheck source=tools/dev/bench-getlog.sh
 source "$FXS_ROOT/tools/dev/bench-getlog.sh"
 
-dev_register "bench [--ethaddr MAC] [start|stop|status|logs [-f] [NAME]|collect-logs]" "run the card with its peers (no argument: start, follow the log, stop on Ctrl-C); collect-logs copies the card's log archive to out/logs/"
+dev_register "bench [--ethaddr MAC] [start|stop|status|logs [-f] [NAME]|collect-logs]" "run the card with its peers (no argument: start, follow the log, stop on Ctrl-C); collect-logs has the card upload its logs over ICSC to the bench's FTP server and copies them to out/logs/"
 cmd_bench() {
   [ "$(id -u)" = 0 ] || die "the bench runs in namespaces of its own and needs root"
   if [ "${1:-}" = --ethaddr ]; then
