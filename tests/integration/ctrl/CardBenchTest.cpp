@@ -77,9 +77,10 @@ TEST(CardBench, ReachesActiveAndShowsInjectedFaultsOverIcsc) {
   EXPECT_NE(internals.find("SELF_TEST_ADC: SUCCEEDED"), std::string::npos) << internals;
   EXPECT_NE(internals.find("SELF_TEST_PCA9552_DEVICE: SUCCEEDED"), std::string::npos);
 
-  // The stand-in reports every sensor valid (its own reports would undo an
-  // injected fault): stop it first.
+  // The stand-in's own reports would undo an injected fault: stop it first,
+  // then report every sensor good.
   card.i2c.stop();
+  ASSERT_TRUE(inject({"temp", "all", "1", "1", "1", "1", "1"}));
   ASSERT_TRUE(waitForCommon(CO::CO_TEMPERATURE, TEMP_VALID, 2, 1));
   // A failing sensor raises the temperature error; a good report clears it.
   ASSERT_TRUE(inject({"temp", "status", "2", "0"}));
