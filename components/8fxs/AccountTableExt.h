@@ -32,9 +32,6 @@ class AccountTableExt : public AccountTable {
   bool updatedValue(const std::string& value, unsigned row);
   bool addIpRulesIfNotPresent(const std::string& ipPort);
   bool cleanupNotNeededRules();
-  IptableRule makeIncomingRule(const std::string& ip, IptableRule::Protocol protocol, int port);
-  IptableRule makeOutgoingRule(const std::string& ip, IptableRule::Protocol protocol, int port);
-  IptableRule makeMediaRule(const std::string& ip, bool incoming);
 
   Velm_util* m_velm;
   std::set<std::string> m_allowedServers;

@@ -3,6 +3,7 @@
 #include "icsc/IcscOid.h"
 #include "icsc/IcscProtocol.h"
 #include "ledInterface.h"
+#include "trace/LogLimit.h"
 #include "trace/TraceObject.h"
 
 namespace {
@@ -54,7 +55,7 @@ bool CardObjects::handleTableObjects(const ICSCTlv* request, unsigned, ICSCTlv* 
   response->oid = request->oid;
   uint32_t oid = request->oid;
   if (!icscoid::isEvent(oid)) {
-    LOG_ERROR("Error in retreiving table pars\n");
+    LOG_ERROR_LIMITED("Error in retreiving table pars\n");
     return false;
   }
   unsigned table = icscoid::eventTable(oid);
@@ -69,14 +70,14 @@ bool CardObjects::handleTableObjects(const ICSCTlv* request, unsigned, ICSCTlv* 
     case 3:
       return get_status_leds(response, column, row);
     default:
-      LOG_WARNING("Illegal table index %d\n", static_cast<int>(table));
+      LOG_WARNING_LIMITED("Illegal table index %d\n", static_cast<int>(table));
       return false;
   }
 }
 
 bool CardObjects::get_status_tempsensor(ICSCTlv* response, unsigned column, unsigned row) {
   if (row != 0) {
-    LOG_WARNING("status tempsensor: Illegal row index %d\n", static_cast<int>(row));
+    LOG_WARNING_LIMITED("status tempsensor: Illegal row index %d\n", static_cast<int>(row));
     return false;
   }
   if (column == 0) {
@@ -90,7 +91,8 @@ bool CardObjects::get_status_tempsensor(ICSCTlv* response, unsigned column, unsi
   } else if (column <= 10) {
     response->setValue(!m_temperatures[column - 7].statusOk);
   } else {
-    LOG_WARNING("get_status_tempsensor: Illegal column index %d\n", static_cast<int>(column));
+    LOG_WARNING_LIMITED("get_status_tempsensor: Illegal column index %d\n",
+                        static_cast<int>(column));
     return false;
   }
   return true;
@@ -98,11 +100,11 @@ bool CardObjects::get_status_tempsensor(ICSCTlv* response, unsigned column, unsi
 
 bool CardObjects::get_status_leds(ICSCTlv* response, unsigned column, unsigned row) {
   if (row != 0) {
-    LOG_WARNING("status leds: Illegal row index %d\n", static_cast<int>(row));
+    LOG_WARNING_LIMITED("status leds: Illegal row index %d\n", static_cast<int>(row));
     return false;
   }
   if (column != 0) {
-    LOG_ERROR("Illegal column index %d\n", static_cast<int>(column));
+    LOG_ERROR_LIMITED("Illegal column index %d\n", static_cast<int>(column));
     return false;
   }
   response->setValue(activeError(m_hwErrMon, "ADS1000 ADC"));

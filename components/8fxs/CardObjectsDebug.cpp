@@ -1,6 +1,5 @@
 #include "CardObjectsDebug.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #include "CardObjects.h"
@@ -57,8 +56,8 @@ void CardObjectsDebug::DbgCardObjectsDump::command(unsigned argc, char* const* a
     os << "Invalid parameter - Expected = (table|scalar), received = " << kind << "\n";
     return;
   }
-  long id = std::strtol(argv[1], nullptr, 0);
-  long row = argc > 2 ? std::strtol(argv[2], nullptr, 0) : -1;
+  long id = Odebug::numberArg(argv[1]);
+  long row = argc > 2 ? Odebug::numberArg(argv[2]) : -1;
   if (context == nullptr) {
     os << "CardObjects object not allocated\n";
     return;

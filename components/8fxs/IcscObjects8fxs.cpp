@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "CellCheck.h"
+#include "trace/LogLimit.h"
 #include "trace/TraceObject.h"
 #include "velm/Velm_util.h"
 
@@ -177,9 +178,9 @@ bool update(const MappingTable& table, IcscObject& obj, Velm_util* velm, IcscPro
   engineIndexes(*m, id, row, first, second);
   std::string text;
   if (velm == nullptr || velm->get(m->param, text, first, second) != 0) {
-    LOG_ERROR("%s::update() failed: id=%d, prop=%s[%d]", table.desc->name,
-              static_cast<int>(obj.getObjectId()), table.desc->columns[id].symbol,
-              static_cast<int>(id));
+    LOG_ERROR_LIMITED("%s::update() failed: id=%d, prop=%s[%d]", table.desc->name,
+                      static_cast<int>(obj.getObjectId()), table.desc->columns[id].symbol,
+                      static_cast<int>(id));
     return false;
   }
   prop->selectRow(row);
@@ -190,11 +191,11 @@ bool updated(const MappingTable& table, IcscObject& obj, Velm_util* velm, IcscPr
              unsigned row) {
   if (table.readOnly) {
     if (prop == nullptr)
-      LOG_WARNING("%s::updated() not implemented: id=??, row=%d", table.desc->name,
-                  static_cast<int>(row));
+      LOG_WARNING_LIMITED("%s::updated() not implemented: id=??, row=%d", table.desc->name,
+                          static_cast<int>(row));
     else
-      LOG_WARNING("%s::updated() not implemented: id=%u, row=%d", table.desc->name,
-                  prop->getPropertyId(), static_cast<int>(row));
+      LOG_WARNING_LIMITED("%s::updated() not implemented: id=%u, row=%d", table.desc->name,
+                          prop->getPropertyId(), static_cast<int>(row));
     return false;
   }
   const MappingRow* m = mappedCell(CELL_SITE, table, obj, prop, row);
@@ -207,9 +208,9 @@ bool updated(const MappingTable& table, IcscObject& obj, Velm_util* velm, IcscPr
   std::string text;
   if (!propertyToText(table.desc->columns[id].type, *prop, text) || velm == nullptr ||
       velm->set(m->param, text.c_str(), first, second) != 0) {
-    LOG_ERROR("%s::updated() failed: id=%d, prop=%s[%d]", table.desc->name,
-              static_cast<int>(obj.getObjectId()), table.desc->columns[id].symbol,
-              static_cast<int>(id));
+    LOG_ERROR_LIMITED("%s::updated() failed: id=%d, prop=%s[%d]", table.desc->name,
+                      static_cast<int>(obj.getObjectId()), table.desc->columns[id].symbol,
+                      static_cast<int>(id));
     return false;
   }
   return true;

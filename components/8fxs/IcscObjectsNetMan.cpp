@@ -4,6 +4,8 @@
 #include <cstdlib>
 
 #include "CellCheck.h"
+#include "SipMediaRules.h"
+#include "trace/LogLimit.h"
 #include "trace/TraceObject.h"
 
 using netlink_route::Address;
@@ -14,10 +16,7 @@ constexpr unsigned kTableRows = 32;
 constexpr unsigned kLinkInServiceColumn = 7;
 constexpr unsigned kRouteInUseColumn = 0;
 constexpr unsigned kRouteColumns = 8;
-constexpr int kMediaPortFirst = 50000;
-constexpr int kMediaPortLast = 50100;
-constexpr int kSipPort = 5060;
-const char* const kDataPort = "eth1";
+using sipmedia::kDataPort;
 
 // Number after the first "/", converted to a netmask; false without "/".
 bool netmaskAfterSlash(const std::string& addressText, std::string& netmask) {
@@ -108,11 +107,11 @@ bool IfmNetworkLinkConfigTable::updated(IcscProperty* prop, unsigned row) {
   LOG_DEBUG1("%s vlan%d: row=%d", enabled ? "Add" : "Remove", vlanId, static_cast<int>(row));
 
   if (!cleanupVlans()) {
-    LOG_ERROR("failed to cleanup the vlans!");
+    LOG_ERROR_LIMITED("failed to cleanup the vlans!");
     return false;
   }
   if (!cleanupNotNeededRules()) {
-    LOG_ERROR("failed to cleanup ip rules!");
+    LOG_ERROR_LIMITED("failed to cleanup ip rules!");
     return false;
   }
   if (!enabled)
@@ -121,23 +120,23 @@ bool IfmNetworkLinkConfigTable::updated(IcscProperty* prop, unsigned row) {
   netlink_route::Vlan vlan(parent + "." + std::to_string(vlanId));
   int prefix = 0;
   if (!netmaskToPrefix(netmask, prefix)) {
-    LOG_ERROR("Invalid netmask: '%s'", netmask.c_str());
+    LOG_ERROR_LIMITED("Invalid netmask: '%s'", netmask.c_str());
     return false;
   }
   std::string subnet = ip + "/" + std::to_string(prefix);
   vlan.addIp(Address(subnet, Address::TYPE_IPV4_PREFIX), false);
   vlan.setUp();
-  LOG_INFO("ipmask=%s", subnet.c_str());
+  LOG_INFO_LIMITED("ipmask=%s", subnet.c_str());
   if (parent.empty()) {
-    LOG_INFO("parent empty");
+    LOG_INFO_LIMITED("parent empty");
     return false;
   }
   if (parent.find("eth") == std::string::npos) {
-    LOG_ERROR("parent=%s, expecting %s<x>", parent.c_str(), "eth");
+    LOG_ERROR_LIMITED("parent=%s, expecting %s<x>", parent.c_str(), "eth");
     return false;
   }
   if (vlanId < 1 || vlanId > 4095) {
-    LOG_INFO("vlan-id=%i", vlanId);
+    LOG_INFO_LIMITED("vlan-id=%i", vlanId);
     return false;
   }
   NetworkManagerInterface* nm = m_card->getNetworkManager();
@@ -178,16 +177,16 @@ bool IfmNetworkLinkConfigTable::cleanupVlans() {
     // Always looked for under eth1, the data port, whatever parent the row had.
     netlink_route::Vlan vlan(std::string(kDataPort) + "." + std::to_string(id));
     if (!nm->get_vlan(vlan)) {
-      LOG_ERROR("getting vlan info %s fails", vlan.getName().c_str());
+      LOG_ERROR_LIMITED("getting vlan info %s fails", vlan.getName().c_str());
       return false;
     }
     if (vlan.getVlanIndex() == 0) {
-      LOG_INFO("Vlan %s does not exist, will not remove", vlan.getName().c_str());
+      LOG_INFO_LIMITED("Vlan %s does not exist, will not remove", vlan.getName().c_str());
       continue;
     }
     vlan.setDown();
     if (!nm->update_vlan(vlan, true)) {
-      LOG_ERROR("failed to remove vlan %s", vlan.getName().c_str());
+      LOG_ERROR_LIMITED("failed to remove vlan %s", vlan.getName().c_str());
       return false;
     }
     m_vlanIds.erase(id);
@@ -209,7 +208,7 @@ bool IfmNetworkLinkConfigTable::cleanupNotNeededRules() {
       getPropifmNetworkLinkConfigNetmask(row, netmask);
       int prefix = 0;
       if (!netmaskToPrefix(netmask, prefix)) {
-        LOG_ERROR("Invalid netmask in service when cleaning up: '%s'", netmask.c_str());
+        LOG_ERROR_LIMITED("Invalid netmask in service when cleaning up: '%s'", netmask.c_str());
         continue;
       }
       std::string subnet = ip + "/" + std::to_string(prefix);
@@ -230,27 +229,7 @@ bool IfmNetworkLinkConfigTable::cleanupNotNeededRules() {
 }
 
 std::vector<IptableRule> IfmNetworkLinkConfigTable::generateSubnetRules(const std::string& subnet) {
-  auto rule = [&](IptableRule::Chain chain) {
-    return IptableRule(chain, IptableRule::JUMP_ACCEPT, IptableRule::PROTOCOL_UDP,
-                       IptableRule::STATE_ANY);
-  };
-  IptableRule mediaIn = rule(IptableRule::CHAIN_INPUT);
-  mediaIn.addDestinationPortRange(kMediaPortFirst, kMediaPortLast);
-  mediaIn.setSourceIpFilter(subnet, false);
-  mediaIn.setInterfaceFilter(IptableRule::DIRECTION_IN, kDataPort, true);
-  IptableRule mediaOut = rule(IptableRule::CHAIN_OUTPUT);
-  mediaOut.addSourcePortRange(kMediaPortFirst, kMediaPortLast);
-  mediaOut.setDestinationIpFilter(subnet, false);
-  mediaOut.setInterfaceFilter(IptableRule::DIRECTION_OUT, kDataPort, true);
-  IptableRule sipIn = rule(IptableRule::CHAIN_INPUT);
-  sipIn.addDestinationPort(kSipPort);
-  sipIn.setSourceIpFilter(subnet, false);
-  sipIn.setInterfaceFilter(IptableRule::DIRECTION_IN, kDataPort, true);
-  IptableRule sipOut = rule(IptableRule::CHAIN_OUTPUT);
-  sipOut.addSourcePort(kSipPort);
-  sipOut.setDestinationIpFilter(subnet, false);
-  sipOut.setInterfaceFilter(IptableRule::DIRECTION_OUT, kDataPort, true);
-  return {mediaIn, mediaOut, sipIn, sipOut};
+  return sipmedia::subnetRules(subnet);
 }
 
 // ---------------------------------------------------------------- link status
@@ -330,7 +309,7 @@ bool IfmNetworkLinkStatusTable::update(IcscProperty* prop, unsigned row) {
   }
   netlink_route::Vlan vlan(parent + "." + std::to_string(vlanId));
   if (!m_card->getNetworkManager()->get_vlan(vlan)) {
-    LOG_ERROR("vlan receive failed for %s", vlan.getName().c_str());
+    LOG_ERROR_LIMITED("vlan receive failed for %s", vlan.getName().c_str());
     return false;
   }
   if (vlan.getVlanIndex() == 0) {
@@ -338,7 +317,7 @@ bool IfmNetworkLinkStatusTable::update(IcscProperty* prop, unsigned row) {
     if (!config->getPropifmNetworkLinkConfigInService(row, enabled))
       enabled = true;
     if (enabled) {
-      LOG_ERROR("vlan with vlanid %i not found, but should be active ", vlanId);
+      LOG_ERROR_LIMITED("vlan with vlanid %i not found, but should be active ", vlanId);
       return false;
     }
     LOG_DEBUG3("cannot update vlan %i info because vlan is removed!", vlanId);
@@ -394,14 +373,14 @@ bool IfmNetworkRouteConfigTable::updated(IcscProperty* prop, unsigned row) {
     }
     int prefix = 0;
     if (!netmaskToPrefix(netmask, prefix)) {
-      LOG_ERROR("Invalid netmask: %s", netmask.c_str());
+      LOG_ERROR_LIMITED("Invalid netmask: %s", netmask.c_str());
       return false;
     }
     netlink_route::Route tester("tester");
     tester.setDestination(
         Address(destination + "/" + std::to_string(prefix), Address::TYPE_IPV4_PREFIX));
     if (!nm->get_route(tester)) {
-      LOG_ERROR("getting route to test fails");
+      LOG_ERROR_LIMITED("getting route to test fails");
       return false;
     }
     if (tester.getName().empty()) {
@@ -412,7 +391,7 @@ bool IfmNetworkRouteConfigTable::updated(IcscProperty* prop, unsigned row) {
   netlink_route::Route route("Route" + std::to_string(row));
   int prefix = 0;
   if (!netmaskToPrefix(netmask, prefix)) {
-    LOG_ERROR("Invalid netmask: %s", netmask.c_str());
+    LOG_ERROR_LIMITED("Invalid netmask: %s", netmask.c_str());
     return true;
   }
   route.setDestination(
@@ -422,11 +401,11 @@ bool IfmNetworkRouteConfigTable::updated(IcscProperty* prop, unsigned row) {
   } else if (!interface.empty()) {
     netlink_route::Interface iface(interface);
     if (!nm->get_interface(iface)) {
-      LOG_WARNING("failed to get interface specified in route");
+      LOG_WARNING_LIMITED("failed to get interface specified in route");
       return false;
     }
     if (iface.getIps().empty()) {
-      LOG_ERROR("interface does not have an ip!");
+      LOG_ERROR_LIMITED("interface does not have an ip!");
       return false;
     }
     route.setGateway(iface.getIps().front());
@@ -454,22 +433,22 @@ bool IfmNetworkRouteStatusTable::update(IcscProperty* prop, unsigned row) {
   }
   int prefix = 0;
   if (!netmaskToPrefix(netmask, prefix)) {
-    LOG_ERROR("Invalid netmask: %s", netmask.c_str());
+    LOG_ERROR_LIMITED("Invalid netmask: %s", netmask.c_str());
     return false;
   }
   netlink_route::Route route("route");
   route.setDestination(
       Address(destination + "/" + std::to_string(prefix), Address::TYPE_IPV4_PREFIX));
   if (!m_card->getNetworkManager()->get_route(route)) {
-    LOG_ERROR("failed to get route for update with destination %s",
-              route.getDestination().toString().c_str());
+    LOG_ERROR_LIMITED("failed to get route for update with destination %s",
+                      route.getDestination().toString().c_str());
     return true;
   }
   unsigned column = prop->getPropertyId();
   const std::string found = route.getDestination().getAddress();
   switch (column) {
     case 0:
-      LOG_WARNING(
+      LOG_WARNING_LIMITED(
           "IfmNetworkRouteStatusTable::update - Not implemented for "
           "OBJ_IFMNETWORKROUTESTATUS_IFMNETWORKROUTESTATUSINDEX");
       break;
@@ -484,7 +463,7 @@ bool IfmNetworkRouteStatusTable::update(IcscProperty* prop, unsigned row) {
       if (netmaskAfterSlash(found, mask))
         setPropifmNetworkRouteStatusNetmask(row, mask);
       else
-        LOG_ERROR("Netmask not found: %s", found.c_str());
+        LOG_ERROR_LIMITED("Netmask not found: %s", found.c_str());
       break;
     }
     case 4:
@@ -494,12 +473,12 @@ bool IfmNetworkRouteStatusTable::update(IcscProperty* prop, unsigned row) {
       setPropifmNetworkRouteStatusFlags(row, 0);
       break;
     case 6:
-      LOG_WARNING(
+      LOG_WARNING_LIMITED(
           "IfmNetworkRouteStatusTable::update - Not implemented for "
           "OBJ_IFMNETWORKROUTESTATUS_IFMNETWORKROUTESTATUSMETRIC");
       break;
     case 7:
-      LOG_WARNING(
+      LOG_WARNING_LIMITED(
           "IfmNetworkRouteStatusTable::update - Not implemented for "
           "OBJ_IFMNETWORKROUTESTATUS_IFMNETWORKROUTESTATUSREF");
       break;

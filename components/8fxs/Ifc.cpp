@@ -10,7 +10,9 @@
 #include "drivermsg/hwMessages.h"
 #include "drivermsg/udpQueueMsg.h"
 #include "fxsCGetLogEngine.h"
+#include "signal/StopSignal.h"
 #include "thread/Guard.h"
+#include "trace/LogLimit.h"
 #include "trace/TraceObject.h"
 
 namespace {
@@ -105,7 +107,7 @@ Ifc::Ifc(std::string name, LedDriverLink* ledLink)
       m_dbgHwStatus(this) {
   if (g_traceObject == nullptr)
     g_traceObject = new TraceObject(name, 6);
-  if (signal(SIGTERM, Ifc::handleSignal) == SIG_ERR)
+  if (!stopsignal::install(SIGTERM, Ifc::handleSignal))
     LOG_ERROR("Failed to install signal handler");
   m_ledIfc.initLedInterface();
   for (unsigned i = 0; i < 2; ++i) {
@@ -150,6 +152,12 @@ void Ifc::run() {
     m_startFailed = true;
     return;
   }
+  // The stop message: its id, then zeros to the full message size.
+  std::vector<uint8_t> stop = hwmsg::encodeWords({MSG_STOP});
+  stop.resize(mainqueue::MAX_MSG_SIZE, 0);
+  if (!stopsignal::arm(mainqueue::NAME, stop.data(), stop.size()))
+    LOG_ERROR("cannot open %s for the stop signal: SIGTERM stops after the next message",
+              mainqueue::NAME);
   setFsmState(START_SELF_TESTS);
   m_selftestTimer = 0;
   if (std::system("touch /tmp/main.ini") != 0)
@@ -163,7 +171,11 @@ void Ifc::run() {
   bool allDataValidSeen = false;
   char buffer[mainqueue::MAX_MSG_SIZE];
   for (;;) {
+    // Set when the stop message found the queue full.
+    if (m_running && stopsignal::requested())
+      stopReceived();
     if (!m_running) {
+      stopsignal::disarm();
       m_timestamper.stop();
       setFsmState(IDLE);
       return;
@@ -184,7 +196,8 @@ void Ifc::run() {
     if (n < 1)
       continue;
     if (n < static_cast<ssize_t>(sizeof(uint32_t))) {
-      LOG_ERROR("message of %zd bytes on %s has no complete id, dropped", n, mainqueue::NAME);
+      LOG_ERROR_LIMITED("message of %zd bytes on %s has no complete id, dropped", n,
+                        mainqueue::NAME);
       continue;
     }
     LOG_DEBUG3("Received %i msg",
@@ -197,6 +210,7 @@ void Ifc::run() {
       LOG_INFO("All data valid");
       allDataValidSeen = true;
     }
+    trace::flushSuppressed();
   }
 }
 
@@ -205,10 +219,12 @@ void Ifc::dispatch(int len, char* msg) {
   if (const Dispatch::Route* r = Dispatch::find(id))
     r->handle(*this, len, msg);
   else
-    LOG_ERROR("Unknown msgid %d received\n", static_cast<int>(id));
+    LOG_ERROR_LIMITED("Unknown msgid %d received\n", static_cast<int>(id));
 }
 
 void Ifc::stopReceived() {
+  if (int signo = stopsignal::signalNumber())
+    LOG_DEBUG("signo=%d => stop running", signo);
   LOG_INFO("stop received");
   m_running = false;
 }
@@ -220,13 +236,13 @@ int Ifc::handleUdpMsg(int len, const char* msg) {
              static_cast<int>(m.sender.size()), m.sender.data(), len);
   if (!complete) {
     // Nothing is left for the protocol engine: drop it here.
-    LOG_ERROR("Message received is too short, Message Length:%d\n", len);
+    LOG_ERROR_LIMITED("Message received is too short, Message Length:%d\n", len);
     return 0;
   }
   int result = m_icsc.handleIcscMsg(static_cast<int>(m.icscLen),
                                     reinterpret_cast<const char*>(m.icsc), m.sender.data());
   if (result == 0)
-    LOG_ERROR("no need to send response or response send failed!");
+    LOG_ERROR_LIMITED("no need to send response or response send failed!");
   return result;
 }
 
@@ -278,14 +294,10 @@ void Ifc::sendDbgReady() {
     LOG_DEBUG1("Send to %s len %zd", kFdebugQueueName, sizeof ready);
 }
 
+// Signal context: nothing but the async-signal-safe post of the stop message
+// that run() prepared.
 void Ifc::handleSignal(int signo) {
-  LOG_DEBUG("signo=%d => stop running", signo);
-  MessageQueue q(mainqueue::NAME);
-  q.blocking(false);
-  char stop[mainqueue::MAX_MSG_SIZE] = {};
-  uint32_t id = MSG_STOP;
-  std::memcpy(stop, &id, sizeof id);
-  q.send(stop, sizeof stop, 0);
+  stopsignal::post(signo);
 }
 
 Ifc::DbgInternals::DbgInternals(Ifc* ifc) : CdebugCommand(ifc, "internals", 0, 0, ifc) {}

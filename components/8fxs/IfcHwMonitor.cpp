@@ -4,6 +4,7 @@
 
 #include "Ifc.h"
 #include "drivermsg/hwMessages.h"
+#include "trace/LogLimit.h"
 #include "trace/TraceObject.h"
 
 namespace {
@@ -86,7 +87,7 @@ void Ifc::handleAdcMsg(int len, const char* msg) {
   size_t needed = 0;
   auto m = hwmsg::decodeAdc(bytes(msg), length(len), &needed);
   if (!m) {
-    LOG_ERROR("ADC message of %d bytes is shorter than %zu, dropped", len, needed);
+    LOG_ERROR_LIMITED("ADC message of %d bytes is shorter than %zu, dropped", len, needed);
     return;
   }
   LOG_DEBUG2("prop=%x val=%d", m->property, m->value);
@@ -104,7 +105,7 @@ void Ifc::handleAdcMsg(int len, const char* msg) {
       break;
     }
     default:
-      LOG_ERROR("invalid prop %d", static_cast<int>(m->property));
+      LOG_ERROR_LIMITED("invalid prop %d", static_cast<int>(m->property));
       break;
   }
   m_card.m_adcStatusValid = true;
@@ -130,7 +131,7 @@ bool Ifc::handleTempMsg(int len, const char* msg) {
   size_t needed = 0;
   auto m = hwmsg::decodeTemp(bytes(msg), length(len), &needed);
   if (!m) {
-    LOG_ERROR("temperature message of %d bytes is shorter than %zu, dropped", len, needed);
+    LOG_ERROR_LIMITED("temperature message of %d bytes is shorter than %zu, dropped", len, needed);
     return false;
   }
   LOG_DEBUG2("I2c Temp msg received prop=%d", static_cast<int>(m->property));
@@ -139,7 +140,7 @@ bool Ifc::handleTempMsg(int len, const char* msg) {
     case hwmsg::TEMP_PROP_VALUE:
     case hwmsg::TEMP_PROP_STATUS:
       if (m->sensorIndex >= CardObjects::NBR_OF_TEMPERATURES) {
-        LOG_ERROR("invalid temp sensor %d", static_cast<int>(m->sensorIndex));
+        LOG_ERROR_LIMITED("invalid temp sensor %d", static_cast<int>(m->sensorIndex));
         handled = false;
       } else if (m->property == hwmsg::TEMP_PROP_VALUE) {
         m_scCommon.setTemp(0, m->sensorIndex, m->value);
@@ -165,7 +166,7 @@ bool Ifc::handleTempMsg(int len, const char* msg) {
       }
       break;
     default:
-      LOG_ERROR("invalid prop %d", static_cast<int>(m->property));
+      LOG_ERROR_LIMITED("invalid prop %d", static_cast<int>(m->property));
       handled = false;
       break;
   }
@@ -179,7 +180,8 @@ bool Ifc::handlePwrMon(int len, const char* msg) {
   size_t needed = 0;
   auto m = hwmsg::decodePwrMon(bytes(msg), length(len), &needed);
   if (!m) {
-    LOG_ERROR("power monitor message of %d bytes is shorter than %zu, dropped", len, needed);
+    LOG_ERROR_LIMITED("power monitor message of %d bytes is shorter than %zu, dropped", len,
+                      needed);
     return false;
   }
   ++m_card.m_pwrmonStatusValid;
@@ -205,8 +207,8 @@ bool Ifc::handlePwrMon(int len, const char* msg) {
 void Ifc::handlePca9552Msg(int len, const char* msg) {
   auto r = pca9552::decodeReply(bytes(msg), length(len));
   if (!r) {
-    LOG_ERROR("Unexpected msg size: nBytesReceived [%d] != nBytesExpected [%d]", len,
-              static_cast<int>(pca9552::REPLY_SIZE));
+    LOG_ERROR_LIMITED("Unexpected msg size: nBytesReceived [%d] != nBytesExpected [%d]", len,
+                      static_cast<int>(pca9552::REPLY_SIZE));
     return;
   }
   LOG_DEBUG2("command=%s [=%d], deviceId=%d, bitmaskPins=0x%x, value=%d, result=%d",
@@ -219,15 +221,15 @@ void Ifc::handlePca9552Msg(int len, const char* msg) {
         LOG_DEBUG2("Succeeded in setting pins=0x%x to %s [=%d]", r->pinMask,
                    pca9552::valueName(r->value), r->value);
       else
-        LOG_ERROR("Failed to set pins=0x%x to %s [=%d]", r->pinMask, pca9552::valueName(r->value),
-                  r->value);
+        LOG_ERROR_LIMITED("Failed to set pins=0x%x to %s [=%d]", r->pinMask,
+                          pca9552::valueName(r->value), r->value);
       break;
     case pca9552::DoSelfTestsOnAllDevicesReply:
       setSelfTestStatus(SELF_TEST_PCA9552_DEVICE, r->result != 0 ? FAILED : SUCCEEDED);
       m_card.m_pca9552StatusValid = true;
       break;
     default:
-      LOG_ERROR("Message received with invalid command value [%d]", r->command);
+      LOG_ERROR_LIMITED("Message received with invalid command value [%d]", r->command);
       break;
   }
 }

@@ -4,6 +4,7 @@
 
 #include "Ifc.h"
 #include "drivermsg/hwMessages.h"
+#include "trace/LogLimit.h"
 #include "trace/TraceObject.h"
 
 namespace {
@@ -122,7 +123,7 @@ void Ifc::handlePortLedMsg(int len, const char* msg) {
   auto m = hwmsg::decodePortLed(reinterpret_cast<const uint8_t*>(msg),
                                 len > 0 ? static_cast<size_t>(len) : 0, &needed);
   if (!m) {
-    LOG_ERROR("port status message of %d bytes is shorter than %zu, dropped", len, needed);
+    LOG_ERROR_LIMITED("port status message of %d bytes is shorter than %zu, dropped", len, needed);
     return;
   }
   m_card.m_vocalAlarm = m->vocalAlarm;

@@ -1,9 +1,9 @@
 #include "VelmDebug.h"
 
-#include <cstdlib>
 #include <string>
 
 #include "CardObjects.h"
+#include "trace/LogLimit.h"
 #include "trace/TraceObject.h"
 #include "velm/Velm_util.h"
 
@@ -19,10 +19,8 @@ Velm_util* velmOf(void* context, std::ostringstream& os) {
   return &static_cast<CardObjects*>(context)->velm();
 }
 
-// Numbers as an engineer types them: decimal, 0x hex or leading-0 octal;
-// anything else counts as 0.
 int indexArg(unsigned argc, char* const* argv, unsigned pos) {
-  return pos < argc ? static_cast<int>(std::strtol(argv[pos], nullptr, 0)) : kNoIndex;
+  return pos < argc ? Odebug::numberArg(argv[pos]) : kNoIndex;
 }
 
 // "name", "name.i1" or "name.i1.i2"; a negative index is not shown.
@@ -109,8 +107,8 @@ void VelmDebug::DbgVelmUtilGet::command(unsigned argc, char* const* argv, std::o
     writeAddress(os, name, index1, index2);
     os << " == " << value << "\n";
   }
-  LOG_INFO("output=%s", os.str().c_str());
-  LOG_INFO("command ended");
+  LOG_INFO_LIMITED("output=%s", os.str().c_str());
+  LOG_INFO_LIMITED("command ended");
 }
 
 void VelmDebug::DbgVelmUtilGet::help(std::ostringstream& os) {

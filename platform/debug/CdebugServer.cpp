@@ -1,41 +1,60 @@
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/time.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "debug/Odebug.h"
 #include "debug/TraceDebug.h"
 #include "thread/ThreadClass.h"
+#include "trace/LogLimit.h"
 #include "trace/TraceObject.h"
 
 namespace Odebug {
 
 namespace {
 
-// A client that stops reading is dropped rather than holding its thread.
-constexpr int kSendTimeoutSec = 5;
+int64_t nowMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
 
-bool sendAll(int fd, const std::string& text) {
-  size_t off = 0;
-  while (off < text.size()) {
-    ssize_t n = ::send(fd, text.data() + off, text.size() - off, MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return false;
-    off += static_cast<size_t>(n);
-  }
-  return true;
+// A short notice to a client that is about to be closed; never waits.
+void notify(int fd, const std::string& text) {
+  (void)!::send(fd, text.data(), text.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
 }
 
 }  // namespace
 
-CdebugServer::CdebugServer(unsigned short port) : m_port(port) {}
+CdebugServer::Options CdebugServer::optionsFromEnvironment() {
+  Options o;
+  if (const char* address = std::getenv("FXS_CONSOLE_ADDRESS"))
+    o.address = address;
+  if (const char* idle = std::getenv("FXS_CONSOLE_IDLE_TIMEOUT")) {
+    char* end = nullptr;
+    unsigned long seconds = std::strtoul(idle, &end, 10);
+    if (end != idle && *end == '\0' && seconds > 0 && seconds <= 24 * 3600)
+      o.idleTimeoutMs = static_cast<unsigned>(seconds * 1000);
+    else
+      LOG_WARNING("debug server: FXS_CONSOLE_IDLE_TIMEOUT '%s' is not 1..86400 seconds; using %u s",
+                  idle, o.idleTimeoutMs / 1000);
+  }
+  return o;
+}
+
+CdebugServer::CdebugServer(unsigned short port) : CdebugServer(port, optionsFromEnvironment()) {}
+
+CdebugServer::CdebugServer(unsigned short port, Options options)
+    : m_port(port), m_options(std::move(options)) {}
 
 CdebugServer::~CdebugServer() {
   stop();
@@ -44,23 +63,32 @@ CdebugServer::~CdebugServer() {
 bool CdebugServer::start() {
   if (m_listenFd >= 0)
     return true;
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(m_port);
+  addr.sin_addr.s_addr = htonl(INADDR_ANY);
+  const std::string shownAddress = m_options.address.empty() ? "*" : m_options.address;
+  if (!m_options.address.empty() &&
+      inet_pton(AF_INET, m_options.address.c_str(), &addr.sin_addr) != 1) {
+    LOG_ERROR(
+        "debug server: listen address '%s' is not a dotted IPv4 address; console not "
+        "available",
+        m_options.address.c_str());
+    return false;
+  }
   if (pipe2(m_wakeFd, O_CLOEXEC) != 0) {
     LOG_ERROR("debug server: pipe failed: %s", std::strerror(errno));
     return false;
   }
   m_listenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   int one = 1;
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(m_port);
-  addr.sin_addr.s_addr = htonl(INADDR_ANY);
   socklen_t alen = sizeof addr;
   if (m_listenFd < 0 || setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) != 0 ||
       bind(m_listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
       listen(m_listenFd, 8) != 0 ||
       getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&addr), &alen) != 0) {
-    LOG_ERROR("debug server: cannot listen on TCP port %u: %s; console not available",
-              unsigned(m_port), std::strerror(errno));
+    LOG_ERROR("debug server: cannot listen on TCP %s:%u: %s; console not available",
+              shownAddress.c_str(), unsigned(m_port), std::strerror(errno));
     if (m_listenFd >= 0)
       close(m_listenFd);
     m_listenFd = -1;
@@ -113,6 +141,52 @@ void CdebugServer::reapLocked(bool all) {
   }
 }
 
+bool CdebugServer::evictLocked() {
+  int64_t now = nowMs();
+  Client* victim = nullptr;
+  int64_t longest = static_cast<int64_t>(m_options.evictIdleMs) - 1;
+  for (auto& c : m_clients) {
+    int64_t idle = now - c->lastActiveMs;
+    if (!c->done && c->state == CLIENT_IDLE && idle > longest) {
+      victim = c.get();
+      longest = idle;
+    }
+  }
+  int expected = CLIENT_IDLE;
+  if (victim == nullptr || !victim->state.compare_exchange_strong(expected, CLIENT_EVICTED))
+    return false;
+  notify(victim->fd, "# closed: idle for " + std::to_string(longest / 1000) +
+                         " s, the slot goes to a new client\n");
+  shutdown(victim->fd, SHUT_RDWR);
+  LOG_INFO_LIMITED("debug server: client idle for %lld s closed to serve a new one",
+                   static_cast<long long>(longest / 1000));
+  return true;
+}
+
+bool CdebugServer::sendReply(int fd, const std::string& text) {
+  int64_t deadline = nowMs() + m_options.sendTimeoutMs;
+  size_t off = 0;
+  while (off < text.size()) {
+    ssize_t n = ::send(fd, text.data() + off, text.size() - off, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n > 0) {
+      off += static_cast<size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK))
+      return false;
+    int64_t left = deadline - nowMs();
+    pollfd p{fd, POLLOUT, 0};
+    if (left <= 0 || poll(&p, 1, static_cast<int>(left)) == 0) {
+      LOG_INFO_LIMITED("debug server: client took no output for %u ms, closed",
+                       m_options.sendTimeoutMs);
+      return false;
+    }
+  }
+  return true;
+}
+
 void CdebugServer::acceptLoop() {
   blockStopSignal();
   while (!m_stopping) {
@@ -127,21 +201,23 @@ void CdebugServer::acceptLoop() {
       return;
     if ((fds[0].revents & POLLIN) == 0)
       continue;
-    int fd = accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+    int fd = accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0)
       continue;
-    timeval tv{kSendTimeoutSec, 0};
-    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
     std::lock_guard<std::mutex> lock(m_mutex);
     reapLocked(false);
-    if (m_clients.size() >= kMaxClients) {
-      sendAll(fd, std::string("too many console clients, try again later\n#END ") +
-                      resultName(Result::BUSY) + "\n");
+    size_t active = 0;
+    for (auto& c : m_clients)
+      active += c->state != CLIENT_EVICTED ? 1 : 0;
+    if (active >= kMaxClients && !evictLocked()) {
+      notify(fd, std::string("too many console clients, try again later\n#END ") +
+                     resultName(Result::BUSY) + "\n");
       close(fd);
       continue;
     }
     auto c = std::make_unique<Client>();
     c->fd = fd;
+    c->lastActiveMs = nowMs();
     Client* raw = c.get();
     m_clients.push_back(std::move(c));
     raw->thread = std::thread(&CdebugServer::serve, this, raw);
@@ -151,26 +227,38 @@ void CdebugServer::acceptLoop() {
 void CdebugServer::serve(Client* c) {
   blockStopSignal();
   ConsoleSession session;
-  bool open = sendAll(c->fd, ConsoleSession::banner());
+  bool open = sendReply(c->fd, ConsoleSession::banner());
   char buf[512];
-  while (open && !m_stopping) {
-    pollfd fds[2] = {{c->fd, POLLIN, 0}, {m_wakeFd[0], POLLIN, 0}};
-    if (poll(fds, 2, -1) < 0) {
-      if (errno == EINTR)
-        continue;
+  while (open && !m_stopping && c->state != CLIENT_EVICTED) {
+    int64_t idleLeft = c->lastActiveMs + m_options.idleTimeoutMs - nowMs();
+    if (idleLeft <= 0) {
+      notify(c->fd,
+             "# closed: idle for " + std::to_string(m_options.idleTimeoutMs / 1000) + " s\n");
+      LOG_INFO_LIMITED("debug server: client idle for %u s closed", m_options.idleTimeoutMs / 1000);
       break;
     }
+    pollfd fds[2] = {{c->fd, POLLIN, 0}, {m_wakeFd[0], POLLIN, 0}};
+    int r = poll(fds, 2, static_cast<int>(std::min<int64_t>(idleLeft, INT32_MAX)));
+    if (r < 0 && errno != EINTR)
+      break;
+    if (r <= 0)
+      continue;
     if (fds[1].revents != 0)
       break;
     ssize_t n = recv(c->fd, buf, sizeof buf, 0);
-    if (n < 0 && errno == EINTR)
+    if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
       continue;
     if (n <= 0)
       break;
+    int expected = CLIENT_IDLE;
+    if (!c->state.compare_exchange_strong(expected, CLIENT_BUSY))
+      break;  // evicted meanwhile
     std::string out;
     open = session.feed(buf, static_cast<size_t>(n), out);
-    if (!out.empty() && !sendAll(c->fd, out))
-      break;
+    if (!out.empty() && !sendReply(c->fd, out))
+      open = false;
+    c->lastActiveMs = nowMs();
+    c->state = CLIENT_IDLE;
   }
   shutdown(c->fd, SHUT_RDWR);
   c->done = true;

@@ -1,8 +1,10 @@
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <shared_mutex>
 
 #include "debug/Odebug.h"
+#include "thread/RequestScope.h"
 #include "trace/TraceObject.h"
 
 namespace Odebug {
@@ -158,6 +160,7 @@ Result Cdebugable::runLocked(unsigned argc, char* const* argv, std::ostringstrea
     c->help(os);
     return Result::BAD_ARGUMENT_COUNT;
   }
+  RequestScope scope;
   c->header(nargs, argv + 1, os);
   c->command(nargs, argv + 1, os, c->m_context);
   c->footer(nargs, argv + 1, os);
@@ -276,6 +279,13 @@ Result runCommandLine(const std::string& line, std::ostringstream& os) {
     return Result::UNKNOWN_GROUP;
   }
   return g->runLocked(static_cast<unsigned>(words.size() - 1), argv.data() + 1, os);
+}
+
+int32_t numberArg(const char* text) {
+  if (text == nullptr)
+    return 0;
+  long long v = std::strtoll(text, nullptr, 0);
+  return static_cast<int32_t>(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
 }
 
 std::vector<std::string> groupNames() {

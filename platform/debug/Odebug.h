@@ -11,6 +11,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <sstream>
@@ -110,6 +111,12 @@ Result runCommandLine(const std::string& line, std::ostringstream& os);
 // Names of the registered groups, sorted.
 std::vector<std::string> groupNames();
 
+// A number argument as the card's 32-bit C library reads it with strtol and
+// base 0: decimal, 0x hexadecimal or leading-0 octal; a value beyond the
+// 32-bit long is capped at its limit, not wrapped; text that is not a number
+// reads as 0.
+int32_t numberArg(const char* text);
+
 // One client's side of the line protocol, without the socket: bytes in,
 // reply text out. Lines longer than kMaxLineLength are refused whole.
 class ConsoleSession {
@@ -127,12 +134,31 @@ class ConsoleSession {
 
 class TraceDebug;
 
+// The console has no authentication and shows credentials (the object dump,
+// "velm get"): it belongs on the backplane only (docs/console.md).
 class CdebugServer {
  public:
   static constexpr unsigned kMaxClients = 8;
 
+  struct Options {
+    // Dotted IPv4 address to listen on; empty: every address.
+    std::string address;
+    // A client that sent nothing for this long is closed.
+    unsigned idleTimeoutMs = 10 * 60 * 1000;
+    // With every slot taken, the client idle longest gives its slot to a
+    // new one once it has been idle this long.
+    unsigned evictIdleMs = 30 * 1000;
+    // A reply must be taken by the client within this time, or the client
+    // is closed: one that never reads cannot hold its thread.
+    unsigned sendTimeoutMs = 5000;
+  };
+  // The defaults, changed by FXS_CONSOLE_ADDRESS and FXS_CONSOLE_IDLE_TIMEOUT
+  // (seconds) in the environment.
+  static Options optionsFromEnvironment();
+
   // Port 0 picks a free port (tests); port() then tells which.
   explicit CdebugServer(unsigned short port);
+  CdebugServer(unsigned short port, Options options);
   ~CdebugServer();
   CdebugServer(const CdebugServer&) = delete;
   CdebugServer& operator=(const CdebugServer&) = delete;
@@ -142,16 +168,24 @@ class CdebugServer {
   unsigned short port() const { return m_port; }
 
  private:
+  enum ClientState : int { CLIENT_IDLE, CLIENT_BUSY, CLIENT_EVICTED };
   struct Client {
     int fd;
     std::thread thread;
     std::atomic<bool> done{false};
+    std::atomic<int> state{CLIENT_IDLE};
+    std::atomic<int64_t> lastActiveMs{0};
   };
   void acceptLoop();
   void serve(Client* c);
   void reapLocked(bool all);
+  // Frees a slot by closing the client idle longest, when one has been idle
+  // long enough.
+  bool evictLocked();
+  bool sendReply(int fd, const std::string& text);
 
   unsigned short m_port;
+  Options m_options;
   int m_listenFd = -1;
   int m_wakeFd[2] = {-1, -1};
   std::atomic<bool> m_stopping{false};

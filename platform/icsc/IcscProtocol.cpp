@@ -7,6 +7,8 @@
 #include "icsc/ICardObjects.h"
 #include "icsc/IcscObject.h"
 #include "icsc/IcscUdpQueue.h"
+#include "thread/RequestScope.h"
+#include "trace/LogLimit.h"
 #include "trace/TraceObject.h"
 
 using namespace icscwire;
@@ -58,9 +60,10 @@ int IcscProtocolBase::handleIcscMsg(int len, const char* msg, const char* sender
   std::string_view ip = udpmsg::boundedSender(senderIp);
   const int ipLen = static_cast<int>(ip.size());
   ++m_requests;
+  RequestScope scope;
   if (msg == nullptr || len < 0) {
     ++m_rejected;
-    LOG_WARNING("ICSC message from %.*s with length %d dropped", ipLen, ip.data(), len);
+    LOG_WARNING_LIMITED("ICSC message from %.*s with length %d dropped", ipLen, ip.data(), len);
     return 0;
   }
   const uint8_t* buf = reinterpret_cast<const uint8_t*>(msg);
@@ -71,21 +74,21 @@ int IcscProtocolBase::handleIcscMsg(int len, const char* msg, const char* sender
   resp.requestId = h.requestId;
   if (d == Decode::TOO_SHORT) {
     ++m_rejected;
-    LOG_WARNING("ICSC message from %.*s dropped: %s (%d bytes)", ipLen, ip.data(), decodeText(d),
-                len);
+    LOG_WARNING_LIMITED("ICSC message from %.*s dropped: %s (%d bytes)", ipLen, ip.data(),
+                        decodeText(d), len);
     return 0;
   }
   if (d != Decode::OK) {
     ++m_rejected;
-    LOG_WARNING("ICSC request %u from %.*s rejected: %s", h.requestId, ipLen, ip.data(),
-                decodeText(d));
+    LOG_WARNING_LIMITED("ICSC request %u from %.*s rejected: %s", h.requestId, ipLen, ip.data(),
+                        decodeText(d));
     resp.status = d == Decode::BAD_VERSION ? BAD_VERSION : MALFORMED;
     return answer(ip, resp, nullptr, 0);
   }
   if (h.op != GET && h.op != SET && h.op != NEXT) {
     ++m_rejected;
-    LOG_WARNING("ICSC request %u from %.*s rejected: unknown operation %u", h.requestId, ipLen,
-                ip.data(), h.op);
+    LOG_WARNING_LIMITED("ICSC request %u from %.*s rejected: unknown operation %u", h.requestId,
+                        ipLen, ip.data(), h.op);
     resp.status = BAD_OP;
     return answer(ip, resp, nullptr, 0);
   }
@@ -164,6 +167,13 @@ void IcscProtocolBase::serveObject(uint8_t op, IcscObject& obj, unsigned column,
   if (op == SET) {
     if (req.type != prop->type()) {
       resp.status = WRONG_TYPE;
+      return;
+    }
+    // The engine takes text up to a NUL: such a value would be stored cut.
+    if (req.type == IcscType::STRING && req.str.find('\0') != std::string::npos) {
+      LOG_WARNING_LIMITED("%s[%u]: string value of %zu bytes holds a NUL byte at %zu, refused",
+                          prop->desc().symbol, row, req.str.size(), req.str.find('\0'));
+      resp.status = MALFORMED;
       return;
     }
     if (req.type == IcscType::STRING)

@@ -4,6 +4,7 @@
 
 #include "drivermsg/udpQueueMsg.h"
 #include "mq/MessageQueue.h"
+#include "trace/LogLimit.h"
 #include "trace/TraceObject.h"
 
 IcscUdpQueueSink::IcscUdpQueueSink(const char* queueName) : m_name(queueName) {
@@ -35,8 +36,8 @@ bool IcscUdpQueueSink::sendResponse(std::string_view senderIp, const uint8_t* da
   if (n == 0 || !open())
     return false;
   if (!m_queue->send(m_buf.data(), n)) {
-    LOG_ERROR("ICSC answer to %.*s not sent on %s: queue full or closed, dropped",
-              static_cast<int>(senderIp.size()), senderIp.data(), m_name);
+    LOG_ERROR_LIMITED("ICSC answer to %.*s not sent on %s: queue full or closed, dropped",
+                      static_cast<int>(senderIp.size()), senderIp.data(), m_name);
     return false;
   }
   return true;

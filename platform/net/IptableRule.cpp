@@ -1,9 +1,9 @@
 #include "net/IptableRule.h"
 
-#include <map>
+#include <arpa/inet.h>
 
-#include "net/netlink_route.h"
-#include "trace/TraceObject.h"
+#include <algorithm>
+#include <map>
 
 namespace {
 
@@ -28,6 +28,8 @@ constexpr ChainRow kChains[] = {
 constexpr const char* kJumps[] = {"ACCEPT", "DROP", "REJECT", "RETURN"};
 constexpr const char* kProtocols[] = {"all", "tcp", "udp", "icmp"};
 constexpr const char* kStates[] = {"", "NEW", "ESTABLISHED", "RELATED,ESTABLISHED"};
+// 224.0.0.0/4
+constexpr uint32_t kMulticastHighNibble = 0xe;
 
 template <size_t N>
 const char* lookup(const char* const (&names)[N], int value) {
@@ -60,11 +62,12 @@ void IptableRule::addSourcePortRange(int first, int last) {
 void IptableRule::addDestinationPortRange(int first, int last) {
   m_destinationPorts = {true, first, last};
 }
-void IptableRule::setSourceIpFilter(const std::string& address, bool negate) {
-  m_source = {true, address, negate};
+void IptableRule::setSourceIpFilter(const std::string& address, bool negate, AddressForm form) {
+  m_source = {true, address, negate, form};
 }
-void IptableRule::setDestinationIpFilter(const std::string& address, bool negate) {
-  m_destination = {true, address, negate};
+void IptableRule::setDestinationIpFilter(const std::string& address, bool negate,
+                                         AddressForm form) {
+  m_destination = {true, address, negate, form};
 }
 void IptableRule::setInterfaceFilter(Direction direction, const std::string& name,
                                      bool withSubInterfaces) {
@@ -76,7 +79,7 @@ bool IptableRule::operator==(const IptableRule& o) const {
     return a.set == b.set && a.first == b.first && a.last == b.last;
   };
   auto addr = [](const AddressMatch& a, const AddressMatch& b) {
-    return a.set == b.set && a.address == b.address && a.negate == b.negate;
+    return a.set == b.set && a.address == b.address && a.negate == b.negate && a.form == b.form;
   };
   return m_chain == o.m_chain && m_jump == o.m_jump && m_protocol == o.m_protocol &&
          m_state == o.m_state && ports(m_sourcePorts, o.m_sourcePorts) &&
@@ -89,25 +92,25 @@ bool IptableRule::operator==(const IptableRule& o) const {
 
 namespace iptables {
 
-bool isValidAddressFilter(const std::string& text) {
-  uint32_t ip = 0;
-  int prefix = 0;
-  if (netlink_route::parseIpv4Prefix(text, ip, prefix))
-    return true;
-  if (text.empty() || text.size() > 253 || text[0] == '-' || text[0] == '.')
+bool isHostAddress(const std::string& text) {
+  in_addr a{};
+  // inet_pton stops at a NUL that the text would still carry along.
+  if (text.find('\0') != std::string::npos || inet_pton(AF_INET, text.c_str(), &a) != 1)
     return false;
-  bool allDigitsAndDots = true;
-  for (char c : text) {
-    bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    bool digit = c >= '0' && c <= '9';
-    if (!letter && !digit && c != '.' && c != '-')
-      return false;
-    if (letter || c == '-')
-      allDigitsAndDots = false;
-  }
-  // Digits and dots only but no valid address ("1.2.3.999") is a typo, not
-  // a host name.
-  return !allDigitsAndDots;
+  uint32_t v = ntohl(a.s_addr);
+  return v != 0 && v != 0xffffffffu && (v >> 28) != kMulticastHighNibble;
+}
+
+bool isSubnet(const std::string& text) {
+  size_t slash = text.find('/');
+  if (slash == std::string::npos)
+    return false;
+  std::string prefix = text.substr(slash + 1);
+  if (prefix.empty() || prefix.size() > 2 ||
+      !std::all_of(prefix.begin(), prefix.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return false;
+  int p = std::stoi(prefix);
+  return p >= 1 && p <= 32 && isHostAddress(text.substr(0, slash));
 }
 
 bool isValidInterfaceName(const std::string& text) {
@@ -133,38 +136,41 @@ bool chainOf(IptableRule::Chain chain, std::string& table, std::string& name) {
   return false;
 }
 
-std::optional<std::vector<std::string>> ruleArguments(const IptableRule& rule) {
+std::optional<std::vector<std::string>> ruleArguments(const IptableRule& rule, std::string* why) {
+  auto refuse = [why](const std::string& text) {
+    if (why != nullptr)
+      *why = text;
+    return std::nullopt;
+  };
   std::string table, chain;
   const char* protocol = lookup(kProtocols, rule.protocol());
   const char* jump = lookup(kJumps, rule.jump());
   const char* state = lookup(kStates, rule.state());
   if (!chainOf(rule.chain(), table, chain) || protocol == nullptr || jump == nullptr ||
       state == nullptr) {
-    LOG_ERROR("firewall rule refused: chain %d, jump %d, protocol %d or state %d unknown",
-              rule.chain(), rule.jump(), rule.protocol(), rule.state());
-    return std::nullopt;
+    return refuse("chain " + std::to_string(rule.chain()) + ", jump " +
+                  std::to_string(rule.jump()) + ", protocol " + std::to_string(rule.protocol()) +
+                  " or state " + std::to_string(rule.state()) + " unknown");
   }
   bool portsAllowed =
       rule.protocol() == IptableRule::PROTOCOL_TCP || rule.protocol() == IptableRule::PROTOCOL_UDP;
-  if ((rule.sourcePorts().set || rule.destinationPorts().set) && !portsAllowed) {
-    LOG_ERROR("firewall rule refused: port match on protocol %s", protocol);
-    return std::nullopt;
-  }
-  if (!validPorts(rule.sourcePorts()) || !validPorts(rule.destinationPorts())) {
-    LOG_ERROR("firewall rule refused: port outside 1..65535 or reversed range");
-    return std::nullopt;
-  }
+  if ((rule.sourcePorts().set || rule.destinationPorts().set) && !portsAllowed)
+    return refuse(std::string("port match on protocol ") + protocol);
+  if (!validPorts(rule.sourcePorts()) || !validPorts(rule.destinationPorts()))
+    return refuse("port outside 1..65535 or reversed range");
   std::vector<std::string> args;
   if (rule.protocol() != IptableRule::PROTOCOL_ALL)
     args.insert(args.end(), {"-p", protocol});
+  std::string bad;
   auto addAddress = [&](const IptableRule::AddressMatch& m, const char* option) {
     if (!m.set)
       return true;
-    if (!isValidAddressFilter(m.address)) {
-      LOG_ERROR(
-          "firewall rule refused: address filter '%s' is neither an IPv4 address nor a "
-          "host name",
-          m.address.c_str());
+    bool subnet = m.form == IptableRule::ADDRESS_SUBNET;
+    if (!(subnet ? isSubnet(m.address) : isHostAddress(m.address))) {
+      bad = "address filter '" + m.address + "' is not " +
+            (subnet ? "an IPv4 subnet a.b.c.d/p with p 1..32"
+                    : "a single IPv4 host (no prefix, no host name, not 0.0.0.0, broadcast or "
+                      "multicast)");
       return false;
     }
     if (m.negate)
@@ -173,14 +179,13 @@ std::optional<std::vector<std::string>> ruleArguments(const IptableRule& rule) {
     return true;
   };
   if (!addAddress(rule.sourceAddress(), "-s") || !addAddress(rule.destinationAddress(), "-d"))
-    return std::nullopt;
+    return refuse(bad);
   const IptableRule::InterfaceMatch& ifm = rule.interfaceFilter();
   if (ifm.set) {
     if (!isValidInterfaceName(ifm.name) || (ifm.direction != IptableRule::DIRECTION_IN &&
                                             ifm.direction != IptableRule::DIRECTION_OUT)) {
-      LOG_ERROR("firewall rule refused: interface filter '%s' direction %d not valid",
-                ifm.name.c_str(), ifm.direction);
-      return std::nullopt;
+      return refuse("interface filter '" + ifm.name + "' direction " +
+                    std::to_string(ifm.direction) + " not valid");
     }
     args.insert(args.end(), {ifm.direction == IptableRule::DIRECTION_IN ? "-i" : "-o",
                              ifm.withSubInterfaces ? ifm.name + "+" : ifm.name});
@@ -195,10 +200,11 @@ std::optional<std::vector<std::string>> ruleArguments(const IptableRule& rule) {
   return args;
 }
 
-std::optional<std::string> restoreScript(const std::vector<IptableRule>& rules, bool remove) {
+std::optional<std::string> restoreScript(const std::vector<IptableRule>& rules, bool remove,
+                                         std::string* why) {
   std::map<std::string, std::string> sections;  // table -> lines, in a stable order
   for (const IptableRule& rule : rules) {
-    auto args = ruleArguments(rule);
+    auto args = ruleArguments(rule, why);
     if (!args)
       return std::nullopt;
     std::string table, chain;

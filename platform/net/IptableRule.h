@@ -1,6 +1,8 @@
 // One firewall rule as a value. The numeric enumeration values are part of
 // the card's interface (docs/firewall.md lists them); ruleArguments() turns a
 // rule into the iptables match arguments after checking every text in it.
+// An address filter is a single host unless the rule says it is a subnet, so
+// that a text from outside can never open the card to a whole network.
 #pragma once
 
 #include <optional>
@@ -44,6 +46,10 @@ class IptableRule {
     DIRECTION_IN = 0,   // -i: arriving on the interface
     DIRECTION_OUT = 1,  // -o: leaving through the interface
   };
+  enum AddressForm : int {
+    ADDRESS_HOST = 0,    // a.b.c.d
+    ADDRESS_SUBNET = 1,  // a.b.c.d/p
+  };
 
   IptableRule(Chain chain, Jump jump, Protocol protocol, State state);
 
@@ -52,8 +58,9 @@ class IptableRule {
   void addSourcePortRange(int first, int last);
   void addDestinationPortRange(int first, int last);
   // `negate` matches every address but this one.
-  void setSourceIpFilter(const std::string& address, bool negate);
-  void setDestinationIpFilter(const std::string& address, bool negate);
+  void setSourceIpFilter(const std::string& address, bool negate, AddressForm form = ADDRESS_HOST);
+  void setDestinationIpFilter(const std::string& address, bool negate,
+                              AddressForm form = ADDRESS_HOST);
   // `withSubInterfaces` also matches the interface's VLANs (eth1 and eth1.*).
   void setInterfaceFilter(Direction direction, const std::string& name, bool withSubInterfaces);
 
@@ -71,6 +78,7 @@ class IptableRule {
     bool set = false;
     std::string address;
     bool negate = false;
+    AddressForm form = ADDRESS_HOST;
   };
   struct InterfaceMatch {
     bool set = false;
@@ -101,9 +109,11 @@ class IptableRule {
 
 namespace iptables {
 
-// An IPv4 address (optionally a.b.c.d/p) or a host name of letters, digits,
-// dots and hyphens that does not start with a hyphen.
-bool isValidAddressFilter(const std::string& text);
+// One IPv4 host in dotted form (as inet_pton reads it): no prefix, no mask,
+// no host name, not 0.0.0.0, 255.255.255.255 or a multicast address.
+bool isHostAddress(const std::string& text);
+// Such a host, "/" and a prefix length of 1 to 32 (0 would match everyone).
+bool isSubnet(const std::string& text);
 bool isValidInterfaceName(const std::string& text);
 
 // The table ("filter", "nat", "mangle") and chain name of a rule; false for
@@ -111,11 +121,13 @@ bool isValidInterfaceName(const std::string& text);
 bool chainOf(IptableRule::Chain chain, std::string& table, std::string& name);
 
 // Match and target arguments of one rule ("-p udp -s ... -j ACCEPT"), or
-// nothing (with one log line) when the rule is not valid.
-std::optional<std::vector<std::string>> ruleArguments(const IptableRule& rule);
+// nothing when the rule is not valid; `why` then tells what is wrong.
+std::optional<std::vector<std::string>> ruleArguments(const IptableRule& rule,
+                                                      std::string* why = nullptr);
 
 // Input for "iptables-restore --noflush" that appends (-A) or deletes (-D)
 // every rule, one section per table; nothing when any rule is not valid.
-std::optional<std::string> restoreScript(const std::vector<IptableRule>& rules, bool remove);
+std::optional<std::string> restoreScript(const std::vector<IptableRule>& rules, bool remove,
+                                         std::string* why = nullptr);
 
 }  // namespace iptables

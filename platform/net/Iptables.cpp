@@ -1,6 +1,7 @@
 #include "net/Iptables.h"
 
 #include "net/ChildProcess.h"
+#include "trace/LogLimit.h"
 #include "trace/TraceObject.h"
 
 Iptables::Iptables(const std::string& restoreProgram) : m_restoreProgram(restoreProgram) {}
@@ -16,10 +17,11 @@ bool Iptables::deleteRules(std::vector<IptableRule> rules) {
 bool Iptables::apply(const std::vector<IptableRule>& rules, bool remove) {
   if (rules.empty())
     return true;
-  auto script = iptables::restoreScript(rules, remove);
+  std::string why;
+  auto script = iptables::restoreScript(rules, remove, &why);
   if (!script) {
-    LOG_ERROR("firewall: %zu rules not %s, a rule is not valid", rules.size(),
-              remove ? "deleted" : "added");
+    LOG_ERROR_LIMITED("firewall: %zu rules not %s, nothing run: %s", rules.size(),
+                      remove ? "deleted" : "added", why.c_str());
     return false;
   }
   // --noflush keeps every other rule; the batch is committed as a whole, so
@@ -29,8 +31,8 @@ bool Iptables::apply(const std::vector<IptableRule>& rules, bool remove) {
   if (status != 0) {
     while (!output.empty() && output.back() == '\n')
       output.pop_back();
-    LOG_ERROR("firewall: %s of %zu rules failed (status %d): %s", remove ? "delete" : "add",
-              rules.size(), status, output.c_str());
+    LOG_ERROR_LIMITED("firewall: %s of %zu rules failed (status %d): %s", remove ? "delete" : "add",
+                      rules.size(), status, output.c_str());
     return false;
   }
   return true;

@@ -7,9 +7,12 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
+#include "thread/RequestScope.h"
+#include "trace/LogLimit.h"
 #include "trace/TraceObject.h"
 
 using velmwire::Op;
@@ -67,6 +70,23 @@ void VelmClient::reportDown(const char* what, int err) {
   m_down = true;
   LOG_ERROR("velmora engine at %s unreachable (%s: %s); engine calls fail until it is back",
             m_path.c_str(), what, std::strerror(err));
+}
+
+void VelmClient::reportStalled(Op op) {
+  if (m_stalled)
+    return;
+  m_stalled = true;
+  LOG_WARNING(
+      "velmora %s: no reply within %d ms; request failed, each later request waits for the "
+      "engine once until it answers again",
+      opName(op), m_timeoutMs);
+}
+
+void VelmClient::reportAnswering() {
+  if (!m_stalled)
+    return;
+  m_stalled = false;
+  LOG_INFO("velmora engine at %s answering again", m_path.c_str());
 }
 
 bool VelmClient::connectLocked() {
@@ -130,8 +150,8 @@ int32_t VelmClient::awaitReplyLocked(uint32_t seq, int64_t deadlineMs, Reply& re
     if (n > 0) {
       velmwire::Status st = velmwire::decodeReply(m_rx, static_cast<size_t>(n), reply);
       if (st != velmwire::Status::OK) {
-        LOG_ERROR("velmora reply rejected: %s (%zd bytes); request failed",
-                  velmwire::statusText(st), n);
+        LOG_ERROR_LIMITED("velmora reply rejected: %s (%zd bytes); request failed",
+                          velmwire::statusText(st), n);
         return velmwire::RC_PROTOCOL;
       }
       if (reply.seq == seq)
@@ -169,7 +189,20 @@ int32_t VelmClient::call(Op op, const char* name, const char* value, int32_t ind
   req.name = name ? std::string_view(name) : std::string_view();
   req.value = value ? std::string_view(value) : std::string_view();
 
-  std::lock_guard<std::mutex> lock(m_mutex);
+  if (RequestScope::timedOut(this)) {
+    LOG_DEBUG2("velmora %s %s: the engine already timed out in this request; failed at once",
+               opName(op), name ? name : "");
+    return velmwire::RC_TIMEOUT;
+  }
+  int64_t deadline = nowMs() + m_timeoutMs;
+  std::unique_lock<std::timed_mutex> lock(m_mutex, std::chrono::milliseconds(m_timeoutMs));
+  if (!lock.owns_lock()) {
+    // Another caller is waiting for a stalled engine.
+    RequestScope::noteTimeout(this);
+    LOG_WARNING_LIMITED("velmora %s: engine busy with another caller for %d ms; request failed",
+                        opName(op), m_timeoutMs);
+    return velmwire::RC_TIMEOUT;
+  }
   req.seq = ++m_seq;
   velmwire::Status st;
   size_t len = velmwire::encodeRequest(req, m_tx, sizeof m_tx, st);
@@ -178,7 +211,6 @@ int32_t VelmClient::call(Op op, const char* name, const char* value, int32_t ind
               velmwire::statusText(st), req.name.size(), req.value.size());
     return velmwire::RC_INVALID;
   }
-  int64_t deadline = nowMs() + m_timeoutMs;
   bool fresh = m_fd < 0;
   if (!connectLocked())
     return velmwire::RC_UNREACHABLE;
@@ -194,6 +226,9 @@ int32_t VelmClient::call(Op op, const char* name, const char* value, int32_t ind
     if (rc == velmwire::RC_UNREACHABLE) {
       reportDown("send", errno);
       closeLocked();
+    } else if (rc == velmwire::RC_TIMEOUT) {
+      RequestScope::noteTimeout(this);
+      reportStalled(op);
     }
     return rc;
   }
@@ -201,13 +236,16 @@ int32_t VelmClient::call(Op op, const char* name, const char* value, int32_t ind
   rc = awaitReplyLocked(req.seq, deadline, reply);
   if (rc == velmwire::RC_UNREACHABLE)
     reportDown("connection closed", ECONNRESET);
-  if (rc == velmwire::RC_TIMEOUT)
-    LOG_WARNING("velmora %s: no reply within %d ms; request failed", opName(op), m_timeoutMs);
+  if (rc == velmwire::RC_TIMEOUT) {
+    RequestScope::noteTimeout(this);
+    reportStalled(op);
+  }
   if (rc != velmwire::RC_OK)
     return rc;
+  reportAnswering();
   if (reply.op != op) {
-    LOG_ERROR("velmora reply to %s carries operation %u; request failed", opName(op),
-              static_cast<unsigned>(reply.op));
+    LOG_ERROR_LIMITED("velmora reply to %s carries operation %u; request failed", opName(op),
+                      static_cast<unsigned>(reply.op));
     return velmwire::RC_PROTOCOL;
   }
   if (valueOut && (reply.rc == velmwire::RC_OK || op == Op::DUMP))

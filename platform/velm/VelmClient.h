@@ -1,7 +1,10 @@
 // Connection to the velmora engine: one request, one reply, with a bounded
 // wait. Used by Velm_util and by the bench tools. The connection is opened
 // on first use and reopened after the engine restarts; a lock keeps the
-// exchanges of concurrent callers apart.
+// exchanges of concurrent callers apart, and the wait for it counts against
+// the caller's timeout. Once a call has timed out, every further call of the
+// same request (RequestScope) fails at once, so a stalled engine costs each
+// request one timeout.
 #pragma once
 
 #include <cstdint>
@@ -37,13 +40,16 @@ class VelmClient {
   int32_t sendLocked(size_t len, int64_t deadlineMs);
   int32_t awaitReplyLocked(uint32_t seq, int64_t deadlineMs, velmwire::Reply& reply);
   void reportDown(const char* what, int err);
+  void reportStalled(velmwire::Op op);
+  void reportAnswering();
 
-  std::mutex m_mutex;
+  std::timed_mutex m_mutex;
   std::string m_path;
   int m_timeoutMs;
   int m_fd = -1;
   uint32_t m_seq = 0;
-  bool m_down = false;  // the outage has been logged
+  bool m_down = false;     // the outage has been logged
+  bool m_stalled = false;  // a call timed out and no reply came since
   uint8_t m_tx[velmwire::MAX_REQUEST_SIZE];
   uint8_t m_rx[velmwire::MAX_REPLY_SIZE + 1];
 };

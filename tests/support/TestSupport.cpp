@@ -5,6 +5,7 @@
 #include "icsc/IcscWire.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
@@ -53,6 +54,7 @@ size_t LogCapture::count(const std::string& text) const {
 }
 
 void LogCapture::clear() {
+  trace::resetRateLimits();
   std::lock_guard<std::mutex> lock(m_mutex);
   m_lines.clear();
 }
@@ -81,6 +83,14 @@ std::string readFile(const std::string& path) {
 
 void writeFile(const std::string& path, const std::string& content) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+}
+
+std::string markingRestoreProgram(const std::string& marker) {
+  const std::string program = "/tmp/fake-iptables-restore";
+  writeFile(program, "#!/bin/sh\ntouch " + marker + "\ncat >/dev/null\n");
+  ::chmod(program.c_str(), 0755);
+  ::unlink(marker.c_str());
+  return program;
 }
 
 bool exists(const std::string& path) {

@@ -14,7 +14,8 @@ class commonStatCtrl;
 namespace testsupport {
 
 // Installs a trace object (if none) at `level` and captures every line
-// written while it lives.
+// written while it lives. Construction and clear() also reset the limits of
+// the rate-limited log lines.
 class LogCapture {
  public:
   explicit LogCapture(int level = 9);
@@ -41,6 +42,11 @@ std::string readFile(const std::string& path);
 // Replaces the content of a file.
 void writeFile(const std::string& path, const std::string& content);
 bool exists(const std::string& path);
+
+// A stand-in for iptables-restore that takes its input and only leaves the
+// file `marker` behind, so a test sees whether it was ever started; the
+// marker is removed first. Returns the program's path.
+std::string markingRestoreProgram(const std::string& marker);
 
 // How often `needle` occurs in `haystack`, overlaps included.
 size_t countOf(const std::string& haystack, const std::string& needle);

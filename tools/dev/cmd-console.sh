@@ -1,5 +1,18 @@
-dev_register "console [COMMAND...]" "run one debug console command on the bench's card, or open the console"
+dev_register "console [--vm] [COMMAND...]" "run one debug console command on the bench's card (--vm: the VM's), or open the console"
 cmd_console() {
+  if [ "${1:-}" = --vm ]; then
+    local FXS_VM=1
+    shift
+  fi
+  if [ "${FXS_VM:-}" = 1 ]; then
+    vm_ports
+    if [ $# -eq 0 ]; then
+      console_interactive
+      return
+    fi
+    console_oneshot "$*"
+    return
+  fi
   [ "$(id -u)" = 0 ] || die "the bench's console is reached through its namespaces and needs root"
   bench_running || die "the card is not running: start it with ./dev bench start"
   bench_alive main || die "the card (main) is not running on the bench; see ./dev bench logs, restart with ./dev bench stop && ./dev bench start"
@@ -14,8 +27,16 @@ cmd_console() {
 
 # One command: send it, print its output without the protocol lines, and
 # fail unless the console ended it with "#END ok".
+console_connect() {
+  if [ "${FXS_VM:-}" = 1 ]; then
+    timeout 30 nc -N 127.0.0.1 "$VM_CONSOLE_PORT"
+  else
+    bench_exec timeout 30 nc -N 127.0.0.1 10000
+  fi
+}
+
 console_oneshot() {
-  printf '%s\nquit\n' "$1" | bench_exec timeout 30 nc -N 127.0.0.1 10000 |
+  printf '%s\nquit\n' "$1" | console_connect |
     awk 'NR == 1 && /^# / { next }
          /^#END / { st = $2; next }
          { print }
@@ -39,7 +60,9 @@ console_interactive() {
       quit|exit) break ;;
     esac
     history -s -- "$line"
-    if ! bench_alive main; then
+    if [ "${FXS_VM:-}" = 1 ]; then
+      vm_running || { say "the VM has stopped; see ./dev vm logs"; break; }
+    elif ! bench_alive main; then
       say "the card (main) has stopped; see ./dev bench logs"
       break
     fi

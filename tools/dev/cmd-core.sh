@@ -13,7 +13,14 @@ cmd_build() {
 }
 
 dev_register "test [--arch armhf] [--sanitize S] [-R re]" "build and run every test (ctest)"
+dev_register "test --vm" "the end-to-end suite on a 32-bit ARM kernel under qemu (docs/vm.md)"
 cmd_test() {
+  if [ "${1:-}" = --vm ]; then
+    [ $# -eq 1 ] || die "./dev test --vm takes no other option"
+    [ "$(id -u)" = 0 ] || die "the VM is built and run as root"
+    vm_test
+    return
+  fi
   parse_build_opts "$@"
   configure_and_build "$ARCH" "$SANITIZE"
   local dir; dir="$(build_dir "$ARCH" "$SANITIZE")"

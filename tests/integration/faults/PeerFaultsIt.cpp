@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "FaultHarness.h"
+#include "icsc/IcscDescriptions.h"
 
 namespace faults {
 namespace {
@@ -53,6 +54,87 @@ TEST(PeerFaults, EngineKilledAndRestartedUnderLoad) {
   EXPECT_LT(end.slowest, seconds(2));
   EXPECT_TRUE(card.main.alive());
   EXPECT_EQ(card.main.log().find("SWERR"), std::string::npos) << "watchdog or error report";
+}
+
+// A paused engine costs a request one timeout: the rest of a 64-cell read
+// fails at once, so the card keeps serving what needs no engine.
+TEST(PeerFaults, StalledEngineCostsARequestOneTimeout) {
+  CardWithPeers card;
+  ASSERT_TRUE(card.start());
+  const IcscObjectDesc* alarms = icscdesc::findByName("VocalAlarmStatusTable");
+  ASSERT_NE(alarms, nullptr);
+  const ICSCTlv alarmRead = testsupport::cellOf(icscoid::object(alarms->id, 0, 0));
+  IcscClient c;
+  card.velmora.signal(SIGSTOP);
+  icscwire::Header h;
+  h.op = icscwire::GET;
+  h.requestId = 6464;
+  std::vector<ICSCTlv> cells(icscwire::MAX_CELLS, testsupport::cellOf(kMappedOid));
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(icscwire::encode(h, cells.data(), cells.size(), bytes));
+  auto t0 = Clock::now();
+  c.sendRaw(bytes);
+  c.send(icscwire::GET, 6465, alarmRead);
+  // Under an emulator only the order of events counts, not the time.
+  const auto bound = seconds(emulated() ? 30 : 3);
+  icscwire::Header answer;
+  std::vector<ICSCTlv> answered;
+  ASSERT_TRUE(c.receive(answer, answered, bound)) << "no answer to the 64-cell read";
+  ASSERT_EQ(answer.requestId, h.requestId);
+  ASSERT_EQ(answered.size(), cells.size());
+  for (const ICSCTlv& cell : answered)
+    EXPECT_EQ(cell.status, icscwire::NOT_SERVED);
+  ASSERT_TRUE(c.receive(answer, answered, bound - (Clock::now() - t0)))
+      << "the alarm read was not served within " << bound.count() << " s";
+  EXPECT_EQ(answer.requestId, 6465u);
+  ASSERT_EQ(answered.size(), 1u);
+  EXPECT_EQ(answered[0].status, icscwire::OK);
+
+  card.velmora.signal(SIGCONT);
+  EXPECT_TRUE(waitFor([&] { return get(c, seconds(2)) == icscwire::OK; }, seconds(10)))
+      << "engine-backed reads not served after the engine resumed";
+  std::string log = card.main.log();
+  EXPECT_EQ(testsupport::countOf(log, "no reply within"), 1u) << log;
+  EXPECT_EQ(testsupport::countOf(log, "answering again"), 1u) << log;
+}
+
+// 100 000 malformed datagrams, half too short to be answered, half with a
+// wrong version (answered, so their arrival can be counted): the log grows
+// by a few lines per second and call site, not by a line per datagram.
+TEST(PeerFaults, MalformedFloodAddsOnlyAFewLogLines) {
+  CardWithPeers card;
+  ASSERT_TRUE(card.start());
+  auto lines = [&] { return testsupport::countOf(card.main.log(), "\n"); };
+  const size_t before = lines();
+  const std::vector<uint8_t> tooShort = {0xde, 0xad, 0xbe};
+  const std::vector<uint8_t> badVersion = {9, icscwire::GET, 0, 0, 0, 0, 0, 1};
+  const long total = emulated() ? 20000 : 100000;
+  // Few enough answers at a time for the answer queue of the front end.
+  constexpr long kBurst = 16;
+  IcscClient c;
+  long answered = 0;
+  auto end = Clock::now() + seconds(120);
+  for (long sent = 0; sent < total && Clock::now() < end; sent += kBurst) {
+    for (long i = 0; i < kBurst; i += 2) {
+      c.sendRaw(tooShort);
+      c.sendRaw(badVersion);
+    }
+    icscwire::Header h;
+    std::vector<ICSCTlv> cells;
+    for (long i = 0; i < kBurst / 2 && c.receive(h, cells, seconds(2)); ++i)
+      answered += h.status == icscwire::BAD_VERSION ? 1 : 0;
+  }
+  EXPECT_GE(answered, total / 2 * 9 / 10) << "the flood did not reach the card";
+  EXPECT_TRUE(waitFor(
+      [&] { return testsupport::countOf(card.main.log(), "similar messages suppressed") >= 2; },
+      seconds(15)))
+      << "no summary of the suppressed lines";
+  const size_t added = lines() - before;
+  EXPECT_LE(added, 300u) << "log lines for " << total << " datagrams\n"
+                         << card.main.log().substr(std::max<size_t>(card.main.log().size(), 8000) -
+                                                   8000);
+  EXPECT_GE(added, 4u);
+  EXPECT_EQ(get(c, seconds(3)), icscwire::OK) << "the card stopped serving";
 }
 
 TEST(PeerFaults, FloodedInboundQueueIsDrained) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "CardWithPeers.h"
+#include "TestSupport.h"
 #include "icsc/IcscDescriptions.h"
 #include "icsc/IcscOid.h"
 #include "icsc/IcscWire.h"
@@ -72,6 +73,47 @@ TEST_F(IcscEndToEnd, GarbageIsRejectedAndTheCardKeepsServing) {
   EXPECT_EQ(h.requestId, 77u);
   EXPECT_EQ(h.status, MALFORMED);
   EXPECT_EQ(c.call(GET, cellOf(icscoid::object(kTimers, 0, 0))).status, OK);
+}
+
+// A string value is stored whole or not at all: the engine takes text up
+// to a NUL, so a value holding one is refused instead of being cut.
+TEST_F(IcscEndToEnd, StringsAreStoredWholeOrRefusedAsMalformed) {
+  const IcscObjectDesc* account = icscdesc::findByName("AccountTable");
+  ASSERT_NE(account, nullptr);
+  const IcscColumnDesc* column = icscdesc::findColumn(*account, "displayName");
+  ASSERT_NE(column, nullptr);
+  const uint32_t oid = icscoid::object(account->id, column->column, 2);
+  std::string everyByte;
+  for (int b = 1; b < 256; ++b)
+    everyByte += static_cast<char>(b);
+  struct Case {
+    const char* name;
+    std::string value;
+    uint8_t want;
+  };
+  const Case kCases[] = {
+      {"every_byte_but_nul", everyByte, OK},
+      {"line_breaks", "a\nb\r\n", OK},
+      {"empty", "", OK},
+      {"nul_inside", std::string("ab\0cd", 5), MALFORMED},
+      {"nul_last", std::string("abc\0", 4), MALFORMED},
+      {"nul_only", std::string(1, '\0'), MALFORMED},
+  };
+  Client c;
+  std::string stored = "before";
+  ICSCTlv set = cellOf(oid);
+  set.setString(stored);
+  ASSERT_EQ(c.call(SET, set).status, OK);
+  for (const Case& k : kCases) {
+    set.setString(k.value);
+    EXPECT_EQ(c.call(SET, set).status, k.want) << k.name;
+    if (k.want == OK)
+      stored = k.value;
+    ICSCTlv got = c.call(GET, cellOf(oid));
+    EXPECT_EQ(got.status, OK) << k.name;
+    EXPECT_EQ(got.str, stored) << k.name;
+  }
+  EXPECT_EQ(testsupport::countOf(m_card.main.log(), "holds a NUL byte"), 3u) << m_card.main.log();
 }
 
 TEST_F(IcscEndToEnd, AnswersFindTheirClientsWithSeveralOutstanding) {

@@ -12,6 +12,7 @@
 #include "CardWithPeers.h"
 #include "TestSupport.h"
 #include "net/executeCommand.h"
+#include "velm/Velm_util.h"
 
 namespace {
 
@@ -204,12 +205,31 @@ TEST_F(CardNetworkBench, HostileServerTextsChangeNothing) {
       "10.20.30.40:70000",
       "1.2.3:5060",
       "10.20.30.40",
+      // More than one host, or none: the firewall component refuses them.
+      "10.20.30.40/0:5060",
+      "10.20.30.40/8:5060",
+      "sip.provider.example:5060",
+      "255.255.255.255:5060",
+      "224.0.0.1:5060",
+      // A line of its own in the log, were it not escaped.
+      "10.20.30.40\n[ERROR] Ifc.cpp:1 (run) - forged:5060",
   };
+  Velm_util velm;
   for (const char* text : hostile) {
     EXPECT_EQ(set(table, "registerDomainName", 1, text), 1) << text;
     EXPECT_EQ(firewall(), before) << text;
+    // The engine took the value before the firewall refused it.
+    std::string kept;
+    EXPECT_EQ(velm.get("register_domain_name", kept, 1, -1), 0);
+    EXPECT_EQ(kept, text);
   }
   EXPECT_FALSE(exists("/tmp/pwned"));
+  std::string log = readFile(kMainLog);
+  EXPECT_EQ(log.find("\n[ERROR] Ifc.cpp:1 (run) - forged"), std::string::npos) << "forged line";
+  EXPECT_NE(log.find("10.20.30.40\\n[ERROR] Ifc.cpp:1 (run) - forged:5060"), std::string::npos)
+      << log;
+  EXPECT_NE(log.find("address filter '10.20.30.40/0' is not a single IPv4 host"),
+            std::string::npos);
   ASSERT_TRUE(m_card.main.alive());
   // A good text after all of them still opens its rules.
   ASSERT_EQ(set(table, "registerDomainName", 1, "10.20.30.41:5080"), 0);

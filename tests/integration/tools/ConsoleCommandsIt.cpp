@@ -60,6 +60,11 @@ const LineCase kVelmLines[] = {
     {"velm get ipbx_hookflash_enable 0x3", "ipbx_hookflash_enable.3 == 1\n"},
     {"velm get ipbx_hookflash_enable 03", "ipbx_hookflash_enable.3 == 1\n"},
     {"velm get ipbx_hookflash_enable 2", "ipbx_hookflash_enable.2 == 0\n"},
+    // Beyond the card's 32-bit long: capped as its strtol caps, never wrapped
+    // onto index 3.
+    {"velm get ipbx_hookflash_enable 4294967299", "FAILED [-22]\n"},
+    {"velm set ipbx_hookflash_enable 0 4294967299",
+     "ipbx_hookflash_enable.2147483647 = 0\nFAILED [-22]\n"},
     {"velm get ipbx_hookflash_enable abc", "ipbx_hookflash_enable.0 == 0\n"},
     {"velm get ipbx_interdigit_duration", "ipbx_interdigit_duration == 4000\n"},
     {"velm set ipbx_interdigit_duration 250", "ipbx_interdigit_duration = 250\nSUCCESS\n"},
@@ -224,6 +229,9 @@ TEST_F(ConsoleCommandsIt, DumpRowsAndArguments) {
     EXPECT_NE(row4.find(std::string(features->getProp(c)->desc().name) + " = "), std::string::npos);
   EXPECT_EQ(run("card dump table 0x18 -1"), features->str(0, 0));
   EXPECT_EQ(run("card dump table 24 99"), features->str(99, 1));
+  // 2^32 + 24 and 2^32 + 4 do not wrap onto table 24 and row 4.
+  EXPECT_EQ(run("card dump table 4294967320"), "Unknown table id\n");
+  EXPECT_EQ(run("card dump table 24 4294967300"), features->str(INT32_MAX, 1));
   EXPECT_EQ(run("card dump scalar 0x12"), netStatus->str(0, 0));
   EXPECT_EQ(run("card dump scalar 18 7"), netStatus->str(0, 0));
   EXPECT_EQ(run("card dump tables 1"),

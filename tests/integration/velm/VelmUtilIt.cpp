@@ -16,6 +16,7 @@
 
 #include "CardWithPeers.h"
 #include "TestSupport.h"
+#include "thread/RequestScope.h"
 #include "velm/VelmClient.h"
 #include "velm/VelmWire.h"
 #include "velm/Velm_util.h"
@@ -152,6 +153,30 @@ TEST_F(VelmUtilIt, HungEngineTimesOutAndLateRepliesAreNotMistaken) {
   // The stalled request's reply arrives first; it must not answer this one.
   ASSERT_EQ(velm.get("ipbx_mode", v, 1, -1), 0);
   EXPECT_EQ(v, "4");
+}
+
+// A request (RequestScope) waits for a stalled engine once: its later calls
+// fail without sending anything, the next request tries once again.
+TEST_F(VelmUtilIt, StalledEngineIsAskedOncePerRequest) {
+  testsupport::LogCapture logs(6);
+  Velm_util velm;
+  std::string v;
+  ASSERT_EQ(velm.get("ipbx_mode", v, 0, -1), 0);
+  m_engine.signal(SIGSTOP);
+  for (int request = 0; request < 2; ++request) {
+    RequestScope scope;
+    for (int call = 0; call < 10; ++call) {
+      auto t0 = Clock::now();
+      EXPECT_EQ(velm.get("ipbx_hot_warm_dial_string", v, call, -1), velmwire::RC_TIMEOUT);
+      EXPECT_LT(Clock::now() - t0, NO_HANG_LIMIT);
+    }
+  }
+  m_engine.signal(SIGCONT);
+  ASSERT_EQ(velm.get("ipbx_mode", v, 0, -1), 0);
+  std::string requestLog = runTool("nbcat", {kLog}).out;
+  EXPECT_EQ(testsupport::countOf(requestLog, "get ipbx_hot_warm_dial_string"), 2u) << requestLog;
+  EXPECT_EQ(logs.count("no reply within"), 1u) << "the stall is logged once";
+  EXPECT_EQ(logs.count("answering again"), 1u);
 }
 
 TEST_F(VelmUtilIt, ConcurrentCallersGetTheirOwnAnswers) {

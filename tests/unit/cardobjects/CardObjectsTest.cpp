@@ -212,6 +212,7 @@ TEST_F(Registry, MappedObjectsAreRegisteredAsTheirClasses) {
   for (const mappedtest::MappedClass& c : mappedtest::mappedClasses()) {
     IcscObject* o = engine.findObject(c.desc->id);
     ASSERT_NE(o, nullptr) << c.name;
+    log.clear();
     unsigned last = o->getColumnCount() - 1;
     EXPECT_FALSE(o->update(o->getProp(last), o->getRowCount() - 1)) << c.name;
     EXPECT_TRUE(log.contains(std::string(c.name) + "::update() failed: id=" +

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "TestSupport.h"
 #include "debug/Odebug.h"
 #include "debug/TraceDebug.h"
@@ -163,6 +164,30 @@ TEST_P(TraceLevel, ShowsAndSetsTheLevel) {
 INSTANTIATE_TEST_SUITE_P(Odebug, TraceLevel, ::testing::ValuesIn(kTraceCases),
                          [](const auto& i) { return std::string(i.param.name); });
 
+// Numbers as the card's 32-bit strtol reads them: capped, never wrapped.
+TEST(NumberArg, ReadsAsTheCardsStrtol) {
+  const std::pair<const char*, int32_t> kCases[] = {
+      {"16", 16},
+      {"0x10", 16},
+      {"010", 8},
+      {" +7", 7},
+      {"-1", -1},
+      {"12abc", 12},
+      {"abc", 0},
+      {"", 0},
+      {"2147483647", INT32_MAX},
+      {"2147483648", INT32_MAX},
+      {"4294967299", INT32_MAX},
+      {"0xFFFFFFFF", INT32_MAX},
+      {"99999999999999999999999", INT32_MAX},
+      {"-2147483648", INT32_MIN},
+      {"-4294967299", INT32_MIN},
+      {"-99999999999999999999999", INT32_MIN},
+  };
+  for (const auto& [text, want] : kCases)
+    EXPECT_EQ(Odebug::numberArg(text), want) << "'" << text << "'";
+}
+
 struct SessionCase {
   const char* name;
   std::string input;
@@ -221,12 +246,15 @@ INSTANTIATE_TEST_SUITE_P(Odebug, Session, ::testing::ValuesIn(kSessionCases),
 // A TCP client of the console on loopback.
 class Client {
  public:
-  explicit Client(unsigned short port) {
+  explicit Client(unsigned short port, const char* address = "127.0.0.1", int receiveBuffer = 0) {
     m_fd = socket(AF_INET, SOCK_STREAM, 0);
+    // Set before connecting, so the window stays this small.
+    if (receiveBuffer > 0)
+      setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    inet_pton(AF_INET, address, &a.sin_addr);
     m_connected = connect(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
   }
   ~Client() { close(m_fd); }
@@ -254,6 +282,10 @@ class Client {
   bool closedByPeer() {
     readUntil("\x01never");
     return m_closed;
+  }
+  // Sends without waiting; what does not fit is dropped.
+  void push(const std::string& s) {
+    (void)!::send(m_fd, s.data(), s.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
   }
 
  private:
@@ -301,6 +333,112 @@ TEST_F(Server, StopEndsConnectedClients) {
   EXPECT_TRUE(c.closedByPeer());
   Client late(m_server.port());
   EXPECT_FALSE(late.connected());
+}
+
+// Writes a reply far larger than any socket buffer.
+class FloodCommand : public Odebug::CdebugCommand {
+ public:
+  explicit FloodCommand(Odebug::Cdebugable* g) : CdebugCommand(g, "flood", nullptr) {}
+  void command(unsigned, char* const*, std::ostringstream& os, void*) override {
+    os << std::string(8 << 20, 'x') << "\n";
+  }
+};
+
+class ServerWithOptions : public ::testing::Test {
+ protected:
+  void start(const Odebug::CdebugServer::Options& options) {
+    m_server = std::make_unique<Odebug::CdebugServer>(0, options);
+    ASSERT_TRUE(m_server->start());
+  }
+  // Holds every slot with a client that has read its banner.
+  std::vector<std::unique_ptr<Client>> fill() {
+    std::vector<std::unique_ptr<Client>> clients;
+    for (unsigned i = 0; i < Odebug::CdebugServer::kMaxClients; ++i) {
+      clients.push_back(std::make_unique<Client>(m_server->port()));
+      EXPECT_TRUE(clients.back()->connected());
+      clients.back()->readUntil("session\n");
+    }
+    return clients;
+  }
+  bool served() {
+    Client c(m_server->port());
+    c.send("tst echo back\n");
+    return c.readUntil("#END").find("back\n#END ok") != std::string::npos;
+  }
+
+  testsupport::LogCapture m_log{6};
+  TestGroup m_group;
+  FloodCommand m_flood{&m_group};
+  std::unique_ptr<Odebug::CdebugServer> m_server;
+};
+
+TEST_F(ServerWithOptions, IdleClientIsClosed) {
+  Odebug::CdebugServer::Options o;
+  o.idleTimeoutMs = 300;
+  start(o);
+  Client c(m_server->port());
+  c.send("tst echo a\n");
+  EXPECT_TRUE(c.closedByPeer());
+  EXPECT_NE(c.readUntil("#").find("a\n#END ok\n# closed: idle"), std::string::npos);
+}
+
+// Eight idle clients cannot lock the console out: once the longest idle has
+// been idle long enough, it gives its slot to the next client.
+TEST_F(ServerWithOptions, FullServerClosesTheLongestIdleForANewClient) {
+  Odebug::CdebugServer::Options o;
+  o.evictIdleMs = 2000;
+  start(o);
+  auto clients = fill();
+  Client early(m_server->port());
+  EXPECT_NE(early.readUntil("#END").find("#END busy"), std::string::npos)
+      << "no slot was idle long enough yet";
+  // Everyone but the first stays active.
+  bool evicted = testsupport::waitFor(
+      [&] {
+        for (size_t i = 1; i < clients.size(); ++i)
+          clients[i]->send("tst echo x\n");
+        return served();
+      },
+      std::chrono::seconds(10));
+  EXPECT_TRUE(evicted) << "the new client was never served";
+  EXPECT_TRUE(clients[0]->closedByPeer());
+  EXPECT_NE(clients[0]->readUntil("#").find("# closed: idle"), std::string::npos);
+  for (size_t i = 1; i < clients.size(); ++i) {
+    clients[i]->send("tst echo still\n");
+    EXPECT_NE(clients[i]->readUntil("still\n#END ok").find("still\n#END ok"), std::string::npos)
+        << "client " << i << " was active, yet closed";
+  }
+}
+
+// Clients that never read their replies: each thread gives up on its
+// client after the send bound, so the slots free up.
+TEST_F(ServerWithOptions, ClientsThatNeverReadDoNotHoldTheirSlots) {
+  Odebug::CdebugServer::Options o;
+  o.sendTimeoutMs = 300;
+  start(o);
+  std::vector<std::unique_ptr<Client>> stuck;
+  for (unsigned i = 0; i < Odebug::CdebugServer::kMaxClients; ++i) {
+    stuck.push_back(std::make_unique<Client>(m_server->port(), "127.0.0.1", 4096));
+    ASSERT_TRUE(stuck.back()->connected());
+    stuck.back()->push("tst flood\n");
+  }
+  // Well below the 5 s a blocking send with a socket timeout would hold on.
+  EXPECT_TRUE(testsupport::waitFor([&] { return served(); }, std::chrono::seconds(4)))
+      << "clients that never read held the console";
+  EXPECT_TRUE(m_log.contains("took no output for 300 ms, closed"));
+}
+
+TEST_F(ServerWithOptions, ListensOnTheConfiguredAddressOnly) {
+  Odebug::CdebugServer::Options o;
+  o.address = "127.0.0.1";
+  start(o);
+  EXPECT_TRUE(Client(m_server->port(), "127.0.0.1").connected());
+  EXPECT_FALSE(Client(m_server->port(), "127.0.0.2").connected());
+  m_server->stop();
+  o.address = "localhost";
+  Odebug::CdebugServer named(0, o);
+  EXPECT_FALSE(named.start());
+  EXPECT_TRUE(m_log.contains("listen address 'localhost' is not a dotted IPv4 address"));
 }
 
 }  // namespace

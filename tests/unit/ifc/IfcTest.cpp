@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 #include <mqueue.h>
 
+#include <csignal>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "Ifc.h"
 #include "TestSupport.h"
+#include "signal/StopSignal.h"
 
 namespace {
 
@@ -224,17 +226,32 @@ TEST_P(UdpMessage, ChecksLengthBeforeHandingOver) {
 INSTANTIATE_TEST_SUITE_P(Ifc, UdpMessage, ::testing::ValuesIn(kUdpCases),
                          [](const auto& i) { return std::string(i.param.name); });
 
-TEST_F(IfcFixture, SignalHandlerPostsStopMessage) {
+// The handler posts the stop message that run() prepared; when the queue
+// is full it raises the flag instead and nothing else changes in the queue.
+TEST_F(IfcFixture, SignalHandlerPostsStopMessageOrFlagsAFullQueue) {
   MessageQueue inbound(mainqueue::NAME, mainqueue::MAX_MSG_SIZE, mainqueue::DEPTH);
   ASSERT_TRUE(inbound.isOpen());
+  char stop[mainqueue::MAX_MSG_SIZE] = {};
+  const uint32_t stopId = MSG_STOP;
+  std::memcpy(stop, &stopId, 4);
+  ASSERT_TRUE(stopsignal::arm(mainqueue::NAME, stop, sizeof stop));
   Ifc::handleSignal(SIGTERM);
+  EXPECT_FALSE(stopsignal::requested());
   char b[mainqueue::MAX_MSG_SIZE];
   std::memset(b, 0x55, sizeof b);
   ASSERT_EQ(inbound.receive(b, sizeof b, 1000), mainqueue::MAX_MSG_SIZE);
-  uint32_t id;
-  std::memcpy(&id, b, 4);
-  EXPECT_EQ(id, MSG_STOP);
-  EXPECT_EQ(std::string(b + 4, sizeof b - 4), std::string(sizeof b - 4, '\0'));
+  EXPECT_EQ(std::string(b, sizeof b), std::string(stop, sizeof stop));
+
+  inbound.blocking(false);
+  long sent = 0;
+  while (sent < 1000 && inbound.send("\x04\0\0\0", 4))
+    ++sent;
+  ASSERT_EQ(sent, inbound.maxMsgs());
+  Ifc::handleSignal(SIGTERM);
+  EXPECT_TRUE(stopsignal::requested());
+  EXPECT_EQ(stopsignal::signalNumber(), SIGTERM);
+  EXPECT_EQ(inbound.pending(), sent);
+  stopsignal::disarm();
 }
 
 // The controller creates the trace object when there is none, keeps one

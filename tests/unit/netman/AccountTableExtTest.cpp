@@ -131,4 +131,37 @@ TEST_F(AccountFirewall, OtherColumnsVelmoraRefusalAndFailuresLeaveTheFirewall) {
   EXPECT_FALSE(table.updated(nullptr, 0));
 }
 
+// The real firewall component under the table: a server text whose address
+// is more than one host never starts the restore program, and the write
+// fails as for an unparsable text.
+TEST(AccountFirewallComponent, RefusesAnythingButOneHostAndTheWriteFails) {
+  testsupport::LogCapture log;
+  const std::string marker = "/tmp/restore_was_run";
+  Iptables iptables(testsupport::markingRestoreProgram(marker));
+  TestAccountTable table(nullptr, &iptables);
+  table.setPropproviderEnable(0, true);
+  IcscProperty* reg = table.getProp(AccountTableBase::OBJ_ACCOUNT_REGISTERDOMAINNAME);
+  auto write = [&](const std::string& text) {
+    reg->setValueAt(0, text);
+    reg->selectRow(0);
+    return table.updated(reg, 0);
+  };
+  for (const char* text : {"10.20.30.40/0:5060", "10.20.30.40/8:5060", "10.20.30.40/32:5060",
+                           "sip.provider.example:5060", "255.255.255.255:5060", "224.0.0.1:5060",
+                           "010.20.30.40:5060"}) {
+    log.clear();
+    EXPECT_FALSE(write(text)) << text;
+    std::string address = std::string(text).substr(0, std::string(text).find(':'));
+    EXPECT_EQ(log.count("firewall: 6 rules not added, nothing run: address filter '" + address +
+                        "' is not a single IPv4 host"),
+              1u)
+        << text;
+    EXPECT_EQ(log.count(std::string("adding rules for ip ") + text + " failed"), 1u) << text;
+  }
+  EXPECT_FALSE(testsupport::exists(marker)) << "the restore program was started";
+  EXPECT_TRUE(table.allowedServers().empty());
+  ASSERT_TRUE(write("10.20.30.40:5060"));
+  EXPECT_TRUE(testsupport::exists(marker)) << "a single host reaches the restore program";
+}
+
 }  // namespace

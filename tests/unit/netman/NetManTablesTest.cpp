@@ -89,9 +89,9 @@ class LinkTable : public ::testing::Test {
       if (!in && !range)
         r.addSourcePort(5060);
       if (in)
-        r.setSourceIpFilter(subnet, false);
+        r.setSourceIpFilter(subnet, false, R::ADDRESS_SUBNET);
       else
-        r.setDestinationIpFilter(subnet, false);
+        r.setDestinationIpFilter(subnet, false, R::ADDRESS_SUBNET);
       r.setInterfaceFilter(in ? R::DIRECTION_IN : R::DIRECTION_OUT, "eth1", true);
       return r;
     };
