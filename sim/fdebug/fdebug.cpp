@@ -1,14 +1,14 @@
 // Bench stand-in of the debug front end: posts one command line to the
 // card as message 900 and waits for the card's ready message.
 //
-//   fdebug [--timeout MS] WORD...
+//   fdebug [--timeout MS] [--] WORD...
 //
 // Exit status 0 when the ready message came, 1 on timeout, 2 on bad use.
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "SimCli.h"
 #include "drivermsg/mainQueue.h"
 #include "mq/MessageQueue.h"
 
@@ -17,26 +17,35 @@ namespace {
 constexpr uint32_t kDbgMsgId = 900;
 constexpr size_t kMaxMsg = mainqueue::MAX_MSG_SIZE;
 
+const char kUsage[] =
+    "usage: ./dev fdebug WORD... on the bench, where it runs fdebug [--timeout MS] [--] WORD...\n"
+    "  posts the words as one command line to /queueToMain (message 900)\n"
+    "  and waits for the card's ready message on /queueToFdebug\n"
+    "  --timeout MS   how long to wait (default 5000)\n"
+    "exit status: 0 ready message came, 1 none or no queue, 2 bad usage\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
   unsigned timeoutMs = 5000;
-  int i = 1;
-  if (i + 1 < argc && std::strcmp(argv[i], "--timeout") == 0) {
-    timeoutMs = static_cast<unsigned>(std::strtoul(argv[i + 1], nullptr, 0));
-    i += 2;
-  }
+  // Command words may themselves start with '-'.
+  int rc = simcli::parse(
+      "fdebug", kUsage, argc, argv, simcli::BEFORE_ARGUMENTS,
+      {{"timeout", required_argument, nullptr, 't'}}, [&](int, const char* arg) -> std::string {
+        return simcli::integer(arg, 1, 600000, timeoutMs) ? "" : "--timeout wants 1-600000 ms";
+      });
+  if (rc >= 0)
+    return rc;
   std::string text;
-  for (; i < argc; ++i) {
+  for (int i = optind; i < argc; ++i) {
     if (!text.empty())
       text += ' ';
     text += argv[i];
   }
-  if (text.size() + 5 > kMaxMsg || timeoutMs == 0) {
-    std::fprintf(stderr, "usage: fdebug [--timeout MS] WORD... (at most %zu characters)\n",
-                 kMaxMsg - 5);
-    return 2;
-  }
+  if (text.empty())
+    return simcli::badUsage("fdebug", "no command words", kUsage);
+  if (text.size() + 5 > kMaxMsg)
+    return simcli::badUsage("fdebug", "at most 1995 characters", kUsage);
 
   MessageQueue replies("/queueToFdebug");
   MessageQueue card(mainqueue::NAME, mainqueue::MAX_MSG_SIZE, mainqueue::DEPTH);
