@@ -35,12 +35,15 @@ From the host: ./dev icsc --vm ..., ./dev console --vm ... (or FXS_VM=1).
 EOF
 }
 
-dev_register "vm [start|stop|status|logs|shell]" "the armhf card and its peers on a 32-bit ARM kernel under qemu (Ctrl-C stops)"
+dev_register vm bench "[start|stop|status|logs [-f]|shell]" \
+  "the armhf card and its peers on a 32-bit ARM kernel under qemu" "$(vm_usage | sed 1d)"
 cmd_vm() {
   case "${1:-run}" in
-    -h|--help) vm_usage; return 0 ;;
+    run|start|stop|status|logs|shell) ;;
+    *) dev_bad_usage vm "unknown vm subcommand '$1'" ;;
   esac
   [ "$(id -u)" = 0 ] || die "the VM is built and run as root"
+  dev_check_only && return 0
   local sub="${1:-run}"
   [ $# -gt 0 ] && shift
   case "$sub" in
@@ -56,7 +59,6 @@ cmd_vm() {
       if [ "${1:-}" = -f ]; then vm_follow; else tr -d '\r' <"$VM_RUN/console.log"; fi
       ;;
     shell) vm_shell ;;
-    *) vm_usage >&2; die "unknown vm subcommand '$sub'" ;;
   esac
 }
 
