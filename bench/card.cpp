@@ -251,7 +251,8 @@ void walk(Client& cl, const Options& o) {
         return;
       }
     } while (h.requestId != id);
-    if (got.size() != 1 || got[0].status == END_OF_OBJECTS)
+    // The registered objects only: the common and event cells follow them.
+    if (got.size() != 1 || got[0].status == END_OF_OBJECTS || !icscoid::isObject(got[0].oid))
       break;
     ++cells;
     refused += got[0].status != OK;

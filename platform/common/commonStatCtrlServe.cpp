@@ -12,7 +12,6 @@
 #include "icsc/IcscOid.h"
 #include "icsc/IcscWire.h"
 #include "trace/LogLimit.h"
-#include "trace/TraceObject.h"
 
 using namespace commonrec;
 using namespace icscwire;

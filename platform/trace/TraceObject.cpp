@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 TraceObject* g_traceObject = nullptr;
@@ -89,6 +90,26 @@ bool enabled(int threshold) {
   return t != nullptr && t->level() > threshold;
 }
 
+size_t formatUtcStamp(int64_t seconds, long nanoseconds, char* out) {
+  time_t t = static_cast<time_t>(seconds);
+  tm parts{};
+  if (gmtime_r(&t, &parts) == nullptr) {
+    out[0] = '\0';
+    return 0;
+  }
+  size_t n = std::strftime(out, UTC_STAMP_SIZE, "%Y-%m-%dT%H:%M:%S", &parts);
+  long ms = nanoseconds < 0 ? 0 : nanoseconds >= 1000000000L ? 999 : nanoseconds / 1000000;
+  std::snprintf(out + n, UTC_STAMP_SIZE - n, ".%03ldZ", ms);
+  return std::strlen(out);
+}
+
+std::string utcStamp() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  char text[UTC_STAMP_SIZE];
+  return std::string(text, formatUtcStamp(now.tv_sec, now.tv_nsec, text));
+}
+
 std::string escape(std::string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -120,7 +141,7 @@ void writeLine(int priority, const std::string& line) {
   const std::string text = clean ? line : escape(body) + (lineEnd ? "\n" : "");
   syslog(priority, "%s", text.c_str());
   if (g_stderrMirror)
-    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fprintf(stderr, "%s %s\n", utcStamp().c_str(), text.c_str());
   std::lock_guard<std::mutex> lock(sinkMutex());
   if (sink())
     sink()(priority, text);

@@ -5,6 +5,8 @@
 // above the line's threshold. SWERR reports bypass the level.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -13,7 +15,8 @@
 class TraceObject {
  public:
   // FXS_TRACE_LEVEL in the environment overrides `level` (bench use);
-  // FXS_TRACE_STDERR=1 mirrors every line to stderr.
+  // FXS_TRACE_STDERR=1 mirrors every line to stderr, behind its UTC time
+  // (syslog stamps its own copy).
   TraceObject(const std::string& name, int level);
   ~TraceObject();
   TraceObject(const TraceObject&) = delete;
@@ -61,6 +64,13 @@ void swerr(const char* path, int line, const char* fmt, ...) __attribute__((form
 void writeLine(int priority, const std::string& line);
 // Bytes below 0x20 and 0x7f as \n, \r, \t or \xNN; everything else as is.
 std::string escape(std::string_view text);
+
+// "YYYY-MM-DDTHH:MM:SS.mmmZ" (UTC, milliseconds truncated) into `out`,
+// which must hold UTC_STAMP_SIZE bytes; returns the length written.
+constexpr size_t UTC_STAMP_SIZE = 25;
+size_t formatUtcStamp(int64_t seconds, long nanoseconds, char* out);
+// The current time in that form.
+std::string utcStamp();
 
 constexpr const char* baseName(const char* path) {
   const char* base = path;

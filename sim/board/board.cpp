@@ -12,13 +12,15 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "SimCli.h"
+#include "SimLog.h"
 #include "board/boardUtils.h"
 
 namespace {
@@ -29,10 +31,11 @@ void onSignal(int) {
   g_stop = 1;
 }
 
-int usage() {
-  std::fprintf(stderr, "usage: board [--slot N] [--delay SECONDS] [--socket PATH]\n");
-  return 2;
-}
+const char kUsage[] =
+    "usage: board [--slot N] [--delay SECONDS] [--socket PATH]\n"
+    "  --slot N        the slot to report, 0-63 (default 2)\n"
+    "  --delay S       answer NOSLOT for the first S seconds (default 0)\n"
+    "  --socket PATH   where to listen (default /tmp/boardDriverServer)\n";
 
 }  // namespace
 
@@ -40,21 +43,25 @@ int main(int argc, char** argv) {
   int slot = 2;
   int delaySec = 0;
   std::string path = boardUtils::kDriverSocket;
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    if (i + 1 >= argc)
-      return usage();
-    if (a == "--slot")
-      slot = std::atoi(argv[++i]);
-    else if (a == "--delay")
-      delaySec = std::atoi(argv[++i]);
-    else if (a == "--socket")
-      path = argv[++i];
-    else
-      return usage();
-  }
-  if (slot < 0 || slot > 63 || delaySec < 0 || path.size() >= sizeof(sockaddr_un::sun_path))
-    return usage();
+  int rc = simcli::parse(
+      "board", kUsage, argc, argv, simcli::ANYWHERE,
+      {{"slot", required_argument, nullptr, 's'},
+       {"delay", required_argument, nullptr, 'd'},
+       {"socket", required_argument, nullptr, 'S'}},
+      [&](int c, const char* arg) -> std::string {
+        if (c == 's')
+          return simcli::integer(arg, 0, 63, slot) ? "" : "--slot wants 0-63";
+        if (c == 'd')
+          return simcli::integer(arg, 0, 86400, delaySec) ? "" : "--delay wants seconds";
+        path = arg;
+        return "";
+      });
+  if (rc >= 0)
+    return rc;
+  if (optind != argc)
+    return simcli::badUsage("board", "unexpected argument", kUsage);
+  if (path.size() >= sizeof(sockaddr_un::sun_path))
+    return simcli::badUsage("board", "socket path too long", kUsage);
 
   struct sigaction sa {};
   sa.sa_handler = onSignal;
@@ -68,11 +75,10 @@ int main(int argc, char** argv) {
   unlink(path.c_str());
   if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
       listen(fd, 8) != 0) {
-    std::perror("board: cannot listen");
+    simlog::line("board: cannot listen on %s: %s", path.c_str(), std::strerror(errno));
     return 1;
   }
-  std::printf("board: serving slot %d on %s (unknown for %d s)\n", slot, path.c_str(), delaySec);
-  std::fflush(stdout);
+  simlog::line("board: serving slot %d on %s (unknown for %d s)", slot, path.c_str(), delaySec);
   auto known = std::chrono::steady_clock::now() + std::chrono::seconds(delaySec);
   while (!g_stop) {
     pollfd p{fd, POLLIN, 0};

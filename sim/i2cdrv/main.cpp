@@ -1,24 +1,28 @@
 // Stand-in for the card's I2C driver on the bench. Answers the self-test
-// requests read from "/queueToI2cDrv" and reports temperatures (26), ADC
-// power (0) and the power monitor (19) to "/queueToMain" periodically.
-//
-//   sim_i2cdrv [--silent] [--fail-selftest] [--fail-sensor N] [--idle-pwrmon]
-//              [--period-ms MS]
+// requests read from "/queueToI2cDrv" and, as the real driver does, reports
+// every sensor's temperature and status (26), the ADC power (0) and the
+// power monitor (19) to "/queueToMain" once per period, so reports sent
+// before the card's queue existed are made good by the next round. Reports
+// arriving on its control socket (./dev inject) replace its readings.
 #include <fcntl.h>
 #include <mqueue.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <string>
 #include <vector>
 
-#include "drivermsg/hwMessages.h"
+#include "I2cReports.h"
+#include "SimCli.h"
+#include "SimLog.h"
 
 namespace {
 
@@ -27,31 +31,58 @@ void onSignal(int) {
   g_stop = 1;
 }
 
+const char kUsage[] =
+    "usage: sim_i2cdrv [--silent] [--fail-selftest] [--fail-sensor N]... [--idle-pwrmon]\n"
+    "                  [--period-ms MS]\n"
+    "  --silent          answer nothing, report nothing\n"
+    "  --fail-selftest   answer the ADC and temperature self tests with 'failed'\n"
+    "  --fail-sensor N   report temperature sensor N (0-4) as failed (repeatable)\n"
+    "  --idle-pwrmon     report the power monitor idle (raises its error)\n"
+    "  --period-ms MS    report period (default 2000)\n";
+
 struct Options {
   bool silent = false;
-  bool failSelfTest = false;
-  int failSensor = -1;
-  bool idlePwrmon = false;
   long periodMs = 2000;
+  i2cdrv::Readings readings;
 };
 
-bool parseOptions(int argc, char** argv, Options& o) {
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    if (a == "--silent")
-      o.silent = true;
-    else if (a == "--fail-selftest")
-      o.failSelfTest = true;
-    else if (a == "--idle-pwrmon")
-      o.idlePwrmon = true;
-    else if (a == "--fail-sensor" && i + 1 < argc)
-      o.failSensor = std::atoi(argv[++i]);
-    else if (a == "--period-ms" && i + 1 < argc)
-      o.periodMs = std::atol(argv[++i]);
-    else
-      return false;
-  }
-  return o.failSensor < static_cast<int>(hwmsg::NBR_OF_TEMP_SENSORS) && o.periodMs > 0;
+// -1 to go on, else the exit status.
+int parseOptions(int argc, char** argv, Options& o) {
+  static const std::string usage = std::string(kUsage) + "Reports sent to " +
+                                   i2cdrv::kControlSocket + " replace its readings.\n";
+  i2cdrv::Readings& r = o.readings;
+  int rc = simcli::parse("sim_i2cdrv", usage.c_str(), argc, argv, simcli::ANYWHERE,
+                         {{"silent", no_argument, nullptr, 's'},
+                          {"fail-selftest", no_argument, nullptr, 'f'},
+                          {"fail-sensor", required_argument, nullptr, 'n'},
+                          {"idle-pwrmon", no_argument, nullptr, 'i'},
+                          {"period-ms", required_argument, nullptr, 'p'}},
+                         [&](int c, const char* arg) -> std::string {
+                           unsigned sensor = 0;
+                           switch (c) {
+                             case 's':
+                               o.silent = true;
+                               return "";
+                             case 'f':
+                               r.adcSelfTest = r.tempSelfTest = 0;
+                               return "";
+                             case 'n':
+                               if (!simcli::integer(arg, 0, hwmsg::NBR_OF_TEMP_SENSORS - 1, sensor))
+                                 return "--fail-sensor wants 0-4";
+                               r.sensorStatus[sensor] = 0;
+                               return "";
+                             case 'i':
+                               r.pwrmon.state = hwmsg::PWRMON_STATE_IDLE;
+                               return "";
+                             default:
+                               return simcli::integer(arg, 10, 3600000, o.periodMs)
+                                          ? ""
+                                          : "--period-ms wants 10-3600000";
+                           }
+                         });
+  if (rc < 0 && optind != argc)
+    return simcli::badUsage("sim_i2cdrv", "unexpected argument", usage.c_str());
+  return rc;
 }
 
 class MainQueue {
@@ -60,119 +91,110 @@ class MainQueue {
     if (m_q != static_cast<mqd_t>(-1))
       mq_close(m_q);
   }
-  // The card creates "/queueToMain"; until it exists reports are dropped.
-  // True when the report is queued.
-  bool send(const std::vector<uint8_t>& msg, const char* what) {
+  // The card creates "/queueToMain"; until it exists reports are dropped
+  // (the next period sends them again). Losses are logged when they start
+  // and end, not per report.
+  void send(const std::vector<uint8_t>& msg) {
     if (m_q == static_cast<mqd_t>(-1))
       m_q = mq_open(mainqueue::NAME, O_WRONLY | O_NONBLOCK);
     if (m_q == static_cast<mqd_t>(-1))
-      return false;
-    if (mq_send(m_q, reinterpret_cast<const char*>(msg.data()), msg.size(), 0) != 0) {
-      std::fprintf(stderr, "sim_i2cdrv: %s report lost: %s\n", what, std::strerror(errno));
-      return false;
-    }
-    return true;
+      return;
+    bool sent = mq_send(m_q, reinterpret_cast<const char*>(msg.data()), msg.size(), 0) == 0;
+    if (!sent && !m_losing)
+      simlog::line("sim_i2cdrv: reports lost from report %u on: %s",
+                   hwmsg::msgId(msg.data(), msg.size()), std::strerror(errno));
+    else if (sent && m_losing)
+      simlog::line("sim_i2cdrv: reports reach the card again");
+    m_losing = !sent;
   }
 
  private:
   mqd_t m_q = static_cast<mqd_t>(-1);
+  bool m_losing = false;
 };
 
-void sendReports(MainQueue& main, const Options& opt, unsigned round, bool& statusSent) {
-  std::array<hwmsg::TempRecord, hwmsg::NBR_OF_TEMP_SENSORS> temps{};
-  for (unsigned i = 0; i < temps.size(); ++i) {
-    temps[i].temperature = 38 + static_cast<int32_t>(i) + static_cast<int32_t>(round % 3);
-    temps[i].status = static_cast<int>(i) == opt.failSensor ? 0 : 1;
+int bindControl() {
+  int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::strncpy(addr.sun_path, i2cdrv::kControlSocket, sizeof addr.sun_path - 1);
+  unlink(i2cdrv::kControlSocket);
+  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    simlog::line("sim_i2cdrv: no control socket %s: %s", i2cdrv::kControlSocket,
+                 std::strerror(errno));
+    if (fd >= 0)
+      close(fd);
+    return -1;
   }
-  // Sensor status goes out in all-sensors reports until one has reached the
-  // card (a slow card creates its queue late); later rounds carry only
-  // values, so a status injected by hand stays until a report says otherwise.
-  if (!statusSent) {
-    statusSent = main.send(hwmsg::encodeTempAll(temps), "temperature");
-  } else {
-    for (unsigned i = 0; i < temps.size(); ++i)
-      main.send(hwmsg::encodeTemp(hwmsg::TEMP_PROP_VALUE, i, temps[i].temperature), "temperature");
-  }
-  main.send(hwmsg::encodeAdc(hwmsg::ADC_PROP_POWER, 2700 + static_cast<int32_t>(round % 5)),
-            "power");
-  hwmsg::PowerMonitorMsg pm;
-  pm.text = "TPS217";
-  pm.statusValue = 0;
-  pm.state = opt.idlePwrmon ? hwmsg::PWRMON_STATE_IDLE : hwmsg::PWRMON_STATE_ACTIVE;
-  pm.errorFlag = 0;
-  const int32_t nominal[hwmsg::NBR_OF_REGULATORS] = {1500, 1100, 1100, 1800, 3300, 1800, 3300};
-  for (unsigned i = 0; i < hwmsg::NBR_OF_REGULATORS; ++i) {
-    pm.valid[i] = 1;
-    pm.millivolts[i] = nominal[i] + static_cast<int32_t>(round % 4) - 2;
-  }
-  main.send(hwmsg::encodePwrMon(pm), "power monitor");
+  return fd;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   Options opt;
-  if (!parseOptions(argc, argv, opt)) {
-    std::fprintf(stderr,
-                 "usage: sim_i2cdrv [--silent] [--fail-selftest] [--fail-sensor 0..4] "
-                 "[--idle-pwrmon] [--period-ms MS]\n");
-    return 2;
-  }
+  if (int rc = parseOptions(argc, argv, opt); rc >= 0)
+    return rc;
   std::signal(SIGTERM, onSignal);
   std::signal(SIGINT, onSignal);
-  setvbuf(stdout, nullptr, _IOLBF, 0);
 
   // Room for the 16- and 20-byte self-test requests.
   mq_attr attr{};
   attr.mq_maxmsg = 10;
   attr.mq_msgsize = 64;
-  mqd_t in = mq_open("/queueToI2cDrv", O_RDONLY | O_CREAT, 0600, &attr);
+  mqd_t in = mq_open(hwmsg::I2C_QUEUE, O_RDONLY | O_CREAT | O_NONBLOCK, 0600, &attr);
   if (in == static_cast<mqd_t>(-1)) {
-    std::fprintf(stderr, "sim_i2cdrv: cannot open /queueToI2cDrv: %s\n", std::strerror(errno));
+    simlog::line("sim_i2cdrv: cannot open /queueToI2cDrv: %s", std::strerror(errno));
     return 1;
   }
   mq_getattr(in, &attr);
-  std::printf("sim_i2cdrv: running%s%s%s%s, report period %ld ms\n", opt.silent ? ", silent" : "",
-              opt.failSelfTest ? ", failing self tests" : "",
-              opt.failSensor >= 0 ? ", failing a temperature sensor" : "",
-              opt.idlePwrmon ? ", idle power monitor" : "", opt.periodMs);
+  int control = bindControl();
+  const auto& r = opt.readings;
+  unsigned failed = 0;
+  for (int32_t s : r.sensorStatus)
+    failed += s == 0;
+  simlog::line("sim_i2cdrv: running%s%s, %u failing sensor(s)%s, report period %ld ms",
+               opt.silent ? ", silent" : "", r.adcSelfTest != 1 ? ", failing self tests" : "",
+               failed, r.pwrmon.state != hwmsg::PWRMON_STATE_ACTIVE ? ", idle power monitor" : "",
+               opt.periodMs);
 
   MainQueue main;
-  std::vector<uint8_t> buf(static_cast<size_t>(attr.mq_msgsize));
+  std::vector<uint8_t> buf(static_cast<size_t>(attr.mq_msgsize) + 2048);
   auto next = std::chrono::steady_clock::now();
-  unsigned round = 0;
-  bool statusSent = false;
   while (!g_stop) {
-    timespec until{};
-    clock_gettime(CLOCK_REALTIME, &until);
-    until.tv_nsec += 100 * 1000 * 1000;
-    if (until.tv_nsec >= 1000000000) {
-      until.tv_sec += 1;
-      until.tv_nsec -= 1000000000;
-    }
-    ssize_t n =
-        mq_timedreceive(in, reinterpret_cast<char*>(buf.data()), buf.size(), nullptr, &until);
-    if (n > 0 && !opt.silent) {
-      int32_t result = opt.failSelfTest ? 0 : 1;
-      switch (hwmsg::classifySelfTestRequest(buf.data(), static_cast<size_t>(n))) {
-        case hwmsg::SelfTestKind::ADC:
-          main.send(hwmsg::encodeAdc(hwmsg::ADC_PROP_SELFTEST, result), "ADC self-test");
-          break;
-        case hwmsg::SelfTestKind::TEMP:
-          main.send(hwmsg::encodeTemp(hwmsg::TEMP_PROP_SELFTEST, 0, result),
-                    "temperature self-test");
-          break;
-        case hwmsg::SelfTestKind::NONE:
-          std::fprintf(stderr, "sim_i2cdrv: ignored %zd-byte request\n", n);
-          break;
-      }
-    }
     auto now = std::chrono::steady_clock::now();
     if (!opt.silent && now >= next) {
-      sendReports(main, opt, round++, statusSent);
+      for (const auto& report : i2cdrv::periodicReports(opt.readings))
+        main.send(report);
       next = now + std::chrono::milliseconds(opt.periodMs);
+    }
+    auto waitMs = std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count();
+    pollfd fds[2] = {{static_cast<int>(in), POLLIN, 0}, {control, POLLIN, 0}};
+    if (poll(fds, control >= 0 ? 2 : 1, static_cast<int>(std::max<long>(waitMs, 1))) <= 0)
+      continue;
+    if (fds[0].revents & POLLIN) {
+      ssize_t n = mq_receive(in, reinterpret_cast<char*>(buf.data()), buf.size(), nullptr);
+      if (n > 0 && !opt.silent) {
+        auto answer = i2cdrv::selfTestAnswer(opt.readings, buf.data(), static_cast<size_t>(n));
+        if (answer.empty())
+          simlog::line("sim_i2cdrv: ignored %zd-byte request", n);
+        else
+          main.send(answer);
+      }
+    }
+    if (control >= 0 && (fds[1].revents & POLLIN)) {
+      ssize_t n = recv(control, buf.data(), buf.size(), 0);
+      if (n > 0 && i2cdrv::adopt(opt.readings, buf.data(), static_cast<size_t>(n)))
+        simlog::line("sim_i2cdrv: adopted injected report %u",
+                     hwmsg::msgId(buf.data(), static_cast<size_t>(n)));
+      else if (n > 0)
+        simlog::line("sim_i2cdrv: ignored %zd bytes on the control socket", n);
     }
   }
   mq_close(in);
+  if (control >= 0) {
+    close(control);
+    unlink(i2cdrv::kControlSocket);
+  }
   return 0;
 }

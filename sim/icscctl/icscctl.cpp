@@ -1,14 +1,8 @@
 // icscctl: reads and writes the card's ICSC objects through its UDP front
-// end, by the names of the object descriptions.
+// end, by the names of the object descriptions and the common descriptor
+// arrays.
 //
-//   icscctl [--host A] [--port N] [--timeout MS] get <Object> <column|property> [row]
-//   icscctl ... set <Object> <column|property> <row> <value>
-//   icscctl ... walk [<Object> | common [<object>]]   (no argument: everything)
-//   icscctl ... get common <object> [instance] [record]
-//   icscctl ... set common <object> [instance] <record> <value>
-//   icscctl ... event <table> <column> [row]     (common event tables 0-3)
-//   icscctl ... objects
-//   icscctl ... raw <file>
+//   icscctl [--host A] [--port N] [--timeout MS] COMMAND ARGS
 //
 // Exit: 0 served, 1 refused by the card (reason on stderr), 2 no answer,
 // 3 bad usage.
@@ -28,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "IcscWalk.h"
+#include "SimCli.h"
 #include "common/CommonRecords.h"
 #include "common/commonStatCtrl.h"
 #include "icsc/CommonPropertyDescriptor.h"
@@ -40,6 +36,30 @@ using namespace icscwire;
 namespace {
 
 enum Exit { SERVED = 0, REFUSED = 1, NO_ANSWER = 2, USAGE = 3 };
+
+const char kUsage[] =
+    "usage: ./dev icsc COMMAND ARGS on the bench, where it runs\n"
+    "       icscctl [--host A] [--port N] [--timeout MS] COMMAND ARGS\n"
+    "  get OBJECT COLUMN [ROW]       one cell (row 0 by default)\n"
+    "  set OBJECT COLUMN ROW VALUE   write one cell (bool: 0, 1, true, false)\n"
+    "  walk [--cells N] [OBJECT]     every cell of an object, or of the card without one,\n"
+    "                                N cells per request (default: as many as fit in\n"
+    "                                one datagram)\n"
+    "  columns OBJECT                the object's columns: number, name, type, access\n"
+    "  get common NAME [INSTANCE] [RECORD]          a common card object (docs/objects.md)\n"
+    "  set common NAME [INSTANCE] RECORD VALUE\n"
+    "  walk common [NAME]\n"
+    "  event TABLE COLUMN [ROW]      a cell of a common event table (0-3)\n"
+    "  objects                       every object: id, name, kind, rows, columns\n"
+    "  raw FILE                      FILE's bytes as one datagram; prints the answer\n"
+    "COLUMN: a number, a property name or its OBJ_ symbol. --host 127.0.0.1,\n"
+    "--port 5000, --timeout 2000 ms by default.\n"
+    "exit status: 0 served, 1 refused (reason on stderr), 2 no answer, 3 bad usage\n";
+
+int usage(const std::string& message) {
+  simcli::badUsage("icscctl", message, kUsage);
+  return USAGE;
+}
 
 struct Client {
   std::string host = "127.0.0.1";
@@ -186,12 +206,8 @@ int refused(const IcscObjectDesc& d, const IcscColumnDesc& c, unsigned row, uint
 }
 
 int cmdGetSet(Client& cl, bool set, int argc, char** argv) {
-  if (argc < (set ? 4 : 2) || argc > (set ? 4 : 3)) {
-    std::fprintf(stderr,
-                 "icscctl: usage: get <Object> <column> [row] | set <Object> <column> "
-                 "<row> <value>\n");
-    return USAGE;
-  }
+  if (argc < (set ? 4 : 2) || argc > (set ? 4 : 3))
+    return usage(set ? "set OBJECT COLUMN ROW VALUE" : "get OBJECT COLUMN [ROW]");
   const IcscObjectDesc* d = object(argv[0]);
   const IcscColumnDesc* c = d ? column(*d, argv[1]) : nullptr;
   if (c == nullptr)
@@ -218,43 +234,6 @@ int cmdGetSet(Client& cl, bool set, int argc, char** argv) {
   if (out[0].status != OK)
     return refused(*d, *c, row, out[0].status);
   std::printf("%s\n", valueText(out[0]).c_str());
-  return SERVED;
-}
-
-int cmdWalk(Client& cl, int argc, char** argv) {
-  if (argc != 1) {
-    std::fprintf(stderr, "icscctl: usage: walk [<Object> | common [<object>]]\n");
-    return USAGE;
-  }
-  const IcscObjectDesc* d = object(argv[0]);
-  if (d == nullptr)
-    return USAGE;
-  // The cell before the object's first one: the last possible of id - 1.
-  ICSCTlv cell;
-  cell.oid = icscoid::object(d->id - 1, icscoid::MAX_COLUMN, icscoid::MAX_ROW);
-  unsigned cells = 0;
-  for (unsigned guard = 0; guard < 100000; ++guard) {
-    Header h;
-    std::vector<ICSCTlv> out;
-    int rc = cl.call(NEXT, {cell}, h, out);
-    if (rc != SERVED)
-      return rc;
-    if (out.size() != 1 || out[0].status == END_OF_OBJECTS || !icscoid::isObject(out[0].oid) ||
-        icscoid::objectId(out[0].oid) != d->id)
-      break;
-    unsigned col = icscoid::objectColumn(out[0].oid), row = icscoid::objectRow(out[0].oid);
-    const char* name = col < d->columnCount ? d->columns[col].name : "?";
-    if (out[0].status == OK)
-      std::printf("row %u %s = %s\n", row, name, valueText(out[0]).c_str());
-    else
-      std::printf("row %u %s: %s\n", row, name, statusText(out[0].status));
-    cell.oid = out[0].oid;
-    ++cells;
-  }
-  if (cells == 0) {
-    std::fprintf(stderr, "icscctl: %s is not served by the card\n", d->name);
-    return REFUSED;
-  }
   return SERVED;
 }
 
@@ -302,43 +281,40 @@ std::string cellName(uint32_t oid) {
          (d && col < d->columnCount ? d->columns[col].name : "?");
 }
 
-// NEXT from `start` while `inside` holds for the answer's OID; prints one
-// line per cell. The number of cells, or -1 with the exit code in `rc`.
-long walkCells(Client& cl, uint32_t start, bool (*inside)(uint32_t, unsigned), unsigned arg,
-               int& rc) {
-  ICSCTlv cell;
-  cell.oid = start;
-  long cells = 0;
-  for (unsigned guard = 0; guard < 100000; ++guard) {
-    Header h;
-    std::vector<ICSCTlv> out;
-    rc = cl.call(NEXT, {cell}, h, out);
-    if (rc != SERVED)
-      return -1;
-    if (out.size() != 1 || out[0].status == END_OF_OBJECTS || !inside(out[0].oid, arg))
-      break;
-    const ICSCTlv& c = out[0];
-    if (c.status == OK && c.type == IcscType::NONE)
-      std::printf("%s: served, no value\n", cellName(c.oid).c_str());
-    else if (c.status == OK)
-      std::printf("%s = %s\n", cellName(c.oid).c_str(),
-                  icscoid::isCommon(c.oid) ? commonValueText(c).c_str() : valueText(c).c_str());
-    else
-      std::printf("%s: %s\n", cellName(c.oid).c_str(), statusText(c.status));
-    cell.oid = c.oid;
-    ++cells;
-  }
-  return cells;
+void printCell(const ICSCTlv& c) {
+  if (c.status == OK && c.type == IcscType::NONE)
+    std::printf("%s: served, no value\n", cellName(c.oid).c_str());
+  else if (c.status == OK)
+    std::printf("%s = %s\n", cellName(c.oid).c_str(),
+                icscoid::isCommon(c.oid) ? commonValueText(c).c_str() : valueText(c).c_str());
+  else
+    std::printf("%s: %s\n", cellName(c.oid).c_str(), statusText(c.status));
 }
 
-bool anyCell(uint32_t, unsigned) {
-  return true;
-}
-bool anyCommonCell(uint32_t oid, unsigned) {
-  return icscoid::isCommon(oid);
-}
-bool commonObjectCell(uint32_t oid, unsigned number) {
-  return icscoid::isCommon(oid) && icscoid::commonNumber(oid) == number;
+// NEXT from `start` while `inside` holds for the answer's OID, `perRequest`
+// cells a request (0: as many as fit); `visit` sees each cell. The number
+// of cells, or -1 with the exit code in `rc`.
+long walkCells(Client& cl, uint32_t start, const std::function<bool(uint32_t)>& inside,
+               unsigned perRequest, const icscwalk::Visit& visit, int& rc) {
+  long cells = 0;
+  rc = SERVED;
+  auto exchange = [&](uint8_t op, const std::vector<ICSCTlv>& req, Header& h,
+                      std::vector<ICSCTlv>& out) {
+    rc = cl.call(op, req, h, out);
+    return rc == SERVED;
+  };
+  icscwalk::Result r = icscwalk::walk(start, inside, perRequest, exchange, [&](const ICSCTlv& c) {
+    visit(c);
+    ++cells;
+  });
+  if (r == icscwalk::Result::NO_ANSWER)
+    return -1;
+  if (r == icscwalk::Result::REFUSED) {
+    std::fprintf(stderr, "icscctl: the card's answers do not form a walk\n");
+    rc = REFUSED;
+    return -1;
+  }
+  return cells;
 }
 
 const CommonDescriptorArray* commonObject(const std::string& key, unsigned& number) {
@@ -364,47 +340,90 @@ int walkResult(long cells, int rc, const char* what) {
   return SERVED;
 }
 
-int cmdWalkCommon(Client& cl, int argc, char** argv) {
+int cmdWalkCommon(Client& cl, int argc, char** argv, unsigned perRequest) {
   int rc = SERVED;
   if (argc == 0)
-    return walkResult(walkCells(cl, icscoid::common(0, 0, 0), anyCommonCell, 0, rc), rc, "common");
-  if (argc != 1) {
-    std::fprintf(stderr, "icscctl: usage: walk common [<object>]\n");
-    return USAGE;
-  }
+    return walkResult(
+        walkCells(
+            cl, icscoid::common(0, 0, 0), [](uint32_t oid) { return icscoid::isCommon(oid); },
+            perRequest, printCell, rc),
+        rc, "common");
+  if (argc != 1)
+    return usage("walk common [NAME]");
   unsigned number = 0;
   if (commonObject(argv[0], number) == nullptr)
     return USAGE;
   // The cell before the object's first: the last possible of number - 1.
   uint32_t start = icscoid::common(number - 1, icscoid::MAX_COLUMN, icscoid::MAX_ROW);
-  return walkResult(walkCells(cl, start, commonObjectCell, number, rc), rc, argv[0]);
+  auto inside = [number](uint32_t oid) {
+    return icscoid::isCommon(oid) && icscoid::commonNumber(oid) == number;
+  };
+  return walkResult(walkCells(cl, start, inside, perRequest, printCell, rc), rc, argv[0]);
 }
 
-int cmdWalkAll(Client& cl) {
+// One object: "row R COLUMN = VALUE" lines.
+int cmdWalkObject(Client& cl, const char* name, unsigned perRequest) {
+  const IcscObjectDesc* d = object(name);
+  if (d == nullptr)
+    return USAGE;
+  auto print = [d](const ICSCTlv& a) {
+    unsigned col = icscoid::objectColumn(a.oid), row = icscoid::objectRow(a.oid);
+    const char* column = col < d->columnCount ? d->columns[col].name : "?";
+    if (a.status == OK)
+      std::printf("row %u %s = %s\n", row, column, valueText(a).c_str());
+    else
+      std::printf("row %u %s: %s\n", row, column, statusText(a.status));
+  };
+  // From the last possible cell of the object before.
+  uint32_t start = icscoid::object(d->id - 1, icscoid::MAX_COLUMN, icscoid::MAX_ROW);
+  auto inside = [d](uint32_t oid) {
+    return icscoid::isObject(oid) && icscoid::objectId(oid) == d->id;
+  };
   int rc = SERVED;
-  return walkResult(walkCells(cl, 0, anyCell, 0, rc), rc, "nothing");
+  return walkResult(walkCells(cl, start, inside, perRequest, print, rc), rc, d->name);
+}
+
+// walk [--cells N] [OBJECT | common [NAME]]; argv[0] is "walk".
+int cmdWalk(Client& cl, int argc, char** argv) {
+  unsigned perRequest = 0;
+  const char* const kWalkUsage = "usage: ./dev icsc walk [--cells 1-64] [OBJECT | common [NAME]]\n";
+  int rc = simcli::parse(
+      "icscctl", kWalkUsage, argc, argv, simcli::ANYWHERE,
+      {{"cells", required_argument, nullptr, 'c'}}, [&](int, const char* arg) -> std::string {
+        return simcli::integer(arg, 1, static_cast<long long>(MAX_CELLS), perRequest)
+                   ? ""
+                   : "--cells wants 1-64";
+      });
+  if (rc >= 0)
+    return rc == 0 ? SERVED : USAGE;
+  int rest = argc - optind;
+  char** args = argv + optind;
+  if (rest == 0)
+    return walkResult(walkCells(
+                          cl, 0, [](uint32_t) { return true; }, perRequest, printCell, rc),
+                      rc, "nothing");
+  if (std::strcmp(args[0], "common") == 0)
+    return cmdWalkCommon(cl, rest - 1, args + 1, perRequest);
+  if (rest != 1)
+    return usage("walk [--cells N] [OBJECT | common [NAME]]");
+  return cmdWalkObject(cl, args[0], perRequest);
 }
 
 // get common <object> [instance] [record]: without a record every record
 // of the instance, one "label = value" line each.
 int cmdCommon(Client& cl, bool set, int argc, char** argv) {
-  const char* usage =
-      "icscctl: usage: get common <object> [instance] [record] | set common <object> "
-      "[instance] <record> <value>\n";
-  if (argc < (set ? 3 : 1) || argc > (set ? 4 : 3)) {
-    std::fprintf(stderr, "%s", usage);
-    return USAGE;
-  }
+  const char* const form =
+      set ? "set common NAME [INSTANCE] RECORD VALUE" : "get common NAME [INSTANCE] [RECORD]";
+  if (argc < (set ? 3 : 1) || argc > (set ? 4 : 3))
+    return usage(form);
   unsigned number = 0, instance = 0;
   const CommonDescriptorArray* a = commonObject(argv[0], number);
   if (a == nullptr)
     return USAGE;
   int at = 1;
   bool withInstance = set ? argc == 4 : (argc == 3 || (argc == 2 && isInstance(argv[1])));
-  if (withInstance && !parseRow(argv[at++], instance)) {
-    std::fprintf(stderr, "%s", usage);
-    return USAGE;
-  }
+  if (withInstance && !parseRow(argv[at++], instance))
+    return usage(form);
   std::vector<const CommonPropertyDescriptor*> records;
   if (at < argc) {
     const CommonPropertyDescriptor* r = commondesc::findRecord(*a, argv[at]);
@@ -461,10 +480,8 @@ int cmdCommon(Client& cl, bool set, int argc, char** argv) {
 int cmdEvent(Client& cl, int argc, char** argv) {
   unsigned table = 0, col = 0, row = 0;
   if (argc < 2 || argc > 3 || !parseRow(argv[0], table) || !parseRow(argv[1], col) ||
-      (argc == 3 && !parseRow(argv[2], row)) || table > 0x3F || col > 0xFF || row > 0x3FFF) {
-    std::fprintf(stderr, "icscctl: usage: event <table> <column> [row]\n");
-    return USAGE;
-  }
+      (argc == 3 && !parseRow(argv[2], row)) || table > 0x3F || col > 0xFF || row > 0x3FFF)
+    return usage("event TABLE COLUMN [ROW]");
   ICSCTlv cell;
   cell.oid = icscoid::event(table, col, row);
   Header h;
@@ -483,6 +500,21 @@ int cmdEvent(Client& cl, int argc, char** argv) {
   return SERVED;
 }
 
+int cmdColumns(int argc, char** argv) {
+  if (argc != 1)
+    return usage("columns OBJECT");
+  const IcscObjectDesc* d = object(argv[0]);
+  if (d == nullptr)
+    return USAGE;
+  std::printf("%s: %s %u, %u rows\n", d->name, d->isTable ? "table" : "scalar", d->id, d->rows);
+  for (unsigned c = 0; c < d->columnCount; ++c) {
+    const IcscColumnDesc& col = d->columns[c];
+    std::printf("%3u %-36s %-6s %s  %s\n", col.column, col.name, icscTypeName(col.type),
+                col.access == IcscAccess::RW ? "rw" : "ro", col.symbol);
+  }
+  return SERVED;
+}
+
 int cmdObjects() {
   for (size_t i = 0; i < icscdesc::count(); ++i) {
     const IcscObjectDesc& d = *icscdesc::all()[i];
@@ -493,10 +525,8 @@ int cmdObjects() {
 }
 
 int cmdRaw(Client& cl, int argc, char** argv) {
-  if (argc != 1) {
-    std::fprintf(stderr, "icscctl: usage: raw <file>\n");
-    return USAGE;
-  }
+  if (argc != 1)
+    return usage("raw FILE");
   std::ifstream f(argv[0], std::ios::binary);
   if (!f) {
     std::fprintf(stderr, "icscctl: cannot read %s\n", argv[0]);
@@ -528,32 +558,34 @@ int cmdRaw(Client& cl, int argc, char** argv) {
 
 int main(int argc, char** argv) {
   Client cl;
-  int i = 1;
-  for (; i + 1 < argc && std::strncmp(argv[i], "--", 2) == 0; i += 2) {
-    std::string a = argv[i];
-    if (a == "--host")
-      cl.host = argv[i + 1];
-    else if (a == "--port")
-      cl.port = std::atoi(argv[i + 1]);
-    else if (a == "--timeout")
-      cl.timeoutMs = std::atoi(argv[i + 1]);
-    else {
-      std::fprintf(stderr, "icscctl: unknown option %s\n", a.c_str());
-      return USAGE;
-    }
-  }
-  if (i >= argc) {
-    std::fprintf(
-        stderr,
-        "usage: icscctl [--host A] [--port N] [--timeout MS] get|set|walk|event|objects|raw "
-        "...\n");
-    return USAGE;
-  }
-  std::string cmd = argv[i];
-  int rest = argc - i - 1;
-  char** args = argv + i + 1;
+  // Options end at the command; its own words may start with '-'.
+  int rc = simcli::parse(
+      "icscctl", kUsage, argc, argv, simcli::BEFORE_ARGUMENTS,
+      {{"host", required_argument, nullptr, 'H'},
+       {"port", required_argument, nullptr, 'p'},
+       {"timeout", required_argument, nullptr, 't'}},
+      [&](int c, const char* arg) -> std::string {
+        if (c == 'H') {
+          cl.host = arg;
+          return "";
+        }
+        if (c == 'p')
+          return simcli::integer(arg, 1, 65535, cl.port) ? "" : "--port wants 1-65535";
+        return simcli::integer(arg, 1, 600000, cl.timeoutMs) ? "" : "--timeout wants 1-600000 ms";
+      });
+  if (rc >= 0)
+    return rc == 0 ? SERVED : USAGE;
+  if (optind >= argc)
+    return usage("no command");
+  std::string cmd = argv[optind];
+  int rest = argc - optind - 1;
+  char** args = argv + optind + 1;
   if (cmd == "objects")
-    return cmdObjects();
+    return rest == 0 ? cmdObjects() : usage("objects takes no arguments");
+  if (cmd == "columns")
+    return cmdColumns(rest, args);
+  if (cmd != "get" && cmd != "set" && cmd != "walk" && cmd != "event" && cmd != "raw")
+    return usage("unknown command " + cmd);
   if (!cl.open()) {
     std::fprintf(stderr, "icscctl: no socket: %s\n", std::strerror(errno));
     return NO_ANSWER;
@@ -563,16 +595,9 @@ int main(int argc, char** argv) {
     return cmdCommon(cl, cmd == "set", rest - 1, args + 1);
   if (cmd == "get" || cmd == "set")
     return cmdGetSet(cl, cmd == "set", rest, args);
-  if (cmd == "walk" && rest == 0)
-    return cmdWalkAll(cl);
-  if (cmd == "walk" && common)
-    return cmdWalkCommon(cl, rest - 1, args + 1);
   if (cmd == "walk")
-    return cmdWalk(cl, rest, args);
+    return cmdWalk(cl, rest + 1, args - 1);
   if (cmd == "event")
     return cmdEvent(cl, rest, args);
-  if (cmd == "raw")
-    return cmdRaw(cl, rest, args);
-  std::fprintf(stderr, "icscctl: unknown command %s\n", cmd.c_str());
-  return USAGE;
+  return cmdRaw(cl, rest, args);
 }

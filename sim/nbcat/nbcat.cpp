@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "SimCli.h"
+
 namespace {
 
 bool writeAll(const char* p, size_t n) {
@@ -49,12 +51,17 @@ int drain(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: nbcat FILE...\n");
-    return 2;
-  }
-  int rc = 0;
-  for (int i = 1; i < argc; ++i)
+  const char usage[] =
+      "usage: nbcat FILE...\n"
+      "  prints what each FILE (a log device, fifo or file) holds now, without waiting\n";
+  int rc = simcli::parse("nbcat", usage, argc, argv, simcli::ANYWHERE, {},
+                         [](int, const char*) { return std::string(); });
+  if (rc >= 0)
+    return rc;
+  if (optind >= argc)
+    return simcli::badUsage("nbcat", "no file", usage);
+  rc = 0;
+  for (int i = optind; i < argc; ++i)
     rc |= drain(argv[i]);
   return rc;
 }

@@ -22,6 +22,8 @@
 
 #include "CardStatusIcsc.h"
 #include "FrontPanel.h"
+#include "SimCli.h"
+#include "SimLog.h"
 #include "drivermsg/pca9552Wire.h"
 
 namespace {
@@ -30,6 +32,17 @@ volatile sig_atomic_t g_stop = 0;
 void onSignal(int) {
   g_stop = 1;
 }
+
+const char kUsage[] =
+    "usage: sim_pca9552 [--silent] [--fail-selftest] [--absent] [--panel tty|log|none]\n"
+    "                   [--icsc PORT] [--socket PATH]\n"
+    "  --silent          take requests, answer none\n"
+    "  --fail-selftest   answer the self test with 'failed'\n"
+    "  --absent          do not listen at all\n"
+    "  --panel MODE      draw the front panel on the terminal (tty), as a log line\n"
+    "                    per change (log, the default) or not at all (none)\n"
+    "  --icsc PORT       the card's UDP front end, for its state and alarms (5000)\n"
+    "  --socket PATH     where to listen (default /tmp/pca9552DriverServer)\n";
 
 struct Options {
   bool silent = false;
@@ -40,25 +53,42 @@ struct Options {
   std::string socketPath = "/tmp/pca9552DriverServer";
 };
 
-bool parseOptions(int argc, char** argv, Options& o) {
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    if (a == "--silent")
-      o.silent = true;
-    else if (a == "--fail-selftest")
-      o.failSelfTest = true;
-    else if (a == "--absent")
-      o.absent = true;
-    else if (a == "--panel" && i + 1 < argc)
-      o.panel = argv[++i];
-    else if (a == "--icsc" && i + 1 < argc)
-      o.icscPort = std::atoi(argv[++i]);
-    else if (a == "--socket" && i + 1 < argc)
-      o.socketPath = argv[++i];
-    else
-      return false;
-  }
-  return o.panel == "tty" || o.panel == "log" || o.panel == "none";
+// -1 to go on, else the exit status.
+int parseOptions(int argc, char** argv, Options& o) {
+  int rc = simcli::parse(
+      "sim_pca9552", kUsage, argc, argv, simcli::ANYWHERE,
+      {{"silent", no_argument, nullptr, 's'},
+       {"fail-selftest", no_argument, nullptr, 'f'},
+       {"absent", no_argument, nullptr, 'a'},
+       {"panel", required_argument, nullptr, 'p'},
+       {"icsc", required_argument, nullptr, 'c'},
+       {"socket", required_argument, nullptr, 'S'}},
+      [&](int c, const char* arg) -> std::string {
+        switch (c) {
+          case 's':
+            o.silent = true;
+            return "";
+          case 'f':
+            o.failSelfTest = true;
+            return "";
+          case 'a':
+            o.absent = true;
+            return "";
+          case 'p':
+            o.panel = arg;
+            return o.panel == "tty" || o.panel == "log" || o.panel == "none"
+                       ? ""
+                       : "--panel wants tty, log or none";
+          case 'c':
+            return simcli::integer(arg, 1, 65535, o.icscPort) ? "" : "--icsc wants a port";
+          default:
+            o.socketPath = arg;
+            return "";
+        }
+      });
+  if (rc < 0 && optind != argc)
+    return simcli::badUsage("sim_pca9552", "unexpected argument", kUsage);
+  return rc;
 }
 
 void reply(const pca9552::Pca9552Request& req, uint16_t result) {
@@ -72,13 +102,12 @@ void reply(const pca9552::Pca9552Request& req, uint16_t result) {
   auto bytes = pca9552::encodeReply(r);
   mqd_t q = mq_open(req.replyQueue.c_str(), O_WRONLY | O_NONBLOCK);
   if (q == static_cast<mqd_t>(-1)) {
-    std::fprintf(stderr, "sim_pca9552: cannot open reply queue %s: %s\n", req.replyQueue.c_str(),
+    simlog::line("sim_pca9552: cannot open reply queue %s: %s", req.replyQueue.c_str(),
                  std::strerror(errno));
     return;
   }
   if (mq_send(q, reinterpret_cast<const char*>(bytes.data()), bytes.size(), 0) != 0)
-    std::fprintf(stderr, "sim_pca9552: reply to %s lost: %s\n", req.replyQueue.c_str(),
-                 std::strerror(errno));
+    simlog::line("sim_pca9552: reply to %s lost: %s", req.replyQueue.c_str(), std::strerror(errno));
   mq_close(q);
 }
 
@@ -86,12 +115,8 @@ void reply(const pca9552::Pca9552Request& req, uint16_t result) {
 
 int main(int argc, char** argv) {
   Options opt;
-  if (!parseOptions(argc, argv, opt)) {
-    std::fprintf(stderr,
-                 "usage: sim_pca9552 [--silent] [--fail-selftest] [--absent] "
-                 "[--panel tty|log|none] [--icsc PORT] [--socket PATH]\n");
-    return 2;
-  }
+  if (int rc = parseOptions(argc, argv, opt); rc >= 0)
+    return rc;
   std::signal(SIGTERM, onSignal);
   std::signal(SIGINT, onSignal);
   setvbuf(stdout, nullptr, _IOLBF, 0);
@@ -104,13 +129,12 @@ int main(int argc, char** argv) {
     std::strncpy(addr.sun_path, opt.socketPath.c_str(), sizeof addr.sun_path - 1);
     unlink(opt.socketPath.c_str());
     if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-      std::fprintf(stderr, "sim_pca9552: cannot bind %s: %s\n", opt.socketPath.c_str(),
-                   std::strerror(errno));
+      simlog::line("sim_pca9552: cannot bind %s: %s", opt.socketPath.c_str(), std::strerror(errno));
       return 1;
     }
   }
-  std::printf("sim_pca9552: %s%s%s\n", opt.absent ? "absent (not listening)" : "listening",
-              opt.silent ? ", silent" : "", opt.failSelfTest ? ", failing self test" : "");
+  simlog::line("sim_pca9552: %s%s%s", opt.absent ? "absent (not listening)" : "listening",
+               opt.silent ? ", silent" : "", opt.failSelfTest ? ", failing self test" : "");
 
   FrontPanel panel;
   std::string state = "?";
@@ -125,8 +149,7 @@ int main(int argc, char** argv) {
       ssize_t n = recv(fd, buf, sizeof buf, 0);
       auto req = n > 0 ? pca9552::decodeRequest(buf, static_cast<size_t>(n)) : std::nullopt;
       if (!req) {
-        std::fprintf(stderr, "sim_pca9552: dropped %zd-byte request (want %zu)\n", n,
-                     pca9552::REQUEST_SIZE);
+        simlog::line("sim_pca9552: dropped %zd-byte request (want %zu)", n, pca9552::REQUEST_SIZE);
       } else {
         panel.apply(*req);
         if (!opt.silent) {
@@ -149,7 +172,7 @@ int main(int argc, char** argv) {
     } else if (opt.panel == "log") {
       std::string l = panel.line(state);
       if (l != lastLine) {
-        std::printf("%s\n", l.c_str());
+        simlog::line("%s", l.c_str());
         lastLine = l;
       }
     }

@@ -1,5 +1,5 @@
 // udpfe: the card's UDP front end on the bench.
-//   udpfe [--port N] [--bind ADDR] [--to-card /queueToMain] [--from-card /queueToUdp]
+//   udpfe [--port N] [--bind ADDR] [--to-card QUEUE] [--from-card QUEUE]
 // Receives ICSC datagrams, posts them as message 28 to the card and sends
 // the card's answers back to the client that asked. Stops on SIGTERM/SIGINT.
 #include <arpa/inet.h>
@@ -18,6 +18,8 @@
 #include <ctime>
 #include <string>
 
+#include "SimCli.h"
+#include "SimLog.h"
 #include "UdpRouter.h"
 
 namespace {
@@ -36,13 +38,9 @@ uint64_t nowMs() {
 
 constexpr mqd_t kClosed = static_cast<mqd_t>(-1);
 
-// The answer queue is as deep as the card's inbound queue, so the answers
-// to a full inbound queue fit while this process is not scheduled.
-constexpr long kAnswerQueueDepth = 30;
-
 mqd_t openQueue(const char* name, int flags) {
   mq_attr attr{};
-  attr.mq_maxmsg = kAnswerQueueDepth;
+  attr.mq_maxmsg = udpmsg::UDP_QUEUE_DEPTH;
   attr.mq_msgsize = UdpRouter::QUEUE_MSG_MAX;
   return mq_open(name, flags | O_CREAT, 0666, &attr);
 }
@@ -53,7 +51,7 @@ bool postToCard(mqd_t& q, const std::string& name, const uint8_t* msg, size_t le
   if (q == kClosed)
     q = mq_open(name.c_str(), O_WRONLY);
   if (q == kClosed) {
-    std::fprintf(stderr, "udpfe: %s not there yet, datagram dropped\n", name.c_str());
+    simlog::line("udpfe: %s not there yet, datagram dropped", name.c_str());
     return false;
   }
   timespec deadline{};
@@ -64,12 +62,18 @@ bool postToCard(mqd_t& q, const std::string& name, const uint8_t* msg, size_t le
     deadline.tv_nsec -= 1000000000L;
   }
   if (mq_timedsend(q, reinterpret_cast<const char*>(msg), len, 0, &deadline) != 0) {
-    std::fprintf(stderr, "udpfe: %s full, datagram dropped: %s\n", name.c_str(),
-                 std::strerror(errno));
+    simlog::line("udpfe: %s full, datagram dropped: %s", name.c_str(), std::strerror(errno));
     return false;
   }
   return true;
 }
+
+const char kUsage[] =
+    "usage: udpfe [--port N] [--bind ADDR] [--to-card QUEUE] [--from-card QUEUE]\n"
+    "  --port N            UDP port of the chassis controller's requests (5000)\n"
+    "  --bind ADDR         local IPv4 address (0.0.0.0)\n"
+    "  --to-card QUEUE     the card's inbound queue (/queueToMain)\n"
+    "  --from-card QUEUE   the queue of the card's answers (/queueToUdp)\n";
 
 }  // namespace
 
@@ -77,22 +81,23 @@ int main(int argc, char** argv) {
   int port = 5000;
   std::string bindAddr = "0.0.0.0";
   std::string toCard = mainqueue::NAME;
-  std::string fromCard = "/queueToUdp";
-  for (int i = 1; i + 1 < argc; i += 2) {
-    std::string a = argv[i];
-    if (a == "--port")
-      port = std::atoi(argv[i + 1]);
-    else if (a == "--bind")
-      bindAddr = argv[i + 1];
-    else if (a == "--to-card")
-      toCard = argv[i + 1];
-    else if (a == "--from-card")
-      fromCard = argv[i + 1];
-    else {
-      std::fprintf(stderr, "udpfe: unknown option %s\n", a.c_str());
-      return 2;
-    }
-  }
+  std::string fromCard = udpmsg::UDP_QUEUE;
+  int rc =
+      simcli::parse("udpfe", kUsage, argc, argv, simcli::ANYWHERE,
+                    {{"port", required_argument, nullptr, 'p'},
+                     {"bind", required_argument, nullptr, 'b'},
+                     {"to-card", required_argument, nullptr, 't'},
+                     {"from-card", required_argument, nullptr, 'f'}},
+                    [&](int c, const char* arg) -> std::string {
+                      if (c == 'p')
+                        return simcli::integer(arg, 1, 65535, port) ? "" : "--port wants 1-65535";
+                      (c == 'b' ? bindAddr : c == 't' ? toCard : fromCard) = arg;
+                      return "";
+                    });
+  if (rc >= 0)
+    return rc;
+  if (optind != argc)
+    return simcli::badUsage("udpfe", "unexpected argument", kUsage);
   signal(SIGTERM, onSignal);
   signal(SIGINT, onSignal);
 
@@ -102,17 +107,16 @@ int main(int argc, char** argv) {
   addr.sin_port = htons(static_cast<uint16_t>(port));
   if (sock < 0 || inet_pton(AF_INET, bindAddr.c_str(), &addr.sin_addr) != 1 ||
       bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
-    std::fprintf(stderr, "udpfe: cannot bind %s:%d: %s\n", bindAddr.c_str(), port,
-                 std::strerror(errno));
+    simlog::line("udpfe: cannot bind %s:%d: %s", bindAddr.c_str(), port, std::strerror(errno));
     return 1;
   }
   mqd_t qOut = kClosed;
   mqd_t qIn = openQueue(fromCard.c_str(), O_RDONLY | O_NONBLOCK);
   if (qIn == kClosed) {
-    std::fprintf(stderr, "udpfe: cannot open %s: %s\n", fromCard.c_str(), std::strerror(errno));
+    simlog::line("udpfe: cannot open %s: %s", fromCard.c_str(), std::strerror(errno));
     return 1;
   }
-  std::fprintf(stderr, "udpfe: serving %s:%d\n", bindAddr.c_str(), port);
+  simlog::line("udpfe: serving %s:%d", bindAddr.c_str(), port);
 
   UdpRouter router;
   uint8_t dgram[65536];
@@ -139,7 +143,7 @@ int main(int argc, char** argv) {
         UdpRouter::Result r =
             router.toCard(dgram, static_cast<size_t>(len), from, nowMs(), msg, outLen);
         if (r != UdpRouter::Result::OK)
-          std::fprintf(stderr, "udpfe: datagram of %zd bytes dropped (%s)\n", len,
+          simlog::line("udpfe: datagram of %zd bytes dropped (%s)", len,
                        r == UdpRouter::Result::TOO_LONG ? "too long" : "too many pending");
         else
           postToCard(qOut, toCard, msg, outLen);
@@ -156,7 +160,7 @@ int main(int argc, char** argv) {
         if (r == UdpRouter::Result::OK)
           sendto(sock, payload, plen, 0, reinterpret_cast<sockaddr*>(&to), sizeof(to));
         else
-          std::fprintf(stderr, "udpfe: answer of %zd bytes dropped (%s)\n", len,
+          simlog::line("udpfe: answer of %zd bytes dropped (%s)", len,
                        r == UdpRouter::Result::TOO_SHORT ? "too short" : "no such request");
       }
     }

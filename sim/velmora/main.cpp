@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "SimCli.h"
+#include "SimLog.h"
 #include "VelmoraEngine.h"
 #include "velm/VelmClient.h"
 
@@ -37,7 +39,7 @@ class RequestLog {
     if (!path.empty())
       m_file = std::fopen(path.c_str(), "a");
     if (!path.empty() && !m_file)
-      std::fprintf(stderr, "velmora: cannot open log %s: %s; logging to stderr\n", path.c_str(),
+      simlog::line("velmora: cannot open log %s: %s; logging to stderr", path.c_str(),
                    std::strerror(errno));
   }
   ~RequestLog() {
@@ -57,7 +59,7 @@ class RequestLog {
       std::fprintf(m_file, "velmora: %s\n", line.c_str());
       std::fflush(m_file);
     } else if (!m_quiet) {
-      std::fprintf(stderr, "velmora: %s\n", line.c_str());
+      simlog::line("velmora: %s", line.c_str());
     }
   }
 
@@ -67,16 +69,18 @@ class RequestLog {
   std::FILE* m_file = nullptr;
 };
 
-int usage() {
-  std::fprintf(stderr, "usage: velmora [--socket PATH] [--config FILE] [--log FILE] [--quiet]\n");
-  return 2;
-}
+const char kUsage[] =
+    "usage: velmora [--socket PATH] [--config FILE] [--log FILE] [--quiet]\n"
+    "  --socket PATH   where to serve requests (VELMORA_SOCKET or /tmp/velmora.sock)\n"
+    "  --config FILE   the configuration it loads and commits (/vocal/velm.cfg)\n"
+    "  --log FILE      append the request log to FILE (e.g. /dev/vocallog)\n"
+    "  --quiet         without --log: no request log at all (default: stderr)\n";
 
 int listenOn(const std::string& path) {
   sockaddr_un addr{};
   addr.sun_family = AF_UNIX;
   if (path.size() >= sizeof addr.sun_path) {
-    std::fprintf(stderr, "velmora: socket path too long: %s\n", path.c_str());
+    simlog::line("velmora: socket path too long: %s", path.c_str());
     return -1;
   }
   std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
@@ -86,7 +90,7 @@ int listenOn(const std::string& path) {
   ::unlink(path.c_str());  // a stale socket of an earlier run
   if (::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 ||
       ::listen(fd, 16) != 0) {
-    std::fprintf(stderr, "velmora: cannot listen on %s: %s\n", path.c_str(), std::strerror(errno));
+    simlog::line("velmora: cannot listen on %s: %s", path.c_str(), std::strerror(errno));
     ::close(fd);
     return -1;
   }
@@ -100,17 +104,22 @@ int main(int argc, char** argv) {
   std::string configPath = "/vocal/velm.cfg";
   std::string logPath;
   bool quiet = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    if ((a == "--socket" || a == "--config" || a == "--log") && i + 1 < argc) {
-      std::string v = argv[++i];
-      (a == "--socket" ? socketPath : a == "--config" ? configPath : logPath) = v;
-    } else if (a == "--quiet") {
-      quiet = true;
-    } else {
-      return usage();
-    }
-  }
+  int rc = simcli::parse("velmora", kUsage, argc, argv, simcli::ANYWHERE,
+                         {{"socket", required_argument, nullptr, 's'},
+                          {"config", required_argument, nullptr, 'c'},
+                          {"log", required_argument, nullptr, 'l'},
+                          {"quiet", no_argument, nullptr, 'q'}},
+                         [&](int c, const char* arg) -> std::string {
+                           if (c == 'q')
+                             quiet = true;
+                           else
+                             (c == 's' ? socketPath : c == 'c' ? configPath : logPath) = arg;
+                           return "";
+                         });
+  if (rc >= 0)
+    return rc;
+  if (optind != argc)
+    return simcli::badUsage("velmora", "unexpected argument", kUsage);
 
   struct sigaction sa {};
   sa.sa_handler = onSignal;

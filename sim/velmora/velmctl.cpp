@@ -5,24 +5,30 @@
 //
 // Indexes default to -1 and are read with base detection (0x.., 0..).
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "SimCli.h"
 #include "velm/VelmClient.h"
 #include "velm/Velm_util.h"
 
 namespace {
 
-int usage() {
-  std::fprintf(stderr,
-               "usage: velmctl get NAME [I1 [I2]] | set NAME VALUE [I1 [I2]] | dump [FILTER]\n"
-               "             | commit | reset | reboot\n");
-  return 2;
+const char kUsage[] =
+    "usage: ./dev velmora COMMAND on the bench, where it runs velmctl COMMAND:\n"
+    "  get NAME [I1 [I2]] | set NAME VALUE [I1 [I2]] | dump [FILTER] | commit | reset | reboot\n"
+    "  indexes default to -1 (not used); numbers as 16, 0x10 or 020\n"
+    "  the engine's socket: VELMORA_SOCKET or /tmp/velmora.sock\n";
+
+int usage(const char* message) {
+  return simcli::badUsage("velmctl", message, kUsage);
 }
 
-int index(int argc, char** argv, int at) {
-  return at < argc ? static_cast<int>(std::strtol(argv[at], nullptr, 0)) : -1;
+// Index words from argv[at] on; false when one is not a number.
+bool indexes(int argc, char** argv, int at, int& i1, int& i2) {
+  i1 = i2 = -1;
+  return (at >= argc || simcli::integer(argv[at], -1, 0x7FFFFFFF, i1)) &&
+         (at + 1 >= argc || simcli::integer(argv[at + 1], -1, 0x7FFFFFFF, i2));
 }
 
 std::string addressed(const char* name, int i1, int i2) {
@@ -66,12 +72,21 @@ int dump(const char* filter) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A value such as -1 after the command is an argument.
+  int rc = simcli::parse("velmctl", kUsage, argc, argv, simcli::BEFORE_ARGUMENTS, {},
+                         [](int, const char*) { return std::string(); });
+  if (rc >= 0)
+    return rc;
+  argc -= optind - 1;
+  argv += optind - 1;
   if (argc < 2)
-    return usage();
+    return usage("no command");
   std::string cmd = argv[1];
   Velm_util velm;
+  int i1 = -1, i2 = -1;
   if (cmd == "get" && argc >= 3 && argc <= 5) {
-    int i1 = index(argc, argv, 3), i2 = index(argc, argv, 4);
+    if (!indexes(argc, argv, 3, i1, i2))
+      return usage("indexes are numbers");
     std::string value;
     int rc = velm.get(argv[2], value, i1, i2);
     if (rc != 0)
@@ -80,7 +95,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (cmd == "set" && argc >= 4 && argc <= 6) {
-    int i1 = index(argc, argv, 4), i2 = index(argc, argv, 5);
+    if (!indexes(argc, argv, 4, i1, i2))
+      return usage("indexes are numbers");
     std::printf("%s = %s\n", addressed(argv[2], i1, i2).c_str(), argv[3]);
     return report(velm.set(argv[2], argv[3], i1, i2));
   }
@@ -92,5 +108,5 @@ int main(int argc, char** argv) {
     return report(velm.reset());
   if (cmd == "reboot" && argc == 2)
     return report(velm.reboot());
-  return usage();
+  return usage("unknown command or wrong number of arguments");
 }

@@ -132,8 +132,11 @@ bool VelmoraProcess::kill() {
 ::testing::AssertionResult CardWithPeers::start(Clock::duration limit) {
   if ((m_peers & ENGINE) && !velmora.start())
     return ::testing::AssertionFailure() << "velmora did not come up";
-  if (boardSlot > 0)
-    board.start("board", {"--slot", std::to_string(boardSlot)}, env);
+  if (boardSlot > 0) {
+    std::vector<std::string> args{"--slot", std::to_string(boardSlot)};
+    args.insert(args.end(), boardArgs.begin(), boardArgs.end());
+    board.start("board", args, env);
+  }
   if (m_peers & DRIVERS)
     startDrivers();
   main.start("main", {}, "FXS_TRACE_STDERR=1 " + env, mainLog);
@@ -152,7 +155,9 @@ bool VelmoraProcess::kill() {
 }
 
 void CardWithPeers::startDrivers() {
-  pca.start("sim_pca9552", {"--panel", panel}, env);
+  std::vector<std::string> args{"--panel", panel};
+  args.insert(args.end(), pcaArgs.begin(), pcaArgs.end());
+  pca.start("sim_pca9552", args, env);
   i2c.start("sim_i2cdrv", i2cArgs, env);
 }
 

@@ -85,11 +85,13 @@ class CardWithPeers {
   void startDrivers();
 
   // Set before start().
-  std::string panel = "none";  // sim_pca9552 --panel
+  std::string panel = "none";        // sim_pca9552 --panel
+  std::vector<std::string> pcaArgs;  // more sim_pca9552 options
   std::vector<std::string> i2cArgs{"--period-ms", "500"};
-  int boardSlot = 0;    // the board stand-in on this slot when > 0
-  std::string env;      // NAME=value words for every process
-  std::string mainLog;  // main's output; a file of its own when empty
+  int boardSlot = 0;                   // the board stand-in on this slot when > 0
+  std::vector<std::string> boardArgs;  // more board options
+  std::string env;                     // NAME=value words for every process
+  std::string mainLog;                 // main's output; a file of its own when empty
 
   VelmoraProcess velmora{"/tmp/velmora.sock"};
   ChildProcess board, pca, i2c, main, udpfe;

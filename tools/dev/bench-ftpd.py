@@ -4,6 +4,7 @@ one login that may write below its root. The password comes from a file so
 that it shows in no command line or log."""
 import argparse
 import logging
+import signal
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
@@ -29,6 +30,8 @@ def main():
     logging.basicConfig(stream=sys.stdout, level=logging.INFO, format="ftpd: %(message)s")
     server = FTPServer((a.address, a.port), handler)
     server.max_cons = 16
+    # SIGTERM (./dev bench stop) ends it like Ctrl-C: connections closed, status 0.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
     print(f"ftpd: serving {a.root} on {a.address}:{a.port} for {a.user}", flush=True)
     try:
         server.serve_forever(handle_exit=True)

@@ -1,7 +1,8 @@
 # ./dev bench collect-logs: collects the running card's logs the way the
 # chassis does, over ICSC: it writes the log-transfer records (the bench's
 # FTP server, peers.d/90-getlog.sh), starts GETLOG by writing the directory,
-# follows "GETLOG state" and copies the uploaded archive to out/logs/.
+# follows "GETLOG state" and copies the uploaded archive to out/logs/
+# (beside the bench's directory).
 
 bench_collect_logs() {
   bench_running || die "the bench is not running (./dev bench start)"
@@ -32,8 +33,8 @@ bench_collect_logs() {
   local archive
   archive="$(find "$BENCH_DIR/ftp/$dir" -name '*.tar.gz' -type f 2>/dev/null | head -n 1)"
   [ -n "$archive" ] || die "the card reported success but nothing arrived in $BENCH_DIR/ftp/$dir"
-  mkdir -p "$FXS_ROOT/out/logs"
-  local dest; dest="$FXS_ROOT/out/logs/$(basename "$archive")"
+  mkdir -p "$BENCH_OUT/logs"
+  local dest; dest="$BENCH_OUT/logs/$(basename "$archive")"
   cp "$archive" "$dest" || die "cannot copy $archive"
   tar -tzf "$dest" >/dev/null || die "the uploaded archive $dest is not readable"
   echo "$dest"

@@ -8,6 +8,7 @@
 #   bench_running            true while the bench's namespaces exist
 #   bench_exec CMD...        run CMD inside the bench's namespaces
 #   bench_bin NAME           path of a built binary
+#   bench_build              build what the bench runs (quietly)
 # Peers are declared in tools/dev/peers.d/NN-name.sh (sourced in name order
 # at start) with
 #   bench_peer [--ready 'SHELL TEST'] NAME CMD...
@@ -17,7 +18,11 @@
 #   bench_setup 'SHELL COMMANDS'
 # and main's extra environment goes into BENCH_MAIN_ENV+=(NAME=VALUE).
 
-BENCH_DIR="$FXS_ROOT/out/bench"
+BENCH_DIR="${FXS_BENCH_DIR:-$FXS_ROOT/out/bench}"
+# Beside it: collected logs and the console's history.
+BENCH_OUT="$(dirname "$BENCH_DIR")"
+# What the bench runs, and the tools the subcommands that reach it use.
+BENCH_TARGETS=(main board sim_pca9552 sim_i2cdrv udpfe velmora velmctl nbcat icscctl sim_inject fdebug)
 BENCH_PEER_NAMES=()
 BENCH_PEER_CMDS=()
 BENCH_PEER_READY=()
@@ -37,6 +42,14 @@ bench_exec() {
 }
 
 bench_bin() { echo "$(build_dir native "")/bin/$1"; }
+
+bench_build() { quiet_build "the bench" native "" "${BENCH_TARGETS[@]}"; }
+
+# bench_tool NAME: the path of a bench tool, built first when missing.
+bench_tool() {
+  [ -x "$(bench_bin "$1")" ] || bench_build
+  bench_bin "$1"
+}
 
 bench_peer() {
   local ready=""
@@ -66,6 +79,13 @@ bench_wait() {
     [ "$(date +%s)" -lt "$deadline" ] || return 1
     sleep 0.1
   done
+}
+
+# Dies with a hint unless the bench runs and main with it.
+bench_card_running() {
+  bench_running || die "the card is not running: start it with ./dev bench start"
+  bench_alive main ||
+    die "the card (main) is not running on the bench; see ./dev bench logs, restart with ./dev bench stop && ./dev bench start"
 }
 
 bench_alive() { local p; p="$(cat "$BENCH_DIR/$1.pid" 2>/dev/null)" && [ -n "$p" ] && kill -0 "$p" 2>/dev/null; }

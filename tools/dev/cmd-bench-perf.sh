@@ -3,19 +3,24 @@
 # Runs its own bench (state in out/bench-perf) so a running ./dev bench is
 # left alone.
 
-dev_register "bench-perf [--quick] [--no-armhf]" \
-  "measure the floors and the card's speed, memory and size; writes bench/results/latest.md"
+dev_register bench-perf measurements "[--quick] [--no-armhf]" \
+  "the card's speed, CPU, memory and size beside the floors" \
+  "Runs its own bench (state in out/bench-perf), so a running ./dev bench is
+left alone. Figures and targets: docs/perf.md.
+--quick     small counts: a smoke run, the figures are only indicative
+--no-armhf  skip the armhf build (the size of main on the card)"
 cmd_bench_perf() {
-  [ "$(id -u)" = 0 ] || die "bench-perf runs in namespaces of its own and needs root"
   local quick=0 armhf=1
   while [ $# -gt 0 ]; do
     case "$1" in
       --quick) quick=1 ;;
       --no-armhf) armhf=0 ;;
-      *) die "unknown option '$1' (--quick, --no-armhf)" ;;
+      *) dev_bad_usage bench-perf "unknown option '$1'" ;;
     esac
     shift
   done
+  [ "$(id -u)" = 0 ] || die "bench-perf runs in namespaces of its own and needs root"
+  dev_check_only && return 0
   local count=20000 seconds=5 card_count=5000 card_seconds=10 soak=100000 idle=30
   if [ $quick = 1 ]; then
     count=2000 seconds=2 card_count=500 card_seconds=3 soak=10000 idle=5

@@ -1,8 +1,28 @@
-dev_register "console [COMMAND...]" "run one debug console command on the bench's card, or open the console"
+dev_register console "card access" "[--vm] [COMMAND...]" \
+  "one debug console command on the card, or the console itself" \
+  "With a command (quoted or as words): its output; exit status 0 when the
+console ends it with #END ok, 1 otherwise (the result is printed).
+Without: a prompt with line editing and history (out/console_history);
+'help' lists the groups and commands, 'quit' or Ctrl-D ends.
+The console is TCP port 10000 inside the bench's network namespace
+(docs/console.md); --vm: the card in the VM (docs/vm.md)."
 cmd_console() {
+  if [ "${1:-}" = --vm ]; then
+    local FXS_VM=1
+    shift
+  fi
+  if [ "${FXS_VM:-}" = 1 ]; then
+    dev_check_only && return 0
+    vm_ports
+    if [ $# -eq 0 ]; then
+      console_interactive
+      return
+    fi
+    console_oneshot "$*"
+    return
+  fi
   [ "$(id -u)" = 0 ] || die "the bench's console is reached through its namespaces and needs root"
-  bench_running || die "the card is not running: start it with ./dev bench start"
-  bench_alive main || die "the card (main) is not running on the bench; see ./dev bench logs, restart with ./dev bench stop && ./dev bench start"
+  bench_card_running
   bench_exec nc -z 127.0.0.1 10000 2>/dev/null ||
     die "the card's debug console (port 10000) does not answer; is main still starting? see ./dev bench logs"
   if [ $# -eq 0 ]; then
@@ -14,8 +34,16 @@ cmd_console() {
 
 # One command: send it, print its output without the protocol lines, and
 # fail unless the console ended it with "#END ok".
+console_connect() {
+  if [ "${FXS_VM:-}" = 1 ]; then
+    timeout 30 nc -N 127.0.0.1 "$VM_CONSOLE_PORT"
+  else
+    bench_exec timeout 30 nc -N 127.0.0.1 10000
+  fi
+}
+
 console_oneshot() {
-  printf '%s\nquit\n' "$1" | bench_exec timeout 30 nc -N 127.0.0.1 10000 |
+  printf '%s\nquit\n' "$1" | console_connect |
     awk 'NR == 1 && /^# / { next }
          /^#END / { st = $2; next }
          { print }
@@ -26,8 +54,8 @@ console_oneshot() {
 # A prompt with line editing and history (bash's readline; rlwrap is not
 # needed), one command per line; 'help' lists the groups and their commands.
 console_interactive() {
-  local hist="$FXS_ROOT/out/console_history" line
-  mkdir -p "$FXS_ROOT/out"
+  local hist="$BENCH_OUT/console_history" line
+  mkdir -p "$BENCH_OUT"
   touch "$hist"
   set -o history
   HISTFILE="$hist"
@@ -39,11 +67,26 @@ console_interactive() {
       quit|exit) break ;;
     esac
     history -s -- "$line"
-    if ! bench_alive main; then
+    if [ "${FXS_VM:-}" = 1 ]; then
+      vm_running || { say "the VM has stopped; see ./dev vm logs"; break; }
+    elif ! bench_alive main; then
       say "the card (main) has stopped; see ./dev bench logs"
       break
     fi
     console_oneshot "$line" || true
   done
   history -w "$hist"
+}
+
+dev_register fdebug "card access" "WORD..." \
+  "post a console command as the debug front end does (message 900)" \
+  "The words go to /queueToMain as message 900; the card runs the command,
+discards its output and answers on /queueToFdebug. Exit status 0 when that
+answer came within 5 s. That path keeps at most 8 words and splits at every
+character other than letters, digits and _ (docs/console.md)."
+cmd_fdebug() {
+  [ $# -gt 0 ] || dev_bad_usage fdebug "no command words"
+  [ "$(id -u)" = 0 ] || die "the bench is reached through its namespaces and needs root"
+  bench_card_running
+  bench_exec "$(bench_tool fdebug)" "$@"
 }

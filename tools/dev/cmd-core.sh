@@ -1,46 +1,78 @@
-dev_register "help" "list the subcommands"
+dev_register help "" "[SUBCOMMAND]" "list the subcommands, or show one subcommand's arguments and details"
 cmd_help() {
-  echo "usage: ./dev <subcommand> [args]"
-  echo
-  printf '%s\n' "${DEV_HELP[@]}"
+  if [ $# -eq 0 ]; then
+    dev_list
+    return 0
+  fi
+  [ $# -eq 1 ] || dev_bad_usage help "one subcommand at a time"
+  [ -n "${DEV_GROUP[$1]+set}" ] || dev_bad_usage help "no subcommand '$1' (./dev help lists them)"
+  dev_usage "$1"
 }
 
-dev_register "build [--arch armhf] [--sanitize S]" "configure and build (incremental)"
+dev_register build "tests and checks" "[--arch armhf] [--sanitize SET] [TARGET...]" \
+  "configure and build (incremental): all or the named targets" \
+  "Build trees: build/native, build/armhf (cross, for qemu-arm) and build/native-SET
+for a sanitizer set (address,undefined or thread). Debian packages the build
+needs are installed first when missing (as root)."
 cmd_build() {
-  parse_build_opts "$@"
-  configure_and_build "$ARCH" "$SANITIZE" "${REST[@]}"
+  parse_build_opts build "$@"
+  dev_check_only && return 0
+  configure_and_build "$ARCH" "$SANITIZE" ${REST[@]+"${REST[@]}"}
   say "built in $(build_dir "$ARCH" "$SANITIZE")"
 }
 
-dev_register "test [--arch armhf] [--sanitize S] [-R re]" "build and run every test (ctest)"
+dev_register test "tests and checks" "[--arch armhf] [--sanitize SET] [-R REGEX] | --vm" \
+  "build and run every test through ctest (as root)" \
+  "--arch armhf   cross-build and run the tests under qemu-arm
+--sanitize SET address,undefined or thread; build/native-SET, sanitizer
+               options that stop at the first report
+-R REGEX       only the ctest tests whose names match (other ctest
+               options are passed on as well)
+--vm           the end-to-end suite on a 32-bit ARM kernel under qemu
+               (docs/vm.md); no other option with it"
 cmd_test() {
-  parse_build_opts "$@"
+  if [ "${1:-}" = --vm ]; then
+    [ $# -eq 1 ] || dev_bad_usage test "--vm takes no other option"
+    [ "$(id -u)" = 0 ] || die "the VM is built and run as root"
+    dev_check_only && return 0
+    vm_test
+    return
+  fi
+  parse_build_opts test "$@"
+  [ "$(id -u)" = 0 ] || die "tests run in namespaces of their own and need root"
+  dev_check_only && return 0
   configure_and_build "$ARCH" "$SANITIZE"
   local dir; dir="$(build_dir "$ARCH" "$SANITIZE")"
-  [ "$(id -u)" = 0 ] || die "tests run in namespaces of their own and need root"
   say "running tests in $dir"
   local env=()
   if [ -n "$SANITIZE" ]; then
     env+=(ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
           TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1)
   fi
-  (cd "$dir" && env "${env[@]}" ctest --output-on-failure -j "$(nproc)" ${REST[@]+"${REST[@]}"})
+  (cd "$dir" && env ${env[@]+"${env[@]}"} ctest --output-on-failure -j "$(nproc)" ${REST[@]+"${REST[@]}"})
 }
 
-dev_register "format [--check]" "clang-format the sources (or check them)"
+dev_register format "tests and checks" "[--check]" \
+  "clang-format the C++ sources in place (--check: report only)"
 cmd_format() {
+  local check=0
+  dev_flag format --check "$@" && check=1
+  dev_check_only && return 0
   local files
   files=$(cd "$FXS_ROOT" && git ls-files '*.cpp' '*.h' '*.hpp' '*.cc')
-  if [ "${1:-}" = --check ]; then
+  if [ $check = 1 ]; then
     (cd "$FXS_ROOT" && echo "$files" | xargs -r clang-format --dry-run --Werror)
   else
     (cd "$FXS_ROOT" && echo "$files" | xargs -r clang-format -i)
   fi
 }
 
-dev_register "perf" "measure console, queue and tokenizer latency (bench/spine, own namespaces)"
+dev_register perf "measurements" "" \
+  "console, queue and tokenizer latency (bench/spine)"
 cmd_perf() {
+  [ $# -eq 0 ] || dev_bad_usage perf "no arguments expected"
   [ "$(id -u)" = 0 ] || die "the measurements run in namespaces of their own and need root"
+  dev_check_only && return 0
   configure_and_build native "" bench_spine
   "$FXS_ROOT/tests/nsrun" "$(build_dir native "")/bin/bench_spine"
 }

@@ -12,21 +12,28 @@ fuzz_targets() {
   done
 }
 
-dev_register "fuzz [--merge] [TARGET|all] [SECONDS]" \
-  "build and run the fuzz targets (default: all, 30 s each); --merge keeps new inputs in fuzz/corpus"
+dev_register fuzz "tests and checks" "[--merge] [TARGET|all] [SECONDS]" \
+  "build and run the fuzz targets (default: all, 30 s each)" \
+  "Targets are fuzz/*.cpp, built with clang-14, ASan and UBSan in build/fuzz,
+one per core, each starting from its committed corpus fuzz/corpus/TARGET/.
+--merge  fold the new inputs, minimized, into fuzz/corpus
+A finding stops the run; the reproducer is in build/fuzz/artifacts/."
 cmd_fuzz() {
   local merge=0
   if [ "${1:-}" = --merge ]; then merge=1; shift; fi
+  [ $# -le 2 ] || dev_bad_usage fuzz "too many arguments"
   local which="${1:-all}" secs="${2:-30}"
-  [[ "$secs" =~ ^[0-9]+$ ]] && [ "$secs" -gt 0 ] || die "seconds must be a positive number"
+  [[ "$secs" =~ ^[0-9]+$ ]] && [ "$secs" -gt 0 ] || dev_bad_usage fuzz "seconds must be a positive number"
   local targets=() t
   if [ "$which" = all ]; then
     mapfile -t targets < <(fuzz_targets)
   else
     # Not grep -q: an early exit would SIGPIPE the lister under pipefail.
-    fuzz_targets | grep -x "$which" >/dev/null || die "no fuzz target '$which' (have: $(fuzz_targets | tr '\n' ' '))"
+    fuzz_targets | grep -x "$which" >/dev/null ||
+      dev_bad_usage fuzz "no fuzz target '$which' (have: $(fuzz_targets | tr '\n' ' '))"
     targets=("$which")
   fi
+  dev_check_only && return 0
   ensure_packages "${FXS_BASE_PKGS[@]}" "${FXS_FUZZ_PKGS[@]}"
   local dir="$FXS_ROOT/build/fuzz"
   if [ ! -f "$dir/CMakeCache.txt" ]; then

@@ -1,24 +1,30 @@
 # ./dev inject: post a hand-made driver or port-status message to the
 # running bench card's "/queueToMain".
 
-ctrl_in_bench() {
-  if declare -F bench_exec >/dev/null; then
-    bench_exec "$@"
-  elif [ "${FXS_IN_NS:-}" = 1 ]; then
-    "$@"
-  else
-    die "no bench to talk to: start the bench first (./dev bench start)"
-  fi
+dev_register inject "card access" "KIND [SUB] ARGS | help" \
+  "post a driver report or port-status message to the card" \
+  "The message goes to the card's /queueToMain as its sender would post it.
+A report of the I2C driver (messages 0, 19, 26) is handed to the driver's
+stand-in as well, so that its periodic reports say the same from then on:
+an error raised stays until another inject clears it, for example
+  ./dev inject temp status 2 0    raises MAX6602 TempSensor
+  ./dev inject temp status 2 1    clears it
+./dev console 'main hwstatus' shows the errors. The other hardware errors
+and the operational ones are raised by no message of this card."
+
+dev_more_inject() {
+  echo "Kinds:"
+  "$(bench_tool sim_inject)" --help | sed -n '/^kinds:/,$p' | sed '1d; s/^/  /'
 }
 
-dev_register "inject KIND ARGS (help: list kinds)" \
-  "post message 29 or a driver message to the bench card (./dev inject help)"
 cmd_inject() {
-  local bin; bin="$(build_dir native "")/bin/sim_inject"
-  [ -x "$bin" ] || configure_and_build native "" sim_inject
-  if [ "${1:-help}" = help ]; then
-    "$bin" 2>&1 | sed 1d
+  [ $# -gt 0 ] || dev_bad_usage inject "no message kind"
+  local bin; bin="$(bench_tool sim_inject)"
+  if [ "$1" = help ]; then
+    dev_usage inject
     return 0
   fi
-  ctrl_in_bench "$bin" "$@"
+  [ "$(id -u)" = 0 ] || die "the bench's queues are reached through its namespaces and need root"
+  bench_card_running
+  bench_exec "$bin" -- "$@"
 }

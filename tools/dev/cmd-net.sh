@@ -1,7 +1,11 @@
-dev_register "net" "show what the bench's kernel holds: addresses, rules, routes, firewall"
+dev_register net bench "" \
+  "what the bench's kernel holds: addresses, routes, firewall" \
+  "Inside the bench's network namespace: ip addr, ip link, ip rule, the main
+and rt_mgmt (9) routing tables, iptables -S, and the /tmp/card_up_and_running
+marker (docs/network.md)."
 cmd_net() {
-  # shellcheck source=tools/dev/bench-lib.sh
-  source "$FXS_ROOT/tools/dev/bench-lib.sh"
+  [ $# -eq 0 ] || dev_bad_usage net "no arguments expected"
+  [ "$(id -u)" = 0 ] || die "the bench's namespaces need root"
   bench_running || die "the bench is not running (./dev bench start)"
   local sec
   for sec in "addresses:ip -4 addr show" "links:ip -br link show" "policy rules:ip rule show" \

@@ -1,20 +1,23 @@
 # ./dev panel: the bench card's front panel, drawn live in the terminal from
 # what the pca9552 stand-in was told to drive and read over ICSC (its
-# "panel:" log lines), with the newest lines of main's log under it. `./dev bench` (foreground, on a
-# terminal) shows the same view.
+# "panel:" log lines), with the newest lines of main's log and a status line
+# under it. `./dev bench` (foreground, on a terminal) shows the same view.
 
-# panel_draw PHASE: one frame.
+# The newest panel line without its time: "state=S FAIL=off DUMMY=on P1=..."
+panel_latest() {
+  grep -o 'panel: state=.*' "$BENCH_DIR/pca9552.log" 2>/dev/null | tail -n 1 | sed 's/^panel: //'
+}
+
+# panel_draw PHASE HINT: one frame, drawn over the previous one.
 panel_draw() {
-  local phase="$1" log="$BENCH_DIR/pca9552.log" line state alarms
-  line="$(grep '^panel: ' "$log" 2>/dev/null | tail -n 1)"
-  state="$(sed -n 's/^panel: state=\([^ ]*\).*/\1/p' <<<"$line")"
+  local phase="$1" hint="$2" line state alarms
+  line="$(panel_latest)"
+  state="$(sed -n 's/^state=\([^ ]*\).*/\1/p' <<<"$line")"
   # Card state and alarms come over ICSC (the stand-in reads them as the
   # chassis does).
   alarms="$(sed -n 's/.* alarms=\([^ ]*\).*/\1/p' <<<"$line" | sed 's/^-$/none/; s/,/, /g; s/_/ /g')"
-  printf '\033[H\033[2J---------------- 8fxs front panel ----------------\n'
-  printf ' card state: %s\n hardware alarms: %s\n\n' "${state:-?}" "${alarms:-?}"
   local kv name value on names="" glyphs="" words=""
-  for kv in ${line#panel: state=* }; do
+  for kv in ${line#state=* }; do
     [ "$kv" = "$line" ] && break
     name="${kv%%=*}"; value="${kv#*=}"; on=0
     [ "$name" = alarms ] && continue
@@ -33,25 +36,51 @@ panel_draw() {
     fi
     words+="$(printf ' %-6s' "$value")"
   done
-  printf '%s\n%s\n%s\n' "$names" "$glyphs" "$words"
-  printf -- '--------------------------------------------------\n'
-  tail -n 12 "$BENCH_DIR/main.log" 2>/dev/null | cut -c1-160
+  local rows cols
+  rows="$(tput lines 2>/dev/null || echo 24)"
+  cols="$(tput cols 2>/dev/null || echo 80)"
+  # Redrawn in place, line by line: clearing the whole screen flickers.
+  {
+    printf -- '---------------- 8fxs front panel ----------------\n'
+    printf ' card state: %s\n hardware alarms: %s\n\n' "${state:-?}" "${alarms:-?}"
+    printf '%s\n%s\n%s\n' "$names" "$glyphs" "$words"
+    printf -- '--------------------------------------------------\n'
+    tail -n $((rows > 13 ? rows - 9 : 4)) "$BENCH_DIR/main.log" 2>/dev/null | cut -c1-"$((cols - 1))"
+  } | sed 's/$/\x1b[K/'
+  local status=" ${state:-?} | console: ./dev console | objects: ./dev icsc | $hint"
+  printf '\033[J\033[7m%s\033[0m' "${status:0:cols-1}"
 }
 
-# panel_follow PID: redraws until PID ends.
+# panel_follow PID HINT: redraws until PID ends.
 panel_follow() {
-  local pid="$1" phase=0
+  local pid="$1" hint="$2" phase=0
+  printf '\033[2J'
   while kill -0 "$pid" 2>/dev/null; do
-    panel_draw "$phase"
+    printf '\033[H'
+    panel_draw "$phase" "$hint"
     phase=$((phase + 1))
     sleep 0.25
   done
+  printf '\n'
 }
 
-dev_register "panel" "draw the bench card's front panel live (state, fail, dummy, ports 1-8)"
+dev_register panel bench "[--once]" \
+  "the card's front panel, live: LEDs, state, main's log, hints" \
+  "The view redraws four times a second until Ctrl-C (the bench keeps running).
+--once  print one plain line for scripts and exit: the card state and every LED
+        (FAIL, DUMMY, P1..P8) as on, off, slow or fast, for example
+        state=ACTIVE FAIL=off DUMMY=on P1=off ... P8=off"
 cmd_panel() {
+  local once=0
+  dev_flag panel --once "$@" && once=1
   [ -f "$BENCH_DIR/pca9552.log" ] || die "no front panel: start the bench first (./dev bench start)"
+  if [ $once = 1 ]; then
+    local line; line="$(panel_latest)"
+    [ -n "$line" ] || die "the LED driver stand-in has drawn no panel yet"
+    echo "$line"
+    return 0
+  fi
   [ -f "$BENCH_DIR/main.pid" ] || die "the card is not running"
   trap 'printf "\n"; exit 0' INT
-  panel_follow "$(cat "$BENCH_DIR/main.pid")"
+  panel_follow "$(cat "$BENCH_DIR/main.pid")" "Ctrl-C leaves this view"
 }

@@ -24,23 +24,26 @@ velmora_in_bench() {
   fi
 }
 
-dev_register "velmora get|set|dump|commit|reset|reboot|log ..." \
-  "the bench's velmora: get NAME [I1 I2], set NAME VALUE [I1 I2], dump [FILTER], log"
+dev_register velmora "card access" "get|set|dump|commit|reset|reboot|log ARGS" \
+  "read and write the bench's velmora (engine stand-in) directly" \
+  "get NAME [I1 [I2]]        a parameter (indexes default to -1: not used)
+set NAME VALUE [I1 [I2]]  write a parameter
+dump [FILTER]             every parameter, or those whose names contain FILTER
+commit | reset | reboot   as the card's console commands of the same names
+log                       what velmora's request log device holds now
+Numbers as 16, 0x10 or 020. The card reads the same parameters through
+its ICSC objects (docs/objects.md)."
 cmd_velmora() {
   local sub="${1:-}"
   case "$sub" in
     get|set|dump|commit|reset|reboot|log) ;;
-    *) die "usage: ./dev velmora get NAME [I1 [I2]] | set NAME VALUE [I1 [I2]] | dump [FILTER]
-                    | commit | reset | reboot | log" ;;
+    "") dev_bad_usage velmora "no velmora command" ;;
+    *) dev_bad_usage velmora "unknown velmora command '$sub'" ;;
   esac
-  parse_build_opts
-  local bin; bin="$(build_dir native "")/bin"
-  if [ ! -x "$bin/velmctl" ] || [ ! -x "$bin/nbcat" ]; then
-    configure_and_build native "" velmctl velmora nbcat
-  fi
   if [ "$sub" = log ]; then
-    velmora_in_bench "$bin/nbcat" /dev/vocallog
+    [ $# -eq 1 ] || dev_bad_usage velmora "log takes no arguments"
+    velmora_in_bench "$(bench_tool nbcat)" /dev/vocallog
   else
-    velmora_in_bench "$bin/velmctl" "$@"
+    velmora_in_bench "$(bench_tool velmctl)" "$@"
   fi
 }

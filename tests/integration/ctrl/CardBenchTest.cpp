@@ -1,7 +1,8 @@
 // The card process with its driver stand-ins in this test's namespaces: it
-// must reach ACTIVE with answering drivers and FAIL with a silent I2C
-// driver; injected faults show in the common objects read over ICSC as the
-// chassis reads them.
+// must reach ACTIVE with answering drivers; every fault switch of the
+// stand-ins must show on the card as the fault it stands for; injected
+// faults show in the common objects read over ICSC as the chassis reads
+// them, and stay while the driver goes on reporting until cleared.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,10 +15,13 @@
 #include "ConsoleClient.h"
 #include "common/CommonRecords.h"
 #include "common/commonStatCtrl.h"
+#include "drivermsg/hwMessages.h"
 #include "icsc/IcscOid.h"
+#include "mq/MessageQueue.h"
 
 namespace {
 
+using std::chrono::seconds;
 using testsupport::CardWithPeers;
 using testsupport::Clock;
 using testsupport::mainConsole;
@@ -60,6 +64,10 @@ std::vector<std::string> waitForState(const std::string& want, Clock::duration l
   return seen;
 }
 
+bool waitForText(const std::string& line, const std::string& want, Clock::duration limit) {
+  return waitFor([&] { return mainConsole(line).find(want) != std::string::npos; }, limit);
+}
+
 bool inject(const std::vector<std::string>& args) {
   return testsupport::runTool("sim_inject", args).status == 0;
 }
@@ -77,9 +85,15 @@ TEST(CardBench, ReachesActiveAndShowsInjectedFaultsOverIcsc) {
   EXPECT_NE(internals.find("SELF_TEST_ADC: SUCCEEDED"), std::string::npos) << internals;
   EXPECT_NE(internals.find("SELF_TEST_PCA9552_DEVICE: SUCCEEDED"), std::string::npos);
 
-  // The stand-in reports every sensor valid (its own reports would undo an
-  // injected fault): stop it first.
+  // The driver started before the card's queue existed: its later rounds
+  // still gave the card every sensor's status.
+  EXPECT_TRUE(waitForText("main hwstatus",
+                          "temperature[4]: Temp Name=local, Temp Value=42, Temp Valid=true",
+                          std::chrono::seconds(10)));
+  // Without the stand-in, nothing but the injects reports; they start from
+  // every sensor good.
   card.i2c.stop();
+  ASSERT_TRUE(inject({"temp", "all", "1", "1", "1", "1", "1"}));
   ASSERT_TRUE(waitForCommon(CO::CO_TEMPERATURE, TEMP_VALID, 2, 1));
   // A failing sensor raises the temperature error; a good report clears it.
   ASSERT_TRUE(inject({"temp", "status", "2", "0"}));
@@ -145,5 +159,153 @@ TEST(CardBench, RebootOverIcscStopsMainAndItComesBackActive) {
   EXPECT_EQ(seen.back(), "ACTIVE");
   EXPECT_EQ(common(CO::CO_CARD, CARD_SLOT).num, 3) << "slot 2 reported, the card counts from 1";
 }
+
+// What a switch must bring about: text in the output of a console command,
+// or in main's log when the command is empty.
+struct Expect {
+  const char* command;
+  const char* text;
+};
+struct SwitchCase {
+  const char* name;
+  std::vector<std::string> i2cArgs, pcaArgs, boardArgs;
+  std::vector<Expect> expect;
+};
+const SwitchCase kSwitchCases[] = {
+    {"i2c_fail_sensor",
+     {"--period-ms", "300", "--fail-sensor", "2", "--fail-sensor", "4"},
+     {},
+     {},
+     {{"main hwstatus", "Name=common.3, Temp Value=40, Temp Valid=false"},
+      {"main hwstatus", "Name=local, Temp Value=42, Temp Valid=false"},
+      {"main hwstatus", "Name=common.1, Temp Value=38, Temp Valid=true"},
+      {"main hwstatus", "name=MAX6602 TempSensor, HW error active=true"}}},
+    {"i2c_fail_selftest",
+     {"--period-ms", "300", "--fail-selftest"},
+     {},
+     {},
+     {{"main internals", "SELF_TEST_ADC: FAILED"},
+      {"main internals", "SELF_TEST_TEMP: FAILED"},
+      {"main hwstatus", "name=ADS1000 ADC, HW error active=true"},
+      {"main hwstatus", "name=MAX6602 TempSensor, HW error active=true"},
+      {"main internals", "m_state            = ACTIVE"}}},
+    {"i2c_idle_pwrmon",
+     {"--period-ms", "300", "--idle-pwrmon"},
+     {},
+     {},
+     {{"main hwstatus", "name=MAX16046 PowerMon, HW error active=true"},
+      {"main hwstatus",
+       "Name=3V3_LDO4, Voltage Value=0, Voltage Nominal=3300, Voltage Valid=false"}}},
+    {"pca_fail_selftest",
+     {"--period-ms", "300"},
+     {"--fail-selftest"},
+     {},
+     {{"main internals", "SELF_TEST_PCA9552_DEVICE: FAILED"},
+      {"main internals", "m_state            = ACTIVE"}}},
+    {"pca_silent",
+     {"--period-ms", "300"},
+     {"--silent"},
+     {},
+     {{"main internals", "SELF_TEST_PCA9552_DEVICE: STARTED"},
+      {"main internals", "m_state            = FAIL"}}},
+    {"pca_absent",
+     {"--period-ms", "300"},
+     {"--absent"},
+     {},
+     {{"", "Failed to start selftests"}, {"main internals", "m_state            = ACTIVE"}}},
+    {"board_delay",
+     {"--period-ms", "300"},
+     {},
+     {"--delay", "3600"},
+     {{"", "could not receive slotnumber, wait for driver!"}}},
+};
+
+class DriverSwitch : public ::testing::TestWithParam<SwitchCase> {};
+
+TEST_P(DriverSwitch, ShowsOnTheCard) {
+  const SwitchCase& c = GetParam();
+  CardWithPeers card(CardWithPeers::DRIVERS);
+  card.i2cArgs = c.i2cArgs;
+  card.pcaArgs = c.pcaArgs;
+  if (!c.boardArgs.empty()) {
+    card.boardSlot = 2;
+    card.boardArgs = c.boardArgs;
+  }
+  ASSERT_TRUE(card.start());
+  // The self-test limit is 11 ticks: FAIL and the give-up come after it.
+  for (const Expect& e : c.expect) {
+    if (*e.command == '\0') {
+      EXPECT_TRUE(
+          waitFor([&] { return card.main.log().find(e.text) != std::string::npos; }, seconds(45)))
+          << "main's log never had: " << e.text;
+    } else {
+      EXPECT_TRUE(waitForText(e.command, e.text, seconds(45)))
+          << e.command << " never showed: " << e.text << "\n"
+          << mainConsole(e.command);
+    }
+  }
+  EXPECT_TRUE(card.main.alive());
+}
+
+INSTANTIATE_TEST_SUITE_P(CardBench, DriverSwitch, ::testing::ValuesIn(kSwitchCases),
+                         [](const auto& i) { return std::string(i.param.name); });
+
+// A hardware error raised by ./dev inject stays while the I2C driver goes
+// on reporting, and the matching inject clears it.
+struct ErrorCase {
+  const char* name;
+  std::vector<std::string> raise, clear;
+  const char* error;  // its name
+};
+const ErrorCase kErrorCases[] = {
+    {"temperature_sensor",
+     {"temp", "status", "3", "0"},
+     {"temp", "status", "3", "1"},
+     "MAX6602 TempSensor"},
+    {"temperature_selftest",
+     {"temp", "selftest", "0"},
+     {"temp", "selftest", "1"},
+     "MAX6602 TempSensor"},
+    {"power_monitor_failed", {"pwrmon", "fail"}, {"pwrmon", "active"}, "MAX16046 PowerMon"},
+    {"power_monitor_error_flag",
+     {"pwrmon", "active", "1"},
+     {"pwrmon", "active", "0"},
+     "MAX16046 PowerMon"},
+    {"adc_selftest", {"adc", "selftest", "0"}, {"adc", "selftest", "1"}, "ADS1000 ADC"},
+};
+
+class InjectedError : public ::testing::TestWithParam<ErrorCase> {};
+
+TEST_P(InjectedError, StaysThroughTheDriversReportsUntilCleared) {
+  const ErrorCase& c = GetParam();
+  CardWithPeers card(CardWithPeers::DRIVERS);
+  card.i2cArgs = {"--period-ms", "200"};
+  ASSERT_TRUE(card.start());
+  const std::string name = std::string("HW error name=") + c.error;
+  const std::string active = name + ", HW error active=true",
+                    clear = name + ", HW error active=false";
+  ASSERT_TRUE(
+      waitForText("main hwstatus", "Name=common.2, Temp Value=39, Temp Valid=true", seconds(20)));
+  ASSERT_TRUE(waitForText("main hwstatus", clear, seconds(20)));
+
+  ASSERT_TRUE(inject(c.raise));
+  ASSERT_TRUE(waitForText("main hwstatus", active, seconds(10)));
+  // A temperature only this test sends, then the driver's own value again:
+  // a whole round of its reports has come after the inject.
+  MessageQueue toMain(mainqueue::NAME);
+  auto marker = hwmsg::encodeTemp(hwmsg::TEMP_PROP_VALUE, 0, 1234);
+  ASSERT_TRUE(toMain.send(marker.data(), marker.size()));
+  ASSERT_TRUE(waitForText("main hwstatus", "Name=common.1, Temp Value=1234,", seconds(10)));
+  ASSERT_TRUE(waitForText("main hwstatus", "Name=common.1, Temp Value=38,", seconds(10)));
+  EXPECT_NE(mainConsole("main hwstatus").find(active), std::string::npos)
+      << "the driver's reports cleared the injected error";
+
+  ASSERT_TRUE(inject(c.clear));
+  EXPECT_TRUE(waitForText("main hwstatus", clear, seconds(10)));
+  EXPECT_TRUE(card.main.alive());
+}
+
+INSTANTIATE_TEST_SUITE_P(CardBench, InjectedError, ::testing::ValuesIn(kErrorCases),
+                         [](const auto& i) { return std::string(i.param.name); });
 
 }  // namespace

@@ -222,3 +222,22 @@ TEST_F(Registry, MappedObjectsAreRegisteredAsTheirClasses) {
 }
 
 }  // namespace
+
+namespace {
+
+// The object list and the descriptions agree: each described object is
+// registered once, under its own id and name, and nothing else is.
+TEST_F(Registry, EveryDescribedObjectIsRegisteredOnce) {
+  NullSink sink;
+  IcscProtocolIfc engine(nullptr, &card, &sink);
+  EXPECT_EQ(engine.objectCount(), icscdesc::count());
+  for (size_t i = 0; i < icscdesc::count(); ++i) {
+    const IcscObjectDesc& d = *icscdesc::all()[i];
+    IcscObject* o = engine.findObject(d.id);
+    ASSERT_NE(o, nullptr) << d.name;
+    EXPECT_STREQ(o->getName(), d.name);
+  }
+  EXPECT_FALSE(log.contains("already registered"));
+}
+
+}  // namespace

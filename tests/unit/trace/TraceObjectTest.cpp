@@ -1,4 +1,9 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <regex>
+#include <sstream>
 
 #include "TestSupport.h"
 #include "trace/LogLimit.h"
@@ -64,6 +69,63 @@ TEST(Trace, LongMessagesAreNotTruncated) {
   LOG_ERROR("%s", big.c_str());
   ASSERT_EQ(cap.lines().size(), 1u);
   EXPECT_NE(cap.lines()[0].find(big), std::string::npos);
+}
+
+struct StampCase {
+  const char* name;
+  int64_t seconds;
+  long nanoseconds;
+  const char* want;
+};
+const StampCase kStampCases[] = {
+    {"epoch", 0, 0, "1970-01-01T00:00:00.000Z"},
+    // Milliseconds are cut, never rounded into the next second.
+    {"last_nanosecond", 1798761599, 999999999, "2026-12-31T23:59:59.999Z"},
+    {"leap_day", 1709164800, 5000000, "2024-02-29T00:00:00.005Z"},
+    {"negative_nanoseconds", 60, -1, "1970-01-01T00:01:00.000Z"},
+    {"nanoseconds_past_a_second", 60, 1000000000L, "1970-01-01T00:01:00.999Z"},
+};
+class UtcStamp : public ::testing::TestWithParam<StampCase> {};
+TEST_P(UtcStamp, FormatsUtcWithMilliseconds) {
+  char out[trace::UTC_STAMP_SIZE];
+  size_t n = trace::formatUtcStamp(GetParam().seconds, GetParam().nanoseconds, out);
+  EXPECT_EQ(std::string(out, n), GetParam().want);
+}
+INSTANTIATE_TEST_SUITE_P(Trace, UtcStamp, ::testing::ValuesIn(kStampCases),
+                         [](const auto& i) { return std::string(i.param.name); });
+
+// The stderr copy (the bench's main.log) carries the time; the syslog line
+// and what a capture sink sees do not.
+TEST(Trace, StderrMirrorLinesStartWithTheirUtcTime) {
+  testsupport::LogCapture cap(6);
+  std::string path = ::testing::TempDir() + "trace-mirror.txt";
+  std::fflush(stderr);
+  int saved = dup(STDERR_FILENO);
+  int file = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ASSERT_GE(file, 0);
+  dup2(file, STDERR_FILENO);
+  close(file);
+  g_traceObject->setStderrMirror(true);
+  LOG_ERROR("mirrored %d", 7);
+  SWERR("detail");
+  g_traceObject->setStderrMirror(false);
+  std::fflush(stderr);
+  dup2(saved, STDERR_FILENO);
+  close(saved);
+
+  std::istringstream text(testsupport::readFile(path));
+  const std::regex stamped(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z (.*)$)");
+  std::vector<std::string> bodies;
+  for (std::string line; std::getline(text, line);) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(line, m, stamped)) << line;
+    bodies.push_back(m[1]);
+  }
+  ASSERT_EQ(bodies.size(), 3u);
+  EXPECT_NE(bodies[0].find("[ERROR] TraceObjectTest.cpp:"), std::string::npos) << bodies[0];
+  EXPECT_EQ(bodies[1].rfind("SWERR ERROR DETECTED: ", 0), 0u);
+  EXPECT_EQ(bodies[2], "detail");
+  EXPECT_EQ(cap.lines()[0].rfind("[ERROR] ", 0), 0u);
 }
 
 // Text from outside must never start a line of its own or carry terminal

@@ -1,9 +1,10 @@
 # The card's network: eth0 (backplane) and eth1 (data port) are veth ends in
 # the bench's namespace; their peers live in a second namespace inside it
 # (management gateway 172.30.30.100, chassis controller 172.30.20.10,
-# provider network 10.20.30.0/24). Nothing is routed to the host.
+# provider network 10.20.30.0/24). Nothing is routed to the host. The steps
+# run under bash on the host and under busybox sh in the VM (no mountpoint).
 BENCH_PEER_NETNS="fxspeer-$(echo "$FXS_ROOT" | cksum | cut -d' ' -f1)"
-bench_setup "mkdir -p /run/netns && { mountpoint -q /run/netns || mount -t tmpfs none /run/netns; } &&
+bench_setup "mkdir -p /run/netns && { grep -q \" /run/netns \" /proc/mounts || mount -t tmpfs none /run/netns; } &&
   ip netns add $BENCH_PEER_NETNS &&
   ip link add eth0 type veth peer name bp0 netns $BENCH_PEER_NETNS &&
   ip link add eth1 type veth peer name dc0 netns $BENCH_PEER_NETNS &&
