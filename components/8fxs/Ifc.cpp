@@ -50,8 +50,7 @@ size_t length(int len) {
 
 }  // namespace
 
-// The message ids of "/queueToMain" and their handlers. Later parts of the
-// controller add their rows here.
+// The message ids of "/queueToMain" and their handlers.
 struct Ifc::Dispatch {
   struct Route {
     uint32_t id;
