@@ -4,7 +4,9 @@ one login that may write below its root. The password comes from a file so
 that it shows in no command line or log."""
 import argparse
 import logging
+import signal
 import sys
+import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
@@ -26,10 +28,16 @@ def main():
     handler = FTPHandler
     handler.authorizer = auth
     handler.banner = "bench chassis FTP server"
-    logging.basicConfig(stream=sys.stdout, level=logging.INFO, format="ftpd: %(message)s")
+    # UTC to the millisecond, as every bench log line.
+    logging.Formatter.converter = time.gmtime
+    logging.basicConfig(stream=sys.stdout, level=logging.INFO,
+                        format="%(asctime)s.%(msecs)03dZ ftpd: %(message)s",
+                        datefmt="%Y-%m-%dT%H:%M:%S")
+    # The bench stops its peers with SIGTERM: a clean end, not a kill.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
     server = FTPServer((a.address, a.port), handler)
     server.max_cons = 16
-    print(f"ftpd: serving {a.root} on {a.address}:{a.port} for {a.user}", flush=True)
+    logging.info("serving %s on %s:%d for %s", a.root, a.address, a.port, a.user)
     try:
         server.serve_forever(handle_exit=True)
     finally:
