@@ -1,12 +1,14 @@
-// Fuzzes the ICSC decoder and the protocol engine behind it: any input must
-// decode or be rejected without reading past its end, and whatever decodes
-// must encode back to the same bytes.
+// Fuzzes the ICSC decoder and the protocol engine behind it, the common
+// card objects' server included: any input must decode or be rejected
+// without reading past its end, and whatever decodes must encode back to the
+// same bytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
 #include "CardObjects.h"
+#include "common/commonStatCtrl.h"
 #include "icsc/IcscProtocol.h"
 #include "icsc/IcscWire.h"
 
@@ -38,7 +40,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The engine on objects with stored values only (no engine process).
   static CardObjects* card = new CardObjects();
   static CountingSink sink;
-  static IcscProtocolIfc* engine = new IcscProtocolIfc(nullptr, card, &sink);
+  // No log engine: a GETLOG start is refused instead of packing files.
+  static commonStatCtrl* common =
+      new commonStatCtrl("commonStatCtrl", 15, card, 5, 7, 6, 3, nullptr);
+  static IcscProtocolIfc* engine = new IcscProtocolIfc(common, card, &sink);
   engine->handleIcscMsg(static_cast<int>(exact.size()), reinterpret_cast<const char*>(exact.data()),
                         "127.0.0.1");
   return 0;

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "board/boardUtils.h"
+#include "drivermsg/dbgMsg.h"
 #include "drivermsg/hwMessages.h"
 #include "drivermsg/udpQueueMsg.h"
 #include "fxsCGetLogEngine.h"
@@ -20,7 +21,7 @@ namespace {
 // Held while one message and the all-data-valid check after it are handled.
 pthread_mutex_t s_mainMutex = PTHREAD_MUTEX_INITIALIZER;
 
-const char* const txMQueueNames[] = {"/queueToUdp", "/queueToI2cDrv"};
+const char* const txMQueueNames[] = {udpmsg::UDP_QUEUE, hwmsg::I2C_QUEUE};
 
 constexpr const char* kStateNames[] = {
     "UNINITIALIZED", "IDLE", "START_SELF_TESTS", "SELF_TESTS_BUSY", "ACTIVE_ALL_LEDS_ON",
@@ -285,13 +286,11 @@ int Ifc::handleDbgMsg(int len, char* msg) {
 }
 
 void Ifc::sendDbgReady() {
-  MessageQueue q(kFdebugQueueName);
+  MessageQueue q(dbgmsg::FDEBUG_QUEUE);
   q.blocking(false);
-  char ready[5] = {};
-  uint32_t id = MSG_DBG;
-  std::memcpy(ready, &id, sizeof id);
-  if (q.send(ready, sizeof ready, 0))
-    LOG_DEBUG1("Send to %s len %zd", kFdebugQueueName, sizeof ready);
+  std::vector<uint8_t> ready = dbgmsg::encode("");
+  if (q.send(ready.data(), ready.size(), 0))
+    LOG_DEBUG1("Send to %s len %zd", dbgmsg::FDEBUG_QUEUE, ready.size());
 }
 
 // Signal context: nothing but the async-signal-safe post of the stop message

@@ -25,7 +25,6 @@
 
 class Ifc : public Odebug::Cdebugable {
  public:
-  static constexpr const char* kFdebugQueueName = "/queueToFdebug";
   static constexpr unsigned kWatchdogTimeoutMs = 60000;
   static constexpr unsigned kTickPeriodMs = 1000;
   static constexpr int kCardType = 15;

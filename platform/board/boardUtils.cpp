@@ -66,11 +66,11 @@ size_t boardUtils::exchange(const char* request, size_t len, char* reply, size_t
   size_t got = 0;
   if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
       send(fd, request, len, MSG_NOSIGNAL) == static_cast<ssize_t>(len)) {
-    while (got < size) {
+    // A signal (the board's reset of the card after "REBOOTING") ends a
+    // timed recv early with EINTR: a few retries still read the answer.
+    for (int interrupted = 0; got < size;) {
       ssize_t n = recv(fd, reply + got, size - got, 0);
-      // With a receive timeout set, a signal (the board's own SIGTERM after
-      // a reboot request) ends the wait with EINTR instead of restarting it.
-      if (n < 0 && errno == EINTR)
+      if (n < 0 && errno == EINTR && ++interrupted < 5)
         continue;
       if (n <= 0)
         break;

@@ -11,7 +11,7 @@
 #include "icsc/ICardObjects.h"
 #include "icsc/IcscOid.h"
 #include "icsc/IcscWire.h"
-#include "trace/TraceObject.h"
+#include "trace/LogLimit.h"
 
 using namespace commonrec;
 using namespace icscwire;
@@ -248,8 +248,8 @@ void commonStatCtrl::serve(uint8_t op, const ICSCTlv& req, ICSCTlv& resp) {
   if (op == SET) {
     resp.status = writeCell(n, i, rec, req);
     if (resp.status != OK) {
-      LOG_WARNING("write of %s[%u] \"%s\" refused: %s", a.name, i, trimmedLabel(rec).c_str(),
-                  statusText(resp.status));
+      LOG_WARNING_LIMITED("write of %s[%u] \"%s\" refused: %s", a.name, i,
+                          trimmedLabel(rec).c_str(), statusText(resp.status));
       return;
     }
   } else if (op == GET && req.type != IcscType::NONE) {

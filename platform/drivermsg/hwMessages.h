@@ -25,6 +25,9 @@
 
 namespace hwmsg {
 
+// Self-test requests to the I2C driver.
+constexpr const char* I2C_QUEUE = "/queueToI2cDrv";
+
 constexpr unsigned NBR_OF_TEMP_SENSORS = 5;
 constexpr unsigned NBR_OF_REGULATORS = 7;
 

@@ -20,60 +20,63 @@ constexpr const char* kCommandNames[] = {
 
 constexpr const char* kValueNames[] = {"ON", "OFF", "BLINK_RATE_0", "BLINK_RATE_1"};
 
+constexpr size_t REPLY_UNUSED_SIZE = 2;
+
+// Each layout once, in wire order, for both directions.
+template <typename Io, typename Request>
+void requestFields(Io& io, Request& req) {
+  io.u16(req.command);
+  io.u16(req.deviceId);
+  io.u16(req.pinMask);
+  io.u16(req.value);
+  io.u16(req.replyMode);
+  io.u16(req.replyMsgId);
+  // The name may fill all 30 bytes without a terminator.
+  io.text(req.replyQueue, REPLY_QUEUE_NAME_SIZE);
+}
+
+template <typename Io, typename Reply>
+void replyFields(Io& io, Reply& reply) {
+  io.u32(reply.msgId);
+  io.u16(reply.command);
+  io.u16(reply.deviceId);
+  io.u16(reply.pinMask);
+  io.u16(reply.result);
+  io.u16(reply.value);
+  io.unused(REPLY_UNUSED_SIZE);
+}
+
 }  // namespace
 
 RequestBytes encodeRequest(const Pca9552Request& req) {
   RequestBytes out{};
-  wire::LeWriter w(out.data(), out.size());
-  w.u16(req.command);
-  w.u16(req.deviceId);
-  w.u16(req.pinMask);
-  w.u16(req.value);
-  w.u16(req.replyMode);
-  w.u16(req.replyMsgId);
-  w.text(req.replyQueue, REPLY_QUEUE_NAME_SIZE);
+  wire::FieldWriter<wire::Order::LITTLE> io{{out.data(), out.size()}};
+  requestFields(io, req);
   return out;
 }
 
 std::optional<Pca9552Request> decodeRequest(const uint8_t* data, size_t len) {
   if (data == nullptr || len != REQUEST_SIZE)
     return std::nullopt;
-  wire::LeReader r(data, len);
+  wire::FieldReader<wire::Order::LITTLE> io{{data, len}};
   Pca9552Request req;
-  req.command = r.u16();
-  req.deviceId = r.u16();
-  req.pinMask = r.u16();
-  req.value = r.u16();
-  req.replyMode = r.u16();
-  req.replyMsgId = r.u16();
-  // The name may fill all 30 bytes without a terminator.
-  req.replyQueue = std::string(r.text(REPLY_QUEUE_NAME_SIZE));
+  requestFields(io, req);
   return req;
 }
 
 ReplyBytes encodeReply(const Pca9552Reply& reply) {
   ReplyBytes out{};
-  wire::LeWriter w(out.data(), out.size());
-  w.u32(reply.msgId);
-  w.u16(reply.command);
-  w.u16(reply.deviceId);
-  w.u16(reply.pinMask);
-  w.u16(reply.result);
-  w.u16(reply.value);
+  wire::FieldWriter<wire::Order::LITTLE> io{{out.data(), out.size()}};
+  replyFields(io, reply);
   return out;
 }
 
 std::optional<Pca9552Reply> decodeReply(const uint8_t* data, size_t len) {
   if (data == nullptr || len != REPLY_SIZE)
     return std::nullopt;
-  wire::LeReader r(data, len);
+  wire::FieldReader<wire::Order::LITTLE> io{{data, len}};
   Pca9552Reply reply;
-  reply.msgId = r.u32();
-  reply.command = r.u16();
-  reply.deviceId = r.u16();
-  reply.pinMask = r.u16();
-  reply.result = r.u16();
-  reply.value = r.u16();
+  replyFields(io, reply);
   return reply;
 }
 

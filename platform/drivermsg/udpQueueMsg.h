@@ -15,6 +15,11 @@
 
 namespace udpmsg {
 
+// The card's answers to the front end; as deep as "/queueToMain", so the
+// answers to a full inbound queue all fit while the front end waits.
+constexpr const char* UDP_QUEUE = "/queueToUdp";
+constexpr long UDP_QUEUE_DEPTH = mainqueue::DEPTH;
+
 constexpr size_t ADDR_SIZE = 15;
 constexpr size_t HEADER_SIZE = 4 + ADDR_SIZE;
 constexpr size_t MAX_SIZE = static_cast<size_t>(mainqueue::MAX_MSG_SIZE);

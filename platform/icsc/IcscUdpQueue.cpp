@@ -18,7 +18,8 @@ bool IcscUdpQueueSink::open() {
     return true;
   // Opened (and created when the front end is not up yet) on first use, so
   // that answers wait in the queue instead of being lost.
-  m_queue = std::make_unique<MessageQueue>(m_name, mainqueue::MAX_MSG_SIZE, QUEUE_DEPTH);
+  m_queue =
+      std::make_unique<MessageQueue>(m_name, mainqueue::MAX_MSG_SIZE, udpmsg::UDP_QUEUE_DEPTH);
   if (!m_queue->isOpen()) {
     if (!m_openFailLogged)
       LOG_ERROR("cannot open %s (%s), ICSC answers are dropped until it opens", m_name,

@@ -7,17 +7,14 @@
 #include <memory>
 #include <vector>
 
+#include "drivermsg/udpQueueMsg.h"
 #include "icsc/IcscProtocol.h"
 
 class MessageQueue;
 
 class IcscUdpQueueSink : public IcscResponseSink {
  public:
-  // As deep as "/queueToMain": the answers to a full inbound queue all fit
-  // while the front end is not scheduled.
-  static constexpr long QUEUE_DEPTH = 30;
-
-  explicit IcscUdpQueueSink(const char* queueName = "/queueToUdp");
+  explicit IcscUdpQueueSink(const char* queueName = udpmsg::UDP_QUEUE);
   ~IcscUdpQueueSink() override;
   bool sendResponse(std::string_view senderIp, const uint8_t* data, size_t len) override;
 

@@ -143,6 +143,40 @@ class Writer {
   bool m_ok = true;
 };
 
+// A layout written once as a field list serves both directions:
+//
+//   template <typename Io, typename M> void fields(Io& io, M& m) {
+//     io.u16(m.command);
+//     io.text(m.name, NAME_SIZE);
+//   }
+//
+// called with a FieldWriter and a const message to encode, with a
+// FieldReader and a message to fill to decode.
+template <Order O>
+struct FieldWriter {
+  Writer<O> w;
+  void u8(uint8_t v) { w.u8(v); }
+  void u16(uint16_t v) { w.u16(v); }
+  void u32(uint32_t v) { w.u32(v); }
+  void i32(int32_t v) { w.i32(v); }
+  void text(std::string_view s, size_t size) { w.text(s, size); }
+  void unused(size_t n) { w.zeros(n); }
+};
+
+template <Order O>
+struct FieldReader {
+  Reader<O> r;
+  void u8(uint8_t& v) { v = r.u8(); }
+  void u16(uint16_t& v) { v = r.u16(); }
+  void u32(uint32_t& v) { v = r.u32(); }
+  void i32(int32_t& v) { v = r.i32(); }
+  template <typename S>
+  void text(S& s, size_t size) {
+    s = S(r.text(size));
+  }
+  void unused(size_t n) { r.skip(n); }
+};
+
 using LeReader = Reader<Order::LITTLE>;
 using LeWriter = Writer<Order::LITTLE>;
 using BeReader = Reader<Order::BIG>;

@@ -7,14 +7,15 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "SimCli.h"
-#include "drivermsg/mainQueue.h"
+#include "drivermsg/dbgMsg.h"
+#include "drivermsg/hwMessages.h"
 #include "mq/MessageQueue.h"
 
 namespace {
 
-constexpr uint32_t kDbgMsgId = 900;
 constexpr size_t kMaxMsg = mainqueue::MAX_MSG_SIZE;
 
 const char kUsage[] =
@@ -44,10 +45,11 @@ int main(int argc, char** argv) {
   }
   if (text.empty())
     return simcli::badUsage("fdebug", "no command words", kUsage);
-  if (text.size() + 5 > kMaxMsg)
+  std::vector<uint8_t> msg = dbgmsg::encode(text);
+  if (msg.empty())
     return simcli::badUsage("fdebug", "at most 1995 characters", kUsage);
 
-  MessageQueue replies("/queueToFdebug");
+  MessageQueue replies(dbgmsg::FDEBUG_QUEUE);
   MessageQueue card(mainqueue::NAME, mainqueue::MAX_MSG_SIZE, mainqueue::DEPTH);
   if (!replies.isOpen() || !card.isOpen()) {
     std::fprintf(stderr, "fdebug: message queues not available\n");
@@ -55,24 +57,18 @@ int main(int argc, char** argv) {
   }
   // Drop ready messages of earlier commands.
   replies.blocking(false);
-  char buf[kMaxMsg];
+  uint8_t buf[kMaxMsg];
   while (replies.receive(buf, sizeof buf) >= 0) {
   }
   replies.blocking(true);
 
-  char msg[kMaxMsg] = {};
-  std::memcpy(msg, &kDbgMsgId, sizeof kDbgMsgId);
-  std::memcpy(msg + 4, text.c_str(), text.size() + 1);
   card.blocking(false);
-  if (!card.send(msg, 4 + text.size() + 1)) {
+  if (!card.send(msg.data(), msg.size())) {
     std::fprintf(stderr, "fdebug: cannot post to /queueToMain (queue full?)\n");
     return 1;
   }
   ssize_t n = replies.receive(buf, sizeof buf, timeoutMs);
-  uint32_t id = 0;
-  if (n >= 4)
-    std::memcpy(&id, buf, sizeof id);
-  if (n < 4 || id != kDbgMsgId) {
+  if (n < 0 || hwmsg::msgId(buf, static_cast<size_t>(n)) != MSG_DBG) {
     std::fprintf(stderr, "fdebug: no ready message within %u ms\n", timeoutMs);
     return 1;
   }

@@ -142,7 +142,7 @@ int main(int argc, char** argv) {
   mq_attr attr{};
   attr.mq_maxmsg = 10;
   attr.mq_msgsize = 64;
-  mqd_t in = mq_open("/queueToI2cDrv", O_RDONLY | O_CREAT | O_NONBLOCK, 0600, &attr);
+  mqd_t in = mq_open(hwmsg::I2C_QUEUE, O_RDONLY | O_CREAT | O_NONBLOCK, 0600, &attr);
   if (in == static_cast<mqd_t>(-1)) {
     simlog::line("sim_i2cdrv: cannot open /queueToI2cDrv: %s", std::strerror(errno));
     return 1;

@@ -16,7 +16,7 @@
 #include "I2cReports.h"
 #include "InjectCommand.h"
 #include "SimCli.h"
-#include "drivermsg/mainQueue.h"
+#include "drivermsg/hwMessages.h"
 
 namespace {
 

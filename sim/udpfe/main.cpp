@@ -38,13 +38,9 @@ uint64_t nowMs() {
 
 constexpr mqd_t kClosed = static_cast<mqd_t>(-1);
 
-// The answer queue is as deep as the card's inbound queue, so the answers
-// to a full inbound queue fit while this process is not scheduled.
-constexpr long kAnswerQueueDepth = 30;
-
 mqd_t openQueue(const char* name, int flags) {
   mq_attr attr{};
-  attr.mq_maxmsg = kAnswerQueueDepth;
+  attr.mq_maxmsg = udpmsg::UDP_QUEUE_DEPTH;
   attr.mq_msgsize = UdpRouter::QUEUE_MSG_MAX;
   return mq_open(name, flags | O_CREAT, 0666, &attr);
 }
@@ -85,7 +81,7 @@ int main(int argc, char** argv) {
   int port = 5000;
   std::string bindAddr = "0.0.0.0";
   std::string toCard = mainqueue::NAME;
-  std::string fromCard = "/queueToUdp";
+  std::string fromCard = udpmsg::UDP_QUEUE;
   int rc =
       simcli::parse("udpfe", kUsage, argc, argv, simcli::ANYWHERE,
                     {{"port", required_argument, nullptr, 'p'},

@@ -52,7 +52,6 @@ $1"
 }
 same() { [ "$1" = "$2" ] || problem "${3:-value} is '$1', want '$2'"; }
 
-icsc() { icscctl --timeout "$ICSC_TIMEOUT_MS" "$@" 2>&1; }
 # put OBJECT COLUMN ROW VALUE WANT: a write whose icscctl status must be WANT
 # (0 served, 1 refused).
 put() {

@@ -60,7 +60,7 @@ END {
       print ""
     }
     if ("walk" in seen) {
-      print "Walks of every cell the card serves (objects, common objects, event tables):"
+      print "Walks of every cell of the registered objects:"
       print ""
       print "| walk | ms | cells | requests | engine calls | bytes out | bytes in | not served |"
       print "|---|---:|---:|---:|---:|---:|---:|---:|"

@@ -15,7 +15,9 @@ status        the bench's processes and how they ended (exit 1: not running)
 logs [NAME] [-f]
               a process's log (default main; names: main and the peers);
               -f follows it until Ctrl-C or the bench stops
-collect-logs  getlog on the card; the archive is copied to out/logs/
+collect-logs  the chassis' log collection over ICSC: the card uploads its
+              logs to the bench's FTP server (peer ftpd); the archive is
+              copied to out/logs/
 --ethaddr MAC the data interface's MAC for main (as FXS_BENCH_ETHADDR)
 
 The bench builds only what it runs (main, the stand-ins, the tools). State and

@@ -13,7 +13,7 @@ source "$FXS_ROOT/tools/dev/vm-image.sh"
 
 VM_RUN="$VM_DIR/run"
 # Bounds of the emulated run: boot to a running card, the stop after Ctrl-C,
-# the whole of ./dev test --vm.
+# the boot and suite of ./dev test --vm.
 VM_BOOT_SECONDS=${FXS_VM_BOOT_SECONDS:-300}
 VM_STOP_SECONDS=${FXS_VM_STOP_SECONDS:-120}
 VM_TEST_SECONDS=${FXS_VM_TEST_SECONDS:-1200}
@@ -85,6 +85,16 @@ vm_ports() {
   . "$VM_RUN/ports"
 }
 
+# vm_prepare MODE: the image, the host ports and qemu's command line.
+vm_prepare() {
+  vm_image
+  mkdir -p "$VM_RUN"
+  rm -f "$VM_RUN"/{qemu.pid,ports,console.log,serial.in}
+  vm_pick_ports
+  printf 'VM_ICSC_PORT=%s\nVM_CONSOLE_PORT=%s\n' "$VM_ICSC_PORT" "$VM_CONSOLE_PORT" >"$VM_RUN/ports"
+  vm_qemu_args "$1"
+}
+
 vm_qemu_args() {
   local mode="$1"
   VM_QEMU=(qemu-system-arm -M virt -cpu cortex-a15 -m 512 -smp 1 -nodefaults -no-reboot
@@ -101,12 +111,7 @@ vm_launch() {
   if vm_running; then
     die "a VM is already running (pid $(vm_pid)); ./dev vm stop first"
   fi
-  vm_image
-  mkdir -p "$VM_RUN"
-  rm -f "$VM_RUN"/{qemu.pid,ports,console.log,serial.in}
-  vm_pick_ports
-  printf 'VM_ICSC_PORT=%s\nVM_CONSOLE_PORT=%s\n' "$VM_ICSC_PORT" "$VM_CONSOLE_PORT" >"$VM_RUN/ports"
-  vm_qemu_args "$mode"
+  vm_prepare "$mode"
   mkfifo "$VM_RUN/serial.in"
   : >"$VM_RUN/console.log"
   say "booting the VM ($mode): ICSC on 127.0.0.1:$VM_ICSC_PORT/udp, console on 127.0.0.1:$VM_CONSOLE_PORT/tcp"
@@ -153,6 +158,8 @@ vm_stop() {
     return 0
   fi
   say "stopping the card and the VM"
+  # Before the supervisor has the console, a Ctrl-C would go nowhere.
+  bench_wait "$VM_BOOT_SECONDS" bash -c "! kill -0 $(vm_pid) || tr -d '\r' <'$VM_RUN/console.log' | grep -q '^vm: console ready'" || true
   printf '\003' >"$VM_RUN/serial.in"
   if ! bench_wait "$VM_STOP_SECONDS" bash -c "! kill -0 $(vm_pid)"; then
     say "the VM did not power off within $VM_STOP_SECONDS s: killing qemu"
@@ -160,7 +167,11 @@ vm_stop() {
   fi
   rm -f "$VM_RUN/qemu.pid"
   status="$(tr -d '\r' <"$VM_RUN/console.log" | sed -n 's/.*vm: main exited with status //p' | tail -n 1)"
-  say "main exited with status ${status:-unknown}"
+  if [ -n "$status" ]; then
+    say "main exited with status $status"
+  else
+    say "main had not started (or its end was not reported; see ./dev vm logs)"
+  fi
   [ "$status" = 0 ]
 }
 
@@ -203,12 +214,10 @@ vm_foreground() {
 
 vm_shell() {
   [ -t 0 ] || die "./dev vm shell needs a terminal"
-  vm_running && die "a VM is already running (pid $(vm_pid)); ./dev vm stop first"
-  vm_image
-  mkdir -p "$VM_RUN"
-  vm_pick_ports
-  printf 'VM_ICSC_PORT=%s\nVM_CONSOLE_PORT=%s\n' "$VM_ICSC_PORT" "$VM_CONSOLE_PORT" >"$VM_RUN/ports"
-  vm_qemu_args shell
+  if vm_running; then
+    die "a VM is already running (pid $(vm_pid)); ./dev vm stop first"
+  fi
+  vm_prepare shell
   say "ICSC on 127.0.0.1:$VM_ICSC_PORT/udp, console on 127.0.0.1:$VM_CONSOLE_PORT/tcp; Ctrl-A x kills qemu"
   "${VM_QEMU[@]}" -serial mon:stdio &
   echo $! >"$VM_RUN/qemu.pid"
@@ -218,19 +227,22 @@ vm_shell() {
 
 # --- ./dev test --vm -------------------------------------------------------
 
+# vm_host_check NAME PROBLEM: one ok / not ok line (PROBLEM empty: ok).
+vm_host_check() {
+  VM_HOST_N=$((VM_HOST_N + 1))
+  if [ -z "$2" ]; then
+    echo "ok $VM_HOST_N - host: $1"
+  else
+    echo "not ok $VM_HOST_N - host: $1"
+    printf '%s\n' "$2" | sed 's/^/#   /'
+  fi
+}
+
 # The host's checks while the guest's suite waits: the user's commands
 # through the forwarded ports. Appends ok/not ok lines to FILE.
 vm_host_checks() {
-  local out="$1" walk state value n=0
-  vm_host_check() {
-    n=$((n + 1))
-    if [ -z "$2" ]; then
-      echo "ok $n - host: $1"
-    else
-      echo "not ok $n - host: $1"
-      printf '%s\n' "$2" | sed 's/^/#   /'
-    fi
-  } 
+  local out="$1" walk state value
+  VM_HOST_N=0
   walk="$(FXS_VM=1 cmd_icsc walk SystemScalar 2>&1)"
   vm_host_check "./dev icsc --vm walk SystemScalar reads the card" \
     "$(grep -q '^row 0 netDebugServer = dbg.example.test$' <<<"$walk" || echo "$walk")" >>"$out"
@@ -250,9 +262,6 @@ vm_test() {
   local pid; pid="$(vm_pid)"
   : >"$host"
   trap 'vm_kill; exit 130' INT TERM
-  # Killed at the deadline; the console's lines are followed meanwhile.
-  ( sleep "$VM_TEST_SECONDS"; kill -KILL "$pid" 2>/dev/null && echo "dev: the VM suite ran out of its $VM_TEST_SECONDS s" >&2 ) &
-  local watchdog=$!
   local line
   while IFS= read -r line; do
     line="${line%$'\r'}"
@@ -264,8 +273,11 @@ vm_test() {
         printf '\003' >"$VM_RUN/serial.in"
         ;;
     esac
-  done < <(tail -n +1 -f --pid="$pid" "$VM_RUN/console.log")
-  kill "$watchdog" 2>/dev/null || true
+  done < <(timeout "$VM_TEST_SECONDS" tail -n +1 -f --pid="$pid" "$VM_RUN/console.log")
+  if vm_running; then
+    say "the VM suite ran out of its $VM_TEST_SECONDS s (FXS_VM_TEST_SECONDS)"
+    vm_kill
+  fi
   trap - INT TERM
   rm -f "$VM_RUN/qemu.pid"
   tr -d '\r' <"$VM_RUN/console.log" | sed -n 's/^vm-suite: \([0-9]*\) passed, \([0-9]*\) failed.*/\1 \2/p' >"$result"

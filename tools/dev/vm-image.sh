@@ -7,8 +7,8 @@
 #   card  the cross-built card, its stand-ins, the peer declarations and the
 #         guest's scripts; made anew at every run (a second or two).
 #
-#   vm_image MODE          builds what is missing; sets VM_KERNEL and VM_INITRD
-#   vm_host_packages       installs what the host needs to build and boot it
+#   vm_image           builds what is missing; sets VM_KERNEL and VM_INITRD
+#   vm_host_packages   installs what the host needs to build and boot it
 
 VM_DIR="$FXS_ROOT/out/vm"
 VM_CONF="$FXS_ROOT/tools/dev/vm"
@@ -248,8 +248,8 @@ vm_plan() {
 # vm_plan_files PLAN: the files below the guest's FXS_ROOT that the plan
 # names (as $FXS_ROOT/... or with the guest's path), relative to it.
 vm_plan_files() {
-  grep -o "\(\\\$FXS_ROOT\|$VM_GUEST_ROOT\)/[A-Za-z0-9_./-]*" "$1" | sed 's|^[^/]*/||;s|^opt/fxs/||' |
-    sort -u
+  grep -o "\(\\\$FXS_ROOT\|$VM_GUEST_ROOT\)/[A-Za-z0-9_./-]*" "$1" |
+    sed "s|^\\\$FXS_ROOT/||;s|^$VM_GUEST_ROOT/||" | sort -u
 }
 
 # vm_card: the card's archive; needs the armhf build.

@@ -90,8 +90,10 @@ TEST(CardBench, ReachesActiveAndShowsInjectedFaultsOverIcsc) {
   EXPECT_TRUE(waitForText("main hwstatus",
                           "temperature[4]: Temp Name=local, Temp Value=42, Temp Valid=true",
                           std::chrono::seconds(10)));
-  // Without the stand-in, nothing but the injects reports.
+  // Without the stand-in, nothing but the injects reports; they start from
+  // every sensor good.
   card.i2c.stop();
+  ASSERT_TRUE(inject({"temp", "all", "1", "1", "1", "1", "1"}));
   ASSERT_TRUE(waitForCommon(CO::CO_TEMPERATURE, TEMP_VALID, 2, 1));
   // A failing sensor raises the temperature error; a good report clears it.
   ASSERT_TRUE(inject({"temp", "status", "2", "0"}));

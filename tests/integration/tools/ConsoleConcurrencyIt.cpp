@@ -15,6 +15,7 @@
 #include "CardObjects.h"
 #include "CardWithPeers.h"
 #include "ConsoleClient.h"
+#include "EngineCall.h"
 #include "TestSupport.h"
 #include "common/commonStatCtrl.h"
 #include "debug/Odebug.h"
@@ -30,42 +31,6 @@ constexpr int kIcscRounds = 150;
 constexpr int kConsoleRounds = 60;
 constexpr unsigned kConsoleClients = 2;
 
-class RecordingSink : public IcscResponseSink {
- public:
-  bool sendResponse(std::string_view, const uint8_t* data, size_t len) override {
-    last.assign(data, data + len);
-    return true;
-  }
-  std::vector<uint8_t> last;
-};
-
-struct Answer {
-  uint8_t status = 0xff;
-  ICSCTlv cell;
-};
-
-Answer call(IcscProtocolIfc& icsc, RecordingSink& sink, uint8_t op, const ICSCTlv& cell,
-            uint32_t id) {
-  icscwire::Header h;
-  h.op = op;
-  h.count = 1;
-  h.requestId = id;
-  std::vector<uint8_t> bytes;
-  EXPECT_TRUE(icscwire::encode(h, &cell, 1, bytes));
-  sink.last.clear();
-  icsc.handleIcscMsg(static_cast<int>(bytes.size()), reinterpret_cast<const char*>(bytes.data()),
-                     "127.0.0.1");
-  Answer a;
-  icscwire::Header rh;
-  std::vector<ICSCTlv> cells;
-  if (icscwire::decode(sink.last.data(), sink.last.size(), rh, cells) != icscwire::Decode::OK ||
-      cells.size() != 1 || rh.requestId != id)
-    return a;
-  a.status = cells[0].status;
-  a.cell = cells[0];
-  return a;
-}
-
 }  // namespace
 
 TEST(ConsoleConcurrency, ConsoleGetsAndDumpsBesideIcscTraffic) {
@@ -76,7 +41,7 @@ TEST(ConsoleConcurrency, ConsoleGetsAndDumpsBesideIcscTraffic) {
 
   commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, nullptr);
   auto registry = std::make_unique<CardObjects>();
-  RecordingSink sink;
+  testsupport::LastAnswerSink sink;
   IcscProtocolIfc icsc(&common, registry.get(), &sink);
   Odebug::CdebugServer server(0);
   ASSERT_TRUE(server.start());
@@ -125,13 +90,13 @@ TEST(ConsoleConcurrency, ConsoleGetsAndDumpsBesideIcscTraffic) {
     ICSCTlv set;
     set.oid = icscoid::object(kTimersScalar, kInterdigitColumn, 0);
     set.setNumber(IcscType::U16, value);
-    Answer w = call(icsc, sink, icscwire::SET, set, 2 * i + 1);
+    ICSCTlv w = testsupport::engineCall(icsc, sink, icscwire::SET, set, 2 * i + 1);
     ICSCTlv get;
     get.oid = set.oid;
-    Answer r = call(icsc, sink, icscwire::GET, get, 2 * i + 2);
-    if (w.status != icscwire::OK || r.status != icscwire::OK || r.cell.num != value) {
+    ICSCTlv r = testsupport::engineCall(icsc, sink, icscwire::GET, get, 2 * i + 2);
+    if (w.status != icscwire::OK || r.status != icscwire::OK || r.num != value) {
       ADD_FAILURE() << "ICSC round " << i << ": set status " << int(w.status) << ", get status "
-                    << int(r.status) << ", value " << r.cell.num << " (wanted " << value << ")";
+                    << int(r.status) << ", value " << r.num << " (wanted " << value << ")";
       ++icscFailures;
     }
   }

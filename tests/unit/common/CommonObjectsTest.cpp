@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "EngineCall.h"
 #include "TestSupport.h"
 #include "common/CommonRecords.h"
 #include "common/commonStatCtrl.h"
@@ -357,33 +358,15 @@ TEST_F(Common, CardReportsShowInTheCells) {
       << dump.str();
 }
 
-class RecordingSink : public IcscResponseSink {
- public:
-  bool sendResponse(std::string_view, const uint8_t* data, size_t len) override {
-    last.assign(data, data + len);
-    return true;
-  }
-  std::vector<uint8_t> last;
-};
-
 // Through the engine and the wire: NEXT goes from the (absent) object cells
 // over every common cell, in number, instance, record order, to the event
 // cells and then ends; a u64 write survives the codec both ways.
 TEST_F(Common, EngineWalksCommonThenEventCells) {
-  RecordingSink sink;
+  testsupport::LastAnswerSink sink;
   IcscProtocolIfc engine(&sc, &card, &sink);
   uint32_t id = 0;
   auto call = [&](uint8_t op, const ICSCTlv& c) {
-    Header h;
-    h.op = op;
-    h.requestId = ++id;
-    std::vector<uint8_t> bytes;
-    EXPECT_TRUE(encode(h, &c, 1, bytes));
-    engine.handleIcscMsg(static_cast<int>(bytes.size()),
-                         reinterpret_cast<const char*>(bytes.data()), "172.30.20.10");
-    std::vector<ICSCTlv> out;
-    EXPECT_EQ(decode(sink.last.data(), sink.last.size(), h, out), Decode::OK);
-    return out.size() == 1 ? out[0] : ICSCTlv{};
+    return testsupport::engineCall(engine, sink, op, c, ++id);
   };
   ICSCTlv cell;
   size_t common = 0, events = 0;

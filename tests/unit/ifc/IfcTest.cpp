@@ -10,6 +10,7 @@
 
 #include "Ifc.h"
 #include "TestSupport.h"
+#include "drivermsg/dbgMsg.h"
 #include "signal/StopSignal.h"
 
 namespace {
@@ -54,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(DbgMsg, Tokenizer, ::testing::ValuesIn(kTokenCases),
 class IfcFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    mq_unlink(Ifc::kFdebugQueueName);
+    mq_unlink(dbgmsg::FDEBUG_QUEUE);
     mq_unlink(mainqueue::NAME);
     g_traceObject = new TraceObject("test", 9);
     m_log = std::make_unique<testsupport::LogCapture>(9);
@@ -63,7 +64,7 @@ class IfcFixture : public ::testing::Test {
   void TearDown() override {
     m_ifc.reset();
     m_log.reset();
-    mq_unlink(Ifc::kFdebugQueueName);
+    mq_unlink(dbgmsg::FDEBUG_QUEUE);
     mq_unlink(mainqueue::NAME);
   }
 
@@ -78,7 +79,7 @@ class IfcFixture : public ::testing::Test {
   // Ready messages waiting on the debug front end's queue.
   std::vector<std::string> readyMessages() {
     std::vector<std::string> out;
-    MessageQueue q(Ifc::kFdebugQueueName);
+    MessageQueue q(dbgmsg::FDEBUG_QUEUE);
     q.blocking(false);
     char b[2000];
     ssize_t n;

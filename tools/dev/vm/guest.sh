@@ -58,9 +58,11 @@ spawn() {
   wait_for 10 test -s "$BENCH_DIR/$_name.pid"
 }
 
-# up NAME TEST: true once TEST passes, or once NAME has ended (DEAD=1).
+# up NAME TEST: true once TEST passes, or once NAME has ended (DEAD=1), or
+# once Ctrl-C came.
 up() {
   DEAD=""
+  [ -z "$STOP" ] || return 0
   eval "$2" && return 0
   alive "$1" && return 1
   DEAD=1
@@ -68,11 +70,18 @@ up() {
 
 main_ready() { grep -q "Card is ready" "$BENCH_DIR/main.log" && listening 10000; }
 
+# stopped: Ctrl-C came while the bench was starting.
+stopped() {
+  [ -n "$STOP" ] || return 1
+  echo "vm: stopped while starting"
+}
+
 bench_up() {
   mkdir -p "$BENCH_DIR"
   . "$FXS_ROOT/vm/plan.sh"
   _i=1
   while [ $_i -le $N_SETUP ]; do
+    stopped && return 1
     eval "_s=\$SETUP_$_i"
     echo "vm: setup step $_i"
     sh -c "$_s" || { echo "vm: bench setup step failed: $_s"; return 1; }
@@ -80,6 +89,7 @@ bench_up() {
   done
   _i=1
   while [ $_i -le $N_PEERS ]; do
+    stopped && return 1
     eval "_name=\$PEER_NAME_$_i _ready=\$PEER_READY_$_i _cmd=\$PEER_CMD_$_i"
     echo "vm: starting peer $_name"
     eval "spawn \"\$_name\" $_cmd" || { echo "vm: peer $_name did not start"; return 1; }
@@ -90,6 +100,7 @@ bench_up() {
     fi
     _i=$((_i + 1))
   done
+  stopped && return 1
   echo "vm: starting main"
   rm -f "$BENCH_DIR/main.stop"
   # Started again after a clean exit (a reboot request), as the card's init does.
@@ -101,6 +112,7 @@ bench_up() {
     tail -n 30 "$BENCH_DIR/main.log"
     return 1
   fi
+  stopped && return 1
   # The network tables need the bring-up (eth1 up) done.
   wait_for "$READY_SECONDS" test -f /tmp/card_up_and_running ||
     echo "vm: no /tmp/card_up_and_running after $READY_SECONDS s"
@@ -120,8 +132,10 @@ terminate() {
   cat "$BENCH_DIR/$1.status" 2>/dev/null || echo "?"
 }
 
-# Stops main, then the peers in reverse order; returns main's status.
+# Stops main, then the peers in reverse order; returns main's status. A
+# further Ctrl-C would cut the stop short: it is ignored from here on.
 bench_down() {
+  trap '' INT
   MAIN_STATUS=none
   if [ -f "$BENCH_DIR/main.pid" ]; then
     touch "$BENCH_DIR/main.stop"
@@ -141,6 +155,7 @@ bench_down() {
 mode="${1:-run}"
 STOP=""
 trap 'STOP=1' INT
+echo "vm: console ready"
 cd /
 case "$mode" in
   run)
@@ -149,7 +164,8 @@ case "$mode" in
       # Out of Ctrl-C's reach: it shows the card's last lines after SIGTERM.
       setsid tail -n +1 -f "$BENCH_DIR/main.log" &
       _tail=$!
-      while [ -z "$STOP" ] && alive main; do sleep 1; done
+      # main.status appears when main has ended for good (not restarted).
+      while [ -z "$STOP" ] && [ ! -s "$BENCH_DIR/main.status" ]; do sleep 1; done
       [ -n "$STOP" ] || echo "vm: main ended by itself"
     fi
     bench_down
