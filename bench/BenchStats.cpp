@@ -21,6 +21,43 @@ double Samples::quantileUs(double q) const {
   return static_cast<double>(v[idx]) / 1000.0;
 }
 
+int64_t cpuNs(int pid) {
+  clockid_t clock;
+  timespec ts{};
+  if (clock_getcpuclockid(pid, &clock) != 0 || clock_gettime(clock, &ts) != 0)
+    return -1;
+  return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+Throughput keepOutstanding(unsigned outstanding, const Bound& bound,
+                           const std::function<void()>& send,
+                           const std::function<bool(int timeoutMs)>& receive) {
+  Throughput t;
+  size_t sent = 0;
+  uint64_t t0 = nowNs();
+  uint64_t end = t0 + static_cast<uint64_t>(bound.seconds * 1e9);
+  for (; sent < outstanding && sent < bound.count; ++sent)
+    send();
+  while (t.done < bound.count && nowNs() < end) {
+    if (!receive(1000)) {
+      // Lost: keep the window full.
+      ++t.lost;
+      send();
+      continue;
+    }
+    ++t.done;
+    if (sent < bound.count) {
+      send();
+      ++sent;
+    }
+  }
+  t.perSecond = double(t.done) / (double(nowNs() - t0) / 1e9);
+  // What is still in flight must not reach the next phase.
+  while (receive(200)) {
+  }
+  return t;
+}
+
 void emit(const char* kind, const std::string& name, const std::vector<std::string>& values) {
   std::printf("%s\t%s", kind, name.c_str());
   for (const std::string& v : values)

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,22 @@ struct Bound {
   size_t count;
   double seconds;
 };
+
+// CPU time (user and system, all threads) process `pid` has used, in ns,
+// read from its CPU-time clock; -1 when it cannot be read.
+int64_t cpuNs(int pid);
+
+struct Throughput {
+  double perSecond = 0;
+  size_t done = 0;  // answers that came
+  size_t lost = 0;  // requests that got none within a second, replaced
+};
+// Keeps `outstanding` requests in flight: send() posts one, receive(ms)
+// waits that long for one answer. Runs until bound.count answers came or
+// bound.seconds passed, then drains what is still in flight.
+Throughput keepOutstanding(unsigned outstanding, const Bound& bound,
+                           const std::function<void()>& send,
+                           const std::function<bool(int timeoutMs)>& receive);
 
 // One result line: "<kind>\t<name>\t<v1>\t<v2>...", read by ./dev bench-perf.
 void emit(const char* kind, const std::string& name, const std::vector<std::string>& values);

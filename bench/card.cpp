@@ -1,15 +1,22 @@
 // The card's figures through the bench's UDP front end: GET and SET round
 // trips of a velmora-mapped property, throughput with several requests
-// outstanding, one walk of every object, main's memory and idle CPU.
+// outstanding and main's CPU time per request, a walk of the whole card one
+// cell per request and in batches, main's memory and idle CPU.
 //
 //   bench_card [--port N] [--engine-log FILE] [--main-pid PID]
 //              [--count N] [--seconds S] [--soak N] [--idle-seconds S]
+//   bench_card --startup MAIN [--port N]
 //
 // --engine-log: the engine's request log (one line per call), to count the
-// engine calls of a phase. Prints result lines for ./dev bench-perf.
+// engine calls of a phase. --startup starts MAIN (the bench's own main
+// stopped) and times its first ICSC answer and its reaching ACTIVE, then
+// stops it. Prints result lines for ./dev bench-perf.
 #include <arpa/inet.h>
 #include <poll.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -22,9 +29,15 @@
 #include <vector>
 
 #include "BenchStats.h"
+#include "IcscWalk.h"
+#include "SimCli.h"
+#include "common/CommonRecords.h"
+#include "common/commonStatCtrl.h"
 #include "icsc/IcscDescriptions.h"
 #include "icsc/IcscOid.h"
 #include "icsc/IcscWire.h"
+
+extern char** environ;
 
 using namespace icscwire;
 
@@ -35,6 +48,7 @@ const char* const kProperty = "OBJ_TIMERS_IPBXINTERDIGITDURATION";
 constexpr int ANSWER_TIMEOUT_MS = 2000;
 
 struct Options {
+  std::string startMain;  // --startup
   int port = 5000;
   std::string engineLog;
   long mainPid = 0;
@@ -61,12 +75,13 @@ class Client {
   ~Client() { close(m_fd); }
 
   // Sends one request with a fresh id; returns the id.
-  uint32_t send(uint8_t op, const ICSCTlv& cell) {
+  uint32_t send(uint8_t op, const ICSCTlv& cell) { return send(op, &cell, 1); }
+  uint32_t send(uint8_t op, const ICSCTlv* cells, size_t n) {
     Header h;
     h.op = op;
-    h.count = 1;
+    h.count = static_cast<uint8_t>(n);
     h.requestId = ++m_nextId;
-    if (!encode(h, &cell, 1, m_request)) {
+    if (!encode(h, cells, n, m_request)) {
       std::fprintf(stderr, "bench_card: request does not encode\n");
       std::exit(1);
     }
@@ -104,6 +119,18 @@ class Client {
       return false;
     out = m_cells[0];
     return h.status == OK;
+  }
+
+  // One request of several cells and its answer (later answers to
+  // earlier requests skipped); false when none came.
+  bool exchange(uint8_t op, const std::vector<ICSCTlv>& cells, Header& h, std::vector<ICSCTlv>& out,
+                int timeoutMs = ANSWER_TIMEOUT_MS) {
+    uint32_t id = send(op, cells.data(), cells.size());
+    do {
+      if (!receive(h, out, timeoutMs))
+        return false;
+    } while (h.requestId != id);
+    return true;
   }
 
   size_t bytesOut() const { return m_bytesOut; }
@@ -149,26 +176,6 @@ long rssKb(long pid) {
   return -1;
 }
 
-// utime + stime of the process in clock ticks; -1 when unreadable.
-long cpuTicks(long pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  size_t close = all.rfind(')');
-  if (close == std::string::npos)
-    return -1;
-  std::istringstream fields(all.substr(close + 2));
-  std::string f;
-  long utime = 0, stime = 0;
-  // Fields after the name start at 3 (state); utime is 14, stime 15.
-  for (int i = 3; i <= 15 && fields >> f; ++i) {
-    if (i == 14)
-      utime = std::atol(f.c_str());
-    if (i == 15)
-      stime = std::atol(f.c_str());
-  }
-  return utime + stime;
-}
-
 ICSCTlv getCell(uint32_t oid) {
   ICSCTlv c;
   c.oid = oid;
@@ -197,110 +204,151 @@ void latency(Client& cl, const Options& o, const char* name, uint8_t op, const I
                std::to_string(failed), perRequest});
 }
 
-// Keeps `outstanding` GETs in flight until `total` answers have come or
-// the time is up; returns requests per second, with the answers counted in
-// `done`.
-double throughput(Client& cl, uint32_t oid, unsigned outstanding, size_t total, double seconds,
-                  size_t& failed, size_t& done) {
+// Keeps `outstanding` GETs in flight until `bound` is reached; answers
+// that say anything but OK count as failed.
+bench::Throughput throughput(Client& cl, uint32_t oid, unsigned outstanding,
+                             const bench::Bound& bound, size_t& failed) {
   ICSCTlv cell = getCell(oid);
   Header h;
   std::vector<ICSCTlv> cells;
-  size_t sent = 0;
-  done = 0;
   failed = 0;
-  uint64_t t0 = bench::nowNs();
-  uint64_t end = t0 + static_cast<uint64_t>(seconds * 1e9);
-  for (; sent < outstanding && sent < total; ++sent)
-    cl.send(GET, cell);
-  while (done < total && bench::nowNs() < end) {
-    if (!cl.receive(h, cells)) {
-      // Lost or malformed: count it and keep the window full.
-      ++failed;
-      cl.send(GET, cell);
-      continue;
-    }
-    ++done;
-    if (h.status != OK)
-      ++failed;
-    if (sent < total) {
-      cl.send(GET, cell);
-      ++sent;
-    }
-  }
-  double secs = double(bench::nowNs() - t0) / 1e9;
-  // Drain what is still in flight so the next phase starts clean.
-  while (cl.receive(h, cells, 200)) {
-  }
-  return double(done) / secs;
+  return bench::keepOutstanding(
+      outstanding, bound, [&] { cl.send(GET, cell); },
+      [&](int timeoutMs) {
+        if (!cl.receive(h, cells, timeoutMs))
+          return false;
+        failed += h.status != OK;
+        return true;
+      });
 }
 
-void walk(Client& cl, const Options& o) {
+// One walk of every cell of the registered objects (the common and event
+// cells follow them), `perRequest` cells a request (0: as many as fit).
+void walk(Client& cl, const Options& o, const char* name, unsigned perRequest) {
   long before = countLines(o.engineLog);
-  size_t out0 = cl.bytesOut(), in0 = cl.bytesIn();
-  ICSCTlv cell = getCell(0), answer;
-  size_t cells = 0, refused = 0;
+  size_t out0 = cl.bytesOut(), in0 = cl.bytesIn(), refused = 0;
+  icscwalk::Stats st;
   uint64_t t0 = bench::nowNs();
-  // Bounded: the card has at most 64 objects of 256 columns and 65536 rows.
-  for (size_t i = 0; i < 200000; ++i) {
-    uint32_t id = cl.send(NEXT, cell);
-    Header h;
-    std::vector<ICSCTlv> got;
-    do {
-      if (!cl.receive(h, got)) {
-        std::fprintf(stderr, "bench_card: walk: no answer after %zu cells\n", cells);
-        return;
-      }
-    } while (h.requestId != id);
-    // The registered objects only: the common and event cells follow them.
-    if (got.size() != 1 || got[0].status == END_OF_OBJECTS || !icscoid::isObject(got[0].oid))
-      break;
-    ++cells;
-    refused += got[0].status != OK;
-    cell = getCell(got[0].oid);
-  }
+  icscwalk::Result r = icscwalk::walk(
+      0, [](uint32_t oid) { return icscoid::isObject(oid); }, perRequest,
+      [&cl](uint8_t op, const std::vector<ICSCTlv>& req, Header& h, std::vector<ICSCTlv>& out) {
+        return cl.exchange(op, req, h, out);
+      },
+      [&refused](const ICSCTlv& c) { refused += c.status != OK; }, &st);
   double ms = double(bench::nowNs() - t0) / 1e6;
+  if (r != icscwalk::Result::DONE) {
+    std::fprintf(stderr, "bench_card: %s walk stopped after %zu cells\n", name, st.cells);
+    return;
+  }
   long calls = engineCalls(before, countLines(o.engineLog));
-  bench::emit("card", "walk",
-              {bench::fmt(ms), std::to_string(cells), calls < 0 ? "n/a" : std::to_string(calls),
+  bench::emit("card", name,
+              {bench::fmt(ms), std::to_string(st.cells), calls < 0 ? "n/a" : std::to_string(calls),
                std::to_string(cl.bytesOut() - out0), std::to_string(cl.bytesIn() - in0),
-               std::to_string(refused)});
+               std::to_string(refused), std::to_string(st.requests)});
 }
 
-bool parse(int argc, char** argv, Options& o) {
-  for (int i = 1; i + 1 < argc; i += 2) {
-    std::string a = argv[i];
-    const char* v = argv[i + 1];
-    if (a == "--port")
-      o.port = std::atoi(v);
-    else if (a == "--engine-log")
-      o.engineLog = v;
-    else if (a == "--main-pid")
-      o.mainPid = std::atol(v);
-    else if (a == "--count")
-      o.bound.count = std::strtoul(v, nullptr, 10);
-    else if (a == "--seconds")
-      o.bound.seconds = std::atof(v);
-    else if (a == "--soak")
-      o.soak = std::strtoul(v, nullptr, 10);
-    else if (a == "--idle-seconds")
-      o.idleSeconds = std::atof(v);
-    else
-      return false;
+// The card state as the common card-state object serves it; "" when
+// there is no answer.
+std::string cardState(Client& cl) {
+  ICSCTlv cell =
+      getCell(icscoid::common(commonStatCtrl::CO_CARD_STATE, commonrec::CARDSTATE_NAME, 0));
+  Header h;
+  std::vector<ICSCTlv> out;
+  if (!cl.exchange(GET, {cell}, h, out, 200) || out.size() != 1 || out[0].status != OK)
+    return "";
+  return out[0].str;
+}
+
+// Starts main and times its first answer and its way to ACTIVE.
+int startup(const Options& o, uint32_t oid) {
+  Client cl(o.port);
+  std::vector<char*> argv{const_cast<char*>(o.startMain.c_str()), nullptr};
+  // Its output goes to stderr: stdout carries the result lines.
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_adddup2(&fa, STDERR_FILENO, STDOUT_FILENO);
+  pid_t pid = -1;
+  uint64_t t0 = bench::nowNs();
+  int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&fa);
+  if (rc != 0) {
+    std::fprintf(stderr, "bench_card: cannot start %s\n", argv[0]);
+    return 1;
   }
-  return argc % 2 == 1 && o.port > 0 && o.port < 65536 && o.bound.count > 0 &&
-         o.bound.seconds > 0 && o.idleSeconds >= 0;
+  double firstMs = -1, activeMs = -1;
+  Header h;
+  std::vector<ICSCTlv> out;
+  // Asked every 2 ms: the figure's resolution. At most 30 s.
+  while (bench::nowNs() - t0 < 30000000000ull) {
+    if (firstMs < 0 && cl.exchange(GET, {getCell(oid)}, h, out, 2))
+      firstMs = double(bench::nowNs() - t0) / 1e6;
+    if (firstMs >= 0 && cardState(cl) == "ACTIVE") {
+      activeMs = double(bench::nowNs() - t0) / 1e6;
+      break;
+    }
+    if (firstMs >= 0)
+      usleep(20000);
+  }
+  kill(pid, SIGTERM);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  bench::emit("card", "startup", {bench::fmt(firstMs), bench::fmt(activeMs)});
+  return firstMs < 0 ? 1 : 0;
+}
+
+const char kUsage[] =
+    "usage: bench_card [--port N] [--engine-log FILE] [--main-pid PID] [--count N]\n"
+    "                  [--seconds S] [--soak N] [--idle-seconds S]\n"
+    "       bench_card --startup MAIN [--port N]\n";
+
+// -1 to go on, else the exit status.
+int parse(int argc, char** argv, Options& o) {
+  int rc = simcli::parse(
+      "bench_card", kUsage, argc, argv, simcli::ANYWHERE,
+      {{"port", required_argument, nullptr, 'p'},
+       {"engine-log", required_argument, nullptr, 'e'},
+       {"main-pid", required_argument, nullptr, 'm'},
+       {"count", required_argument, nullptr, 'c'},
+       {"seconds", required_argument, nullptr, 's'},
+       {"soak", required_argument, nullptr, 'k'},
+       {"idle-seconds", required_argument, nullptr, 'i'},
+       {"startup", required_argument, nullptr, 'S'}},
+      [&o](int c, const char* arg) -> std::string {
+        switch (c) {
+          case 'p':
+            return simcli::integer(arg, 1, 65535, o.port) ? "" : "--port wants 1-65535";
+          case 'e':
+            o.engineLog = arg;
+            return "";
+          case 'm':
+            return simcli::integer(arg, 1, 0x7FFFFFFF, o.mainPid) ? "" : "--main-pid wants a pid";
+          case 'c':
+            return simcli::integer(arg, 1, 100000000, o.bound.count) ? ""
+                                                                     : "--count wants 1 or more";
+          case 's':
+            return simcli::decimal(arg, 0.1, 3600, o.bound.seconds) ? ""
+                                                                    : "--seconds wants 0.1-3600";
+          case 'k':
+            return simcli::integer(arg, 0, 100000000, o.soak) ? "" : "--soak wants a count";
+          case 'i':
+            return simcli::decimal(arg, 0, 3600, o.idleSeconds) ? ""
+                                                                : "--idle-seconds wants 0-3600";
+          default:
+            o.startMain = arg;
+            return "";
+        }
+      });
+  if (rc < 0 && optind != argc)
+    return simcli::badUsage("bench_card", "unexpected argument", kUsage);
+  return rc;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   Options o;
-  if (!parse(argc, argv, o)) {
-    std::fprintf(stderr,
-                 "usage: bench_card [--port N] [--engine-log FILE] [--main-pid PID] [--count N]\n"
-                 "                  [--seconds S] [--soak N] [--idle-seconds S]\n");
-    return 2;
-  }
+  if (int rc = parse(argc, argv, o); rc >= 0)
+    return rc;
   const IcscObjectDesc* obj = icscdesc::findByName(kObject);
   const IcscColumnDesc* col = obj ? icscdesc::findColumn(*obj, kProperty) : nullptr;
   if (col == nullptr) {
@@ -308,6 +356,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   const uint32_t oid = icscoid::object(obj->id, col->column, 0);
+  if (!o.startMain.empty())
+    return startup(o, oid);
   Client cl(o.port);
 
   ICSCTlv current;
@@ -322,29 +372,37 @@ int main(int argc, char** argv) {
   latency(cl, o, "set", SET, set);
 
   for (unsigned k : {1u, 4u, 16u}) {
-    size_t failed = 0, done = 0;
-    double rps = throughput(cl, oid, k, o.bound.count * 2, o.bound.seconds, failed, done);
-    bench::emit("card", "rps" + std::to_string(k), {bench::fmt(rps, 0), std::to_string(failed)});
+    size_t failed = 0;
+    int64_t cpu0 = o.mainPid > 0 ? bench::cpuNs(static_cast<int>(o.mainPid)) : -1;
+    bench::Throughput t = throughput(cl, oid, k, {o.bound.count * 2, o.bound.seconds}, failed);
+    int64_t cpu1 = o.mainPid > 0 ? bench::cpuNs(static_cast<int>(o.mainPid)) : -1;
+    bench::emit("card", "rps" + std::to_string(k),
+                {bench::fmt(t.perSecond, 0), std::to_string(failed + t.lost)});
+    if (k == 16 && cpu0 >= 0 && cpu1 >= 0 && t.done > 0)
+      bench::emit(
+          "card", "cpu",
+          {bench::fmt(double(cpu1 - cpu0) / 1000.0 / double(t.done), 2), std::to_string(t.done)});
   }
-  walk(cl, o);
+  walk(cl, o, "walk", 1);
+  walk(cl, o, "bulkwalk", 0);
 
   if (o.mainPid > 0) {
     long before = rssKb(o.mainPid);
-    size_t failed = 0, served = 0;
+    size_t failed = 0;
     // At most 120 s, whatever the card's speed.
-    throughput(cl, oid, 16, o.soak, 120.0, failed, served);
+    bench::Throughput t = throughput(cl, oid, 16, {o.soak, 120.0}, failed);
     long after = rssKb(o.mainPid);
     bench::emit("card", "rss",
-                {std::to_string(before), std::to_string(after), std::to_string(served),
-                 std::to_string(failed)});
+                {std::to_string(before), std::to_string(after), std::to_string(t.done),
+                 std::to_string(failed + t.lost)});
     if (o.idleSeconds > 0) {
-      long ticks0 = cpuTicks(o.mainPid);
+      int64_t cpu0 = bench::cpuNs(static_cast<int>(o.mainPid));
       uint64_t i0 = bench::nowNs();
       usleep(static_cast<useconds_t>(o.idleSeconds * 1e6));
-      long ticks1 = cpuTicks(o.mainPid);
+      int64_t cpu1 = bench::cpuNs(static_cast<int>(o.mainPid));
       double wall = double(bench::nowNs() - i0) / 1e9;
-      double pct = 100.0 * double(ticks1 - ticks0) / double(sysconf(_SC_CLK_TCK)) / wall;
-      bench::emit("card", "idlecpu", {bench::fmt(pct, 2), bench::fmt(wall, 0)});
+      double pct = 100.0 * double(cpu1 - cpu0) / 1e9 / wall;
+      bench::emit("card", "idlecpu", {bench::fmt(pct, 3), bench::fmt(wall, 0)});
     }
   }
   return 0;

@@ -8,7 +8,9 @@
 // unixdgram  ping-pong between two processes over a Unix datagram pair
 // composite  the card's request path with empty handlers:
 //            client -UDP-> front end -queue-> card -seqpacket-> engine
-//            and back the same way
+//            and back the same way; also its requests per second with 1,
+//            4 and 16 outstanding, and the CPU time per request of its
+//            middle process (the card's place) under 16
 //
 // Needs a private IPC namespace (./dev bench-perf runs it in one): the
 // queues have fixed names. Prints result lines for ./dev bench-perf.
@@ -31,6 +33,7 @@
 #include <vector>
 
 #include "BenchStats.h"
+#include "SimCli.h"
 #include "drivermsg/udpQueueMsg.h"
 
 namespace {
@@ -52,9 +55,11 @@ const char* const kToFeQueue = "/benchFloorToFe";
   std::exit(1);
 }
 
-mqd_t openQueue(const char* name, int flags) {
+// The card's inbound queue holds 30 messages; the composite's queues as
+// many, so that 16 outstanding requests never meet a full queue.
+mqd_t openQueue(const char* name, int flags, long depth = 10) {
   mq_attr attr{};
-  attr.mq_maxmsg = 10;
+  attr.mq_maxmsg = depth;
   attr.mq_msgsize = QUEUE_MSG_SIZE;
   mqd_t q = mq_open(name, flags | O_CREAT, 0600, &attr);
   if (q == static_cast<mqd_t>(-1))
@@ -65,7 +70,7 @@ mqd_t openQueue(const char* name, int flags) {
 std::vector<pid_t> g_children;
 
 // Forks a helper that runs `body` forever; it dies with the bench.
-void spawn(const std::function<void()>& body) {
+pid_t spawn(const std::function<void()>& body) {
   pid_t pid = fork();
   if (pid < 0)
     fail("fork");
@@ -75,6 +80,7 @@ void spawn(const std::function<void()>& body) {
     _exit(0);
   }
   g_children.push_back(pid);
+  return pid;
 }
 
 void reapChildren() {
@@ -210,8 +216,8 @@ void floorComposite(const bench::Bound& bound) {
   sockaddr_in feAddr{}, clientAddr{};
   int feSock = udpSocket(feAddr);
   int client = udpSocket(clientAddr);
-  mqd_t toCard = openQueue(kToCardQueue, O_RDWR);
-  mqd_t toFe = openQueue(kToFeQueue, O_RDWR | O_NONBLOCK);
+  mqd_t toCard = openQueue(kToCardQueue, O_RDWR, 30);
+  mqd_t toFe = openQueue(kToFeQueue, O_RDWR | O_NONBLOCK, 30);
   int sv[2];
   if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, sv) != 0)
     fail("socketpair");
@@ -219,7 +225,7 @@ void floorComposite(const bench::Bound& bound) {
   // Engine: answers every request.
   spawnEcho(sv[1]);
   // Card: queue in, one engine exchange, queue out.
-  spawn([toCard, toFe, sv] {
+  pid_t card = spawn([toCard, toFe, sv] {
     uint8_t buf[QUEUE_MSG_SIZE];
     uint8_t eng[2048];
     for (;;) {
@@ -260,14 +266,30 @@ void floorComposite(const bench::Bound& bound) {
     }
   });
   uint8_t buf[2048] = {};
+  auto send = [&] {
+    sendto(client, buf, REQUEST_BYTES, 0, reinterpret_cast<sockaddr*>(&feAddr), sizeof feAddr);
+  };
+  auto receive = [&](int timeoutMs) {
+    pollfd p{client, POLLIN, 0};
+    return poll(&p, 1, timeoutMs) == 1 && recv(client, buf, sizeof buf, 0) > 0;
+  };
+  // A lost datagram would hang the bench: wait at most a second.
   report("composite", measure(bound, [&] {
-           // A lost datagram would hang the bench: wait at most a second.
-           pollfd p{client, POLLIN, 0};
-           if (sendto(client, buf, REQUEST_BYTES, 0, reinterpret_cast<sockaddr*>(&feAddr),
-                      sizeof feAddr) < 0)
-             return false;
-           return poll(&p, 1, 1000) == 1 && recv(client, buf, sizeof buf, 0) > 0;
+           send();
+           return receive(1000);
          }));
+  for (unsigned k : {1u, 4u, 16u}) {
+    int64_t cpu0 = bench::cpuNs(card);
+    bench::Throughput t =
+        bench::keepOutstanding(k, {bound.count * 2, bound.seconds}, send, receive);
+    int64_t cpu1 = bench::cpuNs(card);
+    bench::emit("floorrps", std::to_string(k),
+                {bench::fmt(t.perSecond, 0), std::to_string(t.lost)});
+    if (k == 16 && cpu0 >= 0 && t.done > 0)
+      bench::emit(
+          "floorcpu", "middle",
+          {bench::fmt(double(cpu1 - cpu0) / 1000.0 / double(t.done), 2), std::to_string(t.done)});
+  }
   reapChildren();
   close(feSock);
   close(client);
@@ -283,21 +305,19 @@ void floorComposite(const bench::Bound& bound) {
 
 int main(int argc, char** argv) {
   bench::Bound bound{20000, 5.0};
-  for (int i = 1; i + 1 < argc; i += 2) {
-    std::string a = argv[i];
-    if (a == "--count")
-      bound.count = std::strtoul(argv[i + 1], nullptr, 10);
-    else if (a == "--seconds")
-      bound.seconds = std::atof(argv[i + 1]);
-    else {
-      std::fprintf(stderr, "usage: bench_floors [--count N] [--seconds S]\n");
-      return 2;
-    }
-  }
-  if (bound.count == 0 || bound.seconds <= 0) {
-    std::fprintf(stderr, "bench_floors: count and seconds must be positive\n");
-    return 2;
-  }
+  const char usage[] = "usage: bench_floors [--count N] [--seconds S]\n";
+  int rc = simcli::parse(
+      "bench_floors", usage, argc, argv, simcli::ANYWHERE,
+      {{"count", required_argument, nullptr, 'c'}, {"seconds", required_argument, nullptr, 's'}},
+      [&bound](int c, const char* arg) -> std::string {
+        if (c == 'c')
+          return simcli::integer(arg, 1, 100000000, bound.count) ? "" : "--count wants 1 or more";
+        return simcli::decimal(arg, 0.1, 3600, bound.seconds) ? "" : "--seconds wants 0.1-3600";
+      });
+  if (rc >= 0)
+    return rc;
+  if (optind != argc)
+    return simcli::badUsage("bench_floors", "unexpected argument", usage);
   floorUdp(bound);
   floorMqueue(bound);
   floorUnixDgram(bound);

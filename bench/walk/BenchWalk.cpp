@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "SimCli.h"
 #include "icsc/IcscDescriptions.h"
 #include "icsc/IcscOid.h"
 #include "icsc/IcscWire.h"
@@ -124,7 +125,7 @@ double ms(Clock::duration d) {
   return std::chrono::duration<double, std::milli>(d).count();
 }
 
-int run(int gets) {
+int run(int gets, const std::string& perRequest) {
   pid_t velmora =
       spawn({g_binDir + "/velmora", "--socket", "/tmp/velmora.sock", "--log", kEngineLog}, false);
   pid_t card = spawn({g_binDir + "/main"}, false);
@@ -152,7 +153,11 @@ int run(int gets) {
   for (size_t i = 0; i < icscdesc::count(); ++i) {
     const IcscObjectDesc& d = *icscdesc::all()[i];
     cells += static_cast<size_t>(d.rows) * d.columnCount;
-    pid_t p = spawn({g_binDir + "/icscctl", "--port", std::to_string(kPort), "walk", d.name}, true);
+    std::vector<std::string> args{g_binDir + "/icscctl", "--port", std::to_string(kPort), "walk"};
+    if (!perRequest.empty())
+      args.insert(args.end(), {"--cells", perRequest});
+    args.push_back(d.name);
+    pid_t p = spawn(args, true);
     if (waitFor(p) != 0) {
       std::fprintf(stderr, "bench-walk: walk of %s failed\n", d.name);
       walkOk = false;
@@ -175,7 +180,8 @@ int run(int gets) {
   cleanup();
   std::sort(rtt.begin(), rtt.end());
 
-  std::printf("full walk (icscctl walk of %zu objects)\n", icscdesc::count());
+  std::printf("full walk (icscctl walk of %zu objects; cells a request: %s)\n", icscdesc::count(),
+              perRequest.empty() ? "as many as fit" : perRequest.c_str());
   std::printf("  cells            %zu\n", cells);
   std::printf("  time             %.1f ms\n", ms(walkTime));
   std::printf("  engine gets      %zu (%.3f per cell)\n", calls,
@@ -192,18 +198,20 @@ int run(int gets) {
 
 int main(int argc, char** argv) {
   int gets = 1000;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--gets") == 0 && i + 1 < argc) {
-      gets = std::atoi(argv[++i]);
-    } else {
-      std::fprintf(stderr, "usage: bench_walk [--gets N]\n");
-      return 2;
-    }
-  }
-  if (gets < 1 || gets > 100000) {
-    std::fprintf(stderr, "bench-walk: --gets must be 1..100000\n");
-    return 2;
-  }
+  unsigned cellsPerRequest = 0;
+  const char usage[] = "usage: bench_walk [--gets N] [--cells N]\n";
+  int rc = simcli::parse(
+      "bench_walk", usage, argc, argv, simcli::ANYWHERE,
+      {{"gets", required_argument, nullptr, 'g'}, {"cells", required_argument, nullptr, 'c'}},
+      [&](int c, const char* arg) -> std::string {
+        if (c == 'g')
+          return simcli::integer(arg, 1, 100000, gets) ? "" : "--gets wants 1-100000";
+        return simcli::integer(arg, 1, 64, cellsPerRequest) ? "" : "--cells wants 1-64";
+      });
+  if (rc >= 0)
+    return rc;
+  if (optind != argc)
+    return simcli::badUsage("bench_walk", "unexpected argument", usage);
   const char* inNs = std::getenv("FXS_IN_NS");
   if (inNs == nullptr || std::strcmp(inNs, "1") != 0) {
     std::fprintf(stderr, "bench-walk: refusing to run outside private namespaces (tests/nsrun)\n");
@@ -212,5 +220,5 @@ int main(int argc, char** argv) {
   std::string self = argv[0];
   size_t slash = self.rfind('/');
   g_binDir = slash == std::string::npos ? "." : self.substr(0, slash);
-  return run(gets);
+  return run(gets, cellsPerRequest > 0 ? std::to_string(cellsPerRequest) : "");
 }

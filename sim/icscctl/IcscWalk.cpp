@@ -68,12 +68,15 @@ unsigned cellsThatFit(uint32_t from) {
   uint32_t oid = from, next = 0;
   while (n < MAX_CELLS && request + CELL_HEADER_SIZE <= MAX_MESSAGE) {
     // The answer to the cell after `oid`; past the end, a cell of any kind.
-    size_t cell = predictNext(oid, next) ? answerCellSize(next) : answerCellSize(0);
+    bool predicted = predictNext(oid, next);
+    size_t cell = predicted ? answerCellSize(next) : answerCellSize(0);
     if (answer + cell > MAX_MESSAGE)
       break;
     answer += cell;
     request += CELL_HEADER_SIZE;
     ++n;
+    if (!predicted)
+      break;  // a walk's request ends with that cell
     oid = next;
   }
   return std::max(n, 1u);

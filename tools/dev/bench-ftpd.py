@@ -6,6 +6,7 @@ import argparse
 import logging
 import signal
 import sys
+import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
@@ -27,12 +28,16 @@ def main():
     handler = FTPHandler
     handler.authorizer = auth
     handler.banner = "bench chassis FTP server"
-    logging.basicConfig(stream=sys.stdout, level=logging.INFO, format="ftpd: %(message)s")
+    # UTC to the millisecond, as every bench log line.
+    logging.Formatter.converter = time.gmtime
+    logging.basicConfig(stream=sys.stdout, level=logging.INFO,
+                        format="%(asctime)s.%(msecs)03dZ ftpd: %(message)s",
+                        datefmt="%Y-%m-%dT%H:%M:%S")
+    # The bench stops its peers with SIGTERM: a clean end, not a kill.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
     server = FTPServer((a.address, a.port), handler)
     server.max_cons = 16
-    # SIGTERM (./dev bench stop) ends it like Ctrl-C: connections closed, status 0.
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
-    print(f"ftpd: serving {a.root} on {a.address}:{a.port} for {a.user}", flush=True)
+    logging.info("serving %s on %s:%d for %s", a.root, a.address, a.port, a.user)
     try:
         server.serve_forever(handle_exit=True)
     finally:

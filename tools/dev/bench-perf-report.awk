@@ -2,12 +2,18 @@
 # tables of bench/results/latest.md.
 BEGIN { FS = "\t" }
 $1 == "floor" { fmed[$2] = $3; fp99[$2] = $4; fn[$2] = $5; forder[++nf] = $2 }
+$1 == "floorrps" { frps[$2] = $3; flost[$2] = $4 }
+$1 == "floorcpu" { fcpu = $3; fcpun = $4 }
 $1 == "card" { for (i = 3; i <= NF; i++) card[$2, i - 2] = $i; seen[$2] = 1 }
 $1 == "size" { size[$2] = $3 }
 
 function ratio(v, base) { return (base > 0 && v != "") ? sprintf("%.2f", v / base) : "n/a" }
 function verdict(ok) { return ok ? "met" : "MISSED" }
 function kib(b) { return sprintf("%.0f KiB", b / 1024) }
+function walkrow(k, label) {
+  printf "| %s | %s | %s | %s | %s | %s | %s | %s |\n", label, card[k, 1], card[k, 2], card[k, 7],
+    card[k, 3], card[k, 4], card[k, 5], card[k, 6]
+}
 
 END {
   print "## Floors (round trip, µs)"
@@ -35,16 +41,41 @@ END {
         ratio(card[k, 1], base), ratio(card[k, 2], basep), card[k, 3], card[k, 4], card[k, 5]
     }
     print ""
-    print "| outstanding requests | requests/s | refused or lost |"
-    print "|---:|---:|---:|"
+    print "| outstanding requests | card requests/s | composite floor requests/s | card / floor | card refused or lost | floor lost |"
+    print "|---:|---:|---:|---:|---:|---:|"
     for (j = 1; j <= 3; j++) {
-      k = "rps" (j == 1 ? 1 : (j == 2 ? 4 : 16))
-      if (k in seen) printf "| %s | %s | %s |\n", substr(k, 4), card[k, 1], card[k, 2]
+      d = j == 1 ? 1 : (j == 2 ? 4 : 16)
+      k = "rps" d
+      if (k in seen)
+        printf "| %s | %s | %s | %s | %s | %s |\n", d, card[k, 1], frps[d], ratio(card[k, 1], frps[d]),
+          card[k, 2], flost[d]
     }
     print ""
+    if ("cpu" in seen) {
+      print "| CPU time per request, 16 outstanding | µs | requests |"
+      print "|---|---:|---:|"
+      printf "| main | %s | %s |\n", card["cpu", 1], card["cpu", 2]
+      printf "| composite floor's middle process (the card's place) | %s | %s |\n", fcpu, fcpun
+      printf "| main / floor | %s | |\n", ratio(card["cpu", 1], fcpu)
+      print ""
+    }
     if ("walk" in seen) {
-      printf "Full walk of every object: %s ms, %s cells (%s not served), %s engine calls, %s bytes out, %s bytes in.\n", \
-        card["walk", 1], card["walk", 2], card["walk", 6], card["walk", 3], card["walk", 4], card["walk", 5]
+      print "Walks of every cell of the registered objects:"
+      print ""
+      print "| walk | ms | cells | requests | engine calls | bytes out | bytes in | not served |"
+      print "|---|---:|---:|---:|---:|---:|---:|---:|"
+      walkrow("walk", "one cell per request")
+      if ("bulkwalk" in seen) {
+        walkrow("bulkwalk", "as many cells as fit in a datagram")
+        printf "| bulk speed-up | %s x | | | | | | |\n", ratio(card["walk", 1], card["bulkwalk", 1])
+      }
+      print ""
+    }
+    if ("startup" in seen) {
+      print "| main's start | ms |"
+      print "|---|---:|"
+      printf "| to its first ICSC answer | %s |\n", card["startup", 1]
+      printf "| to the state ACTIVE (self tests and lamp test, one-second ticks) | %s |\n", card["startup", 2]
       print ""
     }
   }
@@ -57,7 +88,7 @@ END {
     printf "| main resident after %s requests | %s KiB |\n", card["rss", 3], card["rss", 2]
   }
   if ("hwm" in seen) printf "| main peak resident | %s KiB |\n", card["hwm", 1]
-  if ("idlecpu" in seen) printf "| main idle CPU over %s s | %s %% of one core |\n", card["idlecpu", 2], card["idlecpu", 1]
+  if ("idlecpu" in seen) printf "| main idle CPU over %s s, no client polling | %s %% of one core |\n", card["idlecpu", 2], card["idlecpu", 1]
   if ("native" in size) printf "| stripped main, host | %s |\n", kib(size["native"])
   if ("armhf" in size) printf "| stripped main, armhf | %s |\n", kib(size["armhf"])
   print ""
@@ -71,11 +102,23 @@ END {
     c = card["get", 5]
     if (c != "n/a") printf "| at most one engine call per property read | %s | %s |\n", c, verdict(c <= 1)
   }
-  if ("walk" in seen) printf "| full walk under 1 s | %s ms | %s |\n", card["walk", 1], verdict(card["walk", 1] < 1000)
+  if ("cpu" in seen && fcpu > 0) {
+    r = card["cpu", 1] / fcpu
+    printf "| main's CPU per request at most 2x the floor's middle process | %.2fx | %s |\n", r, verdict(r <= 2)
+  }
+  if ("walk" in seen) printf "| full walk, one cell per request, under 1 s | %s ms | %s |\n", card["walk", 1], verdict(card["walk", 1] < 1000)
+  if ("walk" in seen && "bulkwalk" in seen && card["bulkwalk", 1] > 0) {
+    r = card["walk", 1] / card["bulkwalk", 1]
+    printf "| bulk walk at least 3x faster than one cell per request | %.2fx | %s |\n", r, verdict(r >= 3)
+  }
+  if ("startup" in seen) {
+    f = card["startup", 1]
+    printf "| first ICSC answer within 1 s of main's start | %s ms | %s |\n", f, verdict(f >= 0 && f <= 1000)
+  }
   if ("rss" in seen && card["rss", 1] > 0) {
     g = 100 * (card["rss", 2] - card["rss", 1]) / card["rss", 1]
     printf "| resident growth after the soak at most 1 %% | %+.2f %% | %s |\n", g, verdict(g <= 1)
     printf "| resident at most 8 MiB | %s KiB | %s |\n", card["rss", 2], verdict(card["rss", 2] <= 8192)
   }
-  if ("idlecpu" in seen) printf "| idle CPU below 1 %% | %s %% | %s |\n", card["idlecpu", 1], verdict(card["idlecpu", 1] < 1)
+  if ("idlecpu" in seen) printf "| idle CPU below 0.05 %% of a core | %s %% | %s |\n", card["idlecpu", 1], verdict(card["idlecpu", 1] < 0.05)
 }

@@ -11,7 +11,7 @@ while :; do
   wait "$child"
   status=$?
   if [ "${BENCH_RESPAWN:-}" = 1 ] && [ "$status" = 0 ] && [ ! -e "$dir/$name.stop" ]; then
-    echo "bench: $name ended with status 0 without being stopped; starting it again"
+    echo "$(date -u +%Y-%m-%dT%H:%M:%S.%3NZ) bench: $name ended with status 0 without being stopped; starting it again"
     sleep 1
     [ -e "$dir/$name.stop" ] || continue
   fi

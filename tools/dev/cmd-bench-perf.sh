@@ -25,7 +25,7 @@ cmd_bench_perf() {
   if [ $quick = 1 ]; then
     count=2000 seconds=2 card_count=500 card_seconds=3 soak=10000 idle=5
   fi
-  configure_and_build native ""
+  quiet_build "the benchmarks" native "" "${BENCH_TARGETS[@]}" bench_floors bench_card
   local bin; bin="$(build_dir native "")/bin"
   local out="$FXS_ROOT/out/bench-perf"
   mkdir -p "$out"
@@ -37,8 +37,10 @@ cmd_bench_perf() {
   "$FXS_ROOT/tests/nsrun" "$bin/bench_floors" --count "$count" --seconds "$seconds" >>"$raw" ||
     die "floor benchmark failed"
 
-  # The card with its peers, in a bench of its own.
-  local BENCH_DIR="$out/bench"
+  # The card with its peers, in a bench of its own; the LED stand-in draws
+  # no panel, so that nothing but the drivers' reports reaches main when
+  # it idles.
+  local BENCH_DIR="$out/bench" FXS_BENCH_PCA9552="${FXS_BENCH_PCA9552:-} --panel none"
   # Peers are declared afresh by start and by stop: keep one list.
   local BENCH_PEER_NAMES=() BENCH_PEER_CMDS=() BENCH_PEER_READY=() BENCH_SETUP=() BENCH_MAIN_ENV=()
   say "starting the card's bench"
@@ -55,6 +57,15 @@ cmd_bench_perf() {
     say "no UDP front end on the bench: card figures skipped"
   fi
   bench_exec cat /proc/"$main_pid"/status 2>/dev/null | awk '/VmHWM/{print "card\thwm\t"$2}' >>"$raw"
+  if [ -f "$BENCH_DIR/udpfe.pid" ]; then
+    say "main's start: to its first ICSC answer and to ACTIVE (the bench's main stopped)"
+    touch "$BENCH_DIR/main.stop"
+    bench_terminate main 15 >/dev/null
+    bench_load_peers
+    bench_exec env FXS_TRACE_STDERR=1 ${BENCH_MAIN_ENV[@]+"${BENCH_MAIN_ENV[@]}"} "$bin/bench_card" \
+      --port "${FXS_ICSC_PORT:-5000}" --startup "$bin/main" >>"$raw" 2>>"$BENCH_DIR/main-startup.log" ||
+      say "main did not answer after its start; see $BENCH_DIR/main-startup.log"
+  fi
   BENCH_PEER_NAMES=() BENCH_PEER_CMDS=() BENCH_PEER_READY=() BENCH_SETUP=() BENCH_MAIN_ENV=()
   bench_stop || say "the bench did not stop cleanly"
 

@@ -299,6 +299,8 @@ INSTANTIATE_TEST_SUITE_P(Docs, DocCommands, ::testing::ValuesIn(docFiles()), [](
 // "bench stop --help", the help of a command that changes the tree
 // changes nothing.
 TEST(DevHelp, EverySubcommandAnswersHelpAndDoesNothingElse) {
+  if (!testsupport::execPrefix().empty())
+    GTEST_SKIP() << "./dev runs this host's build, not an emulated one";
   DocBench bench("help");
   int st = -1;
   std::string list = bench.run("./dev help 2>/dev/null", &st, 30);
@@ -344,6 +346,33 @@ TEST(DevHelp, EverySubcommandAnswersHelpAndDoesNothingElse) {
   EXPECT_EQ(st, 2);
   bench.run("./dev help nosuch", &st, 30);
   EXPECT_EQ(st, 2);
+}
+
+// Every stand-in and bench tool answers --help with its usage and exit 0,
+// and refuses an option it does not know with the status of bad usage.
+TEST(ToolHelp, EveryStandInAndToolAnswersHelp) {
+  struct Tool {
+    const char* bin;
+    int badUsage;
+  };
+  const Tool kTools[] = {{"board", 2},      {"fdebug", 2},  {"sim_i2cdrv", 2},  {"icscctl", 3},
+                         {"sim_inject", 2}, {"nbcat", 2},   {"sim_pca9552", 2}, {"udpfe", 2},
+                         {"velmora", 2},    {"velmctl", 2}, {"bench_card", 2},  {"bench_floors", 2},
+                         {"bench_walk", 2}};
+  for (const Tool& t : kTools) {
+    // The benchmarks are not cross-built.
+    if (!testsupport::exists(testsupport::binPath(t.bin)))
+      continue;
+    testsupport::ToolResult help = testsupport::runTool(t.bin, {"--help"});
+    EXPECT_EQ(help.status, 0) << t.bin << ": " << help.out;
+    EXPECT_NE(help.out.find("usage: "), std::string::npos) << t.bin << ": " << help.out;
+    testsupport::ToolResult bad = testsupport::runTool(t.bin, {"--no-such-option"});
+    EXPECT_EQ(bad.status, t.badUsage) << t.bin << ": " << bad.out;
+  }
+  int st = -1;
+  std::string out = runShell(testsupport::binPath("vconfig") + " --help", &st);
+  EXPECT_EQ(st, 0);
+  EXPECT_EQ(out.rfind("usage: vconfig", 0), 0u) << out;
 }
 
 }  // namespace
