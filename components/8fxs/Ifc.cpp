@@ -184,7 +184,8 @@ void Ifc::run() {
       int reported = -1;
       if (!board.getSlotNum(reported)) {
         slot = -1;
-        LOG_ERROR("could not receive slotnumber, wait for driver!");
+        // Once per received message: a peer's traffic must not fill the log.
+        LOG_ERROR_LIMITED("could not receive slotnumber, wait for driver!");
       } else {
         slot = reported + 1;
         m_scCommon.setSlot(static_cast<unsigned>(slot));
