@@ -62,7 +62,7 @@ END {
       print ""
     }
     if ("walk" in seen) {
-      print "Walks of every cell of the registered objects:"
+      print "Walks of every cell of the registered objects (each the median of three runs, taking turns):"
       print ""
       print "| walk | ms | cells | requests | engine calls | bytes out | bytes in | not served |"
       print "|---|---:|---:|---:|---:|---:|---:|---:|"
