@@ -31,6 +31,16 @@ std::string beforeSlash(const std::string& text) {
   return text.substr(0, text.find('/'));
 }
 
+// `address` + "/" + the prefix of `netmask`; false when the netmask is not a
+// dotted quad.
+bool withPrefix(const std::string& address, const std::string& netmask, std::string& out) {
+  int prefix = 0;
+  if (!netmaskToPrefix(netmask, prefix))
+    return false;
+  out = address + "/" + std::to_string(prefix);
+  return true;
+}
+
 }  // namespace
 
 bool parseDottedQuad(const std::string& text, uint32_t& value) {
@@ -203,15 +213,13 @@ bool IfmNetworkLinkConfigTable::cleanupNotNeededRules() {
     for (unsigned row = 0; row < kTableRows && !needed; ++row) {
       if (!inService(row))
         continue;
-      std::string ip, netmask;
+      std::string ip, netmask, subnet;
       getPropifmNetworkLinkConfigIP(row, ip);
       getPropifmNetworkLinkConfigNetmask(row, netmask);
-      int prefix = 0;
-      if (!netmaskToPrefix(netmask, prefix)) {
+      if (!withPrefix(ip, netmask, subnet)) {
         LOG_ERROR_LIMITED("Invalid netmask in service when cleaning up: '%s'", netmask.c_str());
         continue;
       }
-      std::string subnet = ip + "/" + std::to_string(prefix);
       LOG_DEBUG1("compare '%s' and '%s'", subnet.c_str(), entry.c_str());
       needed = subnet == entry;
     }
@@ -364,21 +372,22 @@ bool IfmNetworkRouteConfigTable::updated(IcscProperty* prop, unsigned row) {
   getPropifmNetworkRouteConfigRef(row, ref);
   NetworkManagerInterface* nm = m_card->getNetworkManager();
 
+  if (!inUse && (destination.empty() || netmask.empty() || interface.empty())) {
+    LOG_DEBUG1("got a row disabled with incorrect parameters ipdest=%s, netmask=%s, interface=%s",
+               destination.c_str(), netmask.c_str(), interface.c_str());
+    LOG_DEBUG1("will return succes for this update because this are probably empty rows");
+    return true;
+  }
+  std::string subnet;
+  if (!withPrefix(destination, netmask, subnet)) {
+    LOG_ERROR_LIMITED("Invalid netmask: %s", netmask.c_str());
+    // A removal cannot find its route; an install is stored and not applied.
+    return inUse;
+  }
+  const Address to(subnet, Address::TYPE_IPV4_PREFIX);
   if (!inUse) {
-    if (destination.empty() || netmask.empty() || interface.empty()) {
-      LOG_DEBUG1("got a row disabled with incorrect parameters ipdest=%s, netmask=%s, interface=%s",
-                 destination.c_str(), netmask.c_str(), interface.c_str());
-      LOG_DEBUG1("will return succes for this update because this are probably empty rows");
-      return true;
-    }
-    int prefix = 0;
-    if (!netmaskToPrefix(netmask, prefix)) {
-      LOG_ERROR_LIMITED("Invalid netmask: %s", netmask.c_str());
-      return false;
-    }
     netlink_route::Route tester("tester");
-    tester.setDestination(
-        Address(destination + "/" + std::to_string(prefix), Address::TYPE_IPV4_PREFIX));
+    tester.setDestination(to);
     if (!nm->get_route(tester)) {
       LOG_ERROR_LIMITED("getting route to test fails");
       return false;
@@ -389,13 +398,7 @@ bool IfmNetworkRouteConfigTable::updated(IcscProperty* prop, unsigned row) {
     }
   }
   netlink_route::Route route("Route" + std::to_string(row));
-  int prefix = 0;
-  if (!netmaskToPrefix(netmask, prefix)) {
-    LOG_ERROR_LIMITED("Invalid netmask: %s", netmask.c_str());
-    return true;
-  }
-  route.setDestination(
-      Address(destination + "/" + std::to_string(prefix), Address::TYPE_IPV4_PREFIX));
+  route.setDestination(to);
   if (!gateway.empty()) {
     route.setGateway(Address(gateway, Address::TYPE_IPV4_PREFIX));
   } else if (!interface.empty()) {
@@ -415,6 +418,62 @@ bool IfmNetworkRouteConfigTable::updated(IcscProperty* prop, unsigned row) {
 
 // ---------------------------------------------------------------- route status
 
+namespace {
+
+using netlink_route::Route;
+
+// What each column of the route status reports of the kernel's route, by
+// column. A column without a writer is not reported; its symbol names it in
+// the log. A writer returns false when the route's destination carries no
+// prefix to report, leaving the column as it was.
+using RouteStatusWriter = bool (*)(IfmNetworkRouteStatusTableBase& table, unsigned row,
+                                   const Route& route);
+struct RouteStatusColumn {
+  RouteStatusWriter write;
+  const char* symbol;
+};
+const RouteStatusColumn kRouteStatusColumns[] = {
+    {nullptr, "OBJ_IFMNETWORKROUTESTATUS_IFMNETWORKROUTESTATUSINDEX"},
+    {[](IfmNetworkRouteStatusTableBase& t, unsigned row, const Route& r) {
+       t.setPropifmNetworkRouteStatusInUse(row, r.isAddedToKernel());
+       return true;
+     },
+     nullptr},
+    {[](IfmNetworkRouteStatusTableBase& t, unsigned row, const Route& r) {
+       t.setPropifmNetworkRouteStatusIPDestination(row,
+                                                   beforeSlash(r.getDestination().getAddress()));
+       return true;
+     },
+     nullptr},
+    {[](IfmNetworkRouteStatusTableBase& t, unsigned row, const Route& r) {
+       std::string mask;
+       if (!netmaskAfterSlash(r.getDestination().getAddress(), mask))
+         return false;
+       t.setPropifmNetworkRouteStatusNetmask(row, mask);
+       return true;
+     },
+     nullptr},
+    {[](IfmNetworkRouteStatusTableBase& t, unsigned row, const Route& r) {
+       t.setPropifmNetworkRouteStatusGateway(row, r.getGateway().getAddress());
+       return true;
+     },
+     nullptr},
+    {[](IfmNetworkRouteStatusTableBase& t, unsigned row, const Route&) {
+       t.setPropifmNetworkRouteStatusFlags(row, 0);
+       return true;
+     },
+     nullptr},
+    {nullptr, "OBJ_IFMNETWORKROUTESTATUS_IFMNETWORKROUTESTATUSMETRIC"},
+    {nullptr, "OBJ_IFMNETWORKROUTESTATUS_IFMNETWORKROUTESTATUSREF"},
+    {[](IfmNetworkRouteStatusTableBase& t, unsigned row, const Route&) {
+       t.setPropifmNetworkRouteStatusInterface(row, kDataPort);
+       return true;
+     },
+     nullptr},
+};
+
+}  // namespace
+
 IfmNetworkRouteStatusTable::IfmNetworkRouteStatusTable(NetManRegistry* card)
     : IfmNetworkRouteStatusTableBase(kTableRows), m_card(card) {}
 
@@ -422,7 +481,7 @@ bool IfmNetworkRouteStatusTable::update(IcscProperty* prop, unsigned row) {
   if (!cellcheck::cellValid(CELL_SITE, getName(), row, kTableRows, prop))
     return false;
   IfmNetworkRouteConfigTableBase* config = m_card->getRouteConfigTable();
-  std::string destination, netmask;
+  std::string destination, netmask, subnet;
   bool inUse = false;
   config->getPropifmNetworkRouteConfigIPDestination(row, destination);
   config->getPropifmNetworkRouteConfigNetmask(row, netmask);
@@ -431,63 +490,26 @@ bool IfmNetworkRouteStatusTable::update(IcscProperty* prop, unsigned row) {
     LOG_DEBUG2("route is not in use, we cannot get data since we dit not add it");
     return true;
   }
-  int prefix = 0;
-  if (!netmaskToPrefix(netmask, prefix)) {
+  if (!withPrefix(destination, netmask, subnet)) {
     LOG_ERROR_LIMITED("Invalid netmask: %s", netmask.c_str());
     return false;
   }
-  netlink_route::Route route("route");
-  route.setDestination(
-      Address(destination + "/" + std::to_string(prefix), Address::TYPE_IPV4_PREFIX));
+  Route route("route");
+  route.setDestination(Address(subnet, Address::TYPE_IPV4_PREFIX));
   if (!m_card->getNetworkManager()->get_route(route)) {
     LOG_ERROR_LIMITED("failed to get route for update with destination %s",
                       route.getDestination().toString().c_str());
     return true;
   }
   unsigned column = prop->getPropertyId();
-  const std::string found = route.getDestination().getAddress();
-  switch (column) {
-    case 0:
-      LOG_WARNING_LIMITED(
-          "IfmNetworkRouteStatusTable::update - Not implemented for "
-          "OBJ_IFMNETWORKROUTESTATUS_IFMNETWORKROUTESTATUSINDEX");
-      break;
-    case 1:
-      setPropifmNetworkRouteStatusInUse(row, route.isAddedToKernel());
-      break;
-    case 2:
-      setPropifmNetworkRouteStatusIPDestination(row, beforeSlash(found));
-      break;
-    case 3: {
-      std::string mask;
-      if (netmaskAfterSlash(found, mask))
-        setPropifmNetworkRouteStatusNetmask(row, mask);
-      else
-        LOG_ERROR_LIMITED("Netmask not found: %s", found.c_str());
-      break;
-    }
-    case 4:
-      setPropifmNetworkRouteStatusGateway(row, route.getGateway().getAddress());
-      break;
-    case 5:
-      setPropifmNetworkRouteStatusFlags(row, 0);
-      break;
-    case 6:
-      LOG_WARNING_LIMITED(
-          "IfmNetworkRouteStatusTable::update - Not implemented for "
-          "OBJ_IFMNETWORKROUTESTATUS_IFMNETWORKROUTESTATUSMETRIC");
-      break;
-    case 7:
-      LOG_WARNING_LIMITED(
-          "IfmNetworkRouteStatusTable::update - Not implemented for "
-          "OBJ_IFMNETWORKROUTESTATUS_IFMNETWORKROUTESTATUSREF");
-      break;
-    case 8:
-      setPropifmNetworkRouteStatusInterface(row, kDataPort);
-      break;
-    default:
-      cellcheck::invalidColumn(CELL_SITE, getName(), column);
-      return false;
+  if (column >= sizeof(kRouteStatusColumns) / sizeof(kRouteStatusColumns[0])) {
+    cellcheck::invalidColumn(CELL_SITE, getName(), column);
+    return false;
   }
+  const RouteStatusColumn& c = kRouteStatusColumns[column];
+  if (c.write == nullptr)
+    LOG_WARNING_LIMITED("IfmNetworkRouteStatusTable::update - Not implemented for %s", c.symbol);
+  else if (!c.write(*this, row, route))
+    LOG_ERROR_LIMITED("Netmask not found: %s", route.getDestination().getAddress().c_str());
   return true;
 }

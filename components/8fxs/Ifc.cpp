@@ -3,7 +3,6 @@
 #include <pthread.h>
 
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 
 #include "board/boardUtils.h"
@@ -11,6 +10,7 @@
 #include "drivermsg/hwMessages.h"
 #include "drivermsg/udpQueueMsg.h"
 #include "fxsCGetLogEngine.h"
+#include "net/executeCommand.h"
 #include "signal/StopSignal.h"
 #include "thread/Guard.h"
 #include "trace/LogLimit.h"
@@ -50,8 +50,7 @@ size_t length(int len) {
 
 }  // namespace
 
-// The message ids of "/queueToMain" and their handlers. Later parts of the
-// controller add their rows here.
+// The message ids of "/queueToMain" and their handlers.
 struct Ifc::Dispatch {
   struct Route {
     uint32_t id;
@@ -161,7 +160,7 @@ void Ifc::run() {
               mainqueue::NAME);
   setFsmState(START_SELF_TESTS);
   m_selftestTimer = 0;
-  if (std::system("touch /tmp/main.ini") != 0)
+  if (!otn::executeCommand("touch /tmp/main.ini", true, nullptr, nullptr, false))
     LOG_ERROR("could not create /tmp/main.ini");
   LOG_INFO("Card is ready");
   m_wdmon.wdm_start(kWatchdogTimeoutMs);
@@ -185,7 +184,8 @@ void Ifc::run() {
       int reported = -1;
       if (!board.getSlotNum(reported)) {
         slot = -1;
-        LOG_ERROR("could not receive slotnumber, wait for driver!");
+        // Once per received message: a peer's traffic must not fill the log.
+        LOG_ERROR_LIMITED("could not receive slotnumber, wait for driver!");
       } else {
         slot = reported + 1;
         m_scCommon.setSlot(static_cast<unsigned>(slot));

@@ -1,9 +1,9 @@
 // The card controller: owns every long-lived part of the process "main" and
 // runs the main loop over "/queueToMain". One instance per process.
 //
-// Members are declared in construction order; later parts of the card join
-// in their place (watchdog, timestamper, status, registry, protocol engine,
-// LED client) so that teardown stays the exact reverse.
+// Members are declared in construction order (watchdog, timestamper,
+// status, registry, protocol engine, LED client) so that teardown is the
+// exact reverse.
 #pragma once
 
 #include <atomic>

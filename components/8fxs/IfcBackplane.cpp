@@ -32,7 +32,9 @@ Commands realCommands() {
   c.execute = [](const std::string& command) {
     return otn::executeCommand(command, true, nullptr, nullptr, true);
   };
-  c.system = [](const char* command) { return std::system(command); };
+  c.runQuiet = [](const std::string& command) {
+    return otn::executeCommand(command, true, nullptr, nullptr, false);
+  };
   c.getenv = [](const char* name) -> const char* { return std::getenv(name); };
   return c;
 }
@@ -87,7 +89,7 @@ bool bringUp(int slot, NetworkManagerInterface& networkManager, const Commands& 
     return false;
   }
   LOG_INFO("notifying healthmonitor card is up and running");
-  if (commands.system("touch /tmp/card_up_and_running") != 0)
+  if (!commands.runQuiet("touch /tmp/card_up_and_running"))
     LOG_ERROR("could not create /tmp/card_up_and_running");
   return true;
 }

@@ -13,9 +13,9 @@ namespace backplane {
 
 // The calls the bring-up makes besides the network manager.
 struct Commands {
-  std::function<bool(const std::string&)> execute;  // otn::executeCommand
-  std::function<int(const char*)> system;           // marker file
-  std::function<const char*(const char*)> getenv;   // "ethaddr"
+  std::function<bool(const std::string&)> execute;   // otn::executeCommand, failure logged
+  std::function<bool(const std::string&)> runQuiet;  // the same, failure the caller's to log
+  std::function<const char*(const char*)> getenv;    // "ethaddr"
 };
 Commands realCommands();
 

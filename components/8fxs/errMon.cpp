@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <new>
 
+#include "clock/WallClock.h"
 #include "trace/TraceObject.h"
 
 namespace {
@@ -40,7 +40,7 @@ bool ErrorObject::setActive(bool active) {
   if (m_active == active)
     return true;
   timeval now{};
-  bool timeOk = gettimeofday(&now, nullptr) == 0;
+  bool timeOk = wallclock::now(now);
   if (timeOk) {
     m_last_modified = now;
   } else {
@@ -71,14 +71,10 @@ bool ErrorObject::dump(char* buffer, int size) const {
   if (size < 1)
     return true;
   buffer[0] = '\0';
-  char when[32] = "";
-  time_t secs = m_last_modified.tv_sec;
-  struct tm local {};
-  if (localtime_r(&secs, &local) != nullptr)
-    std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &local);
+  std::string when = wallclock::localText(m_last_modified.tv_sec);
   appendLine(buffer, size, "m_name                  : %s\n", m_name.c_str());
   appendLine(buffer, size, "m_error_level           : %d\n", m_error_level);
-  appendLine(buffer, size, "m_last_modified         : %s\n", when);
+  appendLine(buffer, size, "m_last_modified         : %s\n", when.c_str());
   appendLine(buffer, size, "m_nr_actives            : %d\n", m_nr_actives);
   appendLine(buffer, size, "m_active                : %s\n", trueFalse(m_active));
   return true;

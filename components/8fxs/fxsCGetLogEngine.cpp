@@ -1,7 +1,5 @@
 #include "fxsCGetLogEngine.h"
 
-#include <fstream>
-
 #include "net/executeCommand.h"
 #include "trace/TraceObject.h"
 #include "velm/Velm_util.h"
@@ -27,14 +25,9 @@ int fxsCGetLogEngine::cardPrepareLog() {
   else
     LOG_INFO("Successfully commited vocal configuration before get log ");
 
-  {
-    // The copy is made even when the source is missing: an empty file tells
-    // the reader that there was no configuration.
-    std::ifstream in(kVelmConfig, std::ios::binary);
-    std::ofstream out(kVelmConfigCopy, std::ios::binary | std::ios::trunc);
-    if (in && out)
-      out << in.rdbuf();
-  }
+  // Made even when the source is missing: an empty copy tells the reader
+  // that there was no configuration.
+  copyFile(kVelmConfig, kVelmConfigCopy);
 
   int result = otn::executeCommand(kVocalLogDump, true, nullptr, nullptr, true);
   LOG_INFO("\"%s\"=%i", kVocalLogDump, result);

@@ -14,8 +14,7 @@ constexpr unsigned kWatchdogMsPerStart = 10000;
 }  // namespace
 
 CTimestamper::CTimestamper(unsigned periodMs)
-    : m_thread(0),
-      m_running(true),
+    : m_running(true),
       m_wdmon(new watchdogMonitor("timestamper")),
       m_tickCount(0),
       m_periodMs(periodMs) {}
@@ -25,8 +24,7 @@ CTimestamper::~CTimestamper() {
 }
 
 bool CTimestamper::start() {
-  if (pthread_create(&m_thread, nullptr, ThreadStartup, this) != 0) {
-    m_thread = 0;
+  if (!startThread()) {
     SWERR("Cannot create thread\n");
     return false;
   }
@@ -35,13 +33,10 @@ bool CTimestamper::start() {
 
 bool CTimestamper::stop() {
   m_running = false;
-  if (m_thread == 0)
-    return true;
-  if (pthread_join(m_thread, nullptr) != 0) {
+  if (!joinThread()) {
     SWERR("Failed to join\n");
     return false;
   }
-  m_thread = 0;
   return true;
 }
 

@@ -4,8 +4,6 @@
 // destroying it.
 #pragma once
 
-#include <pthread.h>
-
 #include <atomic>
 #include <cstdint>
 
@@ -25,7 +23,6 @@ class CTimestamper : public ThreadClass {
   uint32_t tickCount() const { return m_tickCount.load(); }
 
  private:
-  pthread_t m_thread;
   std::atomic<bool> m_running;
   watchdogMonitor* m_wdmon;
   std::atomic<uint32_t> m_tickCount;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 #include "net/ChildProcess.h"
 #include "trace/TraceObject.h"
@@ -119,4 +120,11 @@ int CGetLogEngine::run() {
   }
   LOG_INFO("getlog: logs packed into %s", archive.c_str());
   return 1;
+}
+
+void CGetLogEngine::copyFile(const std::string& from, const std::string& to) {
+  std::ifstream in(from, std::ios::binary);
+  std::ofstream out(to, std::ios::binary | std::ios::trunc);
+  if (in && out)
+    out << in.rdbuf();
 }

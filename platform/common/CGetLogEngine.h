@@ -33,6 +33,11 @@ class CGetLogEngine {
   void setExtraFiles(const std::vector<std::string>& files);
   std::string archivePath() const;
 
+ protected:
+  // Copies `from` over `to` for the hook; a missing or unreadable source
+  // leaves `to` empty, which tells the reader there was nothing.
+  static void copyFile(const std::string& from, const std::string& to);
+
  private:
   mutable std::mutex m_mutex;
   std::string m_outputDir;

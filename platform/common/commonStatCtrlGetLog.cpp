@@ -10,6 +10,7 @@
 #include "common/FtpUpload.h"
 #include "common/commonStatCtrl.h"
 #include "debug/Odebug.h"
+#include "trace/LogLimit.h"
 #include "trace/TraceObject.h"
 
 namespace {
@@ -146,12 +147,13 @@ bool commonStatCtrl::startGetLog(const std::string& directory, bool upload) {
     return false;
   }
   if (!acceptableDirectory(directory)) {
-    LOG_WARNING("getlog: directory refused (absolute path of letters, digits, _ - . / only)");
+    LOG_WARNING_LIMITED(
+        "getlog: directory refused (absolute path of letters, digits, _ - . / only)");
     return false;
   }
   std::lock_guard<std::mutex> lock(m_getLogMutex);
   if (m_getLogBusy) {
-    LOG_WARNING("getlog: a collection is already running; request ignored");
+    LOG_WARNING_LIMITED("getlog: a collection is already running; request ignored");
     return false;
   }
   if (m_getLogThread.joinable())

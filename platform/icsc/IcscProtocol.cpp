@@ -113,6 +113,16 @@ void IcscProtocolBase::serveCell(uint8_t op, const ICSCTlv& req, ICSCTlv& resp) 
     resp.status = MALFORMED;
     return;
   }
+  // The engine and the C strings of the card take text up to a NUL: such a
+  // value would be stored cut, so it is refused whole.
+  if (op == SET && req.type == IcscType::STRING && req.str.find('\0') != std::string::npos) {
+    LOG_WARNING_LIMITED(
+        "SET of cell 0x%08x: string value of %zu bytes holds a NUL byte at %zu, "
+        "refused",
+        req.oid, req.str.size(), req.str.find('\0'));
+    resp.status = MALFORMED;
+    return;
+  }
   if (icscoid::isEvent(req.oid)) {
     serveEvent(op, req, resp);
     return;
@@ -167,13 +177,6 @@ void IcscProtocolBase::serveObject(uint8_t op, IcscObject& obj, unsigned column,
   if (op == SET) {
     if (req.type != prop->type()) {
       resp.status = WRONG_TYPE;
-      return;
-    }
-    // The engine takes text up to a NUL: such a value would be stored cut.
-    if (req.type == IcscType::STRING && req.str.find('\0') != std::string::npos) {
-      LOG_WARNING_LIMITED("%s[%u]: string value of %zu bytes holds a NUL byte at %zu, refused",
-                          prop->desc().symbol, row, req.str.size(), req.str.find('\0'));
-      resp.status = MALFORMED;
       return;
     }
     if (req.type == IcscType::STRING)

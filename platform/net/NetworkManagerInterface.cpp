@@ -164,6 +164,11 @@ bool NetworkManagerInterface::get_interface(netlink_route::Interface& interface)
   interface.setIndex(link.index);
   if (link.hasMac)
     interface.setMac(Address(netlink_route::formatMac(link.mac), Address::TYPE_MAC));
+  return readState(interface, link);
+}
+
+bool NetworkManagerInterface::readState(netlink_route::Interface& interface,
+                                        const rtnl::LinkInfo& link) {
   if ((link.flags & IFF_UP) != 0)
     interface.setUp();
   else
@@ -258,18 +263,7 @@ bool NetworkManagerInterface::get_vlan(netlink_route::Vlan& vlan) {
     return true;
   }
   vlan.setVlanIndex(link.vlanId);
-  if ((link.flags & IFF_UP) != 0)
-    vlan.setUp();
-  else
-    vlan.setDown();
-  std::vector<Address> addresses;
-  if (!readAddresses(link.index, addresses))
-    return false;
-  vlan.clearIps();
-  for (const Address& a : addresses)
-    vlan.addIp(a, false);
-  vlan.setAddedToKernel(true);
-  return true;
+  return readState(vlan, link);
 }
 
 bool NetworkManagerInterface::update_vlan(netlink_route::Vlan& vlan, bool remove) {

@@ -43,6 +43,8 @@ class NetworkManagerInterface {
   bool findLink(const std::string& name, rtnl::LinkInfo& link, bool& found);
   bool linkName(int index, std::string& name);
   bool readAddresses(int index, std::vector<netlink_route::Address>& out);
+  // Up state and addresses of a link that was found.
+  bool readState(netlink_route::Interface& interface, const rtnl::LinkInfo& link);
   bool applyInterface(netlink_route::Interface& interface, int index, bool remove);
   uint32_t nextSeq() { return ++m_seq; }
 

@@ -20,10 +20,13 @@ constexpr mqd_t kClosed = static_cast<mqd_t>(-1);
 char s_msg[kMaxMsg];
 size_t s_len = 0;
 std::atomic<mqd_t> s_queue{kClosed};
-volatile sig_atomic_t s_requested = 0;
-volatile sig_atomic_t s_signo = 0;
+// Atomics, not just sig_atomic_t: a thread that has not yet blocked SIGTERM
+// may run the handler, not only the main thread.
+std::atomic<int> s_requested{0};
+std::atomic<int> s_signo{0};
 
-static_assert(std::atomic<mqd_t>::is_always_lock_free, "the handler needs a lock-free descriptor");
+static_assert(std::atomic<mqd_t>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
+              "the handler needs lock-free atomics");
 
 }  // namespace
 

@@ -10,6 +10,20 @@ int ThreadClass::run() {
   return 0;
 }
 
+bool ThreadClass::startThread() {
+  m_hasThread = pthread_create(&m_thread, nullptr, ThreadStartup, this) == 0;
+  return m_hasThread;
+}
+
+bool ThreadClass::joinThread() {
+  if (!m_hasThread)
+    return true;
+  if (pthread_join(m_thread, nullptr) != 0)
+    return false;
+  m_hasThread = false;
+  return true;
+}
+
 void blockStopSignal() {
   sigset_t set;
   sigemptyset(&set);

@@ -72,6 +72,22 @@ void VelmClient::reportDown(const char* what, int err) {
             m_path.c_str(), what, std::strerror(err));
 }
 
+bool VelmClient::acquire(std::chrono::steady_clock::time_point until) {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  if (!m_released.wait_until(lock, until, [this] { return !m_busy; }))
+    return false;
+  m_busy = true;
+  return true;
+}
+
+void VelmClient::release() {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_busy = false;
+  }
+  m_released.notify_one();
+}
+
 void VelmClient::reportStalled(Op op) {
   if (m_stalled)
     return;
@@ -195,14 +211,17 @@ int32_t VelmClient::call(Op op, const char* name, const char* value, int32_t ind
     return velmwire::RC_TIMEOUT;
   }
   int64_t deadline = nowMs() + m_timeoutMs;
-  std::unique_lock<std::timed_mutex> lock(m_mutex, std::chrono::milliseconds(m_timeoutMs));
-  if (!lock.owns_lock()) {
+  if (!acquire(std::chrono::steady_clock::now() + std::chrono::milliseconds(m_timeoutMs))) {
     // Another caller is waiting for a stalled engine.
     RequestScope::noteTimeout(this);
     LOG_WARNING_LIMITED("velmora %s: engine busy with another caller for %d ms; request failed",
                         opName(op), m_timeoutMs);
     return velmwire::RC_TIMEOUT;
   }
+  struct Owner {
+    VelmClient* client;
+    ~Owner() { client->release(); }
+  } owner{this};
   req.seq = ++m_seq;
   velmwire::Status st;
   size_t len = velmwire::encodeRequest(req, m_tx, sizeof m_tx, st);

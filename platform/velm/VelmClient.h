@@ -1,12 +1,14 @@
 // Connection to the velmora engine: one request, one reply, with a bounded
 // wait. Used by Velm_util and by the bench tools. The connection is opened
-// on first use and reopened after the engine restarts; a lock keeps the
-// exchanges of concurrent callers apart, and the wait for it counts against
-// the caller's timeout. Once a call has timed out, every further call of the
+// on first use and reopened after the engine restarts; one caller at a time
+// owns the connection, and the wait for it counts against the caller's
+// timeout. Once a call has timed out, every further call of the
 // same request (RequestScope) fails at once, so a stalled engine costs each
 // request one timeout.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -43,7 +45,13 @@ class VelmClient {
   void reportStalled(velmwire::Op op);
   void reportAnswering();
 
-  std::timed_mutex m_mutex;
+  // Owning the connection: the members below are the owner's alone.
+  bool acquire(std::chrono::steady_clock::time_point until);
+  void release();
+
+  std::mutex m_mutex;
+  std::condition_variable m_released;
+  bool m_busy = false;
   std::string m_path;
   int m_timeoutMs;
   int m_fd = -1;

@@ -13,6 +13,14 @@ class commonStatCtrl;
 
 namespace testsupport {
 
+// Under ThreadSanitizer the code runs many times slower: the bounds of
+// time-bound checks stretch, the order of events is still checked.
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kThreadSanitizer = true;
+#else
+constexpr bool kThreadSanitizer = false;
+#endif
+
 // Installs a trace object (if none) at `level` and captures every line
 // written while it lives. Construction and clear() also reset the limits of
 // the rate-limited log lines.

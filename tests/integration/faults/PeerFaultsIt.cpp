@@ -89,6 +89,9 @@ TEST(PeerFaults, StalledEngineCostsARequestOneTimeout) {
   EXPECT_EQ(answer.requestId, 6465u);
   ASSERT_EQ(answered.size(), 1u);
   EXPECT_EQ(answered[0].status, icscwire::OK);
+  RecordProperty(
+      "alarm_read_after_ms",
+      std::to_string(std::chrono::duration_cast<milliseconds>(Clock::now() - t0).count()));
 
   card.velmora.signal(SIGCONT);
   EXPECT_TRUE(waitFor([&] { return get(c, seconds(2)) == icscwire::OK; }, seconds(10)))
@@ -130,6 +133,8 @@ TEST(PeerFaults, MalformedFloodAddsOnlyAFewLogLines) {
       seconds(15)))
       << "no summary of the suppressed lines";
   const size_t added = lines() - before;
+  RecordProperty("answered", std::to_string(answered));
+  RecordProperty("lines_added", std::to_string(added));
   EXPECT_LE(added, 300u) << "log lines for " << total << " datagrams\n"
                          << card.main.log().substr(std::max<size_t>(card.main.log().size(), 8000) -
                                                    8000);

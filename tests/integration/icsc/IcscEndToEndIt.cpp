@@ -10,6 +10,8 @@
 
 #include "CardWithPeers.h"
 #include "TestSupport.h"
+#include "common/CommonRecords.h"
+#include "common/commonStatCtrl.h"
 #include "icsc/IcscDescriptions.h"
 #include "icsc/IcscOid.h"
 #include "icsc/IcscWire.h"
@@ -113,7 +115,12 @@ TEST_F(IcscEndToEnd, StringsAreStoredWholeOrRefusedAsMalformed) {
     EXPECT_EQ(got.status, OK) << k.name;
     EXPECT_EQ(got.str, stored) << k.name;
   }
-  EXPECT_EQ(testsupport::countOf(m_card.main.log(), "holds a NUL byte"), 3u) << m_card.main.log();
+  // The common records take the same rule.
+  ICSCTlv server =
+      cellOf(icscoid::common(commonStatCtrl::CO_LOG_TRANSFER, commonrec::LOG_SERVER, 0));
+  server.setString(std::string("ftp\0.example", 12));
+  EXPECT_EQ(c.call(SET, server).status, MALFORMED);
+  EXPECT_EQ(testsupport::countOf(m_card.main.log(), "holds a NUL byte"), 4u) << m_card.main.log();
 }
 
 TEST_F(IcscEndToEnd, AnswersFindTheirClientsWithSeveralOutstanding) {

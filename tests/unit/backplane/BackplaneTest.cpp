@@ -40,9 +40,9 @@ struct Recorder {
       executed.push_back(cmd);
       return failAt == 0 || executed.size() < failAt;
     };
-    c.system = [this](const char* cmd) {
+    c.runQuiet = [this](const std::string& cmd) {
       systemCalls.push_back(cmd);
-      return 0;
+      return true;
     };
     c.getenv = [this](const char* name) -> const char* {
       return std::string(name) == "ethaddr" ? ethaddr : nullptr;

@@ -320,6 +320,11 @@ TEST_F(RouteTable, EdgeRows) {
   // ... and refused on removal.
   EXPECT_FALSE(write(1, false));
   EXPECT_TRUE(reg.nm.calls.empty());
+  // Without an interface the row counts as empty before its netmask is read.
+  setRow(1, "192.168.5.0", "abc", "10.0.0.1", "");
+  EXPECT_TRUE(write(1, false));
+  EXPECT_EQ(log.count("got a row disabled with incorrect parameters"), 2u);
+  EXPECT_EQ(log.count("Invalid netmask: abc"), 2u);
   // Columns 1..7 only store; 8 is no column of the table.
   EXPECT_TRUE(reg.routeConfig.updated(reg.routeConfig.getProp(5), 1));
   EXPECT_FALSE(reg.routeConfig.updated(reg.routeConfig.getProp(0), 32));
@@ -364,7 +369,13 @@ TEST_F(RouteTable, StatusReportsTheKernelsRoute) {
     ASSERT_TRUE(st.update(st.getProp(column), 3)) << column;
   for (const auto& [column, text] : want)
     EXPECT_EQ(st.getProp(column)->text(3), text) << column;
-  EXPECT_EQ(log.count("Not implemented for OBJ_IFMNETWORKROUTESTATUS_"), 3u);
+  for (const char* column : {"INDEX", "METRIC", "REF"}) {
+    EXPECT_EQ(log.count(std::string("IfmNetworkRouteStatusTable::update - Not implemented for "
+                                    "OBJ_IFMNETWORKROUTESTATUS_IFMNETWORKROUTESTATUS") +
+                        column),
+              1u)
+        << column;
+  }
 
   // Out of use: untouched.
   reg.routeConfig.setPropifmNetworkRouteConfigInUse(3, false);
@@ -373,5 +384,54 @@ TEST_F(RouteTable, StatusReportsTheKernelsRoute) {
   EXPECT_TRUE(reg.nm.calls.empty());
   EXPECT_FALSE(st.update(st.getProp(1), 32));
 }
+
+// Every way the status read can miss the kernel's route leaves the row as
+// it was; only a netmask that is no dotted quad refuses the read.
+struct RouteStatusMiss {
+  const char* name;
+  const char* netmask;
+  const char* failingOp;
+  const char* kernelDestination;  // the route the kernel holds; null: none
+  unsigned column;
+  bool result;
+  const char* log;         // null: none expected
+  const char* columnText;  // after the read
+};
+const RouteStatusMiss kRouteStatusMisses[] = {
+    {"netmask_not_dotted", "abc", nullptr, nullptr, 2, false, "Invalid netmask: abc", "keep"},
+    {"lookup_fails", "255.255.255.0", "get_route", nullptr, 2, true,
+     "failed to get route for update with destination 192.168.5.0/24", "keep"},
+    {"kernel_gives_no_prefix", "255.255.255.0", nullptr, "192.168.5.0", 3, true,
+     "Netmask not found: 192.168.5.0", "keep"},
+    {"destination_without_prefix_whole", "255.255.255.0", nullptr, "192.168.5.0", 2, true, nullptr,
+     "192.168.5.0"},
+};
+
+class RouteStatusMisses : public RouteTable,
+                          public ::testing::WithParamInterface<RouteStatusMiss> {};
+
+TEST_P(RouteStatusMisses, LeaveTheRow) {
+  const RouteStatusMiss& c = GetParam();
+  setRow(3, "192.168.5.0", c.netmask, "10.0.0.1", "eth1");
+  reg.routeConfig.setPropifmNetworkRouteConfigInUse(3, true);
+  if (c.kernelDestination != nullptr) {
+    netlink_route::Route kernel("Route3");
+    kernel.setDestination(Address(c.kernelDestination, Address::TYPE_IPV4_PREFIX));
+    reg.nm.routes.emplace("192.168.5.0/24", kernel);
+  }
+  if (c.failingOp != nullptr)
+    reg.nm.failing = {c.failingOp};
+  auto& st = reg.routeStatus;
+  st.setPropifmNetworkRouteStatusIPDestination(3, "keep");
+  st.setPropifmNetworkRouteStatusNetmask(3, "keep");
+  EXPECT_EQ(st.update(st.getProp(c.column), 3), c.result);
+  if (c.log != nullptr) {
+    EXPECT_TRUE(log.contains(c.log));
+  }
+  EXPECT_EQ(st.getProp(c.column)->text(3), c.columnText);
+}
+
+INSTANTIATE_TEST_SUITE_P(NetMan, RouteStatusMisses, ::testing::ValuesIn(kRouteStatusMisses),
+                         [](const auto& i) { return std::string(i.param.name); });
 
 }  // namespace
