@@ -3,6 +3,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace bench {
 
@@ -16,7 +17,7 @@ double Samples::quantileUs(double q) const {
   if (m_ns.empty())
     return 0;
   std::vector<uint64_t> v = m_ns;
-  size_t idx = static_cast<size_t>(q * static_cast<double>(v.size() - 1) + 0.5);
+  size_t idx = static_cast<size_t>(std::llround(q * static_cast<double>(v.size() - 1)));
   std::nth_element(v.begin(), v.begin() + static_cast<long>(idx), v.end());
   return static_cast<double>(v[idx]) / 1000.0;
 }

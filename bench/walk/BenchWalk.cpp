@@ -44,6 +44,7 @@ std::string g_binDir;
 
 pid_t spawn(const std::vector<std::string>& args, bool quiet) {
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (const auto& a : args)
     argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);

@@ -27,8 +27,8 @@ CardObjects::CardObjects() : CardObjectsDebug(this), VelmDebug(this) {}
 CardObjects::~CardObjects() = default;
 
 std::vector<IcscObject*> CardObjects::objects() {
-#define FXS_VELM_OBJECT_(Class, member, dumpId) &member,
-#define FXS_OWN_OBJECT_(Class, member, dumpId, args) &member,
+#define FXS_VELM_OBJECT_(Class, member, dumpId) &(member),
+#define FXS_OWN_OBJECT_(Class, member, dumpId, args) &(member),
   return {FXS_CARD_OBJECTS(FXS_VELM_OBJECT_, FXS_OWN_OBJECT_)};
 #undef FXS_VELM_OBJECT_
 #undef FXS_OWN_OBJECT_

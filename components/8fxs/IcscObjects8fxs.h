@@ -37,6 +37,8 @@ const MappingRow* findRow(const MappingTable& table, unsigned column);
 
 #define FXS_VELM_BASE_Scalar(Name) Name##Base()
 #define FXS_VELM_BASE_Table(Name) Name##Base(k##Name##Desc.rows)
+// Name is a class name here, never an expression.
+// NOLINTBEGIN(bugprone-macro-parentheses)
 #define ICSC_VELM_OBJECT(Name, Kind, Id, Rows)                                      \
   class Name : public Name##Base {                                                  \
    public:                                                                          \
@@ -51,6 +53,7 @@ const MappingRow* findRow(const MappingTable& table, unsigned column);
    private:                                                                         \
     Velm_util* m_velm;                                                              \
   };
+// NOLINTEND(bugprone-macro-parentheses)
 #define ICSC_OBJECT(Name, Kind, Id, Rows)
 #define ICSC_COLUMN(Name, Col, Prop, Sym, Type, Acc)
 #define ICSC_VELM(Name, Col, Prop, Sym, Type, Acc, Param, Rule)

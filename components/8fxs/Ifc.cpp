@@ -102,11 +102,11 @@ Ifc::Ifc(std::string name, LedDriverLink* ledLink)
                  kNbrHwErrors, kNbrOperErrors, new fxsCGetLogEngine()),
       m_icsc(&m_scCommon, &m_card),
       m_ledIfc(MSG_PCA9552, ledLink),
-      m_name(name),
+      m_name(std::move(name)),
       m_dbgInternals(this),
       m_dbgHwStatus(this) {
   if (g_traceObject == nullptr)
-    g_traceObject = new TraceObject(name, 6);
+    g_traceObject = new TraceObject(m_name, 6);
   if (!stopsignal::install(SIGTERM, Ifc::handleSignal))
     LOG_ERROR("Failed to install signal handler");
   m_ledIfc.initLedInterface();

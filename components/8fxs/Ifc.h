@@ -61,7 +61,7 @@ class Ifc : public Odebug::Cdebugable {
   static const char* selfTestStatusName(unsigned status);
 
   explicit Ifc(std::string name);
-  virtual ~Ifc();
+  ~Ifc() override;
   Ifc(const Ifc&) = delete;
   Ifc& operator=(const Ifc&) = delete;
 

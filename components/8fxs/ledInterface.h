@@ -26,7 +26,7 @@ class LedInterface : public Odebug::Cdebugable {
   explicit LedInterface(int msgId);
   // Uses `link` (not owned) instead of the real socket when it is not null.
   LedInterface(int msgId, LedDriverLink* link);
-  virtual ~LedInterface();
+  ~LedInterface() override;
   LedInterface(const LedInterface&) = delete;
   LedInterface& operator=(const LedInterface&) = delete;
 

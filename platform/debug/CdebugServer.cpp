@@ -42,7 +42,7 @@ CdebugServer::Options CdebugServer::optionsFromEnvironment() {
   if (const char* idle = std::getenv("FXS_CONSOLE_IDLE_TIMEOUT")) {
     char* end = nullptr;
     unsigned long seconds = std::strtoul(idle, &end, 10);
-    if (end != idle && *end == '\0' && seconds > 0 && seconds <= 24 * 3600)
+    if (end != idle && *end == '\0' && seconds > 0 && seconds <= 24UL * 3600)
       o.idleTimeoutMs = static_cast<unsigned>(seconds * 1000);
     else
       LOG_WARNING("debug server: FXS_CONSOLE_IDLE_TIMEOUT '%s' is not 1..86400 seconds; using %u s",

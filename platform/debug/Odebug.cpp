@@ -183,6 +183,8 @@ int Cdebugable::dbgFind(unsigned argc, char* const* argv, char* out, unsigned si
   return r == Result::OK ? 0 : -1;
 }
 
+// By value: the signature is the console groups' fixed virtual interface.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 int Cdebugable::dbgFind(std::string line, char* out, unsigned size) {
   std::vector<std::string> words;
   std::ostringstream os;

@@ -45,7 +45,7 @@ size_t encode(uint32_t id, std::string_view sender, const uint8_t* icsc, size_t 
 
 std::string_view boundedSender(const char* sender) {
   if (sender == nullptr)
-    return std::string_view("", 0);
+    return std::string_view("");
   return std::string_view(sender, strnlen(sender, ADDR_SIZE));
 }
 

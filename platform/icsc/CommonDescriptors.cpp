@@ -174,7 +174,7 @@ const CommonPropertyDescriptor kCardState[] = {
 // clang-format on
 
 #define ARRAY(name, a, inst, noHw) \
-  { name, a, sizeof(a) / sizeof(a[0]), inst, noHw }
+  { name, a, sizeof(a) / sizeof((a)[0]), inst, noHw }
 // Appended only: the index is the common object number on the wire.
 const CommonDescriptorArray kArrays[] = {
     ARRAY("event table 0", kEvent0, CI_EVENT_TABLE, false),

@@ -35,6 +35,7 @@ int run(const std::vector<std::string>& argv, const std::string& input, std::str
   posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(&actions, out[1], STDERR_FILENO);
   std::vector<char*> args;
+  args.reserve(argv.size() + 1);
   for (const std::string& a : argv)
     args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);

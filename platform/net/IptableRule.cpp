@@ -217,7 +217,7 @@ std::optional<std::string> restoreScript(const std::vector<IptableRule>& rules, 
   }
   std::string script;
   for (const auto& [table, lines] : sections)
-    script += "*" + table + "\n" + lines + "COMMIT\n";
+    script.append("*").append(table).append("\n").append(lines).append("COMMIT\n");
   return script;
 }
 

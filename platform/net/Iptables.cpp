@@ -6,10 +6,13 @@
 
 Iptables::Iptables(const std::string& restoreProgram) : m_restoreProgram(restoreProgram) {}
 
+// Each call gets its own copy of the list.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 bool Iptables::addRules(std::vector<IptableRule> rules) {
   return apply(rules, false);
 }
 
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 bool Iptables::deleteRules(std::vector<IptableRule> rules) {
   return apply(rules, true);
 }

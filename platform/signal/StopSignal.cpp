@@ -25,8 +25,8 @@ std::atomic<mqd_t> s_queue{kClosed};
 std::atomic<int> s_requested{0};
 std::atomic<int> s_signo{0};
 
-static_assert(std::atomic<mqd_t>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
-              "the handler needs lock-free atomics");
+static_assert(std::atomic<mqd_t>::is_always_lock_free, "the handler needs lock-free atomics");
+static_assert(std::atomic<int>::is_always_lock_free, "the handler needs lock-free atomics");
 
 }  // namespace
 

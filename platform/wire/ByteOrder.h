@@ -62,7 +62,7 @@ class Reader {
   std::string_view text(size_t size) {
     const uint8_t* p = take(size);
     if (p == nullptr)
-      return std::string_view("", 0);
+      return std::string_view("");
     const char* c = reinterpret_cast<const char*>(p);
     return std::string_view(c, strnlen(c, size));
   }

@@ -56,7 +56,7 @@ bool postToCard(mqd_t& q, const std::string& name, const uint8_t* msg, size_t le
   }
   timespec deadline{};
   clock_gettime(CLOCK_REALTIME, &deadline);
-  deadline.tv_nsec += 200 * 1000 * 1000;
+  deadline.tv_nsec += 200L * 1000 * 1000;
   if (deadline.tv_nsec >= 1000000000L) {
     deadline.tv_sec += 1;
     deadline.tv_nsec -= 1000000000L;

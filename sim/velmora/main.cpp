@@ -25,7 +25,7 @@
 namespace {
 
 constexpr size_t MAX_CLIENTS = 32;
-constexpr off_t LOG_LIMIT_BYTES = 4 * 1024 * 1024;
+constexpr off_t LOG_LIMIT_BYTES = off_t{4} * 1024 * 1024;
 
 volatile sig_atomic_t g_stop = 0;
 

@@ -40,6 +40,7 @@ namespace {
 
 std::vector<char*> pointers(std::vector<std::string>& strings) {
   std::vector<char*> out;
+  out.reserve(strings.size() + 1);
   for (auto& s : strings)
     out.push_back(s.data());
   out.push_back(nullptr);

@@ -86,7 +86,7 @@ void writeFile(const std::string& path, const std::string& content) {
 }
 
 std::string markingRestoreProgram(const std::string& marker) {
-  const std::string program = "/tmp/fake-iptables-restore";
+  std::string program = "/tmp/fake-iptables-restore";
   writeFile(program, "#!/bin/sh\ntouch " + marker + "\ncat >/dev/null\n");
   ::chmod(program.c_str(), 0755);
   ::unlink(marker.c_str());

@@ -58,6 +58,7 @@ cmd_format() {
   local check=0
   dev_flag format --check "$@" && check=1
   dev_check_only && return 0
+  ensure_packages clang-format
   local files
   files=$(cd "$FXS_ROOT" && git ls-files '*.cpp' '*.h' '*.hpp' '*.cc')
   if [ $check = 1 ]; then
@@ -65,6 +66,55 @@ cmd_format() {
   else
     (cd "$FXS_ROOT" && echo "$files" | xargs -r clang-format -i)
   fi
+}
+
+FXS_TIDY_DIRS=(components platform sim bench fuzz tests)
+# run-clang-tidy comes with clang-tidy.
+FXS_TIDY_PKGS=(clang-tidy)
+
+dev_register tidy "tests and checks" "[FILE...]" \
+  "clang-tidy the C++ sources with .clang-tidy; fails on any finding" \
+  "Checks every source file of components/, platform/, sim/, bench/, fuzz/
+and tests/ (or only the named .cpp files), with their headers, one
+clang-tidy per core. Uses build/native's compile_commands.json: the
+tree is configured first, not built."
+cmd_tidy() {
+  local dir files=() f re=() root_re
+  dir="$(build_dir native "")"
+  for f in "$@"; do
+    [ -f "$f" ] || dev_bad_usage tidy "no file '$f'"
+    case "$f" in *.cpp) ;; *) dev_bad_usage tidy "'$f' is not a .cpp file (headers are checked through the sources that include them)" ;; esac
+    files+=("$(realpath "$f")")
+  done
+  dev_check_only && return 0
+  ensure_packages "${FXS_BASE_PKGS[@]}" "${FXS_TIDY_PKGS[@]}"
+  # Configured again even when it exists, so that files added or moved
+  # since are in the list.
+  cmake_args native "" "$dir"
+  mkdir -p "$dir"
+  if ! cmake "${CMAKE_ARGS[@]}" >"$dir/dev-tidy.log" 2>&1; then
+    cat "$dir/dev-tidy.log" >&2
+    die "configuring $dir failed"
+  fi
+  # run-clang-tidy takes regular expressions over absolute paths.
+  root_re="$(printf '%s' "$FXS_ROOT" | sed 's/[][\.*^$+?(){}|]/\\&/g')"
+  if [ ${#files[@]} -eq 0 ]; then
+    re=("^$root_re/($(IFS='|'; echo "${FXS_TIDY_DIRS[*]}"))/")
+  else
+    for f in "${files[@]}"; do
+      grep -qF "\"file\": \"$f\"" "$dir/compile_commands.json" ||
+        die "$f is not a source of the build"
+      re+=("^$(printf '%s' "$f" | sed 's/[][\.*^$+?(){}|]/\\&/g')\$")
+    done
+  fi
+  say "clang-tidy over $([ ${#files[@]} -eq 0 ] && echo "every source" || echo "${#files[@]} file(s)") (build tree $dir)"
+  # Only the findings: no command lines, no counts of warnings it suppressed.
+  if ! run-clang-tidy -quiet -p "$dir" -j "$(nproc)" "${re[@]}" 2>&1 |
+    sed 's/\x1b\[[0-9;]*m//g' |
+    { grep -vE '^(clang-tidy(-[0-9]+)? |[0-9]+ warnings? (and [0-9]+ errors? )?generated\.$)' || true; }; then
+    die "clang-tidy found problems (above)"
+  fi
+  say "clang-tidy: clean"
 }
 
 dev_register perf "measurements" "" \

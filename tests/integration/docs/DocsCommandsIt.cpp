@@ -70,7 +70,7 @@ void splitComment(std::string& line, std::string& comment) {
   for (size_t i = 0; i < line.size(); ++i) {
     char c = line[i];
     if (quote != 0) {
-      quote = c == quote ? 0 : quote;
+      quote = c == quote ? '\0' : quote;
     } else if (c == '\'' || c == '"') {
       quote = c;
     } else if (c == '#' && i > 0 && std::isspace(static_cast<unsigned char>(line[i - 1]))) {
@@ -174,6 +174,7 @@ class DocBench {
     std::string script = env() + "exec env " + line + " >" + shellQuoted(log) + " 2>&1 </dev/null";
     std::vector<std::string> args{"bash", "-c", script};
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (auto& a : args)
       argv.push_back(a.data());
     argv.push_back(nullptr);

@@ -84,7 +84,7 @@ int abuse(Abuse kind, unsigned seed) {
     return -1;
   switch (kind) {
     case Abuse::LONG_LINE: {
-      std::string line(256 * 1024, 'a');
+      std::string line(size_t{256} * 1024, 'a');
       line += "\nmain internals";
       (void)!write(fd, line.data(), line.size());
       break;

@@ -185,6 +185,7 @@ TEST_F(VelmUtilIt, ConcurrentCallersGetTheirOwnAnswers) {
   constexpr int kRounds = 150;
   std::atomic<int> wrong{0}, failed{0};
   std::vector<std::thread> threads;
+  threads.reserve(kThreads);
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
       for (int r = 0; r < kRounds; ++r) {

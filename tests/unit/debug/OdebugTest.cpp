@@ -72,7 +72,7 @@ const LineCase kLineCases[] = {
     {"nul_byte", std::string("tst echo a\0b", 12), Result::BAD_CHARACTERS, "refused"},
     {"high_byte", "tst echo \xc3\xa9", Result::BAD_CHARACTERS, "refused"},
     {"too_many_words",
-     "tst echo" + std::string(31 * 2, ' ').replace(1, 1, "x") +
+     "tst echo" + std::string(size_t{31} * 2, ' ').replace(1, 1, "x") +
          " y y y y y y y"
          " y y y y y y y y y y y y y y y y y y y y y y y y y",
      Result::TOO_MANY_WORDS, "refused"},
