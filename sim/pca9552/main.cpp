@@ -5,10 +5,6 @@
 //
 //   sim_pca9552 [--silent] [--fail-selftest] [--absent]
 //               [--panel tty|log|none] [--icsc PORT]
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <mqueue.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -25,6 +21,7 @@
 #include "SimCli.h"
 #include "SimLog.h"
 #include "drivermsg/pca9552Wire.h"
+#include "mq/MessageQueue.h"
 
 namespace {
 
@@ -100,15 +97,14 @@ void reply(const pca9552::Pca9552Request& req, uint16_t result) {
   r.result = result;
   r.value = req.value;
   auto bytes = pca9552::encodeReply(r);
-  mqd_t q = mq_open(req.replyQueue.c_str(), O_WRONLY | O_NONBLOCK);
-  if (q == static_cast<mqd_t>(-1)) {
+  MessageQueue q(req.replyQueue, MessageQueue::SendOnly{});
+  if (!q.isOpen()) {
     simlog::line("sim_pca9552: cannot open reply queue %s: %s", req.replyQueue.c_str(),
-                 std::strerror(errno));
+                 std::strerror(q.openError()));
     return;
   }
-  if (mq_send(q, reinterpret_cast<const char*>(bytes.data()), bytes.size(), 0) != 0)
+  if (!q.send(bytes.data(), bytes.size()))
     simlog::line("sim_pca9552: reply to %s lost: %s", req.replyQueue.c_str(), std::strerror(errno));
-  mq_close(q);
 }
 
 }  // namespace
