@@ -48,7 +48,7 @@ constexpr int ANSWER_TIMEOUT_MS = 2000;
 
 struct Options {
   std::string startMain;  // --startup
-  int port = 5000;
+  int port = UDP_PORT;
   std::string engineLog;
   long mainPid = 0;
   bench::Bound bound{5000, 10.0};

@@ -32,7 +32,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr int kPort = 5000;
+constexpr int kPort = UDP_PORT;
 constexpr const char* kEngineLog = "/tmp/bench-walk-velmora.log";
 constexpr uint32_t kTimersScalar = 43;
 constexpr unsigned kInterdigitColumn = 3;

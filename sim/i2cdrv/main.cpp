@@ -6,13 +6,11 @@
 // arriving on its control socket (./dev inject) replace its readings.
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -22,14 +20,11 @@
 #include "I2cReports.h"
 #include "SimCli.h"
 #include "SimLog.h"
+#include "SimSocket.h"
+#include "SimStop.h"
 #include "mq/MessageQueue.h"
 
 namespace {
-
-volatile sig_atomic_t g_stop = 0;
-void onSignal(int) {
-  g_stop = 1;
-}
 
 const char kUsage[] =
     "usage: sim_i2cdrv [--silent] [--fail-selftest] [--fail-sensor N]... [--idle-pwrmon]\n"
@@ -110,18 +105,10 @@ class MainQueue {
 };
 
 int bindControl() {
-  int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  std::strncpy(addr.sun_path, i2cdrv::kControlSocket, sizeof addr.sun_path - 1);
-  unlink(i2cdrv::kControlSocket);
-  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+  int fd = simsocket::serveUnix(i2cdrv::kControlSocket, SOCK_DGRAM);
+  if (fd < 0)
     simlog::line("sim_i2cdrv: no control socket %s: %s", i2cdrv::kControlSocket,
                  std::strerror(errno));
-    if (fd >= 0)
-      close(fd);
-    return -1;
-  }
   return fd;
 }
 
@@ -131,8 +118,7 @@ int main(int argc, char** argv) {
   Options opt;
   if (int rc = parseOptions(argc, argv, opt); rc >= 0)
     return rc;
-  std::signal(SIGTERM, onSignal);
-  std::signal(SIGINT, onSignal);
+  simstop::onTermination();
 
   MessageQueue in(hwmsg::I2C_QUEUE,
                   MessageQueue::Receiver{hwmsg::I2C_QUEUE_MSG_SIZE, hwmsg::I2C_QUEUE_DEPTH, 0600});
@@ -153,7 +139,7 @@ int main(int argc, char** argv) {
   MainQueue main;
   std::vector<uint8_t> buf(static_cast<size_t>(in.msgSize()) + 2048);
   auto next = std::chrono::steady_clock::now();
-  while (!g_stop) {
+  while (!simstop::requested()) {
     auto now = std::chrono::steady_clock::now();
     if (!opt.silent && now >= next) {
       for (const auto& report : i2cdrv::periodicReports(opt.readings))

@@ -58,7 +58,7 @@ int usage(const std::string& message) {
 
 struct Client {
   std::string host = "127.0.0.1";
-  int port = 5000;
+  int port = UDP_PORT;
   int timeoutMs = 2000;
   IcscClient icsc;
 

@@ -4,7 +4,6 @@
 // the card's answers back to the client that asked. Stops on SIGTERM/SIGINT.
 #include <arpa/inet.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -18,16 +17,12 @@
 
 #include "SimCli.h"
 #include "SimLog.h"
+#include "SimStop.h"
 #include "UdpRouter.h"
+#include "icsc/IcscWire.h"
 #include "mq/MessageQueue.h"
 
 namespace {
-
-volatile sig_atomic_t g_stop = 0;
-
-void onSignal(int) {
-  g_stop = 1;
-}
 
 uint64_t nowMs() {
   return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -64,7 +59,7 @@ const char kUsage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
-  int port = 5000;
+  int port = icscwire::UDP_PORT;
   std::string bindAddr = "0.0.0.0";
   std::string toCard = mainqueue::NAME;
   std::string fromCard = udpmsg::UDP_QUEUE;
@@ -84,8 +79,7 @@ int main(int argc, char** argv) {
     return rc;
   if (optind != argc)
     return simcli::badUsage("udpfe", "unexpected argument", kUsage);
-  signal(SIGTERM, onSignal);
-  signal(SIGINT, onSignal);
+  simstop::onTermination();
 
   int sock = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   sockaddr_in addr{};
@@ -109,7 +103,7 @@ int main(int argc, char** argv) {
   uint8_t dgram[65536];
   uint8_t msg[UdpRouter::QUEUE_MSG_MAX];
   uint64_t lastExpire = nowMs();
-  while (!g_stop) {
+  while (!simstop::requested()) {
     pollfd fds[2] = {{sock, POLLIN, 0}, {qIn.fd(), POLLIN, 0}};
     int n = poll(fds, 2, 500);
     if (n < 0 && errno != EINTR)

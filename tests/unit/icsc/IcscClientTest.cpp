@@ -187,9 +187,9 @@ TEST(IcscClientUdp, CallsThroughLoopbackAndRefusesBadHost) {
   h.op |= RESPONSE;
   std::vector<uint8_t> answer;
   ASSERT_TRUE(encode(h, out.data(), out.size(), answer));
-  ASSERT_EQ(sendto(card, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from),
-                   fromLen),
-            static_cast<ssize_t>(answer.size()));
+  ASSERT_EQ(
+      sendto(card, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from), fromLen),
+      static_cast<ssize_t>(answer.size()));
   EXPECT_EQ(client.await(id, kWaitMs, h, out), IcscClient::Result::ANSWERED);
   EXPECT_EQ(h.op, GET | RESPONSE);
   ASSERT_EQ(out.size(), 1u);
