@@ -211,7 +211,7 @@ class DocBench {
 };
 
 bool isHeavy(const std::vector<std::string>& args) {
-  static const std::set<std::string> kHeavy{"test", "build",      "format",     "fuzz",
+  static const std::set<std::string> kHeavy{"test", "build",      "format",     "tidy", "fuzz",
                                             "vm",   "bench-perf", "bench-walk", "perf"};
   return kHeavy.count(args[0]) > 0 || std::find(args.begin(), args.end(), "--vm") != args.end();
 }
