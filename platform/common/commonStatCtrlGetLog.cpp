@@ -82,7 +82,13 @@ class commonStatCtrl::GetLogDebug : public Odebug::Cdebugable {
 };
 
 void commonStatCtrl::initGetLog() {
+  m_getLogUploadLimit = ftpupload::DEFAULT_LIMIT;
   m_getLogDebug = new GetLogDebug(this);
+}
+
+void commonStatCtrl::setGetLogUploadLimit(std::chrono::seconds limit) {
+  std::lock_guard<std::mutex> lock(m_getLogMutex);
+  m_getLogUploadLimit = limit;
 }
 
 commonStatCtrl::~commonStatCtrl() {
@@ -183,6 +189,11 @@ bool commonStatCtrl::startGetLog(const std::string& directory, bool upload) {
 commonStatCtrl::GetLogResult commonStatCtrl::uploadArchive(const std::string& archive) {
   ftpupload::Target target;
   unsigned slot = 0;
+  std::chrono::seconds limit;
+  {
+    std::lock_guard<std::mutex> lock(m_getLogMutex);
+    limit = m_getLogUploadLimit;
+  }
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     target.host = str(CO_LOG_TRANSFER, 0, commonrec::LOG_SERVER);
@@ -207,7 +218,7 @@ commonStatCtrl::GetLogResult commonStatCtrl::uploadArchive(const std::string& ar
   setGetLog(GETLOG_UPLOADING, GETLOG_RESULT_NONE);
   LOG_INFO("getlog: uploading the archive to %s", where.c_str());
   std::string reason;
-  ftpupload::Result r = ftpupload::upload(target, archive, remote, reason);
+  ftpupload::Result r = ftpupload::upload(target, archive, remote, limit, reason);
   if (r == ftpupload::Result::OK) {
     LOG_INFO("getlog: archive uploaded to %s", where.c_str());
     return GETLOG_RESULT_OK;

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <csignal>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +18,7 @@
 #include "ConsoleClient.h"
 #include "TestSupport.h"
 #include "common/CommonRecords.h"
+#include "common/FtpUpload.h"
 #include "common/commonStatCtrl.h"
 #include "debug/Odebug.h"
 #include "fxsCGetLogEngine.h"
@@ -46,6 +49,15 @@ void prepareCardTools() {
   ASSERT_EQ(st, 0) << out;
   ::mkdir("/vocal", 0755);
   ::mkdir("/flash/log", 0755);
+  // The card runs its uploader beside itself; under qemu an ARM program
+  // needs the emulator in front of it.
+  ::unsetenv("FXS_FTPUPLOAD");
+  if (!testsupport::execPrefix().empty()) {
+    writeFile("/tmp/cardbin/ftpupload",
+              "#!/bin/sh\nexec " + testsupport::binCommand("ftpupload") + "\n");
+    ::chmod("/tmp/cardbin/ftpupload", 0755);
+    ::setenv("FXS_FTPUPLOAD", "/tmp/cardbin/ftpupload", 1);
+  }
 }
 
 class GetLogIt : public ::testing::Test {
@@ -250,6 +262,20 @@ int64_t finishedState(commonStatCtrl& common) {
   return state;
 }
 
+struct Outcome {
+  int64_t state;
+  int64_t result;
+};
+
+// One collection started as the chassis does, with the password of the
+// loopback server, awaited: its "GETLOG state" and "GETLOG result".
+Outcome collect(commonStatCtrl& common, const std::string& dir, std::chrono::seconds limit) {
+  common.setGetLogUploadLimit(limit);
+  EXPECT_EQ(startCollection(common, "127.0.0.1", kFtpPassword, dir), icscwire::OK);
+  int64_t state = finishedState(common);
+  return {state, testsupport::readCommon(common, CO::CO_LOG_TRANSFER, LOG_RESULT).num};
+}
+
 }  // namespace
 
 // The chassis writes the log-transfer records and the card uploads a valid
@@ -315,4 +341,120 @@ TEST_F(GetLogIt, RefusedUploadsShowAFailedStateWithTheirReason) {
     EXPECT_FALSE(log.contains(c.password));
     EXPECT_FALSE(exists(kFtpRoot + "/refused"));
   }
+}
+
+// A server that takes the connection and then says nothing: the upload ends
+// at its limit with the timeout, not after the default five minutes.
+TEST_F(GetLogIt, AStalledServerEndsTheUploadAtItsLimit) {
+  testsupport::LogCapture log;
+  FtpServer ftp;
+  ASSERT_TRUE(ftp.start());
+  ftp.m_proc.signal(SIGSTOP);
+  commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
+  Outcome o = collect(common, "stalled", std::chrono::seconds(3));
+  EXPECT_EQ(o.state, CO::GETLOG_FAILED);
+  EXPECT_EQ(o.result, CO::GETLOG_RESULT_TIMEOUT);
+  EXPECT_TRUE(log.contains("getlog: upload to ftp://127.0.0.1:2121/stalled/card-logs-slot"));
+  EXPECT_TRUE(log.contains("timed out")) << "the uploader's own timeout names it";
+  EXPECT_FALSE(log.contains(kFtpPassword));
+  ftp.m_proc.signal(SIGCONT);
+}
+
+namespace {
+
+// A script in the uploader's place, and the card told to run it.
+void fakeUploader(const std::string& script) {
+  writeFile("/tmp/cardbin/fake-uploader", "#!/bin/sh\n" + script);
+  ::chmod("/tmp/cardbin/fake-uploader", 0755);
+  ::setenv("FXS_FTPUPLOAD", "/tmp/cardbin/fake-uploader", 1);
+}
+
+struct UploaderCase {
+  const char* name;
+  const char* script;  // none: the program is missing
+  const char* logged;
+  CO::GetLogResult result;
+};
+
+// The password is known to the scripts so they can try to leak it.
+const UploaderCase kUploaders[] = {
+    {"missing", nullptr,
+     "upload to ftp://127.0.0.1:2121/odd/card-logs-slot0-",  // then the reason below
+     CO::GETLOG_RESULT_TRANSFER_FAILED},
+    {"crashes after printing the password",
+     "cat >/dev/null; echo \"got chassis-Pw-7 for chassis\" >&2; kill -SEGV $$\n",
+     "the uploader /tmp/cardbin/fake-uploader was ended by signal 11 (SIGSEGV): got ******** for "
+     "chassis",
+     CO::GETLOG_RESULT_TRANSFER_FAILED},
+    {"answers garbage", "cat >/dev/null; echo nonsense\n",
+     "the uploader /tmp/cardbin/fake-uploader gave no valid answer (exit status 0)",
+     CO::GETLOG_RESULT_TRANSFER_FAILED},
+    {"exit status against its answer", "cat >/dev/null; cat /tmp/answer-ok; exit 3\n",
+     "the uploader /tmp/cardbin/fake-uploader gave no valid answer (exit status 3)",
+     CO::GETLOG_RESULT_TRANSFER_FAILED},
+    {"login refused, the password in the reason",
+     "cat >/dev/null; cat /tmp/answer-refused; exit 3\n",
+     "failed: 530 login for chassis with ******** refused", CO::GETLOG_RESULT_LOGIN_REFUSED},
+    {"reports success", "cat >/dev/null; cat /tmp/answer-ok\n", "getlog: archive uploaded to",
+     CO::GETLOG_RESULT_OK},
+};
+
+}  // namespace
+
+// Whatever the uploader does, the collection ends with a clear state and
+// reason, and the password shows nowhere.
+TEST_F(GetLogIt, AMissingOrMisbehavingUploaderEndsWithAReason) {
+  writeFile("/tmp/answer-ok", ftpupload::encodeAnswer({ftpupload::Result::OK, ""}));
+  writeFile("/tmp/answer-refused",
+            ftpupload::encodeAnswer({ftpupload::Result::LOGIN_REFUSED,
+                                     "530 login for chassis with " + kFtpPassword + " refused"}));
+  for (const UploaderCase& c : kUploaders) {
+    SCOPED_TRACE(c.name);
+    if (c.script == nullptr)
+      ::setenv("FXS_FTPUPLOAD", "/tmp/cardbin/no-such-uploader", 1);
+    else
+      fakeUploader(c.script);
+    testsupport::LogCapture log;
+    commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
+    Outcome o = collect(common, "odd", ftpupload::DEFAULT_LIMIT);
+    EXPECT_EQ(o.state, c.result == CO::GETLOG_RESULT_OK ? CO::GETLOG_DONE : CO::GETLOG_FAILED);
+    EXPECT_EQ(o.result, c.result);
+    EXPECT_TRUE(log.contains(c.logged));
+    if (c.script == nullptr) {
+      EXPECT_TRUE(log.contains(
+          "cannot start the uploader /tmp/cardbin/no-such-uploader: No such file or directory"));
+    }
+    EXPECT_FALSE(log.contains(kFtpPassword));
+  }
+  ::unsetenv("FXS_FTPUPLOAD");
+}
+
+// An uploader that hangs is killed with what it started once its limit and
+// a grace have passed; the collection reports the timeout.
+TEST_F(GetLogIt, AHungUploaderIsKilledAtTheDeadline) {
+  std::remove("/tmp/uploader.pid");
+  std::remove("/tmp/uploader-child.pid");
+  fakeUploader(
+      "echo $$ > /tmp/uploader.pid; sleep 600 & echo $! > /tmp/uploader-child.pid; wait\n");
+  testsupport::LogCapture log;
+  commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
+  Outcome o = collect(common, "hung", std::chrono::seconds(1));
+  EXPECT_EQ(o.state, CO::GETLOG_FAILED);
+  EXPECT_EQ(o.result, CO::GETLOG_RESULT_TIMEOUT);
+  EXPECT_TRUE(log.contains(
+      "the uploader /tmp/cardbin/fake-uploader did not finish within 6 s and was killed"));
+  for (const char* file : {"/tmp/uploader.pid", "/tmp/uploader-child.pid"}) {
+    std::string pid = testsupport::readFile(file);
+    ASSERT_FALSE(pid.empty()) << file;
+    EXPECT_TRUE(testsupport::waitFor([&] { return !testsupport::processRunning(std::stoi(pid)); },
+                                     std::chrono::seconds(30)))
+        << file << " names a process still running";
+  }
+  // The worker is free again: the next collection starts.
+  fakeUploader("cat >/dev/null; cat /tmp/answer-ok\n");
+  writeFile("/tmp/answer-ok", ftpupload::encodeAnswer({ftpupload::Result::OK, ""}));
+  o = collect(common, "again", std::chrono::seconds(1));
+  EXPECT_EQ(o.state, CO::GETLOG_DONE);
+  EXPECT_EQ(o.result, CO::GETLOG_RESULT_OK);
+  ::unsetenv("FXS_FTPUPLOAD");
 }
