@@ -43,6 +43,9 @@ bool withPrefix(const std::string& address, const std::string& netmask, std::str
 
 }  // namespace
 
+// The card's own reading, looser than inet_pton: sscanf's unsigned numbers
+// (so blanks, signs and more than three digits pass), low eight bits of
+// each, anything after the fourth ignored.
 bool parseDottedQuad(const std::string& text, uint32_t& value) {
   unsigned a = 0, b = 0, c = 0, d = 0;
   if (std::sscanf(text.c_str(), "%u.%u.%u.%u", &a, &b, &c, &d) != 4)
@@ -52,10 +55,7 @@ bool parseDottedQuad(const std::string& text, uint32_t& value) {
 }
 
 bool formatDottedQuad(uint32_t value, std::string& text) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%u.%u.%u.%u", (value >> 24) & 0xffu, (value >> 16) & 0xffu,
-                (value >> 8) & 0xffu, value & 0xffu);
-  text = buf;
+  text = netlink_route::formatIpv4(value);
   return true;
 }
 

@@ -40,6 +40,16 @@ void writeResult(std::ostringstream& os, int rc) {
     os << "FAILED [" << rc << "]\n";
 }
 
+// The commands without arguments: their title, then the engine's answer.
+void runAction(void* context, std::ostringstream& os, const char* title,
+               int (Velm_util::*action)()) {
+  Velm_util* velm = velmOf(context, os);
+  if (velm == nullptr)
+    return;
+  os << title << "\n";
+  writeResult(os, (velm->*action)());
+}
+
 void writeUsage(std::ostringstream& os, const char* cmd, const char* const (&scalars)[3],
                 const char* const (&tables)[3]) {
   os << "Syntax :\n"
@@ -153,11 +163,7 @@ VelmDebug::DbgVelmUtilCommit::DbgVelmUtilCommit(Odebug::Cdebugable* group, void*
 
 void VelmDebug::DbgVelmUtilCommit::command(unsigned, char* const*, std::ostringstream& os,
                                            void* context) {
-  Velm_util* velm = velmOf(context, os);
-  if (velm == nullptr)
-    return;
-  os << "Commit\n";
-  writeResult(os, velm->commit());
+  runAction(context, os, "Commit", &Velm_util::commit);
 }
 
 void VelmDebug::DbgVelmUtilCommit::help(std::ostringstream& os) {
@@ -171,11 +177,7 @@ VelmDebug::DbgVelmUtilReset::DbgVelmUtilReset(Odebug::Cdebugable* group, void* c
 
 void VelmDebug::DbgVelmUtilReset::command(unsigned, char* const*, std::ostringstream& os,
                                           void* context) {
-  Velm_util* velm = velmOf(context, os);
-  if (velm == nullptr)
-    return;
-  os << "Reset\n";
-  writeResult(os, velm->reset());
+  runAction(context, os, "Reset", &Velm_util::reset);
 }
 
 void VelmDebug::DbgVelmUtilReset::help(std::ostringstream& os) {
@@ -189,11 +191,7 @@ VelmDebug::DbgVelmUtilReboot::DbgVelmUtilReboot(Odebug::Cdebugable* group, void*
 
 void VelmDebug::DbgVelmUtilReboot::command(unsigned, char* const*, std::ostringstream& os,
                                            void* context) {
-  Velm_util* velm = velmOf(context, os);
-  if (velm == nullptr)
-    return;
-  os << "Reboot\n";
-  writeResult(os, velm->reboot());
+  runAction(context, os, "Reboot", &Velm_util::reboot);
 }
 
 void VelmDebug::DbgVelmUtilReboot::help(std::ostringstream& os) {

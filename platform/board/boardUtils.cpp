@@ -6,11 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 
 namespace {
 
-constexpr int kMaxSlot = 63;
+constexpr unsigned kMaxSlot = 63;
 constexpr char kRequest[] = "SLOT?\n";
 constexpr char kReboot[] = "REBOOT\n";
 constexpr char kRebooting[] = "REBOOTING\n";
@@ -22,17 +23,12 @@ bool boardUtils::parseSlotReply(const char* data, size_t len, int& slot) {
   constexpr size_t kPrefixLen = sizeof kPrefix - 1;
   if (data == nullptr || len <= kPrefixLen || std::memcmp(data, kPrefix, kPrefixLen) != 0)
     return false;
-  int value = 0;
-  size_t i = kPrefixLen;
-  size_t digits = 0;
-  for (; i < len && data[i] >= '0' && data[i] <= '9'; ++i, ++digits) {
-    value = value * 10 + (data[i] - '0');
-    if (value > kMaxSlot)
-      return false;
-  }
-  if (digits == 0 || i >= len || data[i] != '\n')
+  const char* last = data + len;
+  unsigned value = 0;
+  auto [end, error] = std::from_chars(data + kPrefixLen, last, value);
+  if (error != std::errc() || value > kMaxSlot || end == last || *end != '\n')
     return false;
-  slot = value;
+  slot = static_cast<int>(value);
   return true;
 }
 

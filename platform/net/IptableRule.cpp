@@ -2,7 +2,7 @@
 
 #include <arpa/inet.h>
 
-#include <algorithm>
+#include <charconv>
 #include <map>
 
 namespace {
@@ -105,12 +105,13 @@ bool isSubnet(const std::string& text) {
   size_t slash = text.find('/');
   if (slash == std::string::npos)
     return false;
-  std::string prefix = text.substr(slash + 1);
-  if (prefix.empty() || prefix.size() > 2 ||
-      !std::all_of(prefix.begin(), prefix.end(), [](char c) { return c >= '0' && c <= '9'; }))
-    return false;
-  int p = std::stoi(prefix);
-  return p >= 1 && p <= 32 && isHostAddress(text.substr(0, slash));
+  // The prefix is one or two decimal digits, nothing else.
+  const char* first = text.data() + slash + 1;
+  const char* last = text.data() + text.size();
+  unsigned p = 0;
+  auto [end, error] = std::from_chars(first, last, p);
+  return error == std::errc() && end == last && last - first <= 2 && p >= 1 && p <= 32 &&
+         isHostAddress(text.substr(0, slash));
 }
 
 bool isValidInterfaceName(const std::string& text) {

@@ -1,32 +1,25 @@
 #include "net/netlink_route.h"
 
+#include <arpa/inet.h>
+
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 
 namespace netlink_route {
 
 namespace {
 
-// Reads a decimal number of at most `maxDigits` digits starting at `pos`.
+// A decimal number of one to three digits at `pos`, at most `maxValue`; a
+// leading zero does not make it octal.
 bool readDecimal(const std::string& text, size_t& pos, unsigned maxValue, unsigned& value) {
-  size_t start = pos;
-  value = 0;
-  while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
-    value = value * 10 + static_cast<unsigned>(text[pos] - '0');
-    if (value > maxValue || pos - start >= 3)
-      return false;
-    ++pos;
-  }
-  return pos > start;
-}
-
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
+  const char* first = text.data() + pos;
+  const char* last = text.data() + std::min(text.size(), pos + 3);
+  auto [end, error] = std::from_chars(first, last, value);
+  if (error != std::errc() || value > maxValue)
+    return false;
+  pos += static_cast<size_t>(end - first);
+  return true;
 }
 
 }  // namespace
@@ -67,26 +60,26 @@ bool parseIpv4Prefix(const std::string& text, uint32_t& hostOrder, int& prefix) 
   return true;
 }
 
+// ether_aton_r would also take one-digit octets and trailing blanks.
 bool parseMac(const std::string& text, std::array<uint8_t, 6>& mac) {
   if (text.size() != 17)
     return false;
   for (size_t i = 0; i < 6; ++i) {
-    int hi = hexDigit(text[i * 3]);
-    int lo = hexDigit(text[i * 3 + 1]);
-    if (hi < 0 || lo < 0 || (i < 5 && text[i * 3 + 2] != ':'))
+    const char* first = text.data() + i * 3;
+    auto [end, error] = std::from_chars(first, first + 2, mac[i], 16);
+    if (error != std::errc() || end != first + 2 || (i < 5 && first[2] != ':'))
       return false;
-    mac[i] = static_cast<uint8_t>(hi * 16 + lo);
   }
   return true;
 }
 
-std::string formatIpv4(uint32_t v) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%u.%u.%u.%u", (v >> 24) & 0xffu, (v >> 16) & 0xffu,
-                (v >> 8) & 0xffu, v & 0xffu);
-  return buf;
+std::string formatIpv4(uint32_t hostOrder) {
+  in_addr address{htonl(hostOrder)};
+  char buf[INET_ADDRSTRLEN];
+  return inet_ntop(AF_INET, &address, buf, sizeof buf);
 }
 
+// Two digits an octet, which ether_ntoa_r does not write.
 std::string formatMac(const std::array<uint8_t, 6>& m) {
   char buf[18];
   std::snprintf(buf, sizeof buf, "%02x:%02x:%02x:%02x:%02x:%02x", m[0], m[1], m[2], m[3], m[4],
@@ -132,14 +125,12 @@ bool Vlan::splitName(std::string& parent, uint16_t& vlanId) const {
   size_t dot = name.rfind('.');
   if (dot == std::string::npos || dot == 0)
     return false;
-  size_t pos = dot + 1;
+  const char* first = name.data() + dot + 1;
+  const char* last = name.data() + name.size();
   unsigned id = 0;
-  // Up to four digits, no leading zero: the DEV_PLUS_VID_NO_PAD naming.
-  while (pos < name.size() && name[pos] >= '0' && name[pos] <= '9' && pos - dot <= 4) {
-    id = id * 10 + static_cast<unsigned>(name[pos] - '0');
-    ++pos;
-  }
-  if (pos != name.size() || pos == dot + 1 || name[dot + 1] == '0' || id < 1 || id > 4095)
+  auto [end, error] = std::from_chars(first, last, id);
+  // No leading zero: the DEV_PLUS_VID_NO_PAD naming.
+  if (error != std::errc() || end != last || *first == '0' || id < 1 || id > 4095)
     return false;
   parent = name.substr(0, dot);
   vlanId = static_cast<uint16_t>(id);

@@ -56,21 +56,33 @@ bool validOp(uint8_t op) {
   return op >= static_cast<uint8_t>(Op::GET) && op <= static_cast<uint8_t>(Op::DUMP);
 }
 
+namespace {
+
+// Version, operation and sequence number, then `fields`.
+template <typename Message, typename Fields>
+size_t encodeMessage(const Message& msg, uint8_t* buf, size_t cap, Status& status, Fields fields) {
+  wire::LeWriter w(buf, cap);
+  w.u8(WIRE_VERSION);
+  w.u8(static_cast<uint8_t>(msg.op));
+  w.u32(msg.seq);
+  fields(w);
+  status = w.ok() ? Status::OK : Status::NO_ROOM;
+  return w.ok() ? w.size() : 0;
+}
+
+}  // namespace
+
 size_t encodeRequest(const Request& req, uint8_t* buf, size_t cap, Status& status) {
   if (req.name.size() > MAX_NAME_LEN || req.value.size() > MAX_VALUE_LEN) {
     status = Status::BAD_LENGTH;
     return 0;
   }
-  wire::LeWriter w(buf, cap);
-  w.u8(WIRE_VERSION);
-  w.u8(static_cast<uint8_t>(req.op));
-  w.u32(req.seq);
-  w.i32(req.index1);
-  w.i32(req.index2);
-  writeText(w, req.name);
-  writeText(w, req.value);
-  status = w.ok() ? Status::OK : Status::NO_ROOM;
-  return w.ok() ? w.size() : 0;
+  return encodeMessage(req, buf, cap, status, [&req](wire::LeWriter& w) {
+    w.i32(req.index1);
+    w.i32(req.index2);
+    writeText(w, req.name);
+    writeText(w, req.value);
+  });
 }
 
 size_t encodeReply(const Reply& rep, uint8_t* buf, size_t cap, Status& status) {
@@ -78,14 +90,10 @@ size_t encodeReply(const Reply& rep, uint8_t* buf, size_t cap, Status& status) {
     status = Status::BAD_LENGTH;
     return 0;
   }
-  wire::LeWriter w(buf, cap);
-  w.u8(WIRE_VERSION);
-  w.u8(static_cast<uint8_t>(rep.op));
-  w.u32(rep.seq);
-  w.i32(rep.rc);
-  writeText(w, rep.value);
-  status = w.ok() ? Status::OK : Status::NO_ROOM;
-  return w.ok() ? w.size() : 0;
+  return encodeMessage(rep, buf, cap, status, [&rep](wire::LeWriter& w) {
+    w.i32(rep.rc);
+    writeText(w, rep.value);
+  });
 }
 
 namespace {
@@ -101,47 +109,47 @@ Status readStart(wire::LeReader& r, Op& op) {
   return Status::OK;
 }
 
-}  // namespace
-
-Status decodeRequest(const uint8_t* buf, size_t len, Request& out) {
-  if (buf == nullptr || len < REQUEST_HEADER_SIZE)
+// At least `headerSize` bytes, version and operation, sequence number,
+// then `fields`; nothing may follow them. `out` is set only on success.
+template <typename Message, typename Fields>
+Status decodeMessage(const uint8_t* buf, size_t len, size_t headerSize, Message& out,
+                     Fields fields) {
+  if (buf == nullptr || len < headerSize)
     return Status::TOO_SHORT;
   wire::LeReader r(buf, len);
-  Request req;
-  Status st = readStart(r, req.op);
+  Message msg;
+  Status st = readStart(r, msg.op);
   if (st != Status::OK)
     return st;
-  req.seq = r.u32();
-  req.index1 = r.i32();
-  req.index2 = r.i32();
-  if (!readText(r, MAX_NAME_LEN, req.name))
-    return Status::BAD_LENGTH;
-  if (r.left() < 2)
-    return Status::TOO_SHORT;
-  if (!readText(r, MAX_VALUE_LEN, req.value))
-    return Status::BAD_LENGTH;
+  msg.seq = r.u32();
+  st = fields(r, msg);
+  if (st != Status::OK)
+    return st;
   if (r.left() != 0)
     return Status::TRAILING_DATA;
-  out = req;
+  out = msg;
   return Status::OK;
 }
 
+}  // namespace
+
+Status decodeRequest(const uint8_t* buf, size_t len, Request& out) {
+  return decodeMessage(buf, len, REQUEST_HEADER_SIZE, out, [](wire::LeReader& r, Request& req) {
+    req.index1 = r.i32();
+    req.index2 = r.i32();
+    if (!readText(r, MAX_NAME_LEN, req.name))
+      return Status::BAD_LENGTH;
+    if (r.left() < 2)
+      return Status::TOO_SHORT;
+    return readText(r, MAX_VALUE_LEN, req.value) ? Status::OK : Status::BAD_LENGTH;
+  });
+}
+
 Status decodeReply(const uint8_t* buf, size_t len, Reply& out) {
-  if (buf == nullptr || len < REPLY_HEADER_SIZE)
-    return Status::TOO_SHORT;
-  wire::LeReader r(buf, len);
-  Reply rep;
-  Status st = readStart(r, rep.op);
-  if (st != Status::OK)
-    return st;
-  rep.seq = r.u32();
-  rep.rc = r.i32();
-  if (!readText(r, MAX_VALUE_LEN, rep.value))
-    return Status::BAD_LENGTH;
-  if (r.left() != 0)
-    return Status::TRAILING_DATA;
-  out = rep;
-  return Status::OK;
+  return decodeMessage(buf, len, REPLY_HEADER_SIZE, out, [](wire::LeReader& r, Reply& rep) {
+    rep.rc = r.i32();
+    return readText(r, MAX_VALUE_LEN, rep.value) ? Status::OK : Status::BAD_LENGTH;
+  });
 }
 
 bool isCredentialName(std::string_view name) {

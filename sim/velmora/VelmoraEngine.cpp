@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -32,16 +33,6 @@ std::string indexText(const ParamDef& def, int32_t i1, int32_t i2) {
   if (s.count2)
     t += "[" + std::to_string(i2) + "]";
   return t;
-}
-
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
 }
 
 bool parseInt(const std::string& s, int32_t& out) {
@@ -103,10 +94,12 @@ bool unescapeValue(std::string_view text, std::string& out) {
       case 'x': {
         if (i + 2 >= text.size())
           return false;
-        int hi = hexDigit(text[i + 1]), lo = hexDigit(text[i + 2]);
-        if (hi < 0 || lo < 0)
+        const char* first = text.data() + i + 1;
+        uint8_t byte = 0;
+        auto [end, error] = std::from_chars(first, first + 2, byte, 16);
+        if (error != std::errc() || end != first + 2)
           return false;
-        out += static_cast<char>(hi * 16 + lo);
+        out += static_cast<char>(byte);
         i += 2;
         break;
       }

@@ -95,6 +95,11 @@ cmd_bench_perf() {
     [ $quick = 1 ] && echo "Quick run (small counts): figures are indicative only."
     echo
     awk -f "$FXS_ROOT/tools/dev/bench-perf-report.awk" "$raw"
+    # Why a target is missed is a judgement: kept by hand beside the figures.
+    if [ -s "$FXS_ROOT/bench/results/notes.md" ]; then
+      echo
+      cat "$FXS_ROOT/bench/results/notes.md"
+    fi
   } >"$report"
   cat "$report"
   say "written to bench/results/latest.md (raw figures in $raw)"

@@ -73,7 +73,8 @@ dev_register panel bench "[--once]" \
 cmd_panel() {
   local once=0
   dev_flag panel --once "$@" && once=1
-  [ -f "$BENCH_DIR/pca9552.log" ] || die "no front panel: start the bench first (./dev bench start)"
+  bench_running && [ -f "$BENCH_DIR/pca9552.log" ] ||
+    die "no front panel: start the bench first (./dev bench start)"
   if [ $once = 1 ]; then
     local line; line="$(panel_latest)"
     [ -n "$line" ] || die "the LED driver stand-in has drawn no panel yet"

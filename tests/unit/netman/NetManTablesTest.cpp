@@ -52,12 +52,30 @@ TEST(NetmaskConversions, BothDirections) {
     EXPECT_TRUE(prefixToNetmask(p, out));
     EXPECT_EQ(out, text) << p;
   }
-  uint32_t v = 0;
-  ASSERT_TRUE(parseDottedQuad("10.1.2.259", v));
-  EXPECT_EQ(v, 0x0a010203u) << "each octet keeps its low eight bits";
-  std::string text;
-  formatDottedQuad(0xc0a80501u, text);
-  EXPECT_EQ(text, "192.168.5.1");
+  // The card's reading of a dotted quad is sscanf's, not inet_pton's.
+  const std::pair<const char*, uint32_t> quads[] = {
+      {"10.1.2.259", 0x0a010203u},  // each octet keeps its low eight bits
+      {"010.1.2.3", 0x0a010203u},   // decimal, not octal
+      {" 10.1.2.3", 0x0a010203u},  {"10. 1.2.3", 0x0a010203u},  {"+10.1.2.3", 0x0a010203u},
+      {"10.1.2.-1", 0x0a0102ffu},  {"10.1.2.3.4", 0x0a010203u}, {"10.1.2.3/24", 0x0a010203u},
+      {"0001.2.3.4", 0x01020304u},
+  };
+  for (const auto& [text, want] : quads) {
+    uint32_t v = 0;
+    EXPECT_TRUE(parseDottedQuad(text, v)) << text;
+    EXPECT_EQ(v, want) << text;
+  }
+  for (const char* bad : {"", "10.1.2", "10..1.2", "a.b.c.d", "10.1.2.x", "0x0a.1.2.3"}) {
+    uint32_t v = 0;
+    EXPECT_FALSE(parseDottedQuad(bad, v)) << bad;
+  }
+  for (const auto& [value, want] : {std::pair<uint32_t, const char*>{0xc0a80501u, "192.168.5.1"},
+                                    {0u, "0.0.0.0"},
+                                    {0xffffffffu, "255.255.255.255"}}) {
+    std::string text;
+    EXPECT_TRUE(formatDottedQuad(value, text));
+    EXPECT_EQ(text, want);
+  }
 }
 
 // ---------------------------------------------------------------- link config

@@ -83,6 +83,10 @@ const SlotCase kSlotCases[] = {
     {"no_digits", "SLOT \n", false, -1},
     {"negative", "SLOT -1\n", false, -1},
     {"trailing_junk", "SLOT 3x\n", false, -1},
+    {"leading_zeros", "SLOT 0007\n", true, 7},
+    {"plus_sign", "SLOT +3\n", false, -1},
+    {"two_blanks", "SLOT  3\n", false, -1},
+    {"newline_first", "SLOT \n3", false, -1},
     {"empty", "", false, -1},
 };
 
