@@ -88,6 +88,7 @@ TEST_P(SigtermStops, WithStatusZeroEveryTime) {
   const bool slow = emulated() || testsupport::kThreadSanitizer;
   const int runs = slow ? 3 : 20;
   const auto bound = slow ? seconds(20) : seconds(2);
+  ::unlink(kLog);
   CardWithPeers card(GetParam().peers);
   card.mainLog = kLog;
   ASSERT_TRUE(card.start(seconds(60)));
