@@ -51,7 +51,7 @@ std::string programPath() {
 }
 
 Result upload(const Target& target, const std::string& localFile, const std::string& remoteName,
-              std::chrono::seconds limit, std::string& reason) {
+              std::chrono::seconds limit, std::string& reason, int stopFd) {
   reason.clear();
   std::string program = programPath();
   if (program.empty()) {
@@ -68,11 +68,16 @@ Result upload(const Target& target, const std::string& localFile, const std::str
   bounds.limit = limit + kKillGrace;
   bounds.separateErrors = true;
   bounds.maxOutput = MAX_MESSAGE;
+  bounds.stopFd = stopFd;
   childprocess::Outcome run = childprocess::run({program}, bytes, bounds);
   std::fill(bytes.begin(), bytes.end(), '\0');
   std::string errors = excerpt(without(run.errors, target.password));
   if (!run.started) {
     reason = "cannot start the uploader " + program + ": " + run.startError;
+    return Result::FAILED;
+  }
+  if (run.stopped) {
+    reason = "the card is stopping; the uploader was killed";
     return Result::FAILED;
   }
   if (run.timedOut) {

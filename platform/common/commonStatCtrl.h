@@ -177,5 +177,7 @@ class commonStatCtrl {
   std::thread m_getLogThread;
   bool m_getLogBusy = false;
   std::chrono::seconds m_getLogUploadLimit{0};  // set by initGetLog
-  GetLogDebug* m_getLogDebug = nullptr;         // owned; defined with the log collection
+  // Written when the controller goes: a running upload is killed, not waited for.
+  int m_getLogStop[2] = {-1, -1};
+  GetLogDebug* m_getLogDebug = nullptr;  // owned; defined with the log collection
 };

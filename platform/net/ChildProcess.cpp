@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <thread>
 
 #include "net/executeCommand.h"
 #include "trace/TraceObject.h"
@@ -124,7 +123,7 @@ Outcome run(const std::vector<std::string>& argv, const std::string& input, cons
   bool limited = bounds.limit.count() > 0;
   Clock::time_point deadline = Clock::now() + bounds.limit;
   pid_t pid = spawn(argv, in.theirs, out.theirs, bounds.separateErrors ? err.theirs : out.theirs,
-                    limited, o.startError);
+                    limited || bounds.stopFd >= 0, o.startError);
   in.closeTheirs();
   out.closeTheirs();
   err.closeTheirs();
@@ -146,12 +145,19 @@ Outcome run(const std::vector<std::string>& argv, const std::string& input, cons
       }
       timeoutMs = static_cast<int>(left);
     }
-    pollfd fds[3] = {{in.ours, POLLOUT, 0}, {out.ours, POLLIN, 0}, {err.ours, POLLIN, 0}};
-    int n = poll(fds, 3, timeoutMs);
+    pollfd fds[4] = {{in.ours, POLLOUT, 0},
+                     {out.ours, POLLIN, 0},
+                     {err.ours, POLLIN, 0},
+                     {bounds.stopFd, POLLIN, 0}};
+    int n = poll(fds, 4, timeoutMs);
     if (n < 0 && errno != EINTR)
       break;
     if (n <= 0)
       continue;
+    if (fds[3].revents != 0) {
+      o.stopped = true;
+      break;
+    }
     if (fds[0].revents != 0) {
       ssize_t w =
           send(in.ours, input.data() + sent, input.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -178,13 +184,14 @@ Outcome run(const std::vector<std::string>& argv, const std::string& input, cons
   err.closeOurs();
 
   int status = 0;
-  if (!limited) {
+  if (!limited && bounds.stopFd < 0) {
     status = waitStatus(pid);
   } else {
-    // Its output closed, the child may still linger: the limit holds until
-    // it has exited.
+    // Its output closed, the child may still linger: the limit and the stop
+    // hold until it has exited.
     for (;;) {
-      pid_t w = o.timedOut ? 0 : waitpid(pid, &status, WNOHANG);
+      bool ending = o.timedOut || o.stopped;
+      pid_t w = ending ? 0 : waitpid(pid, &status, WNOHANG);
       if (w == pid)
         break;
       if (w < 0 && errno == EINTR)
@@ -193,14 +200,17 @@ Outcome run(const std::vector<std::string>& argv, const std::string& input, cons
         status = -1;
         break;
       }
-      if (o.timedOut || Clock::now() >= deadline) {
-        o.timedOut = true;
+      if (!ending && limited && Clock::now() >= deadline)
+        o.timedOut = ending = true;
+      if (ending) {
         kill(-pid, SIGKILL);
         kill(pid, SIGKILL);
         status = waitStatus(pid);
         break;
       }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      pollfd stop = {bounds.stopFd, POLLIN, 0};
+      if (poll(&stop, 1, 10) > 0)
+        o.stopped = true;
     }
   }
   if (status == -1)

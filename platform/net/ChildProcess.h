@@ -22,17 +22,21 @@ struct Bounds {
   bool separateErrors = false;
   // Kept of each stream; the rest is read and dropped.
   size_t maxOutput = 1 << 20;
+  // When this descriptor becomes readable the child is killed as at the
+  // limit (the caller is stopping); -1: none.
+  int stopFd = -1;
 };
 
 struct Outcome {
   bool started = false;
   bool timedOut = false;  // killed at the limit
+  bool stopped = false;   // killed through stopFd
   int exitStatus = -1;    // when it exited
   int signal = 0;         // when a signal ended it (SIGKILL after a timeout)
   std::string output;
   std::string errors;      // with separateErrors
   std::string startError;  // why it could not be started
-  bool exited() const { return started && !timedOut && signal == 0 && exitStatus >= 0; }
+  bool exited() const { return started && !timedOut && !stopped && signal == 0 && exitStatus >= 0; }
 };
 
 Outcome run(const std::vector<std::string>& argv, const std::string& input, const Bounds& bounds);

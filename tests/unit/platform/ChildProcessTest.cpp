@@ -9,6 +9,7 @@
 #include <chrono>
 #include <csignal>
 #include <string>
+#include <thread>
 
 #include "ChildProcess.h"
 #include "TestSupport.h"
@@ -113,6 +114,54 @@ TEST(ChildProcess, TheLimitKillsTheChildAndItsGroup) {
     EXPECT_FALSE(o.exited());
     EXPECT_EQ(o.signal, SIGKILL);
     EXPECT_LT(took, std::chrono::seconds(120)) << "waited for the child's own end";
+    pid_t grandchild = pidFrom("/tmp/grandchild.pid");
+    ASSERT_GT(grandchild, 0);
+    EXPECT_TRUE(testsupport::waitFor([&] { return !testsupport::processRunning(grandchild); },
+                                     std::chrono::seconds(30)))
+        << "the child's own child survived";
+  }
+}
+
+// A stop from the caller ends the child and its group at once, limited or
+// not, whether the child still holds its output or has closed it.
+TEST(ChildProcess, AStopKillsTheChildAtOnce) {
+  struct Case {
+    const char* name;
+    milliseconds limit;
+    const char* script;
+  };
+  const Case cases[] = {
+      {"no limit, output open", milliseconds(0),
+       "echo $$ > /tmp/child.pid; sleep 600 & echo $! > /tmp/grandchild.pid; wait"},
+      {"limited, output closed", milliseconds(600000),
+       "exec >&- 2>&-; echo $$ > /tmp/child.pid; sleep 600 & echo $! > /tmp/grandchild.pid; "
+       "wait"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::remove("/tmp/child.pid");
+    std::remove("/tmp/grandchild.pid");
+    int stop[2];
+    ASSERT_EQ(pipe(stop), 0);
+    std::thread stopper([&] {
+      testsupport::waitFor([] { return pidFrom("/tmp/grandchild.pid") > 0; },
+                           std::chrono::seconds(60));
+      char b = 1;
+      EXPECT_EQ(write(stop[1], &b, 1), 1);
+    });
+    Bounds b = limited(c.limit);
+    b.stopFd = stop[0];
+    auto t0 = std::chrono::steady_clock::now();
+    Outcome o = sh(c.script, "", b);
+    auto took = std::chrono::steady_clock::now() - t0;
+    stopper.join();
+    close(stop[0]);
+    close(stop[1]);
+    EXPECT_TRUE(o.stopped);
+    EXPECT_FALSE(o.timedOut);
+    EXPECT_FALSE(o.exited());
+    EXPECT_EQ(o.signal, SIGKILL);
+    EXPECT_LT(took, std::chrono::seconds(120));
     pid_t grandchild = pidFrom("/tmp/grandchild.pid");
     ASSERT_GT(grandchild, 0);
     EXPECT_TRUE(testsupport::waitFor([&] { return !testsupport::processRunning(grandchild); },
