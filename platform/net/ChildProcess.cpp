@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -52,8 +53,26 @@ struct Pair {
   }
 };
 
+// Where a program is named by its path, why it cannot run, told before the
+// start: not every system reports a failed exec from posix_spawn (an
+// emulator's vfork is a fork, and the child only exits 127).
+int unrunnable(const std::string& path) {
+  if (path.find('/') == std::string::npos)
+    return 0;
+  struct stat st;
+  if (stat(path.c_str(), &st) < 0)
+    return errno;
+  if (!S_ISREG(st.st_mode) || access(path.c_str(), X_OK) < 0)
+    return EACCES;
+  return 0;
+}
+
 pid_t spawn(const std::vector<std::string>& argv, int in, int out, int err, bool ownGroup,
             std::string& error) {
+  if (int why = unrunnable(argv[0])) {
+    error = std::strerror(why);
+    return -1;
+  }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, in, STDIN_FILENO);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +11,7 @@
 #include <csignal>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "ChildProcess.h"
 #include "TestSupport.h"
@@ -53,10 +55,20 @@ TEST(ChildProcess, InputOutputErrorsAndExitStatus) {
 }
 
 TEST(ChildProcess, AProgramThatCannotStartSaysWhy) {
-  Outcome o = childprocess::run({"/nonexistent/uploader"}, "x", limited(milliseconds(5000)));
-  EXPECT_FALSE(o.started);
-  EXPECT_FALSE(o.exited());
-  EXPECT_EQ(o.startError, "No such file or directory");
+  testsupport::writeFile("/tmp/not-executable", "#!/bin/sh\nexit 0\n");
+  ASSERT_EQ(chmod("/tmp/not-executable", 0644), 0);
+  const std::pair<const char*, const char*> cases[] = {
+      {"/nonexistent/uploader", "No such file or directory"},
+      {"/tmp/not-executable", "Permission denied"},
+      {"/tmp", "Permission denied"},
+  };
+  for (const auto& [program, why] : cases) {
+    SCOPED_TRACE(program);
+    Outcome o = childprocess::run({program}, "x", limited(milliseconds(5000)));
+    EXPECT_FALSE(o.started);
+    EXPECT_FALSE(o.exited());
+    EXPECT_EQ(o.startError, why);
+  }
   std::string text;
   EXPECT_EQ(childprocess::run({"/nonexistent/uploader"}, "", &text), -1);
   EXPECT_EQ(text, "cannot start /nonexistent/uploader: No such file or directory");
