@@ -11,11 +11,8 @@
 // engine calls of a phase. --startup starts MAIN (the bench's own main
 // stopped) and times its first ICSC answer and its reaching ACTIVE, then
 // stops it. Prints result lines for ./dev bench-perf.
-#include <arpa/inet.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -34,6 +31,7 @@
 #include "SimCli.h"
 #include "common/CommonRecords.h"
 #include "common/commonStatCtrl.h"
+#include "icsc/IcscClient.h"
 #include "icsc/IcscDescriptions.h"
 #include "icsc/IcscOid.h"
 #include "icsc/IcscWire.h"
@@ -50,7 +48,7 @@ constexpr int ANSWER_TIMEOUT_MS = 2000;
 
 struct Options {
   std::string startMain;  // --startup
-  int port = 5000;
+  int port = UDP_PORT;
   std::string engineLog;
   long mainPid = 0;
   bench::Bound bound{5000, 10.0};
@@ -58,65 +56,36 @@ struct Options {
   double idleSeconds = 30;
 };
 
+// The front end's client; a request that cannot be sent ends the run.
 class Client {
  public:
   explicit Client(int port) {
-    m_fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<uint16_t>(port));
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (m_fd < 0 || connect(m_fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
+    if (!m_icsc.open("127.0.0.1", port)) {
       std::fprintf(stderr, "bench_card: cannot reach 127.0.0.1:%d: %s\n", port,
                    std::strerror(errno));
       std::exit(1);
     }
-    m_answer.resize(65536);
   }
-  ~Client() { close(m_fd); }
 
   // Sends one request with a fresh id; returns the id.
-  uint32_t send(uint8_t op, const ICSCTlv& cell) { return send(op, &cell, 1); }
-  uint32_t send(uint8_t op, const ICSCTlv* cells, size_t n) {
-    Header h;
-    h.op = op;
-    h.count = static_cast<uint8_t>(n);
-    h.requestId = ++m_nextId;
-    if (!encode(h, cells, n, m_request)) {
-      std::fprintf(stderr, "bench_card: request does not encode\n");
-      std::exit(1);
-    }
-    if (::send(m_fd, m_request.data(), m_request.size(), 0) < 0) {
+  uint32_t send(uint8_t op, const ICSCTlv& cell) {
+    uint32_t id = 0;
+    if (!m_icsc.send(op, &cell, 1, id)) {
       std::fprintf(stderr, "bench_card: send: %s\n", std::strerror(errno));
       std::exit(1);
     }
-    m_bytesOut += m_request.size();
-    return h.requestId;
+    return id;
   }
 
-  // Waits for any answer; false on timeout or a malformed answer.
-  bool receive(Header& h, std::vector<ICSCTlv>& cells, int timeoutMs = ANSWER_TIMEOUT_MS) {
-    pollfd p{m_fd, POLLIN, 0};
-    if (poll(&p, 1, timeoutMs) != 1)
-      return false;
-    ssize_t n = recv(m_fd, m_answer.data(), m_answer.size(), 0);
-    if (n <= 0)
-      return false;
-    m_bytesIn += static_cast<size_t>(n);
-    return decode(m_answer.data(), static_cast<size_t>(n), h, cells) == Decode::OK;
+  // Waits for any answer; false on timeout.
+  bool receive(Header& h, std::vector<ICSCTlv>& cells, int timeoutMs) {
+    return m_icsc.receive(timeoutMs, h, cells);
   }
 
   // One request, its answer; false when none came or it was refused.
   bool call(uint8_t op, const ICSCTlv& cell, ICSCTlv& out) {
-    uint32_t id = send(op, cell);
     Header h;
-    for (;;) {
-      if (!receive(h, m_cells))
-        return false;
-      if (h.requestId == id)
-        break;  // a late answer to an earlier request is skipped
-    }
-    if (m_cells.size() != 1)
+    if (!exchange(op, {cell}, h, m_cells) || m_cells.size() != 1)
       return false;
     out = m_cells[0];
     return h.status == OK;
@@ -126,25 +95,15 @@ class Client {
   // earlier requests skipped); false when none came.
   bool exchange(uint8_t op, const std::vector<ICSCTlv>& cells, Header& h, std::vector<ICSCTlv>& out,
                 int timeoutMs = ANSWER_TIMEOUT_MS) {
-    uint32_t id = send(op, cells.data(), cells.size());
-    do {
-      if (!receive(h, out, timeoutMs))
-        return false;
-    } while (h.requestId != id);
-    return true;
+    return m_icsc.call(op, cells, timeoutMs, h, out) == IcscClient::Result::ANSWERED;
   }
 
-  size_t bytesOut() const { return m_bytesOut; }
-  size_t bytesIn() const { return m_bytesIn; }
+  size_t bytesOut() const { return m_icsc.bytesSent(); }
+  size_t bytesIn() const { return m_icsc.bytesReceived(); }
 
  private:
-  int m_fd = -1;
-  uint32_t m_nextId = static_cast<uint32_t>(getpid()) << 16;
-  std::vector<uint8_t> m_request;
-  std::vector<uint8_t> m_answer;
+  IcscClient m_icsc;
   std::vector<ICSCTlv> m_cells;
-  size_t m_bytesOut = 0;
-  size_t m_bytesIn = 0;
 };
 
 long countLines(const std::string& path) {

@@ -3,16 +3,14 @@
 // a velmora-mapped property through the front end. Starts velmora, main and
 // udpfe from its own directory; runs only inside private namespaces
 // (./dev bench-walk uses tests/nsrun).
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +20,7 @@
 #include <vector>
 
 #include "SimCli.h"
+#include "icsc/IcscClient.h"
 #include "icsc/IcscDescriptions.h"
 #include "icsc/IcscOid.h"
 #include "icsc/IcscWire.h"
@@ -33,7 +32,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr int kPort = 5000;
+constexpr int kPort = UDP_PORT;
 constexpr const char* kEngineLog = "/tmp/bench-walk-velmora.log";
 constexpr uint32_t kTimersScalar = 43;
 constexpr unsigned kInterdigitColumn = 3;
@@ -72,44 +71,15 @@ void stop(pid_t pid) {
   waitFor(pid);
 }
 
-class Client {
- public:
-  Client() : m_sock(socket(AF_INET, SOCK_DGRAM, 0)) {
-    m_to.sin_family = AF_INET;
-    m_to.sin_port = htons(kPort);
-    inet_pton(AF_INET, "127.0.0.1", &m_to.sin_addr);
-  }
-  ~Client() { close(m_sock); }
-  // One GET; true when answered OK within the timeout.
-  bool get(uint32_t oid) {
-    Header h;
-    h.op = GET;
-    h.requestId = ++m_id;
-    ICSCTlv cell;
-    cell.oid = oid;
-    if (!encode(h, &cell, 1, m_out))
-      return false;
-    sendto(m_sock, m_out.data(), m_out.size(), 0, reinterpret_cast<sockaddr*>(&m_to), sizeof(m_to));
-    for (;;) {
-      pollfd p{m_sock, POLLIN, 0};
-      if (poll(&p, 1, kReplyTimeoutMs) <= 0)
-        return false;
-      ssize_t n = recv(m_sock, m_in, sizeof(m_in), 0);
-      Header rh;
-      if (n > 0 && decode(m_in, static_cast<size_t>(n), rh, m_cells) == Decode::OK &&
-          rh.requestId == m_id)
-        return rh.status == OK && m_cells.size() == 1 && m_cells[0].status == OK;
-    }
-  }
-
- private:
-  int m_sock;
-  sockaddr_in m_to{};
-  uint32_t m_id = 0;
-  std::vector<uint8_t> m_out;
-  uint8_t m_in[MAX_MESSAGE];
-  std::vector<ICSCTlv> m_cells;
-};
+// One GET on the front end; true when answered OK within the timeout.
+bool get(IcscClient& client, uint32_t oid) {
+  ICSCTlv cell;
+  cell.oid = oid;
+  Header h;
+  std::vector<ICSCTlv> out;
+  return client.call(GET, {cell}, kReplyTimeoutMs, h, out) == IcscClient::Result::ANSWERED &&
+         h.status == OK && out.size() == 1 && out[0].status == OK;
+}
 
 size_t engineGets() {
   std::ifstream in(kEngineLog);
@@ -135,10 +105,15 @@ int run(int gets, const std::string& perRequest) {
     stop(card);
     stop(velmora);
   };
-  Client client;
+  IcscClient client;
+  if (!client.open("127.0.0.1", kPort)) {
+    std::fprintf(stderr, "bench-walk: no socket: %s\n", std::strerror(errno));
+    cleanup();
+    return 1;
+  }
   const uint32_t oid = icscoid::object(kTimersScalar, kInterdigitColumn, 0);
   auto deadline = Clock::now() + kStartDeadline;
-  while (!client.get(oid)) {
+  while (!get(client, oid)) {
     if (Clock::now() > deadline) {
       std::fprintf(stderr, "bench-walk: the card did not answer within 20 s\n");
       cleanup();
@@ -171,7 +146,7 @@ int run(int gets, const std::string& perRequest) {
   int failed = 0;
   for (int i = 0; i < gets; ++i) {
     auto s = Clock::now();
-    if (!client.get(oid)) {
+    if (!get(client, oid)) {
       ++failed;
       continue;
     }

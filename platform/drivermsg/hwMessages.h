@@ -25,8 +25,11 @@
 
 namespace hwmsg {
 
-// Self-test requests to the I2C driver.
+// Self-test requests to the I2C driver: room for the 16- and 20-byte
+// requests.
 constexpr const char* I2C_QUEUE = "/queueToI2cDrv";
+constexpr long I2C_QUEUE_MSG_SIZE = 64;
+constexpr long I2C_QUEUE_DEPTH = 10;
 
 constexpr unsigned NBR_OF_TEMP_SENSORS = 5;
 constexpr unsigned NBR_OF_REGULATORS = 7;

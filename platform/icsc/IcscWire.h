@@ -12,16 +12,18 @@
 #include <cstdint>
 #include <vector>
 
+#include "drivermsg/udpQueueMsg.h"
 #include "icsc/ICSCTlv.h"
 
 namespace icscwire {
 
 constexpr uint8_t VERSION = 1;
+// Where the front end takes requests unless told otherwise.
+constexpr int UDP_PORT = 5000;
 constexpr size_t HEADER_SIZE = 8;
 constexpr size_t CELL_HEADER_SIZE = 8;
-// A message must fit the 2000-byte queue message after the 4-byte id and
-// the 15-byte address.
-constexpr size_t MAX_MESSAGE = 2000 - 4 - 15;
+// A message must fit the queue message after its id and sender address.
+constexpr size_t MAX_MESSAGE = udpmsg::MAX_ICSC_SIZE;
 constexpr size_t MAX_CELLS = 64;
 
 enum Op : uint8_t {

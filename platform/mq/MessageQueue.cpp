@@ -21,6 +21,18 @@ long readProcLimit(const char* path) {
   return -1;
 }
 
+timespec deadlineAfter(unsigned ms) {
+  timespec ts{};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  ts.tv_sec += ms / 1000;
+  ts.tv_nsec += static_cast<long>(ms % 1000) * 1000000L;
+  if (ts.tv_nsec >= 1000000000L) {
+    ts.tv_sec += 1;
+    ts.tv_nsec -= 1000000000L;
+  }
+  return ts;
+}
+
 }  // namespace
 
 MessageQueue::MessageQueue(const std::string& name, long msgSize, long maxMsgs)
@@ -54,6 +66,16 @@ MessageQueue::MessageQueue(const std::string& name, SendOnly)
     m_openErrno = errno;
 }
 
+MessageQueue::MessageQueue(const std::string& name, const Receiver& attributes)
+    : m_name(name), m_fd(-1), m_openErrno(0), m_sent(0), m_sendFailed(0), m_received(0) {
+  mq_attr attr{};
+  attr.mq_maxmsg = attributes.maxMsgs;
+  attr.mq_msgsize = attributes.msgSize;
+  m_fd = mq_open(m_name.c_str(), O_RDONLY | O_NONBLOCK | O_CREAT, attributes.mode, &attr);
+  if (m_fd < 0)
+    m_openErrno = errno;
+}
+
 MessageQueue::~MessageQueue() {
   if (m_fd >= 0)
     mq_close(m_fd);
@@ -68,12 +90,19 @@ bool MessageQueue::blocking(bool on) {
 }
 
 bool MessageQueue::send(const void* msg, size_t len, unsigned priority) {
-  if (m_fd < 0) {
-    ++m_sendFailed;
+  return counted(m_fd >= 0 ? mq_send(m_fd, static_cast<const char*>(msg), len, priority) : -1);
+}
+
+bool MessageQueue::sendWithin(const void* msg, size_t len, unsigned timeoutMs) {
+  timespec deadline = deadlineAfter(timeoutMs);
+  return counted(m_fd >= 0 ? mq_timedsend(m_fd, static_cast<const char*>(msg), len, 0, &deadline)
+                           : -1);
+}
+
+bool MessageQueue::counted(int sendResult) {
+  if (m_fd < 0)
     errno = EBADF;
-    return false;
-  }
-  if (mq_send(m_fd, static_cast<const char*>(msg), len, priority) != 0) {
+  if (sendResult != 0) {
     int err = errno;
     ++m_sendFailed;
     errno = err;
@@ -90,14 +119,7 @@ ssize_t MessageQueue::receive(void* buf, size_t len, unsigned timeoutMs) {
   if (timeoutMs == 0) {
     n = mq_receive(m_fd, static_cast<char*>(buf), len, nullptr);
   } else {
-    timespec ts{};
-    clock_gettime(CLOCK_REALTIME, &ts);
-    ts.tv_sec += timeoutMs / 1000;
-    ts.tv_nsec += static_cast<long>(timeoutMs % 1000) * 1000000L;
-    if (ts.tv_nsec >= 1000000000L) {
-      ts.tv_sec += 1;
-      ts.tv_nsec -= 1000000000L;
-    }
+    timespec ts = deadlineAfter(timeoutMs);
     n = mq_timedreceive(m_fd, static_cast<char*>(buf), len, nullptr, &ts);
   }
   if (n >= 0)

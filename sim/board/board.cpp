@@ -21,15 +21,11 @@
 
 #include "SimCli.h"
 #include "SimLog.h"
+#include "SimSocket.h"
+#include "SimStop.h"
 #include "board/boardUtils.h"
 
 namespace {
-
-volatile sig_atomic_t g_stop = 0;
-
-void onSignal(int) {
-  g_stop = 1;
-}
 
 const char kUsage[] =
     "usage: board [--slot N] [--delay SECONDS] [--socket PATH]\n"
@@ -63,24 +59,16 @@ int main(int argc, char** argv) {
   if (path.size() >= sizeof(sockaddr_un::sun_path))
     return simcli::badUsage("board", "socket path too long", kUsage);
 
-  struct sigaction sa {};
-  sa.sa_handler = onSignal;
-  sigaction(SIGTERM, &sa, nullptr);
-  sigaction(SIGINT, &sa, nullptr);
+  simstop::onTermination();
 
-  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
-  unlink(path.c_str());
-  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      listen(fd, 8) != 0) {
+  int fd = simsocket::serveUnix(path, SOCK_STREAM, 8);
+  if (fd < 0) {
     simlog::line("board: cannot listen on %s: %s", path.c_str(), std::strerror(errno));
     return 1;
   }
   simlog::line("board: serving slot %d on %s (unknown for %d s)", slot, path.c_str(), delaySec);
   auto known = std::chrono::steady_clock::now() + std::chrono::seconds(delaySec);
-  while (!g_stop) {
+  while (!simstop::requested()) {
     pollfd p{fd, POLLIN, 0};
     if (poll(&p, 1, 500) <= 0)
       continue;

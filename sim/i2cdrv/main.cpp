@@ -4,32 +4,27 @@
 // power monitor (19) to "/queueToMain" once per period, so reports sent
 // before the card's queue existed are made good by the next round. Reports
 // arriving on its control socket (./dev inject) replace its readings.
-#include <fcntl.h>
-#include <mqueue.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "I2cReports.h"
 #include "SimCli.h"
 #include "SimLog.h"
+#include "SimSocket.h"
+#include "SimStop.h"
+#include "mq/MessageQueue.h"
 
 namespace {
-
-volatile sig_atomic_t g_stop = 0;
-void onSignal(int) {
-  g_stop = 1;
-}
 
 const char kUsage[] =
     "usage: sim_i2cdrv [--silent] [--fail-selftest] [--fail-sensor N]... [--idle-pwrmon]\n"
@@ -85,21 +80,17 @@ int parseOptions(int argc, char** argv, Options& o) {
   return rc;
 }
 
+// The card creates "/queueToMain"; until it exists reports are dropped
+// (the next period sends them again). Losses are logged when they start
+// and end, not per report.
 class MainQueue {
  public:
-  ~MainQueue() {
-    if (m_q != static_cast<mqd_t>(-1))
-      mq_close(m_q);
-  }
-  // The card creates "/queueToMain"; until it exists reports are dropped
-  // (the next period sends them again). Losses are logged when they start
-  // and end, not per report.
   void send(const std::vector<uint8_t>& msg) {
-    if (m_q == static_cast<mqd_t>(-1))
-      m_q = mq_open(mainqueue::NAME, O_WRONLY | O_NONBLOCK);
-    if (m_q == static_cast<mqd_t>(-1))
+    if (!m_q || !m_q->isOpen())
+      m_q.emplace(mainqueue::NAME, MessageQueue::SendOnly{});
+    if (!m_q->isOpen())
       return;
-    bool sent = mq_send(m_q, reinterpret_cast<const char*>(msg.data()), msg.size(), 0) == 0;
+    bool sent = m_q->send(msg.data(), msg.size());
     if (!sent && !m_losing)
       simlog::line("sim_i2cdrv: reports lost from report %u on: %s",
                    hwmsg::msgId(msg.data(), msg.size()), std::strerror(errno));
@@ -109,23 +100,15 @@ class MainQueue {
   }
 
  private:
-  mqd_t m_q = static_cast<mqd_t>(-1);
+  std::optional<MessageQueue> m_q;
   bool m_losing = false;
 };
 
 int bindControl() {
-  int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  std::strncpy(addr.sun_path, i2cdrv::kControlSocket, sizeof addr.sun_path - 1);
-  unlink(i2cdrv::kControlSocket);
-  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+  int fd = simsocket::serveUnix(i2cdrv::kControlSocket, SOCK_DGRAM);
+  if (fd < 0)
     simlog::line("sim_i2cdrv: no control socket %s: %s", i2cdrv::kControlSocket,
                  std::strerror(errno));
-    if (fd >= 0)
-      close(fd);
-    return -1;
-  }
   return fd;
 }
 
@@ -135,19 +118,14 @@ int main(int argc, char** argv) {
   Options opt;
   if (int rc = parseOptions(argc, argv, opt); rc >= 0)
     return rc;
-  std::signal(SIGTERM, onSignal);
-  std::signal(SIGINT, onSignal);
+  simstop::onTermination();
 
-  // Room for the 16- and 20-byte self-test requests.
-  mq_attr attr{};
-  attr.mq_maxmsg = 10;
-  attr.mq_msgsize = 64;
-  mqd_t in = mq_open(hwmsg::I2C_QUEUE, O_RDONLY | O_CREAT | O_NONBLOCK, 0600, &attr);
-  if (in == static_cast<mqd_t>(-1)) {
-    simlog::line("sim_i2cdrv: cannot open /queueToI2cDrv: %s", std::strerror(errno));
+  MessageQueue in(hwmsg::I2C_QUEUE,
+                  MessageQueue::Receiver{hwmsg::I2C_QUEUE_MSG_SIZE, hwmsg::I2C_QUEUE_DEPTH, 0600});
+  if (!in.isOpen()) {
+    simlog::line("sim_i2cdrv: cannot open %s: %s", hwmsg::I2C_QUEUE, std::strerror(in.openError()));
     return 1;
   }
-  mq_getattr(in, &attr);
   int control = bindControl();
   const auto& r = opt.readings;
   unsigned failed = 0;
@@ -159,9 +137,9 @@ int main(int argc, char** argv) {
                opt.periodMs);
 
   MainQueue main;
-  std::vector<uint8_t> buf(static_cast<size_t>(attr.mq_msgsize) + 2048);
+  std::vector<uint8_t> buf(static_cast<size_t>(in.msgSize()) + 2048);
   auto next = std::chrono::steady_clock::now();
-  while (!g_stop) {
+  while (!simstop::requested()) {
     auto now = std::chrono::steady_clock::now();
     if (!opt.silent && now >= next) {
       for (const auto& report : i2cdrv::periodicReports(opt.readings))
@@ -169,11 +147,11 @@ int main(int argc, char** argv) {
       next = now + std::chrono::milliseconds(opt.periodMs);
     }
     auto waitMs = std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count();
-    pollfd fds[2] = {{static_cast<int>(in), POLLIN, 0}, {control, POLLIN, 0}};
+    pollfd fds[2] = {{in.fd(), POLLIN, 0}, {control, POLLIN, 0}};
     if (poll(fds, control >= 0 ? 2 : 1, static_cast<int>(std::max<long>(waitMs, 1))) <= 0)
       continue;
     if (fds[0].revents & POLLIN) {
-      ssize_t n = mq_receive(in, reinterpret_cast<char*>(buf.data()), buf.size(), nullptr);
+      ssize_t n = in.receive(buf.data(), buf.size());
       if (n > 0 && !opt.silent) {
         auto answer = i2cdrv::selfTestAnswer(opt.readings, buf.data(), static_cast<size_t>(n));
         if (answer.empty())
@@ -191,7 +169,6 @@ int main(int argc, char** argv) {
         simlog::line("sim_i2cdrv: ignored %zd bytes on the control socket", n);
     }
   }
-  mq_close(in);
   if (control >= 0) {
     close(control);
     unlink(i2cdrv::kControlSocket);

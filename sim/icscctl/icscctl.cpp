@@ -6,13 +6,7 @@
 //
 // Exit: 0 served, 1 refused by the card (reason on stderr), 2 no answer,
 // 3 bad usage.
-#include <arpa/inet.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +21,7 @@
 #include "common/CommonRecords.h"
 #include "common/commonStatCtrl.h"
 #include "icsc/CommonPropertyDescriptor.h"
+#include "icsc/IcscClient.h"
 #include "icsc/IcscDescriptions.h"
 #include "icsc/IcscOid.h"
 #include "icsc/IcscWire.h"
@@ -63,69 +58,30 @@ int usage(const std::string& message) {
 
 struct Client {
   std::string host = "127.0.0.1";
-  int port = 5000;
+  int port = UDP_PORT;
   int timeoutMs = 2000;
-  int sock = -1;
-  uint32_t nextId = static_cast<uint32_t>(getpid()) << 12;
-
-  bool open() {
-    sock = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    return sock >= 0;
-  }
-
-  // Sends `bytes` and waits for a datagram; false on timeout.
-  bool exchange(const std::vector<uint8_t>& bytes, std::vector<uint8_t>& answer, uint32_t wantId,
-                bool anyAnswer) {
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<uint16_t>(port));
-    if (inet_pton(AF_INET, host.c_str(), &to.sin_addr) != 1)
-      return false;
-    if (sendto(sock, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to)) <
-        0)
-      return false;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                      deadline - std::chrono::steady_clock::now())
-                      .count();
-      if (left <= 0)
-        return false;
-      pollfd p{sock, POLLIN, 0};
-      if (poll(&p, 1, static_cast<int>(left)) <= 0)
-        continue;
-      answer.resize(65536);
-      ssize_t n = recv(sock, answer.data(), answer.size(), 0);
-      if (n < 0)
-        continue;
-      answer.resize(static_cast<size_t>(n));
-      Header h;
-      if (anyAnswer ||
-          (decodeHeader(answer.data(), answer.size(), h) == Decode::OK && h.requestId == wantId))
-        return true;
-    }
-  }
+  IcscClient icsc;
 
   // One request; Exit code, with the decoded answer.
   int call(uint8_t op, const std::vector<ICSCTlv>& cells, Header& h, std::vector<ICSCTlv>& out) {
-    Header req;
-    req.op = op;
-    req.requestId = ++nextId;
-    std::vector<uint8_t> bytes, answer;
-    if (!encode(req, cells.data(), cells.size(), bytes)) {
-      std::fprintf(stderr, "icscctl: request too big\n");
-      return USAGE;
+    Decode why = Decode::OK;
+    switch (icsc.call(op, cells, timeoutMs, h, out, &why)) {
+      case IcscClient::Result::ANSWERED:
+        return SERVED;
+      case IcscClient::Result::MALFORMED:
+        std::fprintf(stderr, "icscctl: malformed answer: %s\n", decodeText(why));
+        return REFUSED;
+      case IcscClient::Result::NOT_SENT:
+        if (errno == EMSGSIZE) {
+          std::fprintf(stderr, "icscctl: request too big\n");
+          return USAGE;
+        }
+        break;
+      case IcscClient::Result::NO_ANSWER:
+        break;
     }
-    if (!exchange(bytes, answer, req.requestId, false)) {
-      std::fprintf(stderr, "icscctl: no answer from %s:%d\n", host.c_str(), port);
-      return NO_ANSWER;
-    }
-    Decode d = decode(answer.data(), answer.size(), h, out);
-    if (d != Decode::OK) {
-      std::fprintf(stderr, "icscctl: malformed answer: %s\n", decodeText(d));
-      return REFUSED;
-    }
-    return SERVED;
+    std::fprintf(stderr, "icscctl: no answer from %s:%d\n", host.c_str(), port);
+    return NO_ANSWER;
   }
 };
 
@@ -534,7 +490,8 @@ int cmdRaw(Client& cl, int argc, char** argv) {
   }
   std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
   std::vector<uint8_t> answer;
-  if (!cl.exchange(bytes, answer, 0, true)) {
+  if (!cl.icsc.sendBytes(bytes.data(), bytes.size()) ||
+      !cl.icsc.receiveBytes(cl.timeoutMs, answer)) {
     std::printf("no answer\n");
     return NO_ANSWER;
   }
@@ -586,8 +543,9 @@ int main(int argc, char** argv) {
     return cmdColumns(rest, args);
   if (cmd != "get" && cmd != "set" && cmd != "walk" && cmd != "event" && cmd != "raw")
     return usage("unknown command " + cmd);
-  if (!cl.open()) {
-    std::fprintf(stderr, "icscctl: no socket: %s\n", std::strerror(errno));
+  if (!cl.icsc.open(cl.host, cl.port)) {
+    std::fprintf(stderr, "icscctl: cannot reach %s:%d: %s\n", cl.host.c_str(), cl.port,
+                 std::strerror(errno));
     return NO_ANSWER;
   }
   bool common = rest > 0 && std::strcmp(args[0], "common") == 0;

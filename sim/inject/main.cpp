@@ -3,8 +3,6 @@
 // periodic reports carry on saying what was injected.
 //
 //   sim_inject [--] KIND [SUB] ARGS      (sim_inject --help lists the kinds)
-#include <fcntl.h>
-#include <mqueue.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -17,6 +15,7 @@
 #include "InjectCommand.h"
 #include "SimCli.h"
 #include "drivermsg/hwMessages.h"
+#include "mq/MessageQueue.h"
 
 namespace {
 
@@ -56,20 +55,19 @@ int main(int argc, char** argv) {
   if (driverReport && handToDriver(msg))
     std::printf("sim_inject: the I2C driver stand-in reports the same from now on\n");
 
-  mqd_t q = mq_open(mainqueue::NAME, O_WRONLY | O_NONBLOCK);
-  if (q == static_cast<mqd_t>(-1)) {
-    std::fprintf(stderr, "sim_inject: /queueToMain: %s (is the card running?)\n",
-                 std::strerror(errno));
+  MessageQueue q(mainqueue::NAME, MessageQueue::SendOnly{});
+  if (!q.isOpen()) {
+    std::fprintf(stderr, "sim_inject: %s: %s (is the card running?)\n", mainqueue::NAME,
+                 std::strerror(q.openError()));
     return 1;
   }
   rc = 0;
-  if (mq_send(q, reinterpret_cast<const char*>(msg.data()), msg.size(), 0) != 0) {
+  if (!q.send(msg.data(), msg.size())) {
     std::fprintf(stderr, "sim_inject: send failed: %s\n", std::strerror(errno));
     rc = 1;
   } else {
     std::printf("sim_inject: sent %zu bytes, message %u\n", msg.size(),
                 hwmsg::msgId(msg.data(), msg.size()));
   }
-  mq_close(q);
   return rc;
 }

@@ -5,17 +5,11 @@
 //
 //   sim_pca9552 [--silent] [--fail-selftest] [--absent]
 //               [--panel tty|log|none] [--icsc PORT]
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <mqueue.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -24,14 +18,13 @@
 #include "FrontPanel.h"
 #include "SimCli.h"
 #include "SimLog.h"
+#include "SimSocket.h"
+#include "SimStop.h"
 #include "drivermsg/pca9552Wire.h"
+#include "icsc/IcscWire.h"
+#include "mq/MessageQueue.h"
 
 namespace {
-
-volatile sig_atomic_t g_stop = 0;
-void onSignal(int) {
-  g_stop = 1;
-}
 
 const char kUsage[] =
     "usage: sim_pca9552 [--silent] [--fail-selftest] [--absent] [--panel tty|log|none]\n"
@@ -49,7 +42,7 @@ struct Options {
   bool failSelfTest = false;
   bool absent = false;
   std::string panel = "log";
-  int icscPort = 5000;  // the card's UDP front end, for state and alarms
+  int icscPort = icscwire::UDP_PORT;  // the card's UDP front end, for state and alarms
   std::string socketPath = "/tmp/pca9552DriverServer";
 };
 
@@ -100,15 +93,14 @@ void reply(const pca9552::Pca9552Request& req, uint16_t result) {
   r.result = result;
   r.value = req.value;
   auto bytes = pca9552::encodeReply(r);
-  mqd_t q = mq_open(req.replyQueue.c_str(), O_WRONLY | O_NONBLOCK);
-  if (q == static_cast<mqd_t>(-1)) {
+  MessageQueue q(req.replyQueue, MessageQueue::SendOnly{});
+  if (!q.isOpen()) {
     simlog::line("sim_pca9552: cannot open reply queue %s: %s", req.replyQueue.c_str(),
-                 std::strerror(errno));
+                 std::strerror(q.openError()));
     return;
   }
-  if (mq_send(q, reinterpret_cast<const char*>(bytes.data()), bytes.size(), 0) != 0)
+  if (!q.send(bytes.data(), bytes.size()))
     simlog::line("sim_pca9552: reply to %s lost: %s", req.replyQueue.c_str(), std::strerror(errno));
-  mq_close(q);
 }
 
 }  // namespace
@@ -117,18 +109,13 @@ int main(int argc, char** argv) {
   Options opt;
   if (int rc = parseOptions(argc, argv, opt); rc >= 0)
     return rc;
-  std::signal(SIGTERM, onSignal);
-  std::signal(SIGINT, onSignal);
+  simstop::onTermination();
   setvbuf(stdout, nullptr, _IOLBF, 0);
 
   int fd = -1;
   if (!opt.absent) {
-    fd = socket(AF_UNIX, SOCK_DGRAM, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    std::strncpy(addr.sun_path, opt.socketPath.c_str(), sizeof addr.sun_path - 1);
-    unlink(opt.socketPath.c_str());
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    fd = simsocket::serveUnix(opt.socketPath, SOCK_DGRAM);
+    if (fd < 0) {
       simlog::line("sim_pca9552: cannot bind %s: %s", opt.socketPath.c_str(), std::strerror(errno));
       return 1;
     }
@@ -141,7 +128,7 @@ int main(int argc, char** argv) {
   std::string lastLine;
   unsigned phase = 0;
   auto nextQuery = std::chrono::steady_clock::now();
-  while (!g_stop) {
+  while (!simstop::requested()) {
     pollfd p{fd, POLLIN, 0};
     int ready = poll(&p, fd >= 0 ? 1 : 0, 125);
     if (ready > 0 && (p.revents & POLLIN)) {

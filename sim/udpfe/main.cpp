@@ -3,10 +3,7 @@
 // Receives ICSC datagrams, posts them as message 28 to the card and sends
 // the card's answers back to the client that asked. Stops on SIGTERM/SIGINT.
 #include <arpa/inet.h>
-#include <fcntl.h>
-#include <mqueue.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -15,20 +12,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
+#include <optional>
 #include <string>
 
 #include "SimCli.h"
 #include "SimLog.h"
+#include "SimStop.h"
 #include "UdpRouter.h"
+#include "icsc/IcscWire.h"
+#include "mq/MessageQueue.h"
 
 namespace {
-
-volatile sig_atomic_t g_stop = 0;
-
-void onSignal(int) {
-  g_stop = 1;
-}
 
 uint64_t nowMs() {
   return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -36,32 +30,19 @@ uint64_t nowMs() {
                                    .count());
 }
 
-constexpr mqd_t kClosed = static_cast<mqd_t>(-1);
-
-mqd_t openQueue(const char* name, int flags) {
-  mq_attr attr{};
-  attr.mq_maxmsg = udpmsg::UDP_QUEUE_DEPTH;
-  attr.mq_msgsize = UdpRouter::QUEUE_MSG_MAX;
-  return mq_open(name, flags | O_CREAT, 0666, &attr);
-}
-
 // The card creates its own queue with its depth; until it has, datagrams
 // are dropped. A full queue is waited on briefly, as a loaded card drains it.
-bool postToCard(mqd_t& q, const std::string& name, const uint8_t* msg, size_t len) {
-  if (q == kClosed)
-    q = mq_open(name.c_str(), O_WRONLY);
-  if (q == kClosed) {
+bool postToCard(std::optional<MessageQueue>& q, const std::string& name, const uint8_t* msg,
+                size_t len) {
+  if (!q || !q->isOpen()) {
+    q.emplace(name, MessageQueue::SendOnly{});
+    q->blocking(true);
+  }
+  if (!q->isOpen()) {
     simlog::line("udpfe: %s not there yet, datagram dropped", name.c_str());
     return false;
   }
-  timespec deadline{};
-  clock_gettime(CLOCK_REALTIME, &deadline);
-  deadline.tv_nsec += 200 * 1000 * 1000;
-  if (deadline.tv_nsec >= 1000000000L) {
-    deadline.tv_sec += 1;
-    deadline.tv_nsec -= 1000000000L;
-  }
-  if (mq_timedsend(q, reinterpret_cast<const char*>(msg), len, 0, &deadline) != 0) {
+  if (!q->sendWithin(msg, len, 200)) {
     simlog::line("udpfe: %s full, datagram dropped: %s", name.c_str(), std::strerror(errno));
     return false;
   }
@@ -78,7 +59,7 @@ const char kUsage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
-  int port = 5000;
+  int port = icscwire::UDP_PORT;
   std::string bindAddr = "0.0.0.0";
   std::string toCard = mainqueue::NAME;
   std::string fromCard = udpmsg::UDP_QUEUE;
@@ -98,8 +79,7 @@ int main(int argc, char** argv) {
     return rc;
   if (optind != argc)
     return simcli::badUsage("udpfe", "unexpected argument", kUsage);
-  signal(SIGTERM, onSignal);
-  signal(SIGINT, onSignal);
+  simstop::onTermination();
 
   int sock = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   sockaddr_in addr{};
@@ -110,10 +90,11 @@ int main(int argc, char** argv) {
     simlog::line("udpfe: cannot bind %s:%d: %s", bindAddr.c_str(), port, std::strerror(errno));
     return 1;
   }
-  mqd_t qOut = kClosed;
-  mqd_t qIn = openQueue(fromCard.c_str(), O_RDONLY | O_NONBLOCK);
-  if (qIn == kClosed) {
-    simlog::line("udpfe: cannot open %s: %s", fromCard.c_str(), std::strerror(errno));
+  std::optional<MessageQueue> qOut;
+  MessageQueue qIn(fromCard, MessageQueue::Receiver{static_cast<long>(UdpRouter::QUEUE_MSG_MAX),
+                                                    udpmsg::UDP_QUEUE_DEPTH, 0666});
+  if (!qIn.isOpen()) {
+    simlog::line("udpfe: cannot open %s: %s", fromCard.c_str(), std::strerror(qIn.openError()));
     return 1;
   }
   simlog::line("udpfe: serving %s:%d", bindAddr.c_str(), port);
@@ -122,8 +103,8 @@ int main(int argc, char** argv) {
   uint8_t dgram[65536];
   uint8_t msg[UdpRouter::QUEUE_MSG_MAX];
   uint64_t lastExpire = nowMs();
-  while (!g_stop) {
-    pollfd fds[2] = {{sock, POLLIN, 0}, {static_cast<int>(qIn), POLLIN, 0}};
+  while (!simstop::requested()) {
+    pollfd fds[2] = {{sock, POLLIN, 0}, {qIn.fd(), POLLIN, 0}};
     int n = poll(fds, 2, 500);
     if (n < 0 && errno != EINTR)
       break;
@@ -152,7 +133,7 @@ int main(int argc, char** argv) {
     if (fds[1].revents & POLLIN) {
       // All waiting answers at once: under load the card answers in bursts.
       ssize_t len;
-      while ((len = mq_receive(qIn, reinterpret_cast<char*>(msg), sizeof(msg), nullptr)) > 0) {
+      while ((len = qIn.receive(msg, sizeof(msg))) > 0) {
         sockaddr_in to{};
         uint8_t* payload = nullptr;
         size_t plen = 0;
@@ -165,9 +146,6 @@ int main(int argc, char** argv) {
       }
     }
   }
-  if (qOut != kClosed)
-    mq_close(qOut);
-  mq_close(qIn);
   close(sock);
   return 0;
 }

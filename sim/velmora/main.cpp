@@ -9,7 +9,6 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -19,6 +18,8 @@
 
 #include "SimCli.h"
 #include "SimLog.h"
+#include "SimSocket.h"
+#include "SimStop.h"
 #include "VelmoraEngine.h"
 #include "velm/VelmClient.h"
 
@@ -26,12 +27,6 @@ namespace {
 
 constexpr size_t MAX_CLIENTS = 32;
 constexpr off_t LOG_LIMIT_BYTES = 4 * 1024 * 1024;
-
-volatile sig_atomic_t g_stop = 0;
-
-void onSignal(int) {
-  g_stop = 1;
-}
 
 class RequestLog {
  public:
@@ -77,23 +72,9 @@ const char kUsage[] =
     "  --quiet         without --log: no request log at all (default: stderr)\n";
 
 int listenOn(const std::string& path) {
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  if (path.size() >= sizeof addr.sun_path) {
-    simlog::line("velmora: socket path too long: %s", path.c_str());
-    return -1;
-  }
-  std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-  int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+  int fd = simsocket::serveUnix(path, SOCK_SEQPACKET, 16);
   if (fd < 0)
-    return -1;
-  ::unlink(path.c_str());  // a stale socket of an earlier run
-  if (::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 ||
-      ::listen(fd, 16) != 0) {
     simlog::line("velmora: cannot listen on %s: %s", path.c_str(), std::strerror(errno));
-    ::close(fd);
-    return -1;
-  }
   return fd;
 }
 
@@ -121,10 +102,7 @@ int main(int argc, char** argv) {
   if (optind != argc)
     return simcli::badUsage("velmora", "unexpected argument", kUsage);
 
-  struct sigaction sa {};
-  sa.sa_handler = onSignal;
-  sigaction(SIGTERM, &sa, nullptr);
-  sigaction(SIGINT, &sa, nullptr);
+  simstop::onTermination();
   signal(SIGPIPE, SIG_IGN);
 
   RequestLog requestLog(logPath, quiet);
@@ -139,7 +117,7 @@ int main(int argc, char** argv) {
   std::vector<pollfd> fds{{listenFd, POLLIN, 0}};
   std::vector<uint8_t> rx(velmwire::MAX_REQUEST_SIZE + 1);
   std::vector<uint8_t> tx(velmwire::MAX_REPLY_SIZE);
-  while (!g_stop) {
+  while (!simstop::requested()) {
     int n = ::poll(fds.data(), fds.size(), 1000);
     if (n < 0 && errno != EINTR)
       break;

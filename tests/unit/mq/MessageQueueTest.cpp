@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <mqueue.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
@@ -97,6 +98,52 @@ TEST(MessageQueue, SendOnlyNeedsTheReceiversQueueAndNeverBlocks) {
   EXPECT_EQ(errno, EAGAIN);
   EXPECT_EQ(receiver.receive(b, sizeof b, 1000), 4);
   EXPECT_EQ(sender.receive(b, sizeof b, 10), -1);
+}
+
+// The receiver creates its queue as asked, or takes the one there.
+TEST(MessageQueue, ReceiverCreatesWithItsAttributesAndNeverBlocks) {
+  QueueName q("/mqtest_receiver");
+  testsupport::LogCapture log;
+  mode_t old = umask(0);
+  MessageQueue receiver(q.name, MessageQueue::Receiver{24, 3, 0600});
+  umask(old);
+  ASSERT_TRUE(receiver.isOpen());
+  EXPECT_EQ(receiver.msgSize(), 24);
+  EXPECT_EQ(receiver.maxMsgs(), 3);
+  struct stat st {};
+  ASSERT_EQ(fstat(receiver.fd(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  char b[24] = {};
+  EXPECT_EQ(receiver.receive(b, sizeof b), -1) << "an empty queue must not block";
+  EXPECT_EQ(errno, EAGAIN);
+  EXPECT_FALSE(receiver.send(b, 4)) << "opened to receive only";
+
+  MessageQueue again(q.name, MessageQueue::Receiver{2000, 10, 0666});
+  ASSERT_TRUE(again.isOpen());
+  EXPECT_EQ(again.msgSize(), 24);
+  MessageQueue bad("/mqtest_receiver_bad", MessageQueue::Receiver{2000, 100000, 0600});
+  EXPECT_FALSE(bad.isOpen());
+  EXPECT_EQ(bad.openError(), EINVAL);
+  EXPECT_TRUE(log.lines().empty()) << "the owner reports a failed open";
+}
+
+// A blocking sender waits for room, but only so long.
+TEST(MessageQueue, SendWithinWaitsForRoomAtMostItsTimeout) {
+  QueueName q("/mqtest_within");
+  MessageQueue receiver(q.name, MessageQueue::Receiver{8, 1, 0600});
+  MessageQueue sender(q.name, MessageQueue::SendOnly{});
+  ASSERT_TRUE(sender.blocking(true));
+  char b[8] = {};
+  EXPECT_TRUE(sender.sendWithin(b, 4, 1000));
+  EXPECT_FALSE(sender.sendWithin(b, 5, 50));
+  EXPECT_EQ(errno, ETIMEDOUT);
+  EXPECT_EQ(receiver.receive(b, sizeof b), 4);
+  EXPECT_TRUE(sender.sendWithin(b, 5, 1000));
+  EXPECT_EQ(receiver.receive(b, sizeof b), 5);
+
+  MessageQueue gone("/mqtest_within_gone", MessageQueue::SendOnly{});
+  EXPECT_FALSE(gone.sendWithin(b, 4, 10));
+  EXPECT_EQ(errno, EBADF);
 }
 
 }  // namespace
