@@ -366,7 +366,6 @@ suite_getlog() {
   same "$_rc" 1 "$_up exit status ($_out)"
   has "$_out" "malformed request (0 bytes)" "$_up"
   end
-  end
 }
 
 # ./dev test --vm runs its own checks through the forwarded ports while the
