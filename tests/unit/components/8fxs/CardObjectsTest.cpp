@@ -3,8 +3,8 @@
 #include <sstream>
 #include <string>
 
-#include "../mapping/MappedObjects.h"
 #include "CardObjects.h"
+#include "MappedObjects.h"
 #include "TestSupport.h"
 #include "icsc/CommonPropertyDescriptor.h"
 #include "icsc/IcscOid.h"

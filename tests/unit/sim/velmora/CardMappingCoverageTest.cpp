@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "../mapping/MappedObjects.h"
 #include "Catalogue.h"
+#include "MappedObjects.h"
 #include "velm/Velm_util.h"
 
 namespace {
