@@ -107,8 +107,7 @@ TEST_P(EventOid, Validity) {
   EXPECT_EQ(card.isValidEventTableOid(GetParam().oid), GetParam().valid);
 }
 
-INSTANTIATE_TEST_SUITE_P(Registry, EventOid, ::testing::ValuesIn(kOids),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Registry, EventOid, kOids);
 
 TEST_F(Registry, DescriptorsOnlyForEventTables) {
   EXPECT_NE(card.getEventTableDescriptors(icscoid::event(1, 0, 0)), nullptr);
@@ -199,10 +198,6 @@ TEST_F(Registry, DumpMembersWritesWordsAndRestoresDigits) {
   EXPECT_EQ(s.back(), '1') << "booleans back to digits";
 }
 
-}  // namespace
-
-namespace {
-
 // Every velmora-mapped object is registered as its own class, not as its
 // generated base: without an engine its read fails with the class's own
 // message, where a bare base would accept it.
@@ -220,10 +215,6 @@ TEST_F(Registry, MappedObjectsAreRegisteredAsTheirClasses) {
         << c.name;
   }
 }
-
-}  // namespace
-
-namespace {
 
 // The object list and the descriptions agree: each described object is
 // registered once, under its own id and name, and nothing else is.

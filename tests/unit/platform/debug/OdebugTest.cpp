@@ -93,8 +93,7 @@ TEST_P(ConsoleLine, RoutesAndChecks) {
     EXPECT_NE(os.str().find(GetParam().output), std::string::npos) << os.str();
 }
 
-INSTANTIATE_TEST_SUITE_P(Odebug, ConsoleLine, ::testing::ValuesIn(kLineCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Odebug, ConsoleLine, kLineCases);
 
 TEST(Cdebugable, DbgFindCopiesOutputAndCutsIt) {
   TestGroup g;
@@ -161,8 +160,7 @@ TEST_P(TraceLevel, ShowsAndSetsTheLevel) {
   g_traceObject = nullptr;
 }
 
-INSTANTIATE_TEST_SUITE_P(Odebug, TraceLevel, ::testing::ValuesIn(kTraceCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Odebug, TraceLevel, kTraceCases);
 
 // Numbers as the card's 32-bit strtol reads them: capped, never wrapped.
 TEST(NumberArg, ReadsAsTheCardsStrtol) {
@@ -240,8 +238,7 @@ TEST_P(Session, ByteByByte) {
   EXPECT_EQ(out, GetParam().output);
 }
 
-INSTANTIATE_TEST_SUITE_P(Odebug, Session, ::testing::ValuesIn(kSessionCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Odebug, Session, kSessionCases);
 
 // A TCP client of the console on loopback.
 class Client {

@@ -3,6 +3,7 @@
 #include <set>
 #include <string>
 
+#include "TestSupport.h"
 #include "icsc/IcscDescriptions.h"
 #include "icsc/IcscGeneratedBases.h"
 #include "icsc/IcscOid.h"
@@ -81,8 +82,7 @@ TEST_P(PropertyStore, NarrowsToTheColumnType) {
   EXPECT_EQ(got, 0) << "other rows untouched";
 }
 
-INSTANTIATE_TEST_SUITE_P(Icsc, PropertyStore, ::testing::ValuesIn(kNarrow),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Icsc, PropertyStore, kNarrow);
 
 TEST(Property, TypeMismatchesAndRowsOutOfRangeAreRefused) {
   IcscColumnDesc num{0, "n", "OBJ_N", IcscType::U16, IcscAccess::RW};

@@ -69,8 +69,7 @@ TEST_P(Conversion, ReadsAndWritesBack) {
   EXPECT_EQ(back, c.back);
 }
 
-INSTANTIATE_TEST_SUITE_P(Codec, Conversion, ::testing::ValuesIn(kConvCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Codec, Conversion, kConvCases);
 
 bool wellFormedParam(const std::string& p) {
   if (p.empty() || p[0] < 'a' || p[0] > 'z')
