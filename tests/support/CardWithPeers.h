@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "TestSupport.h"
 #include "icsc/ICSCTlv.h"
 #include "icsc/IcscWire.h"
 

@@ -6,7 +6,6 @@
 #include "CardObjects.h"
 #include "MappedObjects.h"
 #include "TestSupport.h"
-#include "icsc/CommonPropertyDescriptor.h"
 #include "icsc/IcscOid.h"
 #include "icsc/IcscProtocol.h"
 
@@ -113,26 +112,6 @@ TEST_F(Registry, DescriptorsOnlyForEventTables) {
   EXPECT_NE(card.getEventTableDescriptors(icscoid::event(1, 0, 0)), nullptr);
   EXPECT_EQ(card.getEventTableDescriptors(icscoid::event(4, 0, 0)), nullptr);
   EXPECT_EQ(card.getEventTableDescriptors(icscoid::object(1, 0, 0)), nullptr);
-}
-
-TEST(CommonDescriptors, ValueChecksAndDefaults) {
-  for (uint32_t v : {0u, 1u, 2u, 3u, 128u})
-    EXPECT_EQ(commondesc::checkBpClkRef(boost::any(v)), 0) << v;
-  for (uint32_t v : {4u, 127u, 129u, 255u})
-    EXPECT_EQ(commondesc::checkBpClkRef(boost::any(v)), 1) << v;
-  EXPECT_EQ(commondesc::checkBpClkRef(boost::any(uint8_t{128})), 0);
-  EXPECT_EQ(commondesc::checkBpClkRef(boost::any(std::string("1"))), 1);
-  std::string guid = "123e4567-e89b-12d3-a456-426614174000";
-  EXPECT_EQ(commondesc::checkGuid(boost::any(guid)), 0);
-  EXPECT_EQ(commondesc::checkGuid(boost::any(guid.substr(1))), 1);
-  EXPECT_EQ(commondesc::checkGuid(boost::any(std::string(35, 'a') + "_")), 1);
-  for (size_t a = 0; a < commondesc::arrayCount(); ++a) {
-    const CommonDescriptorArray& arr = commondesc::arrays()[a];
-    for (size_t i = 0; i < arr.count; ++i) {
-      EXPECT_EQ(arr.records[i].propertyId, i) << arr.name;
-      ASSERT_NE(arr.records[i].lengthCheck, nullptr);
-    }
-  }
 }
 
 TEST_F(Registry, AllDataValidNeedsAPowerReportAndThenStays) {
