@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "drivermsg/hwMessages.h"
 
 namespace {
