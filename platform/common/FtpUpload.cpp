@@ -1,100 +1,105 @@
 #include "common/FtpUpload.h"
 
-#include <curl/curl.h>
+#include <unistd.h>
 
-#include <cstdio>
-#include <memory>
-#include <mutex>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "net/ChildProcess.h"
 
 namespace ftpupload {
 
 namespace {
 
-constexpr long kConnectTimeoutS = 10;
-constexpr long kStallTimeoutS = 30;  // less than 1 byte/s for this long
-constexpr long kTotalTimeoutS = 300;
+// The uploader's own timeouts end a dead transfer with the server's last
+// answer in the reason; the kill is for an uploader that hangs anyway.
+constexpr std::chrono::seconds kKillGrace{5};
+constexpr size_t kErrorExcerpt = 200;
 
-struct CloseFile {
-  void operator()(FILE* f) const { std::fclose(f); }
-};
-struct CleanupCurl {
-  void operator()(CURL* c) const { curl_easy_cleanup(c); }
-};
+std::string without(std::string text, const std::string& secret) {
+  if (secret.empty())
+    return text;
+  for (size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at))
+    text.replace(at, secret.size(), "********");
+  return text;
+}
 
-Result classify(CURLcode rc) {
-  switch (rc) {
-    case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_CONNECT:
-    case CURLE_WEIRD_SERVER_REPLY:
-      return Result::CONNECT_FAILED;
-    case CURLE_LOGIN_DENIED:
-      return Result::LOGIN_REFUSED;
-    case CURLE_UPLOAD_FAILED:
-    case CURLE_REMOTE_ACCESS_DENIED:
-    case CURLE_QUOTE_ERROR:
-    case CURLE_REMOTE_DISK_FULL:
-      return Result::UPLOAD_REFUSED;
-    case CURLE_OPERATION_TIMEDOUT:
-      return Result::TIMEOUT;
-    default:
-      return Result::FAILED;
-  }
+// The first line of what the uploader wrote on its standard error.
+std::string excerpt(const std::string& errors) {
+  std::string line = errors.substr(0, errors.find('\n'));
+  if (line.size() > kErrorExcerpt)
+    line = line.substr(0, kErrorExcerpt) + "...";
+  return line.empty() ? std::string() : ": " + line;
 }
 
 }  // namespace
 
-std::string url(const Target& target, const std::string& remoteName) {
-  std::string dir = target.directory;
-  while (!dir.empty() && dir.front() == '/')
-    dir.erase(0, 1);
-  while (!dir.empty() && dir.back() == '/')
-    dir.pop_back();
-  std::string u = "ftp://" + target.host + ":" + std::to_string(target.port) + "/";
-  if (!dir.empty())
-    u += dir + "/";
-  return u + remoteName;
+std::string programPath() {
+  const char* chosen = std::getenv("FXS_FTPUPLOAD");
+  if (chosen != nullptr && *chosen != '\0')
+    return chosen;
+  char exe[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+  if (n <= 0)
+    return std::string();
+  std::string path(exe, static_cast<size_t>(n));
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos)
+    return std::string();
+  return path.substr(0, slash + 1) + "ftpupload";
 }
 
 Result upload(const Target& target, const std::string& localFile, const std::string& remoteName,
-              std::string& reason) {
-  static std::once_flag init;
-  std::call_once(init, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+              std::chrono::seconds limit, std::string& reason, int stopFd) {
   reason.clear();
-  std::unique_ptr<FILE, CloseFile> file(std::fopen(localFile.c_str(), "rb"));
-  if (!file) {
-    reason = "cannot read the archive " + localFile;
+  std::string program = programPath();
+  if (program.empty()) {
+    reason = "cannot tell where the uploader is (no /proc/self/exe)";
     return Result::FAILED;
   }
-  std::unique_ptr<CURL, CleanupCurl> curl(curl_easy_init());
-  if (!curl) {
-    reason = "no transfer handle";
+  Request request{target, localFile, remoteName, static_cast<unsigned>(limit.count())};
+  std::string bytes = encodeRequest(request);
+  if (bytes.empty() || !decodeRequest(bytes)) {
+    reason = "the upload's target or file name does not fit the uploader's request";
     return Result::FAILED;
   }
-  char error[CURL_ERROR_SIZE] = {0};
-  CURL* c = curl.get();
-  std::string address = url(target, remoteName);
-  curl_easy_setopt(c, CURLOPT_URL, address.c_str());
-  curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "ftp");
-  curl_easy_setopt(c, CURLOPT_USERNAME, target.user.c_str());
-  curl_easy_setopt(c, CURLOPT_PASSWORD, target.password.c_str());
-  curl_easy_setopt(c, CURLOPT_UPLOAD, 1L);
-  curl_easy_setopt(c, CURLOPT_READDATA, file.get());
-  curl_easy_setopt(c, CURLOPT_FTP_CREATE_MISSING_DIRS, static_cast<long>(CURLFTP_CREATE_DIR));
-  curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutS);
-  curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, kStallTimeoutS);
-  curl_easy_setopt(c, CURLOPT_TIMEOUT, kTotalTimeoutS);
-  curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(c, CURLOPT_ERRORBUFFER, error);
-  CURLcode rc = curl_easy_perform(c);
-  if (rc == CURLE_OK)
-    return Result::OK;
-  long code = 0;
-  curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &code);
-  reason = error[0] != '\0' ? error : curl_easy_strerror(rc);
-  if (code != 0)
-    reason += " (server answered " + std::to_string(code) + ")";
-  return classify(rc);
+  childprocess::Bounds bounds;
+  bounds.limit = limit + kKillGrace;
+  bounds.separateErrors = true;
+  bounds.maxOutput = MAX_MESSAGE;
+  bounds.stopFd = stopFd;
+  childprocess::Outcome run = childprocess::run({program}, bytes, bounds);
+  std::fill(bytes.begin(), bytes.end(), '\0');
+  std::string errors = excerpt(without(run.errors, target.password));
+  if (!run.started) {
+    reason = "cannot start the uploader " + program + ": " + run.startError;
+    return Result::FAILED;
+  }
+  if (run.stopped) {
+    reason = "the card is stopping; the uploader was killed";
+    return Result::FAILED;
+  }
+  if (run.timedOut) {
+    reason = "the uploader " + program + " did not finish within " +
+             std::to_string(bounds.limit.count() / 1000) + " s and was killed";
+    return Result::TIMEOUT;
+  }
+  if (run.signal != 0) {
+    const char* name = sigabbrev_np(run.signal);
+    reason = "the uploader " + program + " was ended by signal " + std::to_string(run.signal) +
+             (name != nullptr ? std::string(" (SIG") + name + ")" : std::string()) + errors;
+    return Result::FAILED;
+  }
+  std::optional<Answer> answer = decodeAnswer(run.output);
+  if (!answer || exitStatusOf(answer->result) != run.exitStatus) {
+    reason = "the uploader " + program + " gave no valid answer (exit status " +
+             std::to_string(run.exitStatus) + ")" + errors;
+    return Result::FAILED;
+  }
+  if (answer->result != Result::OK)
+    reason = without(answer->reason, target.password);
+  return answer->result;
 }
 
 }  // namespace ftpupload

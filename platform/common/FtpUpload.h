@@ -1,27 +1,29 @@
-// Upload of one file to an FTP server (libcurl).
+// The card's side of the log upload. The FTP client library and what it
+// brings (TLS, LDAP, Kerberos) stay out of the card's process: the upload
+// runs in the uploader program "ftpupload" as a child process, which is
+// given the target and the file on its standard input and killed when it
+// overruns its time.
 #pragma once
 
+#include <chrono>
 #include <string>
+
+#include "common/FtpUploadWire.h"
 
 namespace ftpupload {
 
-struct Target {
-  std::string host;
-  unsigned port = 21;
-  std::string user;
-  std::string password;
-  std::string directory;  // relative to the login's home; created when missing
-};
+// The whole transfer's time when nothing else is said.
+constexpr std::chrono::seconds DEFAULT_LIMIT{300};
 
-enum class Result { OK, CONNECT_FAILED, LOGIN_REFUSED, UPLOAD_REFUSED, TIMEOUT, FAILED };
+// The uploader: $FXS_FTPUPLOAD when set, else "ftpupload" in the directory
+// of the card's own executable. Empty when that cannot be told.
+std::string programPath();
 
-// Sends `localFile` as `remoteName` into the target's directory. On failure
-// `reason` tells why (the library's text and the server's last answer
-// code); it never holds the password.
+// Sends `localFile` as `remoteName` into the target's directory. The
+// uploader gives up after `limit` itself and is killed a few seconds later
+// (TIMEOUT). On failure `reason` says why; it never holds the password.
+// Once `stopFd` is readable the uploader is killed at once (FAILED).
 Result upload(const Target& target, const std::string& localFile, const std::string& remoteName,
-              std::string& reason);
-
-// ftp://host:port/directory/name, without credentials.
-std::string url(const Target& target, const std::string& remoteName);
+              std::chrono::seconds limit, std::string& reason, int stopFd = -1);
 
 }  // namespace ftpupload

@@ -123,6 +123,9 @@ class commonStatCtrl {
   GetLogResult getLogResult() const;
   // Path of the archive of the last finished collection, empty before.
   std::string getLogArchive() const;
+  // How long an upload may take (ftpupload::DEFAULT_LIMIT until set); for
+  // the collections started after the call.
+  void setGetLogUploadLimit(std::chrono::seconds limit);
   static const char* getLogStateName(uint32_t state);
   static const char* getLogResultText(uint32_t result);
 
@@ -173,5 +176,8 @@ class commonStatCtrl {
   std::string m_getLogArchive;
   std::thread m_getLogThread;
   bool m_getLogBusy = false;
+  std::chrono::seconds m_getLogUploadLimit{0};  // set by initGetLog
+  // Written when the controller goes: a running upload is killed, not waited for.
+  int m_getLogStop[2] = {-1, -1};
   GetLogDebug* m_getLogDebug = nullptr;  // owned; defined with the log collection
 };

@@ -2,6 +2,10 @@
 // log engine and uploads the archive to the chassis' FTP server, and the
 // console group "getlog" that starts a local collection and shows the
 // state.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <sstream>
@@ -82,16 +86,35 @@ class commonStatCtrl::GetLogDebug : public Odebug::Cdebugable {
 };
 
 void commonStatCtrl::initGetLog() {
+  m_getLogUploadLimit = ftpupload::DEFAULT_LIMIT;
+  if (pipe2(m_getLogStop, O_CLOEXEC) < 0)
+    LOG_ERROR("getlog: no stop pipe (%s); a stop waits for a running upload", std::strerror(errno));
   m_getLogDebug = new GetLogDebug(this);
+}
+
+void commonStatCtrl::setGetLogUploadLimit(std::chrono::seconds limit) {
+  std::lock_guard<std::mutex> lock(m_getLogMutex);
+  m_getLogUploadLimit = limit;
 }
 
 commonStatCtrl::~commonStatCtrl() {
   // No new collection can start once the console group is gone; a running
-  // one is waited for, as the engine belongs to the controller.
+  // one is waited for, as the engine belongs to the controller, but its
+  // upload is cut short.
   delete m_getLogDebug;
   m_getLogDebug = nullptr;
+  if (m_getLogStop[1] >= 0) {
+    char stop = 1;
+    while (write(m_getLogStop[1], &stop, 1) < 0 && errno == EINTR) {
+    }
+  }
   if (m_getLogThread.joinable())
     m_getLogThread.join();
+  for (int& fd : m_getLogStop) {
+    if (fd >= 0)
+      close(fd);
+    fd = -1;
+  }
   delete m_logEngine;
 }
 
@@ -183,6 +206,11 @@ bool commonStatCtrl::startGetLog(const std::string& directory, bool upload) {
 commonStatCtrl::GetLogResult commonStatCtrl::uploadArchive(const std::string& archive) {
   ftpupload::Target target;
   unsigned slot = 0;
+  std::chrono::seconds limit;
+  {
+    std::lock_guard<std::mutex> lock(m_getLogMutex);
+    limit = m_getLogUploadLimit;
+  }
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     target.host = str(CO_LOG_TRANSFER, 0, commonrec::LOG_SERVER);
@@ -207,7 +235,7 @@ commonStatCtrl::GetLogResult commonStatCtrl::uploadArchive(const std::string& ar
   setGetLog(GETLOG_UPLOADING, GETLOG_RESULT_NONE);
   LOG_INFO("getlog: uploading the archive to %s", where.c_str());
   std::string reason;
-  ftpupload::Result r = ftpupload::upload(target, archive, remote, reason);
+  ftpupload::Result r = ftpupload::upload(target, archive, remote, limit, reason, m_getLogStop[0]);
   if (r == ftpupload::Result::OK) {
     LOG_INFO("getlog: archive uploaded to %s", where.c_str());
     return GETLOG_RESULT_OK;

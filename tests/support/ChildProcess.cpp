@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <fstream>
 #include <iterator>
 #include <sstream>
 #include <thread>
@@ -155,6 +156,12 @@ std::string runShell(const std::string& cmd, int* status) {
   if (status)
     *status = st;
   return out;
+}
+
+bool processRunning(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string pidText, comm, state;
+  return static_cast<bool>(stat >> pidText >> comm >> state) && state != "Z";
 }
 
 std::string binCommand(const std::string& bin) {

@@ -64,4 +64,7 @@ std::string runShell(const std::string& cmd, int* status = nullptr);
 // A built binary's command line: the qemu prefix where needed and the path.
 std::string binCommand(const std::string& bin);
 
+// True while `pid` runs (a zombie waiting for its reaper does not count).
+bool processRunning(pid_t pid);
+
 }  // namespace testsupport

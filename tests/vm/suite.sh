@@ -356,6 +356,18 @@ suite_kernel_tests() {
   end
 }
 
+# The log uploader beside main (where main runs it from) starts with its
+# libraries here.
+suite_getlog() {
+  begin "the log uploader beside main runs"
+  _up="$(dirname "$(command -v main)")/ftpupload"
+  _out="$("$_up" </dev/null 2>&1)"
+  _rc=$?
+  same "$_rc" 1 "$_up exit status ($_out)"
+  has "$_out" "malformed request (0 bytes)" "$_up"
+  end
+}
+
 # ./dev test --vm runs its own checks through the forwarded ports while the
 # card runs, then sends Ctrl-C (SIGINT here); the wait is bounded.
 suite_wait_for_host() {
@@ -379,6 +391,7 @@ suite_main() {
     suite_routes
     suite_firewall
     suite_kernel_tests
+    suite_getlog
     suite_wait_for_host
   fi
   begin "SIGTERM: main exits with status 0"

@@ -21,8 +21,10 @@
 BENCH_DIR="${FXS_BENCH_DIR:-$FXS_ROOT/out/bench}"
 # Beside it: collected logs and the console's history.
 BENCH_OUT="$(dirname "$BENCH_DIR")"
-# What the bench runs, and the tools the subcommands that reach it use.
-BENCH_TARGETS=(main board sim_pca9552 sim_i2cdrv udpfe velmora velmctl nbcat icscctl sim_inject fdebug)
+# What the bench runs, and the tools the subcommands that reach it use
+# (ftpupload: main's log uploader, which main runs from its own directory).
+BENCH_TARGETS=(main ftpupload board sim_pca9552 sim_i2cdrv udpfe velmora velmctl nbcat icscctl sim_inject
+               fdebug)
 BENCH_PEER_NAMES=()
 BENCH_PEER_CMDS=()
 BENCH_PEER_READY=()

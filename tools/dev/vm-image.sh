@@ -16,7 +16,7 @@ VM_GUEST_ROOT=/opt/fxs
 VM_HOST_PKGS=(qemu-system-arm kmod cpio)
 # Programs of the build that the guest needs besides those the peer
 # declarations name: the card's tools on its PATH and the suite's clients.
-VM_EXTRA_BINS=(main vconfig nbcat icscctl velmctl it_net)
+VM_EXTRA_BINS=(main ftpupload vconfig nbcat icscctl velmctl it_net)
 
 vm_host_packages() {
   ensure_packages "${VM_HOST_PKGS[@]}"

@@ -2,12 +2,19 @@
 // stand-in, nbcat on /dev/vocallog, tar, and the console that starts a
 // collection. Runs in the test's own namespaces (private /tmp, /vocal,
 // /flash and /dev).
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -16,6 +23,7 @@
 #include "ConsoleClient.h"
 #include "TestSupport.h"
 #include "common/CommonRecords.h"
+#include "common/FtpUpload.h"
 #include "common/commonStatCtrl.h"
 #include "debug/Odebug.h"
 #include "fxsCGetLogEngine.h"
@@ -46,6 +54,15 @@ void prepareCardTools() {
   ASSERT_EQ(st, 0) << out;
   ::mkdir("/vocal", 0755);
   ::mkdir("/flash/log", 0755);
+  // The card runs its uploader beside itself; under qemu an ARM program
+  // needs the emulator in front of it.
+  ::unsetenv("FXS_FTPUPLOAD");
+  if (!testsupport::execPrefix().empty()) {
+    writeFile("/tmp/cardbin/ftpupload",
+              "#!/bin/sh\nexec " + testsupport::binCommand("ftpupload") + "\n");
+    ::chmod("/tmp/cardbin/ftpupload", 0755);
+    ::setenv("FXS_FTPUPLOAD", "/tmp/cardbin/ftpupload", 1);
+  }
 }
 
 class GetLogIt : public ::testing::Test {
@@ -250,6 +267,48 @@ int64_t finishedState(commonStatCtrl& common) {
   return state;
 }
 
+struct Outcome {
+  int64_t state;
+  int64_t result;
+};
+
+// One collection started as the chassis does, with the password of the
+// loopback server, awaited: its "GETLOG state" and "GETLOG result".
+Outcome collect(commonStatCtrl& common, const std::string& dir, std::chrono::seconds limit) {
+  common.setGetLogUploadLimit(limit);
+  EXPECT_EQ(startCollection(common, "127.0.0.1", kFtpPassword, dir), icscwire::OK);
+  int64_t state = finishedState(common);
+  return {state, testsupport::readCommon(common, CO::CO_LOG_TRANSFER, LOG_RESULT).num};
+}
+
+// A child of this process whose command line holds `name`, or -1.
+pid_t childRunning(const std::string& name) {
+  DIR* proc = ::opendir("/proc");
+  if (proc == nullptr)
+    return -1;
+  pid_t found = -1;
+  while (dirent* e = ::readdir(proc)) {
+    char* end = nullptr;
+    long pid = std::strtol(e->d_name, &end, 10);
+    if (pid <= 0 || *end != '\0')
+      continue;
+    std::string stat = readFile("/proc/" + std::string(e->d_name) + "/stat");
+    size_t close = stat.rfind(')');
+    int ppid = 0;
+    char state = 0;
+    if (close == std::string::npos ||
+        std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &ppid) != 2 || ppid != ::getpid() ||
+        state == 'Z')
+      continue;
+    if (readFile("/proc/" + std::string(e->d_name) + "/cmdline").find(name) != std::string::npos) {
+      found = static_cast<pid_t>(pid);
+      break;
+    }
+  }
+  ::closedir(proc);
+  return found;
+}
+
 }  // namespace
 
 // The chassis writes the log-transfer records and the card uploads a valid
@@ -315,4 +374,187 @@ TEST_F(GetLogIt, RefusedUploadsShowAFailedStateWithTheirReason) {
     EXPECT_FALSE(log.contains(c.password));
     EXPECT_FALSE(exists(kFtpRoot + "/refused"));
   }
+}
+
+// A server that takes the connection and then says nothing: the upload ends
+// at its limit with the timeout, not after the default five minutes.
+// While it waits, the uploader's command line and environment (what any
+// user of the card sees in /proc) do not hold the password.
+TEST_F(GetLogIt, AStalledServerEndsTheUploadAtItsLimit) {
+  testsupport::LogCapture log;
+  FtpServer ftp;
+  ASSERT_TRUE(ftp.start());
+  ftp.m_proc.signal(SIGSTOP);
+  commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
+  common.setGetLogUploadLimit(std::chrono::seconds(3));
+  ASSERT_EQ(startCollection(common, "127.0.0.1", kFtpPassword, "stalled"), icscwire::OK);
+  pid_t uploader = -1;
+  EXPECT_TRUE(testsupport::waitFor(
+      [&] {
+        uploader = childRunning("ftpupload");
+        return uploader > 0;
+      },
+      std::chrono::seconds(30)))
+      << "the uploader never ran";
+  if (uploader > 0) {
+    std::string pid = std::to_string(uploader);
+    std::string cmdline = readFile("/proc/" + pid + "/cmdline");
+    EXPECT_NE(cmdline.find("ftpupload"), std::string::npos) << "read after it ended";
+    EXPECT_EQ(cmdline.find(kFtpPassword), std::string::npos) << cmdline;
+    EXPECT_EQ(readFile("/proc/" + pid + "/environ").find(kFtpPassword), std::string::npos);
+  }
+  Outcome o{finishedState(common),
+            testsupport::readCommon(common, CO::CO_LOG_TRANSFER, LOG_RESULT).num};
+  EXPECT_EQ(o.state, CO::GETLOG_FAILED);
+  EXPECT_EQ(o.result, CO::GETLOG_RESULT_TIMEOUT);
+  EXPECT_TRUE(log.contains("getlog: upload to ftp://127.0.0.1:2121/stalled/card-logs-slot"));
+  EXPECT_TRUE(log.contains("timed out")) << "the uploader's own timeout names it";
+  EXPECT_FALSE(log.contains(kFtpPassword));
+  ftp.m_proc.signal(SIGCONT);
+}
+
+namespace {
+
+// A script in the uploader's place, and the card told to run it.
+void fakeUploader(const std::string& script, mode_t mode = 0755) {
+  writeFile("/tmp/cardbin/fake-uploader", "#!/bin/sh\n" + script);
+  ::chmod("/tmp/cardbin/fake-uploader", mode);
+  ::setenv("FXS_FTPUPLOAD", "/tmp/cardbin/fake-uploader", 1);
+}
+
+struct UploaderCase {
+  const char* name;
+  const char* script;  // none: the program is missing
+  const char* logged;
+  CO::GetLogResult result;
+  mode_t mode = 0755;
+};
+
+// The password is known to the scripts so they can try to leak it.
+const UploaderCase kUploaders[] = {
+    {"missing", nullptr,
+     "upload to ftp://127.0.0.1:2121/odd/card-logs-slot0-",  // then the reason below
+     CO::GETLOG_RESULT_TRANSFER_FAILED},
+    {"not executable", "cat /tmp/answer-ok\n",
+     "cannot start the uploader /tmp/cardbin/fake-uploader: Permission denied",
+     CO::GETLOG_RESULT_TRANSFER_FAILED, 0644},
+    {"crashes after printing the password",
+     "cat >/dev/null; echo \"got chassis-Pw-7 for chassis\" >&2; kill -SEGV $$\n",
+     "the uploader /tmp/cardbin/fake-uploader was ended by signal 11 (SIGSEGV): got ******** for "
+     "chassis",
+     CO::GETLOG_RESULT_TRANSFER_FAILED},
+    {"answers garbage", "cat >/dev/null; echo nonsense\n",
+     "the uploader /tmp/cardbin/fake-uploader gave no valid answer (exit status 0)",
+     CO::GETLOG_RESULT_TRANSFER_FAILED},
+    {"exit status against its answer", "cat >/dev/null; cat /tmp/answer-ok; exit 3\n",
+     "the uploader /tmp/cardbin/fake-uploader gave no valid answer (exit status 3)",
+     CO::GETLOG_RESULT_TRANSFER_FAILED},
+    {"login refused, the password in the reason",
+     "cat >/dev/null; cat /tmp/answer-refused; exit 3\n",
+     "failed: 530 login for chassis with ******** refused", CO::GETLOG_RESULT_LOGIN_REFUSED},
+    {"reports success", "cat >/dev/null; cat /tmp/answer-ok\n", "getlog: archive uploaded to",
+     CO::GETLOG_RESULT_OK},
+};
+
+}  // namespace
+
+// Whatever the uploader does, the collection ends with a clear state and
+// reason, and the password shows nowhere.
+TEST_F(GetLogIt, AMissingOrMisbehavingUploaderEndsWithAReason) {
+  writeFile("/tmp/answer-ok", ftpupload::encodeAnswer({ftpupload::Result::OK, ""}));
+  writeFile("/tmp/answer-refused",
+            ftpupload::encodeAnswer({ftpupload::Result::LOGIN_REFUSED,
+                                     "530 login for chassis with " + kFtpPassword + " refused"}));
+  for (const UploaderCase& c : kUploaders) {
+    SCOPED_TRACE(c.name);
+    if (c.script == nullptr)
+      ::setenv("FXS_FTPUPLOAD", "/tmp/cardbin/no-such-uploader", 1);
+    else
+      fakeUploader(c.script, c.mode);
+    testsupport::LogCapture log;
+    commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
+    Outcome o = collect(common, "odd", ftpupload::DEFAULT_LIMIT);
+    EXPECT_EQ(o.state, c.result == CO::GETLOG_RESULT_OK ? CO::GETLOG_DONE : CO::GETLOG_FAILED);
+    EXPECT_EQ(o.result, c.result);
+    EXPECT_TRUE(log.contains(c.logged));
+    if (c.script == nullptr) {
+      EXPECT_TRUE(log.contains(
+          "cannot start the uploader /tmp/cardbin/no-such-uploader: No such file or directory"));
+    }
+    EXPECT_FALSE(log.contains(kFtpPassword));
+  }
+  ::unsetenv("FXS_FTPUPLOAD");
+}
+
+// An uploader that hangs is killed with what it started once its limit and
+// a grace have passed; the collection reports the timeout.
+TEST_F(GetLogIt, AHungUploaderIsKilledAtTheDeadline) {
+  struct Case {
+    const char* name;
+    const char* script;
+    bool grandchild;
+  };
+  const Case cases[] = {
+      {"waits on a child of its own",
+       "echo $$ > /tmp/uploader.pid; sleep 600 & echo $! > /tmp/uploader-child.pid; wait\n", true},
+      {"stopped", "echo $$ > /tmp/uploader.pid; kill -STOP $$\n", false},
+  };
+  commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::remove("/tmp/uploader.pid");
+    std::remove("/tmp/uploader-child.pid");
+    fakeUploader(c.script);
+    testsupport::LogCapture log;
+    auto t0 = std::chrono::steady_clock::now();
+    Outcome o = collect(common, "hung", std::chrono::seconds(1));
+    // Killed at 1 s + 5 s; the bound only tells the kill from the script's
+    // own end (600 s, or never when stopped).
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(50));
+    EXPECT_EQ(o.state, CO::GETLOG_FAILED);
+    EXPECT_EQ(o.result, CO::GETLOG_RESULT_TIMEOUT);
+    EXPECT_TRUE(log.contains(
+        "the uploader /tmp/cardbin/fake-uploader did not finish within 6 s and was killed"));
+    std::string pid = readFile("/tmp/uploader.pid");
+    ASSERT_FALSE(pid.empty());
+    // Reaped: no zombie of it is left for this process to collect.
+    errno = 0;
+    EXPECT_EQ(::waitpid(std::stoi(pid), nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
+    if (c.grandchild) {
+      std::string child = readFile("/tmp/uploader-child.pid");
+      ASSERT_FALSE(child.empty());
+      EXPECT_TRUE(testsupport::waitFor(
+          [&] { return !testsupport::processRunning(std::stoi(child)); }, std::chrono::seconds(30)))
+          << "the uploader's own child survived";
+    }
+  }
+  // The worker is free again: the next collection starts.
+  fakeUploader("cat >/dev/null; cat /tmp/answer-ok\n");
+  writeFile("/tmp/answer-ok", ftpupload::encodeAnswer({ftpupload::Result::OK, ""}));
+  Outcome o = collect(common, "again", std::chrono::seconds(1));
+  EXPECT_EQ(o.state, CO::GETLOG_DONE);
+  EXPECT_EQ(o.result, CO::GETLOG_RESULT_OK);
+  ::unsetenv("FXS_FTPUPLOAD");
+}
+
+// A card that stops during an upload does not wait for the uploader's five
+// minutes: the uploader is killed and reaped.
+TEST_F(GetLogIt, StoppingTheCardKillsARunningUpload) {
+  std::remove("/tmp/uploader.pid");
+  fakeUploader("echo $$ > /tmp/uploader.pid; sleep 600 & wait\n");
+  testsupport::LogCapture log;
+  auto common = std::make_unique<commonStatCtrl>("commonStatCtrl", 15, nullptr, 5, 7, 6, 3,
+                                                 new fxsCGetLogEngine());
+  ASSERT_EQ(startCollection(*common, "127.0.0.1", kFtpPassword, "stopping"), icscwire::OK);
+  ASSERT_TRUE(testsupport::waitFor([] { return !readFile("/tmp/uploader.pid").empty(); },
+                                   std::chrono::seconds(60)));
+  auto t0 = std::chrono::steady_clock::now();
+  common.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(50));
+  EXPECT_TRUE(log.contains("the card is stopping; the uploader was killed"));
+  errno = 0;
+  EXPECT_EQ(::waitpid(std::stoi(readFile("/tmp/uploader.pid")), nullptr, WNOHANG), -1);
+  EXPECT_EQ(errno, ECHILD);
+  ::unsetenv("FXS_FTPUPLOAD");
 }
