@@ -3,13 +3,20 @@
 #include <sstream>
 #include <string>
 
+#include "AccountTableExt.h"
 #include "CardObjects.h"
+#include "IcscObjectsNetMan.h"
 #include "MappedObjects.h"
 #include "TestSupport.h"
 #include "icsc/IcscOid.h"
 #include "icsc/IcscProtocol.h"
 
 namespace {
+
+class NullSink : public IcscResponseSink {
+ public:
+  bool sendResponse(std::string_view, const uint8_t*, size_t) override { return true; }
+};
 
 class Registry : public ::testing::Test {
  protected:
@@ -20,6 +27,8 @@ class Registry : public ::testing::Test {
   }
   testsupport::LogCapture log{9};
   CardObjects card;
+  NullSink sink;
+  IcscProtocolIfc engine{nullptr, &card, &sink};
 };
 
 TEST_F(Registry, TableTwoAnswersWithOnlyTheOid) {
@@ -130,14 +139,7 @@ TEST_F(Registry, BpClkReferenceIsNotSupported) {
   EXPECT_EQ(log.count("does not support syncE"), 2u);
 }
 
-class NullSink : public IcscResponseSink {
- public:
-  bool sendResponse(std::string_view, const uint8_t*, size_t) override { return true; }
-};
-
 TEST_F(Registry, VocalAlarmColumnsAreBitsOfTheWord) {
-  NullSink sink;
-  IcscProtocolIfc engine(nullptr, &card, &sink);
   card.setVocalAlarm(0x101);
   IcscObject* table = engine.findObject(31);
   IcscObject* wide = engine.findObject(43);  // lends a property id past the table
@@ -181,8 +183,6 @@ TEST_F(Registry, DumpMembersWritesWordsAndRestoresDigits) {
 // generated base: without an engine its read fails with the class's own
 // message, where a bare base would accept it.
 TEST_F(Registry, MappedObjectsAreRegisteredAsTheirClasses) {
-  NullSink sink;
-  IcscProtocolIfc engine(nullptr, &card, &sink);
   for (const mappedtest::MappedClass& c : mappedtest::mappedClasses()) {
     IcscObject* o = engine.findObject(c.desc->id);
     ASSERT_NE(o, nullptr) << c.name;
@@ -198,8 +198,6 @@ TEST_F(Registry, MappedObjectsAreRegisteredAsTheirClasses) {
 // The object list and the descriptions agree: each described object is
 // registered once, under its own id and name, and nothing else is.
 TEST_F(Registry, EveryDescribedObjectIsRegisteredOnce) {
-  NullSink sink;
-  IcscProtocolIfc engine(nullptr, &card, &sink);
   EXPECT_EQ(engine.objectCount(), icscdesc::count());
   for (size_t i = 0; i < icscdesc::count(); ++i) {
     const IcscObjectDesc& d = *icscdesc::all()[i];
@@ -208,6 +206,61 @@ TEST_F(Registry, EveryDescribedObjectIsRegisteredOnce) {
     EXPECT_STREQ(o->getName(), d.name);
   }
   EXPECT_FALSE(log.contains("already registered"));
+}
+
+// The places of the account and network tables hold the classes that act
+// on the firewall and the kernel.
+template <typename T>
+bool isA(IcscObject* o) {
+  return dynamic_cast<T*>(o) != nullptr;
+}
+
+TEST_F(Registry, AccountAndNetworkPlacesHoldTheActingClasses) {
+  struct Place {
+    uint32_t id;
+    const char* name;
+    bool (*check)(IcscObject*);
+  } places[] = {
+      {1, "AccountTable", isA<AccountTableExt>},
+      {27, "IfmNetworkLinkConfigTable", isA<IfmNetworkLinkConfigTable>},
+      {28, "IfmNetworkLinkStatusTable", isA<IfmNetworkLinkStatusTable>},
+      {29, "IfmNetworkRouteConfigTable", isA<IfmNetworkRouteConfigTable>},
+      {30, "IfmNetworkRouteStatusTable", isA<IfmNetworkRouteStatusTable>},
+      {31, "VocalAlarmStatusTable", isA<VocalAlarmStatusTable>},
+  };
+  for (const Place& p : places) {
+    IcscObject* o = engine.findObject(p.id);
+    ASSERT_NE(o, nullptr) << p.id;
+    EXPECT_STREQ(o->getName(), p.name) << p.id;
+    EXPECT_TRUE(p.check(o)) << p.name << " is still a stored-values placeholder";
+  }
+}
+
+TEST_F(Registry, TablesReachTheRegisteredSiblingsAndOneNetworkManager) {
+  NetManRegistry& registry = card;
+  EXPECT_EQ(static_cast<IcscObject*>(registry.getLinkConfigTable()), engine.findObject(27));
+  EXPECT_EQ(static_cast<IcscObject*>(registry.getRouteConfigTable()), engine.findObject(29));
+  ASSERT_NE(registry.getNetworkManager(), nullptr);
+  EXPECT_EQ(registry.getNetworkManager(), card.getNetworkManager()) << "one client per process";
+}
+
+TEST_F(Registry, StatusTablesReadTheConfigurationRowsOfTheRegistry) {
+  // An unset configuration row (VLAN id 0, no destination) is answered
+  // without asking the kernel; a set one would be looked up.
+  IcscObject* linkStatus = engine.findObject(28);
+  IcscObject* routeStatus = engine.findObject(30);
+  ASSERT_TRUE(linkStatus && routeStatus);
+  EXPECT_TRUE(linkStatus->update(linkStatus->getProp(2), 4));
+  EXPECT_TRUE(log.contains("row or parent has invalid data"));
+  EXPECT_TRUE(routeStatus->update(routeStatus->getProp(1), 4));
+  EXPECT_TRUE(log.contains("route is not in use"));
+
+  card.getLinkConfigTable()->setPropifmNetworkLinkConfigVlanId(5, 100);
+  card.getLinkConfigTable()->setPropifmNetworkLinkConfigParent(5, "nosuch0");
+  card.getLinkConfigTable()->setPropifmNetworkLinkConfigInService(5, true);
+  // No such VLAN in this namespace while its row is in service: refused.
+  EXPECT_FALSE(linkStatus->update(linkStatus->getProp(2), 5));
+  EXPECT_TRUE(log.contains("vlan with vlanid 100 not found, but should be active"));
 }
 
 }  // namespace
