@@ -21,7 +21,17 @@ namespace {
 // Held while one message and the all-data-valid check after it are handled.
 pthread_mutex_t s_mainMutex = PTHREAD_MUTEX_INITIALIZER;
 
-const char* const txMQueueNames[] = {udpmsg::UDP_QUEUE, hwmsg::I2C_QUEUE};
+// The queues main sends on, created with their receivers' size and depth:
+// whichever side starts first, the queue is the same.
+struct TxQueue {
+  const char* name;
+  long msgSize;
+  long depth;
+};
+const TxQueue kTxQueues[] = {
+    {udpmsg::UDP_QUEUE, static_cast<long>(udpmsg::MAX_SIZE), udpmsg::UDP_QUEUE_DEPTH},
+    {hwmsg::I2C_QUEUE, hwmsg::I2C_QUEUE_MSG_SIZE, hwmsg::I2C_QUEUE_DEPTH},
+};
 
 constexpr const char* kStateNames[] = {
     "UNINITIALIZED", "IDLE", "START_SELF_TESTS", "SELF_TESTS_BUSY", "ACTIVE_ALL_LEDS_ON",
@@ -111,7 +121,7 @@ Ifc::Ifc(std::string name, LedDriverLink* ledLink)
     LOG_ERROR("Failed to install signal handler");
   m_ledIfc.initLedInterface();
   for (unsigned i = 0; i < 2; ++i) {
-    m_txQueues[i] = new MessageQueue(txMQueueNames[i]);
+    m_txQueues[i] = new MessageQueue(kTxQueues[i].name, kTxQueues[i].msgSize, kTxQueues[i].depth);
     m_txQueues[i]->blocking(false);
   }
   registerHardware();

@@ -11,6 +11,9 @@
 #include "Ifc.h"
 #include "TestSupport.h"
 #include "drivermsg/dbgMsg.h"
+#include "drivermsg/hwMessages.h"
+#include "drivermsg/udpQueueMsg.h"
+#include "mq/MessageQueue.h"
 #include "signal/StopSignal.h"
 
 namespace {
@@ -105,6 +108,17 @@ TEST_F(IfcFixture, ConstructionEndsIdleAndOnlyStateChangesAreLogged) {
   m_ifc->setFsmState(Ifc::FAIL);
   EXPECT_TRUE(m_log->contains("[INFO] Ifc.cpp:"));
   EXPECT_TRUE(m_log->contains("(setFsmState) - IDLE -> FAIL"));
+}
+
+// Whether the card or its peer creates them, the queues come out alike.
+TEST_F(IfcFixture, QueuesItSendsOnHaveTheirReceiversSizeAndDepth) {
+  MessageQueue udp(udpmsg::UDP_QUEUE, MessageQueue::SendOnly{});
+  MessageQueue i2c(hwmsg::I2C_QUEUE, MessageQueue::SendOnly{});
+  ASSERT_TRUE(udp.isOpen() && i2c.isOpen());
+  EXPECT_EQ(udp.msgSize(), static_cast<long>(udpmsg::MAX_SIZE));
+  EXPECT_EQ(udp.maxMsgs(), udpmsg::UDP_QUEUE_DEPTH);
+  EXPECT_EQ(i2c.msgSize(), hwmsg::I2C_QUEUE_MSG_SIZE);
+  EXPECT_EQ(i2c.maxMsgs(), hwmsg::I2C_QUEUE_DEPTH);
 }
 
 TEST_F(IfcFixture, UnknownIdIsLoggedAndDropped) {
