@@ -44,16 +44,11 @@ bool ensureDirectory(const std::string& dir) {
   return false;
 }
 
-std::string dirName(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos)
-    return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string baseName(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+// Members are named by their path from the root ("flash/log/...",
+// "var/log/messages"): one -C for all, as busybox tar keeps only the last -C.
+std::string fromRoot(const std::string& path) {
+  size_t first = path.find_first_not_of('/');
+  return first == std::string::npos ? std::string(".") : path.substr(first);
 }
 
 }  // namespace
@@ -97,14 +92,13 @@ int CGetLogEngine::run() {
   // Written under a temporary name and renamed, so a reader never sees a
   // half-written archive.
   std::string partial = archive + ".part";
-  std::vector<std::string> argv = {
-      "tar", "-czf", partial, "-C", dirName(kLogDirectory), baseName(kLogDirectory)};
+  std::vector<std::string> argv = {"tar", "-czf", partial, "-C", "/", fromRoot(kLogDirectory)};
   for (const std::string& f : extra) {
     if (!isRegularFile(f)) {
       LOG_INFO("getlog: %s not present, not packed", f.c_str());
       continue;
     }
-    argv.insert(argv.end(), {"-C", dirName(f), baseName(f)});
+    argv.push_back(fromRoot(f));
   }
   std::string output;
   int status = childprocess::run(argv, "", &output);

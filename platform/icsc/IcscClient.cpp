@@ -16,10 +16,10 @@ namespace {
 // cut short by the socket.
 constexpr size_t kDatagramRoom = 65536;
 
-int64_t nowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
+using Clock = std::chrono::steady_clock;
+
+Clock::time_point after(int timeoutMs) {
+  return Clock::now() + std::chrono::milliseconds(timeoutMs);
 }
 
 }  // namespace
@@ -83,9 +83,10 @@ bool IcscClient::send(uint8_t op, const ICSCTlv* cells, size_t count, uint32_t& 
   return sendBytes(m_request.data(), m_request.size());
 }
 
-long IcscClient::nextDatagram(int64_t deadlineMs) {
+long IcscClient::nextDatagram(std::chrono::steady_clock::time_point deadline) {
   for (;;) {
-    int64_t left = deadlineMs - nowMs();
+    // Rounded up: a wait never ends before the deadline.
+    int64_t left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0 || m_fd < 0)
       return -1;
     pollfd p{m_fd, POLLIN, 0};
@@ -102,7 +103,7 @@ long IcscClient::nextDatagram(int64_t deadlineMs) {
 
 IcscClient::Result IcscClient::await(uint32_t id, int timeoutMs, Header& h,
                                      std::vector<ICSCTlv>& cells, Decode* why) {
-  int64_t deadline = nowMs() + timeoutMs;
+  Clock::time_point deadline = after(timeoutMs);
   for (;;) {
     long n = nextDatagram(deadline);
     if (n < 0)
@@ -127,7 +128,7 @@ IcscClient::Result IcscClient::call(uint8_t op, const std::vector<ICSCTlv>& cell
 }
 
 bool IcscClient::receive(int timeoutMs, Header& h, std::vector<ICSCTlv>& cells) {
-  int64_t deadline = nowMs() + timeoutMs;
+  Clock::time_point deadline = after(timeoutMs);
   for (;;) {
     long n = nextDatagram(deadline);
     if (n < 0)
@@ -138,7 +139,7 @@ bool IcscClient::receive(int timeoutMs, Header& h, std::vector<ICSCTlv>& cells) 
 }
 
 bool IcscClient::receiveBytes(int timeoutMs, std::vector<uint8_t>& datagram) {
-  long n = nextDatagram(nowMs() + timeoutMs);
+  long n = nextDatagram(after(timeoutMs));
   if (n < 0)
     return false;
   datagram.assign(m_answer.begin(), m_answer.begin() + n);

@@ -9,6 +9,7 @@
 // stopped, and whether to ask again is the caller's choice.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -55,9 +56,9 @@ class IcscClient {
   size_t bytesReceived() const { return m_bytesReceived; }
 
  private:
-  // One datagram into m_answer before `deadlineMs` (steady clock); its
+  // One datagram into m_answer before `deadline`; its
   // length, or -1 when the time is up.
-  long nextDatagram(int64_t deadlineMs);
+  long nextDatagram(std::chrono::steady_clock::time_point deadline);
 
   int m_fd = -1;
   uint32_t m_nextId;

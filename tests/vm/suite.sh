@@ -357,7 +357,9 @@ suite_kernel_tests() {
 }
 
 # The log uploader beside main (where main runs it from) starts with its
-# libraries here.
+# libraries here; then a collection as the chassis makes it, packed by the
+# image's busybox tar, lands an archive on the chassis' FTP server of the
+# peer declarations.
 suite_getlog() {
   begin "the log uploader beside main runs"
   _up="$(dirname "$(command -v main)")/ftpupload"
@@ -365,6 +367,32 @@ suite_getlog() {
   _rc=$?
   same "$_rc" 1 "$_up exit status ($_out)"
   has "$_out" "malformed request (0 bytes)" "$_up"
+  end
+  begin "GETLOG: the card's logs reach the chassis' FTP server"
+  # The server's address and user as tools/dev/peers.d/90-getlog.sh declares them.
+  _dir=vm-getlog
+  for _kv in "ftp-server 172.30.20.10" "ftp-port 21" "ftp-user chassis" \
+    "ftp-password $(cat "$BENCH_DIR/ftp.pass")" "getlog-directory $_dir"; do
+    # shellcheck disable=SC2086
+    set -- $_kv
+    _out="$(icscctl --timeout "$ICSC_TIMEOUT_MS" set common log-transfer "$1" "$2" 2>&1)" ||
+      problem "set common log-transfer $1 refused: $_out"
+  done
+  _end=$(($(cut -d. -f1 /proc/uptime) + 180))
+  _state=""
+  while [ "$(cut -d. -f1 /proc/uptime)" -lt "$_end" ]; do
+    _state="$(get common log-transfer getlog-state)"
+    case "$_state" in 2 | 3) break ;; esac
+    sleep 1
+  done
+  same "$_state" 2 "GETLOG state ($(get common log-transfer getlog-result))"
+  _archive="$(find "$BENCH_DIR/ftp/$_dir" -name '*.tar.gz' -type f 2>/dev/null | head -n 1)"
+  if [ -n "$_archive" ]; then
+    has "$(tar -tzf "$_archive" 2>&1)" "flash/log/vocal.cfg" "$_archive"
+  else
+    problem "no archive in $BENCH_DIR/ftp/$_dir"
+  fi
+  lacks "$(cat "$BENCH_DIR/main.log")" "$(cat "$BENCH_DIR/ftp.pass")" "main.log"
   end
 }
 

@@ -146,12 +146,12 @@ TEST_F(GetLogIt, RunPacksTheLogDirectoryAndTheCardLog) {
   int st = -1;
   std::string list = testsupport::runShell("tar -tzf " + archive + " | sort", &st);
   ASSERT_EQ(st, 0) << list;
-  for (const char* member : {"log/vocal.cfg", "log/vocalcurrent.log", "main.log"}) {
+  for (const char* member : {"flash/log/vocal.cfg", "flash/log/vocalcurrent.log", "tmp/main.log"}) {
     EXPECT_NE(list.find(std::string(member) + "\n"), std::string::npos) << member << " in\n"
                                                                         << list;
   }
   EXPECT_EQ(list.find("not-there"), std::string::npos);
-  std::string cfg = testsupport::runShell("tar -xzOf " + archive + " log/vocal.cfg", &st);
+  std::string cfg = testsupport::runShell("tar -xzOf " + archive + " flash/log/vocal.cfg", &st);
   EXPECT_EQ(cfg, "sip_local_port=5060\n");
 }
 
@@ -336,7 +336,7 @@ TEST_F(GetLogIt, ChassisCollectionLandsAValidArchiveOnTheFtpServer) {
   std::string list = testsupport::runShell(
       "for f in " + kFtpRoot + "/cards/slot3/card-logs-slot3-*.tar.gz; do tar -tzf $f; done", &st);
   EXPECT_EQ(st, 0) << list;
-  EXPECT_NE(list.find("log/vocal.cfg\n"), std::string::npos) << list;
+  EXPECT_NE(list.find("flash/log/vocal.cfg\n"), std::string::npos) << list;
   EXPECT_FALSE(log.contains(kFtpPassword));
   EXPECT_EQ(ftp.m_proc.log().find(kFtpPassword), std::string::npos);
 }
