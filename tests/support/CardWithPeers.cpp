@@ -17,14 +17,6 @@ namespace testsupport {
 
 using std::chrono::milliseconds;
 
-ICSCTlv cellOf(uint32_t oid, IcscType type, int64_t num) {
-  ICSCTlv c;
-  c.oid = oid;
-  c.type = type;
-  c.num = num;
-  return c;
-}
-
 // Clients start at different ids so that one's late answer never looks like
 // another's.
 IcscClient::IcscClient(unsigned short port) : m_id(static_cast<uint32_t>(rand()) << 8) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "TestSupport.h"
 #include "icsc/ICSCTlv.h"
 #include "icsc/IcscWire.h"
 
@@ -20,8 +21,6 @@ constexpr unsigned short kIcscPort = 5000;
 constexpr uint32_t kTimersObject = 43;
 // Status of an ICSC call that got no answer in time.
 constexpr uint8_t kNoAnswer = 0xFF;
-
-ICSCTlv cellOf(uint32_t oid, IcscType type = IcscType::NONE, int64_t num = 0);
 
 // One client socket towards the front end on 127.0.0.1.
 class IcscClient {

@@ -98,6 +98,15 @@ bool exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
+ICSCTlv cellOf(uint32_t oid, IcscType type, int64_t num, const std::string& str) {
+  ICSCTlv c;
+  c.oid = oid;
+  c.type = type;
+  c.num = num;
+  c.str = str;
+  return c;
+}
+
 ICSCTlv readCommon(commonStatCtrl& common, unsigned object, unsigned record, unsigned instance) {
   ICSCTlv req, resp;
   req.oid = icscoid::common(object, record, instance);

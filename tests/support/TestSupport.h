@@ -1,6 +1,8 @@
 // Helpers shared by the tests: log capture and paths of built binaries.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <mutex>
 #include <string>
@@ -10,6 +12,11 @@
 #include "trace/TraceObject.h"
 
 class commonStatCtrl;
+
+// A suite run over the table `cases`, each case named by its `name`.
+#define INSTANTIATE_NAMED(prefix, suite, cases)                       \
+  INSTANTIATE_TEST_SUITE_P(prefix, suite, ::testing::ValuesIn(cases), \
+                           [](const auto& i) { return std::string(i.param.name); })
 
 namespace testsupport {
 
@@ -58,6 +65,10 @@ std::string markingRestoreProgram(const std::string& marker);
 
 // How often `needle` occurs in `haystack`, overlaps included.
 size_t countOf(const std::string& haystack, const std::string& needle);
+
+// A request or answer cell.
+ICSCTlv cellOf(uint32_t oid, IcscType type = IcscType::NONE, int64_t num = 0,
+               const std::string& str = "");
 
 // One GET of a common object's cell, as the chassis sends it.
 ICSCTlv readCommon(commonStatCtrl& common, unsigned object, unsigned record, unsigned instance = 0);

@@ -13,6 +13,7 @@
 
 #include "CardWithPeers.h"
 #include "ConsoleClient.h"
+#include "TestSupport.h"
 #include "common/CommonRecords.h"
 #include "common/commonStatCtrl.h"
 #include "drivermsg/hwMessages.h"
@@ -247,8 +248,7 @@ TEST_P(DriverSwitch, ShowsOnTheCard) {
   EXPECT_TRUE(card.main.alive());
 }
 
-INSTANTIATE_TEST_SUITE_P(CardBench, DriverSwitch, ::testing::ValuesIn(kSwitchCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(CardBench, DriverSwitch, kSwitchCases);
 
 // A hardware error raised by ./dev inject stays while the I2C driver goes
 // on reporting, and the matching inject clears it.
@@ -305,7 +305,6 @@ TEST_P(InjectedError, StaysThroughTheDriversReportsUntilCleared) {
   EXPECT_TRUE(card.main.alive());
 }
 
-INSTANTIATE_TEST_SUITE_P(CardBench, InjectedError, ::testing::ValuesIn(kErrorCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(CardBench, InjectedError, kErrorCases);
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "FaultHarness.h"
+#include "TestSupport.h"
 
 namespace faults {
 namespace {
@@ -138,8 +139,7 @@ TEST_P(SigtermStops, WithStatusZeroEveryTime) {
   EXPECT_EQ(countOf(readFile(kLog), "stop received"), size_t(runs)) << "a run skipped the stop";
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, SigtermStops, ::testing::ValuesIn(kStopCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Faults, SigtermStops, kStopCases);
 
 }  // namespace
 }  // namespace faults

@@ -207,20 +207,4 @@ TEST_F(WalkAll, WritesAndReadsReachTheEngineWithTheirIndexes) {
   EXPECT_EQ(v, "*72 555#");
 }
 
-TEST_F(WalkAll, StatusTablesRefuseWrites) {
-  std::string before;
-  ASSERT_EQ(m_velm.get("g729_active", before, 2, -1), 0);
-  const std::vector<std::string> writes[] = {
-      {"set", "AccountStatusTable", "0", "0", "1"},
-      {"set", "IncomingCallHistoryStatusTable", "1", "2", "1"}};
-  for (const auto& w : writes) {
-    auto r = icscctl(w);
-    EXPECT_NE(r.status, 0) << w[1];
-    EXPECT_NE(r.out.find("refused"), std::string::npos) << r.out;
-  }
-  std::string after;
-  ASSERT_EQ(m_velm.get("g729_active", after, 2, -1), 0);
-  EXPECT_EQ(after, before);
-}
-
 }  // namespace

@@ -51,6 +51,17 @@ int set(const std::string& object, const std::string& column, int row, const std
       .status;
 }
 
+// Writes `columns` of `row` in order; the status of the first write that
+// fails, else 0.
+int setRow(const std::string& object, int row,
+           std::initializer_list<std::pair<const char*, std::string>> columns) {
+  for (const auto& [column, value] : columns) {
+    if (int status = set(object, column, row, value))
+      return status;
+  }
+  return 0;
+}
+
 std::string firewall() {
   return sh("iptables -S");
 }
@@ -110,11 +121,13 @@ TEST_F(CardNetworkBench, BringUpGivesBackplaneAddressAndManagementRouting) {
 
 TEST_F(CardNetworkBench, RouteRowGoesIntoTheKernelAndOutAgain) {
   const std::string table = "IfmNetworkRouteConfigTable";
-  ASSERT_EQ(set(table, "ifmNetworkRouteConfigIPDestination", 3, "192.168.50.0"), 0);
-  ASSERT_EQ(set(table, "ifmNetworkRouteConfigNetmask", 3, "255.255.255.0"), 0);
-  ASSERT_EQ(set(table, "ifmNetworkRouteConfigGateway", 3, "172.30.30.100"), 0);
   // Only a row that names its interface can be taken out again.
-  ASSERT_EQ(set(table, "ifmNetworkRouteConfigInterface", 3, "eth0"), 0);
+  ASSERT_EQ(setRow(table, 3,
+                   {{"ifmNetworkRouteConfigIPDestination", "192.168.50.0"},
+                    {"ifmNetworkRouteConfigNetmask", "255.255.255.0"},
+                    {"ifmNetworkRouteConfigGateway", "172.30.30.100"},
+                    {"ifmNetworkRouteConfigInterface", "eth0"}}),
+            0);
   EXPECT_EQ(sh("ip route show 192.168.50.0/24"), "") << "only the in-use column applies a row";
 
   ASSERT_EQ(set(table, "ifmNetworkRouteConfigInUse", 3, "1"), 0) << readFile(kMainLog);
@@ -153,9 +166,11 @@ TEST_F(CardNetworkBench, RouteRowGoesIntoTheKernelAndOutAgain) {
   };
   int row = 10;
   for (const Case& c : cases) {
-    ASSERT_EQ(set(table, "ifmNetworkRouteConfigIPDestination", row, c.destination), 0);
-    ASSERT_EQ(set(table, "ifmNetworkRouteConfigNetmask", row, c.netmask), 0);
-    ASSERT_EQ(set(table, "ifmNetworkRouteConfigGateway", row, c.gateway), 0);
+    ASSERT_EQ(setRow(table, row,
+                     {{"ifmNetworkRouteConfigIPDestination", c.destination},
+                      {"ifmNetworkRouteConfigNetmask", c.netmask},
+                      {"ifmNetworkRouteConfigGateway", c.gateway}}),
+              0);
     EXPECT_EQ(set(table, "ifmNetworkRouteConfigInUse", row, "1"), c.want) << c.destination;
     EXPECT_EQ(sh(std::string("ip route show ") + c.destination + "/24"), "") << c.destination;
     ++row;
@@ -245,11 +260,13 @@ TEST_F(CardNetworkBench, LinkRowWithoutVlanSupportIsRefusedClearly) {
       "ip link add link eth1 name eth1.4000 type vlan id 4000 && ip link del eth1.4000", true,
       nullptr, nullptr, false);
   const std::string table = "IfmNetworkLinkConfigTable";
-  ASSERT_EQ(set(table, "ifmNetworkLinkConfigIP", 0, "10.20.30.5"), 0);
-  ASSERT_EQ(set(table, "ifmNetworkLinkConfigNetmask", 0, "255.255.255.0"), 0);
-  ASSERT_EQ(set(table, "ifmNetworkLinkConfigGateway", 0, "0.0.0.0"), 0);
-  ASSERT_EQ(set(table, "ifmNetworkLinkConfigParent", 0, "eth1"), 0);
-  ASSERT_EQ(set(table, "ifmNetworkLinkConfigVlanId", 0, "100"), 0);
+  ASSERT_EQ(setRow(table, 0,
+                   {{"ifmNetworkLinkConfigIP", "10.20.30.5"},
+                    {"ifmNetworkLinkConfigNetmask", "255.255.255.0"},
+                    {"ifmNetworkLinkConfigGateway", "0.0.0.0"},
+                    {"ifmNetworkLinkConfigParent", "eth1"},
+                    {"ifmNetworkLinkConfigVlanId", "100"}}),
+            0);
   const std::string before = firewall();
   int status = set(table, "ifmNetworkLinkConfigInService", 0, "1");
   if (!vlanSupport) {

@@ -25,7 +25,6 @@
 
 namespace {
 
-constexpr unsigned kTimersScalar = 43;  // object id
 constexpr unsigned kInterdigitColumn = 3;
 constexpr int kIcscRounds = 150;
 constexpr int kConsoleRounds = 60;
@@ -87,13 +86,11 @@ TEST(ConsoleConcurrency, ConsoleGetsAndDumpsBesideIcscTraffic) {
   int icscFailures = 0;
   for (int i = 0; i < kIcscRounds && icscFailures == 0; ++i) {
     int64_t value = i % 2 ? 300 : 250;
-    ICSCTlv set;
-    set.oid = icscoid::object(kTimersScalar, kInterdigitColumn, 0);
-    set.setNumber(IcscType::U16, value);
+    const uint32_t oid = icscoid::object(testsupport::kTimersObject, kInterdigitColumn, 0);
+    ICSCTlv set = testsupport::cellOf(oid, IcscType::U16, value);
     ICSCTlv w = testsupport::engineCall(icsc, sink, icscwire::SET, set, 2 * i + 1);
-    ICSCTlv get;
-    get.oid = set.oid;
-    ICSCTlv r = testsupport::engineCall(icsc, sink, icscwire::GET, get, 2 * i + 2);
+    ICSCTlv r =
+        testsupport::engineCall(icsc, sink, icscwire::GET, testsupport::cellOf(oid), 2 * i + 2);
     if (w.status != icscwire::OK || r.status != icscwire::OK || r.num != value) {
       ADD_FAILURE() << "ICSC round " << i << ": set status " << int(w.status) << ", get status "
                     << int(r.status) << ", value " << r.num << " (wanted " << value << ")";

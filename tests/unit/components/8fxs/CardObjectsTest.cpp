@@ -3,14 +3,20 @@
 #include <sstream>
 #include <string>
 
+#include "AccountTableExt.h"
 #include "CardObjects.h"
+#include "IcscObjectsNetMan.h"
 #include "MappedObjects.h"
 #include "TestSupport.h"
-#include "icsc/CommonPropertyDescriptor.h"
 #include "icsc/IcscOid.h"
 #include "icsc/IcscProtocol.h"
 
 namespace {
+
+class NullSink : public IcscResponseSink {
+ public:
+  bool sendResponse(std::string_view, const uint8_t*, size_t) override { return true; }
+};
 
 class Registry : public ::testing::Test {
  protected:
@@ -21,6 +27,8 @@ class Registry : public ::testing::Test {
   }
   testsupport::LogCapture log{9};
   CardObjects card;
+  NullSink sink;
+  IcscProtocolIfc engine{nullptr, &card, &sink};
 };
 
 TEST_F(Registry, TableTwoAnswersWithOnlyTheOid) {
@@ -107,33 +115,12 @@ TEST_P(EventOid, Validity) {
   EXPECT_EQ(card.isValidEventTableOid(GetParam().oid), GetParam().valid);
 }
 
-INSTANTIATE_TEST_SUITE_P(Registry, EventOid, ::testing::ValuesIn(kOids),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Registry, EventOid, kOids);
 
 TEST_F(Registry, DescriptorsOnlyForEventTables) {
   EXPECT_NE(card.getEventTableDescriptors(icscoid::event(1, 0, 0)), nullptr);
   EXPECT_EQ(card.getEventTableDescriptors(icscoid::event(4, 0, 0)), nullptr);
   EXPECT_EQ(card.getEventTableDescriptors(icscoid::object(1, 0, 0)), nullptr);
-}
-
-TEST(CommonDescriptors, ValueChecksAndDefaults) {
-  for (uint32_t v : {0u, 1u, 2u, 3u, 128u})
-    EXPECT_EQ(commondesc::checkBpClkRef(boost::any(v)), 0) << v;
-  for (uint32_t v : {4u, 127u, 129u, 255u})
-    EXPECT_EQ(commondesc::checkBpClkRef(boost::any(v)), 1) << v;
-  EXPECT_EQ(commondesc::checkBpClkRef(boost::any(uint8_t{128})), 0);
-  EXPECT_EQ(commondesc::checkBpClkRef(boost::any(std::string("1"))), 1);
-  std::string guid = "123e4567-e89b-12d3-a456-426614174000";
-  EXPECT_EQ(commondesc::checkGuid(boost::any(guid)), 0);
-  EXPECT_EQ(commondesc::checkGuid(boost::any(guid.substr(1))), 1);
-  EXPECT_EQ(commondesc::checkGuid(boost::any(std::string(35, 'a') + "_")), 1);
-  for (size_t a = 0; a < commondesc::arrayCount(); ++a) {
-    const CommonDescriptorArray& arr = commondesc::arrays()[a];
-    for (size_t i = 0; i < arr.count; ++i) {
-      EXPECT_EQ(arr.records[i].propertyId, i) << arr.name;
-      ASSERT_NE(arr.records[i].lengthCheck, nullptr);
-    }
-  }
 }
 
 TEST_F(Registry, AllDataValidNeedsAPowerReportAndThenStays) {
@@ -152,14 +139,7 @@ TEST_F(Registry, BpClkReferenceIsNotSupported) {
   EXPECT_EQ(log.count("does not support syncE"), 2u);
 }
 
-class NullSink : public IcscResponseSink {
- public:
-  bool sendResponse(std::string_view, const uint8_t*, size_t) override { return true; }
-};
-
 TEST_F(Registry, VocalAlarmColumnsAreBitsOfTheWord) {
-  NullSink sink;
-  IcscProtocolIfc engine(nullptr, &card, &sink);
   card.setVocalAlarm(0x101);
   IcscObject* table = engine.findObject(31);
   IcscObject* wide = engine.findObject(43);  // lends a property id past the table
@@ -199,16 +179,10 @@ TEST_F(Registry, DumpMembersWritesWordsAndRestoresDigits) {
   EXPECT_EQ(s.back(), '1') << "booleans back to digits";
 }
 
-}  // namespace
-
-namespace {
-
 // Every velmora-mapped object is registered as its own class, not as its
 // generated base: without an engine its read fails with the class's own
 // message, where a bare base would accept it.
 TEST_F(Registry, MappedObjectsAreRegisteredAsTheirClasses) {
-  NullSink sink;
-  IcscProtocolIfc engine(nullptr, &card, &sink);
   for (const mappedtest::MappedClass& c : mappedtest::mappedClasses()) {
     IcscObject* o = engine.findObject(c.desc->id);
     ASSERT_NE(o, nullptr) << c.name;
@@ -221,15 +195,9 @@ TEST_F(Registry, MappedObjectsAreRegisteredAsTheirClasses) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 // The object list and the descriptions agree: each described object is
 // registered once, under its own id and name, and nothing else is.
 TEST_F(Registry, EveryDescribedObjectIsRegisteredOnce) {
-  NullSink sink;
-  IcscProtocolIfc engine(nullptr, &card, &sink);
   EXPECT_EQ(engine.objectCount(), icscdesc::count());
   for (size_t i = 0; i < icscdesc::count(); ++i) {
     const IcscObjectDesc& d = *icscdesc::all()[i];
@@ -238,6 +206,61 @@ TEST_F(Registry, EveryDescribedObjectIsRegisteredOnce) {
     EXPECT_STREQ(o->getName(), d.name);
   }
   EXPECT_FALSE(log.contains("already registered"));
+}
+
+// The places of the account and network tables hold the classes that act
+// on the firewall and the kernel.
+template <typename T>
+bool isA(IcscObject* o) {
+  return dynamic_cast<T*>(o) != nullptr;
+}
+
+TEST_F(Registry, AccountAndNetworkPlacesHoldTheActingClasses) {
+  struct Place {
+    uint32_t id;
+    const char* name;
+    bool (*check)(IcscObject*);
+  } places[] = {
+      {1, "AccountTable", isA<AccountTableExt>},
+      {27, "IfmNetworkLinkConfigTable", isA<IfmNetworkLinkConfigTable>},
+      {28, "IfmNetworkLinkStatusTable", isA<IfmNetworkLinkStatusTable>},
+      {29, "IfmNetworkRouteConfigTable", isA<IfmNetworkRouteConfigTable>},
+      {30, "IfmNetworkRouteStatusTable", isA<IfmNetworkRouteStatusTable>},
+      {31, "VocalAlarmStatusTable", isA<VocalAlarmStatusTable>},
+  };
+  for (const Place& p : places) {
+    IcscObject* o = engine.findObject(p.id);
+    ASSERT_NE(o, nullptr) << p.id;
+    EXPECT_STREQ(o->getName(), p.name) << p.id;
+    EXPECT_TRUE(p.check(o)) << p.name << " is still a stored-values placeholder";
+  }
+}
+
+TEST_F(Registry, TablesReachTheRegisteredSiblingsAndOneNetworkManager) {
+  NetManRegistry& registry = card;
+  EXPECT_EQ(static_cast<IcscObject*>(registry.getLinkConfigTable()), engine.findObject(27));
+  EXPECT_EQ(static_cast<IcscObject*>(registry.getRouteConfigTable()), engine.findObject(29));
+  ASSERT_NE(registry.getNetworkManager(), nullptr);
+  EXPECT_EQ(registry.getNetworkManager(), card.getNetworkManager()) << "one client per process";
+}
+
+TEST_F(Registry, StatusTablesReadTheConfigurationRowsOfTheRegistry) {
+  // An unset configuration row (VLAN id 0, no destination) is answered
+  // without asking the kernel; a set one would be looked up.
+  IcscObject* linkStatus = engine.findObject(28);
+  IcscObject* routeStatus = engine.findObject(30);
+  ASSERT_TRUE(linkStatus && routeStatus);
+  EXPECT_TRUE(linkStatus->update(linkStatus->getProp(2), 4));
+  EXPECT_TRUE(log.contains("row or parent has invalid data"));
+  EXPECT_TRUE(routeStatus->update(routeStatus->getProp(1), 4));
+  EXPECT_TRUE(log.contains("route is not in use"));
+
+  card.getLinkConfigTable()->setPropifmNetworkLinkConfigVlanId(5, 100);
+  card.getLinkConfigTable()->setPropifmNetworkLinkConfigParent(5, "nosuch0");
+  card.getLinkConfigTable()->setPropifmNetworkLinkConfigInService(5, true);
+  // No such VLAN in this namespace while its row is in service: refused.
+  EXPECT_FALSE(linkStatus->update(linkStatus->getProp(2), 5));
+  EXPECT_TRUE(log.contains("vlan with vlanid 100 not found, but should be active"));
 }
 
 }  // namespace

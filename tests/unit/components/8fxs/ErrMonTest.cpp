@@ -12,7 +12,7 @@
 namespace {
 
 struct HighwaterCase {
-  const char* title;
+  const char* name;
   const char* errors;    // "name:level ...", registered in this order
   const char* steps;     // "+name" raises, "-name" clears
   const char* wantName;  // "" = no highwater
@@ -55,8 +55,7 @@ TEST_P(ErrMonHighwater, FollowsRules) {
   EXPECT_EQ(hw.active, std::strlen(GetParam().wantName) > 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rules, ErrMonHighwater, ::testing::ValuesIn(kHighwaterCases),
-                         [](const auto& i) { return std::string(i.param.title); });
+INSTANTIATE_NAMED(Rules, ErrMonHighwater, kHighwaterCases);
 
 TEST(ErrMon, AddRejectsDuplicateAndIllegalLevel) {
   testsupport::LogCapture logs;

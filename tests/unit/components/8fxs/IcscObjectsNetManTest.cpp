@@ -212,8 +212,7 @@ TEST_P(LinkRefused, NothingIsCreated) {
   EXPECT_TRUE(reg.iptables.calls.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(NetMan, LinkRefused, ::testing::ValuesIn(kRefusedRows),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(NetMan, LinkRefused, kRefusedRows);
 
 TEST_F(LinkTable, FailuresStopTheApplyWithoutRollback) {
   setRow(0, "10.1.2.3", "255.255.255.0", "10.0.0.1", "eth1", 100);
@@ -449,7 +448,6 @@ TEST_P(RouteStatusMisses, LeaveTheRow) {
   EXPECT_EQ(st.getProp(c.column)->text(3), c.columnText);
 }
 
-INSTANTIATE_TEST_SUITE_P(NetMan, RouteStatusMisses, ::testing::ValuesIn(kRouteStatusMisses),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(NetMan, RouteStatusMisses, kRouteStatusMisses);
 
 }  // namespace

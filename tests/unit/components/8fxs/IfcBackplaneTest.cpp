@@ -105,8 +105,7 @@ TEST_P(BringUp, InterfacesRulesAndMarker) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backplane, BringUp, ::testing::ValuesIn(kBringUpCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Backplane, BringUp, kBringUpCases);
 
 TEST(BringUpFailures, Eth1FailureIsLoggedAndRulesStillRunEth0FailureIsSilent) {
   testsupport::LogCapture log;

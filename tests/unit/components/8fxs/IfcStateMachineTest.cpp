@@ -211,8 +211,7 @@ TEST_P(PortLeds, FollowPortFlags) {
   EXPECT_EQ(ifc->leds().fastLeds(), c.fast);
   EXPECT_EQ(takeLedPushes().size(), 4u) << "message 29 pushes in every state";
 }
-INSTANTIATE_TEST_SUITE_P(Ifc, PortLeds, ::testing::ValuesIn(kPortCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Ifc, PortLeds, kPortCases);
 
 TEST(IfcLedForPort, MapAndOutOfRange) {
   const unsigned want[] = {0, 8, 10, 12, 14, 9, 11, 13, 15, 0};

@@ -50,8 +50,7 @@ TEST_P(Tokenizer, SplitsLikeTheDebugFrontEnd) {
   EXPECT_EQ(got, GetParam().want);
 }
 
-INSTANTIATE_TEST_SUITE_P(DbgMsg, Tokenizer, ::testing::ValuesIn(kTokenCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(DbgMsg, Tokenizer, kTokenCases);
 
 // Owns the controller; the trace object it deletes is created here first so
 // that the log capture does not own it.
@@ -122,15 +121,6 @@ TEST_F(IfcFixture, QueuesItSendsOnHaveTheirReceiversSizeAndDepth) {
   EXPECT_EQ(i2c.maxMsgs(), hwmsg::I2C_QUEUE_DEPTH);
 }
 
-TEST(IfcNames, OutOfRangeValuesHaveFallbackNames) {
-  EXPECT_STREQ(Ifc::stateName(6), "FAIL");
-  EXPECT_STREQ(Ifc::stateName(7), "UNKNOWN");
-  EXPECT_STREQ(Ifc::selfTestName(2), "SELF_TEST_PCA9552_DEVICE");
-  EXPECT_STREQ(Ifc::selfTestName(3), "UnknownSelfTest");
-  EXPECT_STREQ(Ifc::selfTestStatusName(3), "FAILED");
-  EXPECT_STREQ(Ifc::selfTestStatusName(4), "UnknownSelfTestStatus");
-}
-
 TEST_F(IfcFixture, UnknownIdIsLoggedAndDropped) {
   int len = put(4242, "abc");
   m_ifc->dispatch(len, m_buf);
@@ -187,8 +177,7 @@ TEST_P(DbgMessage, RunsCommandAndAlwaysSendsReady) {
   EXPECT_TRUE(m_log->contains("Send to /queueToFdebug len 5"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Ifc, DbgMessage, ::testing::ValuesIn(kDbgCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Ifc, DbgMessage, kDbgCases);
 
 TEST_F(IfcFixture, DbgTextWithoutTerminatorIsCutAtReceivedLength) {
   // Bytes after the received length must not become part of the command.
@@ -238,8 +227,7 @@ TEST_P(UdpMessage, ChecksLengthBeforeHandingOver) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Ifc, UdpMessage, ::testing::ValuesIn(kUdpCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Ifc, UdpMessage, kUdpCases);
 
 // The handler posts the stop message that run() prepared; when the queue
 // is full it raises the flag instead and nothing else changes in the queue.

@@ -57,8 +57,7 @@ TEST_P(Pca9552Length, OnlyExactSizeDecodes) {
                        : pca9552::decodeReply(buf.data(), c.len).has_value();
   EXPECT_EQ(got, c.ok);
 }
-INSTANTIATE_TEST_SUITE_P(Wire, Pca9552Length, ::testing::ValuesIn(kLenCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Wire, Pca9552Length, kLenCases);
 
 TEST(Pca9552Wire, ReplyFieldsDecodedFromFixedBytes) {
   Bytes raw = {7, 0, 0, 0, 3, 0, 0, 0, 0x03, 0xFF, 1, 0, 2, 0, 0xAA, 0xBB};
@@ -214,7 +213,6 @@ TEST_P(LedConsole, Output) {
   bool accepted = std::string(GetParam().want).find("Wrong") == std::string::npos;
   EXPECT_EQ(link.sent.size(), accepted ? 4u : 0u);
 }
-INSTANTIATE_TEST_SUITE_P(Led, LedConsole, ::testing::ValuesIn(kConsoleCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Led, LedConsole, kConsoleCases);
 
 }  // namespace

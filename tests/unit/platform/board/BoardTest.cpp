@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "TestSupport.h"
 #include "board/boardUtils.h"
 
 namespace {
@@ -41,8 +42,7 @@ TEST_P(SlotReply, Decodes) {
   EXPECT_EQ(slot, GetParam().slot);
 }
 
-INSTANTIATE_TEST_SUITE_P(Board, SlotReply, ::testing::ValuesIn(kSlotCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Board, SlotReply, kSlotCases);
 
 // The stand-in's answers are what the card decodes.
 TEST(Board, StandInRepliesDecodeToTheirSlot) {

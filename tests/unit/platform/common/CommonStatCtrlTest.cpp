@@ -268,8 +268,7 @@ TEST_P(CommonWrite, AnswersItsStatus) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Common, CommonWrite, ::testing::ValuesIn(kWrites),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Common, CommonWrite, kWrites);
 
 TEST_F(Common, ClockReferenceReachesTheCardOnlyPastTheValueCheck) {
   for (uint8_t v : {0, 1, 2, 3, 128, 4, 200})

@@ -93,8 +93,7 @@ TEST_P(ConsoleLine, RoutesAndChecks) {
     EXPECT_NE(os.str().find(GetParam().output), std::string::npos) << os.str();
 }
 
-INSTANTIATE_TEST_SUITE_P(Odebug, ConsoleLine, ::testing::ValuesIn(kLineCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Odebug, ConsoleLine, kLineCases);
 
 TEST(Cdebugable, DbgFindCopiesOutputAndCutsIt) {
   TestGroup g;
@@ -161,8 +160,7 @@ TEST_P(TraceLevel, ShowsAndSetsTheLevel) {
   g_traceObject = nullptr;
 }
 
-INSTANTIATE_TEST_SUITE_P(Odebug, TraceLevel, ::testing::ValuesIn(kTraceCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Odebug, TraceLevel, kTraceCases);
 
 // Numbers as the card's 32-bit strtol reads them: capped, never wrapped.
 TEST(NumberArg, ReadsAsTheCardsStrtol) {
@@ -240,8 +238,7 @@ TEST_P(Session, ByteByByte) {
   EXPECT_EQ(out, GetParam().output);
 }
 
-INSTANTIATE_TEST_SUITE_P(Odebug, Session, ::testing::ValuesIn(kSessionCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Odebug, Session, kSessionCases);
 
 // A TCP client of the console on loopback.
 class Client {
@@ -295,46 +292,6 @@ class Client {
   std::string m_in;
 };
 
-class Server : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(m_server.start()); }
-  TestGroup m_group;
-  Odebug::CdebugServer m_server{0};
-};
-
-TEST_F(Server, SeveralClientsAtOnceAndOneTooMany) {
-  std::vector<std::unique_ptr<Client>> clients;
-  for (unsigned i = 0; i < Odebug::CdebugServer::kMaxClients; ++i) {
-    clients.push_back(std::make_unique<Client>(m_server.port()));
-    ASSERT_TRUE(clients.back()->connected());
-    clients.back()->readUntil("session\n");
-  }
-  Client extra(m_server.port());
-  EXPECT_NE(extra.readUntil("#END").find("#END busy\n"), std::string::npos);
-  EXPECT_TRUE(extra.closedByPeer());
-  // A slot frees up once a client leaves.
-  clients.back()->send("quit\n");
-  EXPECT_TRUE(clients.back()->closedByPeer());
-  clients.pop_back();
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  bool served = false;
-  while (!served && std::chrono::steady_clock::now() < deadline) {
-    Client again(m_server.port());
-    again.send("tst echo back\n");
-    served = again.readUntil("#END").find("back\n#END ok") != std::string::npos;
-  }
-  EXPECT_TRUE(served);
-}
-
-TEST_F(Server, StopEndsConnectedClients) {
-  Client c(m_server.port());
-  c.readUntil("session\n");
-  m_server.stop();
-  EXPECT_TRUE(c.closedByPeer());
-  Client late(m_server.port());
-  EXPECT_FALSE(late.connected());
-}
-
 // Writes a reply far larger than any socket buffer.
 class FloodCommand : public Odebug::CdebugCommand {
  public:
@@ -371,6 +328,29 @@ class ServerWithOptions : public ::testing::Test {
   FloodCommand m_flood{&m_group};
   std::unique_ptr<Odebug::CdebugServer> m_server;
 };
+
+TEST_F(ServerWithOptions, SeveralClientsAtOnceAndOneTooMany) {
+  start({});
+  auto clients = fill();
+  Client extra(m_server->port());
+  EXPECT_NE(extra.readUntil("#END").find("#END busy\n"), std::string::npos);
+  EXPECT_TRUE(extra.closedByPeer());
+  // A slot frees up once a client leaves.
+  clients.back()->send("quit\n");
+  EXPECT_TRUE(clients.back()->closedByPeer());
+  clients.pop_back();
+  EXPECT_TRUE(testsupport::waitFor([&] { return served(); }, std::chrono::seconds(5)));
+}
+
+TEST_F(ServerWithOptions, StopEndsConnectedClients) {
+  start({});
+  Client c(m_server->port());
+  c.readUntil("session\n");
+  m_server->stop();
+  EXPECT_TRUE(c.closedByPeer());
+  Client late(m_server->port());
+  EXPECT_FALSE(late.connected());
+}
 
 TEST_F(ServerWithOptions, IdleClientIsClosed) {
   Odebug::CdebugServer::Options o;

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "drivermsg/dbgMsg.h"
 
 namespace {
@@ -36,7 +37,6 @@ TEST_P(DbgMsgEncode, IdTextAndTerminator) {
   EXPECT_EQ(msg.back(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Wire, DbgMsgEncode, ::testing::ValuesIn(kCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Wire, DbgMsgEncode, kCases);
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "drivermsg/hwMessages.h"
 
 namespace {
@@ -104,14 +105,14 @@ TEST_P(HwShortMessages, RefusedBelowLayoutSize) {
   EXPECT_TRUE(decode(big, &needed));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Wire, HwShortMessages,
-    ::testing::Values(ShortCase{"adc", MSG_ADC, hwmsg::encodeAdc(0, 5), 16},
-                      ShortCase{"temp_value", MSG_TEMP, hwmsg::encodeTemp(0, 1, 40), 20},
-                      ShortCase{"temp_all", MSG_TEMP, hwmsg::encodeTempAll({}), 37},
-                      ShortCase{"pwrmon", MSG_PWRMON, hwmsg::encodePwrMon({}), 64},
-                      ShortCase{"port_led", MSG_PORT_LED, hwmsg::encodePortLed({1, 2, 3}), 16}),
-    [](const auto& i) { return std::string(i.param.name); });
+const ShortCase kShortCases[] = {
+    {"adc", MSG_ADC, hwmsg::encodeAdc(0, 5), 16},
+    {"temp_value", MSG_TEMP, hwmsg::encodeTemp(0, 1, 40), 20},
+    {"temp_all", MSG_TEMP, hwmsg::encodeTempAll({}), 37},
+    {"pwrmon", MSG_PWRMON, hwmsg::encodePwrMon({}), 64},
+    {"port_led", MSG_PORT_LED, hwmsg::encodePortLed({1, 2, 3}), 16},
+};
+INSTANTIATE_NAMED(Wire, HwShortMessages, kShortCases);
 
 TEST(HwMessages, TempUnknownPropertyNeedsOnlyThePropertyWord) {
   Bytes raw = hwmsg::encodeWords({26, 0, 9});

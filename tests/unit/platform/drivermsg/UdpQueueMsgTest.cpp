@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "drivermsg/udpQueueMsg.h"
 
 namespace {
@@ -54,8 +55,7 @@ TEST_P(UdpQueueDecode, ViewsTheFieldsThatArrived) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Wire, UdpQueueDecode, ::testing::ValuesIn(kDecodeCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Wire, UdpQueueDecode, kDecodeCases);
 
 TEST(UdpQueueMsg, EncodeCutsTheAddressAndPadsIt) {
   Bytes icsc = {1, 2, 3};
@@ -93,8 +93,7 @@ TEST_P(UdpQueueEncode, RefusesWhatDoesNotFit) {
             c.want);
 }
 
-INSTANTIATE_TEST_SUITE_P(Wire, UdpQueueEncode, ::testing::ValuesIn(kEncodeLimits),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Wire, UdpQueueEncode, kEncodeLimits);
 
 TEST(UdpQueueMsg, BoundedSenderReadsAtMostTheField) {
   const char unterminated[] = {'1', '2', '3', '4', '5', '6', '7', '8',

@@ -10,6 +10,7 @@
 #include "icsc/IcscProtocol.h"
 
 using namespace icscwire;
+using testsupport::cellOf;
 
 namespace {
 
@@ -73,15 +74,6 @@ class Engine : public ::testing::Test {
       *outHeader = got;
     return out;
   }
-  static ICSCTlv req(uint32_t oid, IcscType t = IcscType::NONE, int64_t num = 0,
-                     const std::string& s = "") {
-    ICSCTlv c;
-    c.oid = oid;
-    c.type = t;
-    c.num = num;
-    c.str = s;
-    return c;
-  }
 
   testsupport::LogCapture log{9};
   FakeVelmUtil velm;
@@ -96,7 +88,7 @@ class Engine : public ::testing::Test {
 
 TEST_F(Engine, GetCallsUpdateOnceAndAnswersConvertedValue) {
   velm.put("ipbx_interdigit_duration", -1, -1, "0x20");
-  auto out = call(GET, {req(icscoid::object(43, 3, 0))});
+  auto out = call(GET, {cellOf(icscoid::object(43, 3, 0))});
   ASSERT_EQ(out.size(), 1u);
   EXPECT_EQ(out[0].status, OK);
   EXPECT_EQ(out[0].type, IcscType::U16);
@@ -132,7 +124,7 @@ class EngineErrors : public Engine, public ::testing::WithParamInterface<ErrorCa
 TEST_P(EngineErrors, AnswerSaysWhy) {
   const ErrorCase& c = GetParam();
   Header h;
-  auto out = call(c.op, {req(c.oid, c.type, 1)}, &h);
+  auto out = call(c.op, {cellOf(c.oid, c.type, 1)}, &h);
   ASSERT_EQ(out.size(), 1u);
   EXPECT_EQ(out[0].status, c.want) << statusText(out[0].status);
   EXPECT_EQ(out[0].oid, c.oid);
@@ -140,21 +132,20 @@ TEST_P(EngineErrors, AnswerSaysWhy) {
   EXPECT_EQ(h.status, c.want);
 }
 
-INSTANTIATE_TEST_SUITE_P(Engine, EngineErrors, ::testing::ValuesIn(kErrorCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Engine, EngineErrors, kErrorCases);
 
 TEST_F(Engine, StatusWriteReachesTheObjectsWarning) {
-  call(SET, {req(icscoid::object(33, 1, 0), IcscType::U16, 3)});
+  call(SET, {cellOf(icscoid::object(33, 1, 0), IcscType::U16, 3)});
   EXPECT_TRUE(log.contains("SystemStatusScalar::updated() not implemented: id=1, row=0"));
   EXPECT_TRUE(velm.calls.empty());
 }
 
 TEST_F(Engine, EventCellsGoToTheCard) {
-  auto out = call(GET, {req(icscoid::event(1, 0, 0))});
+  auto out = call(GET, {cellOf(icscoid::event(1, 0, 0))});
   EXPECT_EQ(card.calls, 1);
   EXPECT_EQ(out[0].status, OK);
   EXPECT_EQ(out[0].num, 42);
-  out = call(SET, {req(icscoid::event(0, 0, 0), IcscType::BOOL, 1)});
+  out = call(SET, {cellOf(icscoid::event(0, 0, 0), IcscType::BOOL, 1)});
   EXPECT_EQ(out[0].status, OK);
 }
 
@@ -162,8 +153,8 @@ TEST_F(Engine, SeveralCellsAnsweredInOrderWithFirstErrorInHeader) {
   velm.put("ipbx_brief_pause_duration", -1, -1, "5");
   Header h;
   auto out = call(GET,
-                  {req(icscoid::object(43, 0, 0)), req(icscoid::object(43, 99, 0)),
-                   req(icscoid::object(43, 0, 3))},
+                  {cellOf(icscoid::object(43, 0, 0)), cellOf(icscoid::object(43, 99, 0)),
+                   cellOf(icscoid::object(43, 0, 3))},
                   &h);
   ASSERT_EQ(out.size(), 3u);
   EXPECT_EQ(out[0].num, 5);
@@ -174,13 +165,13 @@ TEST_F(Engine, SeveralCellsAnsweredInOrderWithFirstErrorInHeader) {
 
 TEST_F(Engine, NextWalksRowsThenColumnsThenObjects) {
   // Table 8 has 3 columns and 8 rows: after (8, col 2, row 0) comes row 1.
-  auto out = call(NEXT, {req(icscoid::object(8, 2, 0))});
+  auto out = call(NEXT, {cellOf(icscoid::object(8, 2, 0))});
   EXPECT_EQ(out[0].oid, icscoid::object(8, 0, 1));
-  out = call(NEXT, {req(icscoid::object(8, 2, 7))});
+  out = call(NEXT, {cellOf(icscoid::object(8, 2, 7))});
   EXPECT_EQ(out[0].oid, icscoid::object(33, 0, 0));  // next registered object
-  out = call(NEXT, {req(0)});
+  out = call(NEXT, {cellOf(0)});
   EXPECT_EQ(out[0].oid, icscoid::object(8, 0, 0));  // first of all
-  out = call(NEXT, {req(icscoid::object(43, 23, 0))});
+  out = call(NEXT, {cellOf(icscoid::object(43, 23, 0))});
   EXPECT_EQ(out[0].status, END_OF_OBJECTS);
 }
 
@@ -218,11 +209,10 @@ TEST_P(EngineBadInput, RejectedWithAnswerOrLogLineAndEngineKeepsServing) {
     EXPECT_TRUE(cells.empty());
   }
   velm.put("ipbx_brief_pause_duration", -1, -1, "9");
-  EXPECT_EQ(call(GET, {req(icscoid::object(43, 0, 0))})[0].num, 9);
+  EXPECT_EQ(call(GET, {cellOf(icscoid::object(43, 0, 0))})[0].num, 9);
 }
 
-INSTANTIATE_TEST_SUITE_P(Engine, EngineBadInput, ::testing::ValuesIn(kBadMessages),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Engine, EngineBadInput, kBadMessages);
 
 TEST_F(Engine, DuplicateOrInvalidIdsAreNotRegistered) {
   TimersScalar again{&velm};

@@ -3,20 +3,14 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "icsc/IcscWire.h"
 
 using namespace icscwire;
 
 namespace {
 
-ICSCTlv cell(uint32_t oid, IcscType t, int64_t num, const std::string& str = "") {
-  ICSCTlv c;
-  c.oid = oid;
-  c.type = t;
-  c.num = num;
-  c.str = str;
-  return c;
-}
+using testsupport::cellOf;
 
 struct RoundTripCase {
   const char* name;
@@ -25,18 +19,19 @@ struct RoundTripCase {
 
 const RoundTripCase kRoundTrips[] = {
     {"no_cells", {}},
-    {"get_request", {cell(0x802B0300, IcscType::NONE, 0)}},
-    {"u8_max", {cell(1, IcscType::U8, 255)}},
-    {"u16", {cell(2, IcscType::U16, 4464)}},
-    {"u32_max", {cell(3, IcscType::U32, 4294967295LL)}},
-    {"i8_min", {cell(4, IcscType::I8, -128)}},
-    {"i16_neg", {cell(5, IcscType::I16, -25536)}},
-    {"i32_min", {cell(6, IcscType::I32, -2147483648LL)}},
-    {"bool_true", {cell(7, IcscType::BOOL, 1)}},
-    {"string_with_nul", {cell(8, IcscType::STRING, 0, std::string("a\0b #*", 6))}},
-    {"empty_string", {cell(9, IcscType::STRING, 0, "")}},
+    {"get_request", {cellOf(0x802B0300, IcscType::NONE, 0)}},
+    {"u8_max", {cellOf(1, IcscType::U8, 255)}},
+    {"u16", {cellOf(2, IcscType::U16, 4464)}},
+    {"u32_max", {cellOf(3, IcscType::U32, 4294967295LL)}},
+    {"i8_min", {cellOf(4, IcscType::I8, -128)}},
+    {"i16_neg", {cellOf(5, IcscType::I16, -25536)}},
+    {"i32_min", {cellOf(6, IcscType::I32, -2147483648LL)}},
+    {"bool_true", {cellOf(7, IcscType::BOOL, 1)}},
+    {"string_with_nul", {cellOf(8, IcscType::STRING, 0, std::string("a\0b #*", 6))}},
+    {"empty_string", {cellOf(9, IcscType::STRING, 0, "")}},
     {"mixed",
-     {cell(1, IcscType::U16, 250), cell(2, IcscType::STRING, 0, "x"), cell(3, IcscType::BOOL, 0)}},
+     {cellOf(1, IcscType::U16, 250), cellOf(2, IcscType::STRING, 0, "x"),
+      cellOf(3, IcscType::BOOL, 0)}},
 };
 
 class WireRoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
@@ -64,14 +59,13 @@ TEST_P(WireRoundTrip, DecodesWhatItEncoded) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Wire, WireRoundTrip, ::testing::ValuesIn(kRoundTrips),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Wire, WireRoundTrip, kRoundTrips);
 
 TEST(WireLayout, FieldsAreBigEndianAtFixedOffsets) {
   Header h;
   h.op = GET;
   h.requestId = 0x01020304;
-  ICSCTlv c = cell(0x80AABBCC, IcscType::U16, 0x1234);
+  ICSCTlv c = cellOf(0x80AABBCC, IcscType::U16, 0x1234);
   std::vector<uint8_t> bytes;
   ASSERT_TRUE(encode(h, &c, 1, bytes));
   const std::vector<uint8_t> want = {1,    GET,  0,    1,    1, 2, 3,    4,  // header
@@ -118,12 +112,11 @@ TEST_P(WireDecode, ReturnsExpectedResult) {
   EXPECT_EQ(decode(exact.empty() ? nullptr : exact.data(), exact.size(), h, cells), c.want);
 }
 
-INSTANTIATE_TEST_SUITE_P(Wire, WireDecode, ::testing::ValuesIn(kDecodeCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Wire, WireDecode, kDecodeCases);
 
 TEST(WireEncode, RefusesAnswersBeyondTheQueueMessage) {
   Header h;
-  ICSCTlv big = cell(1, IcscType::STRING, 0, std::string(MAX_MESSAGE, 'x'));
+  ICSCTlv big = cellOf(1, IcscType::STRING, 0, std::string(MAX_MESSAGE, 'x'));
   std::vector<uint8_t> bytes;
   EXPECT_FALSE(encode(h, &big, 1, bytes));
   big.str.resize(MAX_MESSAGE - HEADER_SIZE - CELL_HEADER_SIZE);

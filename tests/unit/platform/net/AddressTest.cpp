@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
 #include "net/netlink_route.h"
 
 using netlink_route::Address;
@@ -64,8 +65,7 @@ TEST(AddressParseNul, TextAfterANulIsNotIgnored) {
   EXPECT_FALSE(Address(std::string("10.1.2.3/24\0", 12), Address::TYPE_IPV4_PREFIX).isValid());
 }
 
-INSTANTIATE_TEST_SUITE_P(Net, AddressParse, ::testing::ValuesIn(kAddressCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Net, AddressParse, kAddressCases);
 
 TEST(AddressMac, ParsesAndRejects) {
   Address mac("02:a5:3c:00:50:0A", Address::TYPE_MAC);

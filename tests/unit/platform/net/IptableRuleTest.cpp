@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
 #include "net/IptableRule.h"
 
 namespace {
@@ -114,8 +115,7 @@ TEST_P(RuleArguments, BuildsOrRefuses) {
   EXPECT_EQ(joined, GetParam().want);
 }
 
-INSTANTIATE_TEST_SUITE_P(Net, RuleArguments, ::testing::ValuesIn(kArgsCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Net, RuleArguments, kArgsCases);
 
 TEST(RestoreScript, OneSectionPerTableAndDeleteLines) {
   R nat(R::CHAIN_NAT_PREROUTING, R::JUMP_ACCEPT, R::PROTOCOL_ALL, R::STATE_ANY);

@@ -91,8 +91,7 @@ TEST_P(UtcStamp, FormatsUtcWithMilliseconds) {
   size_t n = trace::formatUtcStamp(GetParam().seconds, GetParam().nanoseconds, out);
   EXPECT_EQ(std::string(out, n), GetParam().want);
 }
-INSTANTIATE_TEST_SUITE_P(Trace, UtcStamp, ::testing::ValuesIn(kStampCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Trace, UtcStamp, kStampCases);
 
 // The stderr copy (the bench's main.log) carries the time; the syslog line
 // and what a capture sink sees do not.

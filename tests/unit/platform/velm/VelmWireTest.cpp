@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "velm/VelmWire.h"
 
 using namespace velmwire;
@@ -128,14 +129,6 @@ const DecodeCase kReplyCases[] = {
     {"negative_rc", {1, 1, 0, 0, 0, 0, 0xfe, 0xff, 0xff, 0xff, 0, 0}, Status::OK},
 };
 
-class DecodeReplyCases : public ::testing::TestWithParam<DecodeCase> {};
-TEST_P(DecodeReplyCases, ReturnsExpectedStatus) {
-  Reply out;
-  EXPECT_EQ(decodeReply(GetParam().bytes.data(), GetParam().bytes.size(), out), GetParam().want);
-}
-INSTANTIATE_TEST_SUITE_P(Wire, DecodeReplyCases, ::testing::ValuesIn(kReplyCases),
-                         [](const auto& i) { return std::string(i.param.name); });
-
 // A valid request is {1, op, seq x4, i1 x4, i2 x4, nlen x2, name, vlen x2, value}.
 const DecodeCase kRequestCases[] = {
     {"empty", {}, Status::TOO_SHORT},
@@ -157,13 +150,18 @@ const DecodeCase kRequestCases[] = {
      Status::TRAILING_DATA},
 };
 
+class DecodeReplyCases : public ::testing::TestWithParam<DecodeCase> {};
 class DecodeRequestCases : public ::testing::TestWithParam<DecodeCase> {};
+TEST_P(DecodeReplyCases, ReturnsExpectedStatus) {
+  Reply out;
+  EXPECT_EQ(decodeReply(GetParam().bytes.data(), GetParam().bytes.size(), out), GetParam().want);
+}
 TEST_P(DecodeRequestCases, ReturnsExpectedStatus) {
   Request out;
   EXPECT_EQ(decodeRequest(GetParam().bytes.data(), GetParam().bytes.size(), out), GetParam().want);
 }
-INSTANTIATE_TEST_SUITE_P(Wire, DecodeRequestCases, ::testing::ValuesIn(kRequestCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Wire, DecodeReplyCases, kReplyCases);
+INSTANTIATE_NAMED(Wire, DecodeRequestCases, kRequestCases);
 
 TEST(VelmWire, CredentialNamesAreRecognised) {
   const struct {

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "wire/ByteOrder.h"
 
 namespace {
@@ -81,8 +82,7 @@ TEST_P(ShortRead, FailsAtTheFirstFieldPastTheEnd) {
   EXPECT_EQ(r.ok(), c.readsOk == 3);
 }
 
-INSTANTIATE_TEST_SUITE_P(Wire, ShortRead, ::testing::ValuesIn(kShortReads),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Wire, ShortRead, kShortReads);
 
 TEST(ByteOrder, NullBufferReadsNothing) {
   wire::LeReader r(nullptr, 100);
@@ -116,8 +116,7 @@ TEST_P(TextField, EndsAtNulOrFieldSize) {
   EXPECT_EQ(r.pos(), 5u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Wire, TextField, ::testing::ValuesIn(kTexts),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Wire, TextField, kTexts);
 
 TEST(ByteOrder, TextPastTheEndIsEmptyAndPrintable) {
   Bytes b = {'a', 'b'};

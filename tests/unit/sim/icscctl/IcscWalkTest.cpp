@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "IcscWalk.h"
+#include "TestSupport.h"
 #include "icsc/IcscDescriptions.h"
 #include "icsc/IcscOid.h"
 
@@ -135,8 +136,7 @@ TEST_P(BulkWalk, SeesExactlyTheCardsCellsWhateverTheCellsPerRequest) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Walk, BulkWalk, ::testing::ValuesIn(kWalkCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Walk, BulkWalk, kWalkCases);
 
 // Where the descriptions hold, N cells per request need one request per N
 // cells (the last answer also says where the object ends).

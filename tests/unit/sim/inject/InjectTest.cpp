@@ -9,6 +9,7 @@
 
 #include "I2cReports.h"
 #include "InjectCommand.h"
+#include "TestSupport.h"
 #include "drivermsg/hwMessages.h"
 
 namespace {
@@ -43,8 +44,7 @@ TEST_P(InjectRefuses, NamesTheUsageAndBuildsNothing) {
   EXPECT_NE(error.find(GetParam().errorHas), std::string::npos) << error;
   EXPECT_EQ(msg, std::vector<uint8_t>{0xAA});
 }
-INSTANTIATE_TEST_SUITE_P(Inject, InjectRefuses, ::testing::ValuesIn(kBadCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Inject, InjectRefuses, kBadCases);
 
 // What the card decodes out of the stand-in's next round of reports (the
 // last report of each kind wins, as on the card).
@@ -138,8 +138,7 @@ TEST_P(DriverAdopts, InjectedReportAndTheNextRound) {
   ASSERT_TRUE(i2cdrv::adopt(r, msg.data(), msg.size()));
   EXPECT_TRUE(GetParam().holds(nextRound(r), r));
 }
-INSTANTIATE_TEST_SUITE_P(Inject, DriverAdopts, ::testing::ValuesIn(kAdoptCases),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Inject, DriverAdopts, kAdoptCases);
 
 // Messages the driver does not send, and reports it cannot hold, leave its
 // readings alone.

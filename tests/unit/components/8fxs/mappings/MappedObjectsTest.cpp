@@ -174,11 +174,9 @@ TEST_P(StatusClass, RefusesEveryWrite) {
   EXPECT_FALSE(log.contains("Out of range"));
 }
 
-auto className = [](const auto& i) { return std::string(i.param.name); };
-INSTANTIATE_TEST_SUITE_P(Mapped, EveryClass, ::testing::ValuesIn(mappedClasses()), className);
-INSTANTIATE_TEST_SUITE_P(Mapped, WritableClass, ::testing::ValuesIn(mappedClasses(false)),
-                         className);
-INSTANTIATE_TEST_SUITE_P(Mapped, StatusClass, ::testing::ValuesIn(mappedClasses(true)), className);
+INSTANTIATE_NAMED(Mapped, EveryClass, mappedClasses());
+INSTANTIATE_NAMED(Mapped, WritableClass, mappedClasses(false));
+INSTANTIATE_NAMED(Mapped, StatusClass, mappedClasses(true));
 
 // One cell read from a given engine text and written back.
 struct CellCase {
@@ -232,8 +230,7 @@ TEST_P(Cell, ReadsAndWritesBack) {
   EXPECT_EQ(velm.calls[1].value, k.sent);
 }
 
-INSTANTIATE_TEST_SUITE_P(Examples, Cell, ::testing::ValuesIn(kCells),
-                         [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_NAMED(Examples, Cell, kCells);
 
 // The account table's credentials go to the engine but never into a log line,
 // also when the write fails.
