@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <random>
 
@@ -40,13 +41,22 @@ TEST(DriverFaults, LedAndI2cDriversStopAndComeBack) {
   ASSERT_TRUE(card.start());
   ASSERT_TRUE(waitFor([] { return cardState() == "ACTIVE"; }, seconds(45)))
       << "card did not reach ACTIVE; last state " << cardState();
+  // The LEDs the card settled on: the lamp test lights them all for a while
+  // after ACTIVE, so a pattern counts once it has held for two seconds.
   std::string leds;
+  auto heldSince = std::chrono::steady_clock::now();
   ASSERT_TRUE(waitFor(
       [&] {
-        leds = panelLeds(card.pca);
-        return !leds.empty();
+        std::string now = panelLeds(card.pca);
+        if (now.empty() || now != leds) {
+          leds = now;
+          heldSince = std::chrono::steady_clock::now();
+          return false;
+        }
+        return std::chrono::steady_clock::now() - heldSince >= seconds(2);
       },
-      seconds(5)));
+      seconds(20)))
+      << "the LEDs did not settle; last '" << leds << "'";
 
   card.pca.stop();
   card.i2c.stop();
