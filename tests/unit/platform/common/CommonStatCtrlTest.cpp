@@ -114,7 +114,7 @@ const Layout kLayout[] = {
     {CO::CO_FPGA, "fpga", CI_ONE, 1, true},
     {CO::CO_CLOCKS, "clocks", CI_ONE, 9, true},
     {CO::CO_SFP, "sfp", CI_ONE, 16, true},
-    {CO::CO_CARD_STATE, "card-state", CI_ONE, 2, false},
+    {CO::CO_CARD_STATE, "card-state", CI_ONE, 5, false},
 };
 
 TEST(CommonLayout, NumbersKeysAndInstancesAreFixed) {
@@ -351,6 +351,10 @@ TEST_F(Common, CardReportsShowInTheCells) {
   EXPECT_EQ(get(CO::CO_CARD, CARD_SLOT).num, 3);
   EXPECT_EQ(get(CO::CO_CARD_STATE, CARDSTATE_VALUE).num, 5);
   EXPECT_EQ(get(CO::CO_CARD_STATE, CARDSTATE_NAME).str, "ACTIVE");
+  sc.setLeds(0x0102, 0x0400, 0x8000);
+  EXPECT_EQ(get(CO::CO_CARD_STATE, CARDSTATE_LEDS_ON).num, 0x0102);
+  EXPECT_EQ(get(CO::CO_CARD_STATE, CARDSTATE_LEDS_SLOW).num, 0x0400);
+  EXPECT_EQ(get(CO::CO_CARD_STATE, CARDSTATE_LEDS_FAST).num, 0x8000);
   std::ostringstream dump;
   sc.dump(dump);
   EXPECT_NE(dump.str().find("voltage[6]: Voltage Name=v6, Voltage Value=3298"), std::string::npos)
