@@ -11,11 +11,23 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "TestSupport.h"
+#include "common/CommonRecords.h"
+#include "common/commonStatCtrl.h"
 #include "icsc/IcscOid.h"
 
 namespace testsupport {
 
 using std::chrono::milliseconds;
+
+std::string cardState() {
+  IcscClient c;
+  ICSCTlv v =
+      c.call(icscwire::GET,
+             cellOf(icscoid::common(commonStatCtrl::CO_CARD_STATE, commonrec::CARDSTATE_NAME, 0)),
+             std::chrono::seconds(2));
+  return v.status == icscwire::OK ? v.str : "";
+}
 
 // Clients start at different ids so that one's late answer never looks like
 // another's.

@@ -66,6 +66,10 @@ class VelmoraProcess {
   ChildProcess m_proc;
 };
 
+// The card's state as the chassis reads it (common object "card state" over
+// the front end); empty without an answer.
+std::string cardState();
+
 // "main" with the peers a test asks for. Members go in reverse order: the
 // front end first, the engine last.
 class CardWithPeers {

@@ -35,7 +35,7 @@ std::string panelLeds(const testsupport::ChildProcess& pca) {
 TEST(DriverFaults, LedAndI2cDriversStopAndComeBack) {
   if (emulated())
     GTEST_SKIP() << "the state machine's tick counts need real time";
-  CardWithPeers card(CardWithPeers::DRIVERS);
+  CardWithPeers card(CardWithPeers::DRIVERS | CardWithPeers::FRONT_END);
   card.panel = "log";
   card.i2cArgs = {"--period-ms", "300"};
   ASSERT_TRUE(card.start());
