@@ -59,7 +59,7 @@ cmd_bench_perf() {
   bench_exec cat /proc/"$main_pid"/status 2>/dev/null | awk '/VmHWM/{print "card\thwm\t"$2}' >>"$raw"
   if [ -f "$BENCH_DIR/udpfe.pid" ]; then
     say "main's start: to its first ICSC answer and to ACTIVE (the bench's main stopped)"
-    touch "$BENCH_DIR/main.stop"
+    touch "$BENCH_DIR/main.hold"
     bench_terminate main 15 >/dev/null
     bench_load_peers
     bench_exec env FXS_TRACE_STDERR=1 ${BENCH_MAIN_ENV[@]+"${BENCH_MAIN_ENV[@]}"} "$bin/bench_card" \

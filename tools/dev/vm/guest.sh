@@ -28,6 +28,18 @@ vm_peer() {
   eval "PEER_NAME_$N_PEERS=\$1 PEER_READY_$N_PEERS=\$2 PEER_CMD_$N_PEERS=\$3"
 }
 vm_main_env() { MAIN_ENV="$MAIN_ENV $(sq "$1")"; }
+# The chassis's side (its bridges and FTP server): the named network
+# namespace "chassis" in the VM.
+N_CSETUP=0
+N_CPEERS=0
+vm_chassis_setup() {
+  N_CSETUP=$((N_CSETUP + 1))
+  eval "CSETUP_$N_CSETUP=\$1"
+}
+vm_chassis_peer() {
+  N_CPEERS=$((N_CPEERS + 1))
+  eval "CPEER_NAME_$N_CPEERS=\$1 CPEER_READY_$N_CPEERS=\$2 CPEER_CMD_$N_CPEERS=\$3"
+}
 
 # wait_for SECONDS CMD...: retries CMD every 0.2 s until it succeeds.
 wait_for() {
@@ -79,6 +91,26 @@ stopped() {
 bench_up() {
   mkdir -p "$BENCH_DIR"
   . "$FXS_ROOT/vm/plan.sh"
+  ip netns add chassis || { echo "vm: cannot add the chassis's namespace"; return 1; }
+  _i=1
+  while [ $_i -le $N_CSETUP ]; do
+    eval "_s=\$CSETUP_$_i"
+    echo "vm: chassis setup step $_i"
+    ip netns exec chassis sh -c "$_s" || { echo "vm: chassis setup step failed: $_s"; return 1; }
+    _i=$((_i + 1))
+  done
+  _i=1
+  while [ $_i -le $N_CPEERS ]; do
+    eval "_name=\$CPEER_NAME_$_i _ready=\$CPEER_READY_$_i _cmd=\$CPEER_CMD_$_i"
+    echo "vm: starting $_name in the chassis"
+    eval "spawn \"\$_name\" ip netns exec chassis $_cmd" || { echo "vm: $_name did not start"; return 1; }
+    if [ -n "$_ready" ] && { ! wait_for "$READY_SECONDS" up "$_name" "ip netns exec chassis sh -c $(sq "$_ready")" || [ -n "$DEAD" ]; }; then
+      echo "vm: $_name not ready ($_ready):"
+      tail -n 20 "$BENCH_DIR/$_name.log"
+      return 1
+    fi
+    _i=$((_i + 1))
+  done
   _i=1
   while [ $_i -le $N_SETUP ]; do
     stopped && return 1
@@ -148,6 +180,13 @@ bench_down() {
     _i=$((_i - 1))
     [ -f "$BENCH_DIR/$_n.pid" ] || continue
     echo "vm: peer $_n exited with status $(terminate "$_n" 10)"
+  done
+  _i=$N_CPEERS
+  while [ $_i -ge 1 ]; do
+    eval "_n=\$CPEER_NAME_$_i"
+    _i=$((_i - 1))
+    [ -f "$BENCH_DIR/$_n.pid" ] || continue
+    echo "vm: $_n exited with status $(terminate "$_n" 10)"
   done
   [ "$MAIN_STATUS" = 0 ]
 }
