@@ -24,7 +24,9 @@ enum Cell : size_t { STATE, LEDS_ON, LEDS_SLOW, LEDS_FAST, LOADWARE, FIRST_ALARM
 constexpr size_t kFirstSensor = FIRST_ALARM + 2 * (kHwErrors + kOperAlarms);
 constexpr size_t kCells = kFirstSensor + 3 * kSensors;
 
-bool served(const ICSCTlv& c) { return c.status == icscwire::OK; }
+bool served(const ICSCTlv& c) {
+  return c.status == icscwire::OK;
+}
 
 std::string html(const std::string& s) {
   std::string out;
@@ -74,7 +76,9 @@ std::string alarmList(const Reading& r, const char* separator) {
   return out;
 }
 
-const char* kind(const Alarm& a) { return a.hardware ? "hardware" : "operational"; }
+const char* kind(const Alarm& a) {
+  return a.hardware ? "hardware" : "operational";
+}
 
 // The page's geometry is fixed, so that a slot's LEDs are always at the
 // same place: slots side by side as in the shelf.
@@ -99,11 +103,11 @@ const char kStyle[] =
     ".text{position:absolute;top:225px;left:6px;width:98px;word-wrap:break-word}"
     ".state{font-weight:bold;margin-bottom:6px}.alarms{color:#ff6040;margin-bottom:6px}";
 
-void slotPage(std::ostream& os, int index, unsigned number, bool seen, bool lost,
-              unsigned missed, const Reading& r) {
+void slotPage(std::ostream& os, int index, unsigned number, bool seen, bool lost, unsigned missed,
+              const Reading& r) {
   const char* cls = lost ? " lost" : seen ? "" : " empty";
-  os << "<div class=\"slot" << cls << "\" id=\"slot" << number << "\" style=\"left:"
-     << kSlotLeft + index * kSlotPitch << "px\">";
+  os << "<div class=\"slot" << cls << "\" id=\"slot" << number
+     << "\" style=\"left:" << kSlotLeft + index * kSlotPitch << "px\">";
   os << "<div class=\"num\">slot " << number << "</div>";
   bool alarm = lost || (seen && !r.alarms.empty());
   os << "<div class=\"alarm" << (alarm ? " on" : "") << "\" title=\"alarm\"></div>";
@@ -116,8 +120,8 @@ void slotPage(std::ostream& os, int index, unsigned number, bool seen, bool lost
                         : (r.ledsFast & bit) ? " lit fast"
                         : (r.ledsSlow & bit) ? " lit slow"
                                              : "";
-    os << "<div><span class=\"led " << type << (seen && !lost ? blink : "") << "\"></span>"
-       << label << "</div>";
+    os << "<div><span class=\"led " << type << (seen && !lost ? blink : "") << "\"></span>" << label
+       << "</div>";
   }
   os << "</div><div class=\"text\">";
   if (!seen) {
@@ -253,8 +257,8 @@ std::vector<std::string> Chassis::record(unsigned slot, const std::optional<Read
 std::string Chassis::table() const {
   std::ostringstream os;
   char line[160];
-  std::snprintf(line, sizeof line, "%4s  %-20s %-10s  %-13s  %-26s %s\n", "slot", "state",
-                "LEDs", "hottest", "alarms", "loadware");
+  std::snprintf(line, sizeof line, "%4s  %-20s %-10s  %-13s  %-26s %s\n", "slot", "state", "LEDs",
+                "hottest", "alarms", "loadware");
   os << line;
   for (const Slot& s : m_slots) {
     if (!s.seen) {

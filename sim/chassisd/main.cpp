@@ -53,8 +53,7 @@ std::string cardOption(const char* arg, std::vector<Card>& cards) {
   if (eq == std::string::npos || !simcli::integer(a.substr(0, eq).c_str(), 1, 64, c.slot))
     return "--card wants SLOT=ADDRESS[:PORT] with a slot 1-64";
   c.host = a.substr(eq + 1, colon == std::string::npos ? std::string::npos : colon - eq - 1);
-  if (colon != std::string::npos &&
-      !simcli::integer(a.substr(colon + 1).c_str(), 1, 65535, c.port))
+  if (colon != std::string::npos && !simcli::integer(a.substr(colon + 1).c_str(), 1, 65535, c.port))
     return "--card: the port wants 1-65535";
   for (const Card& o : cards)
     if (o.slot == c.slot)
@@ -97,7 +96,8 @@ int main(int argc, char** argv) {
           case 'c':
             return cardOption(arg, cards);
           case 'i':
-            return simcli::integer(arg, 50, 3600000, intervalMs) ? "" : "--interval-ms wants 50-3600000";
+            return simcli::integer(arg, 50, 3600000, intervalMs) ? ""
+                                                                 : "--interval-ms wants 50-3600000";
           case 'l':
             return simcli::integer(arg, 1, 1000, lostAfter) ? "" : "--lost-after wants 1-1000";
           case 'p':
@@ -140,8 +140,8 @@ int main(int argc, char** argv) {
           which.push_back(i);
         }
       }
-      auto left = std::chrono::ceil<std::chrono::milliseconds>(
-                      start + wait - std::chrono::steady_clock::now())
+      auto left = std::chrono::ceil<std::chrono::milliseconds>(start + wait -
+                                                               std::chrono::steady_clock::now())
                       .count();
       if (fds.empty() || left <= 0 || simstop::requested())
         break;
@@ -165,8 +165,8 @@ int main(int argc, char** argv) {
       for (const std::string& line : view.record(cards[i].slot, readings[i]))
         simlog::line("chassisd: %s", line.c_str());
     }
-    writeFile(table, trace::utcStamp() + "  every " + std::to_string(intervalMs) + " ms\n" +
-                         view.table());
+    writeFile(table,
+              trace::utcStamp() + "  every " + std::to_string(intervalMs) + " ms\n" + view.table());
     writeFile(page, view.page(trace::utcStamp(), static_cast<unsigned>((intervalMs + 999) / 1000)));
     // Short steps: a stop is acted on at once.
     while (!simstop::requested() && std::chrono::steady_clock::now() < start + interval)

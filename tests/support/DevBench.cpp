@@ -50,7 +50,8 @@ std::string DevBench::inCard(const std::string& command, int slot) const {
 
 bool DevBench::chassisRunning() const {
   int st = -1;
-  runShell("kill -0 \"$(cat " + shellQuoted(chassisDir() + "/chassis.pid") + " 2>/dev/null)\" 2>/dev/null",
+  runShell("kill -0 \"$(cat " + shellQuoted(chassisDir() + "/chassis.pid") +
+               " 2>/dev/null)\" 2>/dev/null",
            &st);
   return WIFEXITED(st) && WEXITSTATUS(st) == 0;
 }

@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ChildProcess.h"
@@ -46,8 +48,12 @@ const StartCase kStarts[] = {
       {"get common hw-error 2 active", "true"},  // ADS1000 ADC
       {"get common hw-error 0 active", "true"},  // MAX16046 PowerMon
       {"get common temperature 1 valid", "false"}}},
-    {"silent_drivers_on_the_panel", "FXS_BENCH_I2C=--silent FXS_BENCH_PCA9552=--silent", "",
-     "bench: card in state FAIL: see FXS_BENCH_DIR=", true, {}},
+    {"silent_drivers_on_the_panel",
+     "FXS_BENCH_I2C=--silent FXS_BENCH_PCA9552=--silent",
+     "",
+     "bench: card in state FAIL: see FXS_BENCH_DIR=",
+     true,
+     {}},
     {"absent_led_driver_late_board",
      "FXS_BENCH_I2C='--fail-selftest --idle-pwrmon' FXS_BENCH_PCA9552=--absent "
      "FXS_BENCH_BOARD='--delay 3600'",
@@ -57,20 +63,38 @@ const StartCase kStarts[] = {
      {{"get common hw-error 3 active", "true"}}},  // MAX6602 TempSensor
 };
 
-// Runs ./dev bench in the foreground on a 70-column terminal and types
-// Ctrl-C once it has said how the card came up; the whole screen output.
-std::string onTerminal(const DevBench& b, const std::string& settings, const std::string& args) {
-  std::string log = b.dir() + "/terminal.log";
-  std::string typist = "for i in $(seq 600); do grep -q 'bench: card' " + shellQuoted(log) +
-                       " 2>/dev/null && break; sleep 0.5; done; sleep 3; printf '\\003'; "
-                       "for i in $(seq 120); do grep -q 'bench stopped' " +
-                       shellQuoted(log) + " && break; sleep 0.5; done";
-  b.run("(" + typist + ") | script -qfec " +
-            shellQuoted("stty rows 30 cols 70; " + settings + " ./dev bench " + args) + " " +
-            shellQuoted(log) + " >/dev/null",
-        nullptr, 400);
-  return readFile(log);
-}
+// ./dev bench in the foreground on a 70-column terminal: started at
+// construction, Ctrl-C typed by stop(), which returns the whole screen
+// output.
+class Terminal {
+ public:
+  Terminal(const DevBench& b, const std::string& settings, const std::string& args)
+      : m_log(b.dir() + "/terminal.log"), m_go(b.dir() + "/ctrl-c") {
+    std::string typist = "until test -e " + shellQuoted(m_go) +
+                         "; do sleep 0.2; done; "
+                         "printf '\\003'; for i in $(seq 120); do grep -q 'bench stopped' " +
+                         shellQuoted(m_log) + " && break; sleep 0.5; done";
+    std::string line = "(" + typist + ") | script -qfec " +
+                       shellQuoted("stty rows 30 cols 70; " + settings + " ./dev bench " + args) +
+                       " " + shellQuoted(m_log) + " >/dev/null";
+    m_thread = std::thread([&b, line] { b.run(line, nullptr, 600); });
+  }
+  ~Terminal() { stop(); }
+  bool up(const std::string& says) {
+    return testsupport::waitFor([&] { return readFile(m_log).find(says) != std::string::npos; },
+                                std::chrono::seconds(300));
+  }
+  std::string stop() {
+    testsupport::writeFile(m_go, "");
+    if (m_thread.joinable())
+      m_thread.join();
+    return readFile(m_log);
+  }
+
+ private:
+  std::string m_log, m_go;
+  std::thread m_thread;
+};
 
 class BenchStart : public ::testing::TestWithParam<StartCase> {};
 TEST_P(BenchStart, ShowsEverySetting) {
@@ -79,8 +103,11 @@ TEST_P(BenchStart, ShowsEverySetting) {
   const StartCase& c = GetParam();
   DevBench bench(std::string("options-") + c.name);
   std::string out;
+  std::unique_ptr<Terminal> terminal;
   if (c.terminal) {
-    out = onTerminal(bench, c.settings, c.args);
+    terminal = std::make_unique<Terminal>(bench, c.settings, c.args);
+    EXPECT_TRUE(terminal->up(c.says)) << terminal->stop();
+    out = readFile(bench.dir() + "/terminal.log");
   } else {
     int st = -1;
     out = bench.run(std::string(c.settings) + " ./dev bench " + c.args, &st, 300);
@@ -95,14 +122,19 @@ TEST_P(BenchStart, ShowsEverySetting) {
     std::string got = bench.run(std::string(c.settings) + " ./dev icsc " + k.icsc, nullptr, 30);
     EXPECT_EQ(got, std::string(k.want) + "\n") << k.icsc;
   }
-  if (std::string(c.args).find("--ethaddr") != std::string::npos)
-    EXPECT_EQ(bench.inCard("cat /sys/class/net/eth1/address"), "02:a5:3c:99:00:07\n");
-  if (std::string(c.settings).find("FXS_TRACE_LEVEL=9") != std::string::npos)
-    EXPECT_NE(readFile(bench.benchDir() + "/main.log").find("[DEBUG]"), std::string::npos);
+  if (std::string(c.args).find("--ethaddr") != std::string::npos) {
+    EXPECT_NE(bench.inCard("ip -o link show eth1").find("link/ether 02:a5:3c:99:00:07 "),
+              std::string::npos);
+  }
+  if (std::string(c.settings).find("FXS_TRACE_LEVEL=9") != std::string::npos) {
+    EXPECT_NE(readFile(bench.benchDir() + "/main.log").find("[DEBUG3]"), std::string::npos);
+  }
   if (!c.terminal)
     return;
   // On the terminal: every line of the log view fits in 70 columns; the
   // panel keeps the ready line on its top line.
+  out = terminal->stop();
+  EXPECT_NE(out.find("bench stopped"), std::string::npos) << out;
   std::string screen = out.substr(0, out.find("bench stopped"));
   if (std::string(c.settings).find("FXS_BENCH_NO_PANEL=1") != std::string::npos) {
     std::istringstream lines(screen.substr(screen.find(c.says)));

@@ -21,7 +21,9 @@ using testsupport::waitFor;
 const char kKernelState[] =
     "ip rule; ip route show table all; iptables -S; cat /etc/iproute2/rt_tables";
 
-std::string boot(const DevBench& b) { return testsupport::readFile(b.benchDir() + "/boot"); }
+std::string boot(const DevBench& b) {
+  return testsupport::readFile(b.benchDir() + "/boot");
+}
 
 TEST(BenchRestart, EveryRestartIsAFreshBootThatComesBackActive) {
   if (!testsupport::execPrefix().empty())

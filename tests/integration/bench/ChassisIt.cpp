@@ -108,13 +108,15 @@ TEST(Chassis, FourCardsEachInItsSlot) {
       seconds(5)));
   // The page as a browser renders it: the alarm LED of each slot sits at
   // a fixed place; lit (red) on slot 3 only.
-  std::string installed =
-      runShell("cd " + shellQuoted(FXS_SOURCE_DIR) +
-               " && FXS_ROOT=$PWD bash -c '. tools/dev/common.sh && ensure_packages chromium' 2>&1");
+  std::string installed = runShell(
+      "cd " + shellQuoted(FXS_SOURCE_DIR) +
+      " && FXS_ROOT=$PWD bash -c '. tools/dev/common.sh && ensure_packages chromium' 2>&1");
   std::string png = dir + "/page.png";
-  out = installed + runShell("timeout 120 chromium --headless --no-sandbox --disable-gpu "
-                 "--force-device-scale-factor=1 --window-size=600,500 --screenshot=" +
-                 shellQuoted(png) + " " + shellQuoted("file://" + dir + "/index.html") + " 2>&1");
+  out = installed +
+        runShell(
+            "timeout 120 chromium --headless --no-sandbox --disable-gpu "
+            "--force-device-scale-factor=1 --window-size=600,500 --screenshot=" +
+            shellQuoted(png) + " " + shellQuoted("file://" + dir + "/index.html") + " 2>&1");
   ASSERT_TRUE(testsupport::exists(png)) << out;
   for (int slot = 1; slot <= kCards; ++slot)
     EXPECT_EQ(pixel(png, 66 + (slot - 1) * 118, 71), slot == 3 ? "255,32,0\n" : "68,68,68\n")
