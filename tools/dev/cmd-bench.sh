@@ -195,8 +195,15 @@ bench_logs() {
 }
 
 # term_cols, term_rows: the terminal's size, also from a background job.
-term_cols() { local s; s="$(stty size </dev/tty 2>/dev/null)"; echo "${s#* }" | grep -x '[0-9][0-9]*' || tput cols 2>/dev/null || echo 80; }
-term_rows() { local s; s="$(stty size </dev/tty 2>/dev/null)"; echo "${s% *}" | grep -x '[0-9][0-9]*' || tput lines 2>/dev/null || echo 24; }
+term_size() { { stty size </dev/tty; } 2>/dev/null || true; }
+term_cols() {
+  local s; s="$(term_size)"
+  [[ "${s#* }" =~ ^[1-9][0-9]*$ ]] && echo "${s#* }" || tput cols 2>/dev/null || echo 80
+}
+term_rows() {
+  local s; s="$(term_size)"
+  [[ "${s% *}" =~ ^[1-9][0-9]*$ ]] && echo "${s% *}" || tput lines 2>/dev/null || echo 24
+}
 
 bench_foreground() {
   bench_start

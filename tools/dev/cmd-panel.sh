@@ -36,9 +36,10 @@ panel_draw() {
     fi
     words+="$(printf ' %-6s' "$value")"
   done
-  local rows cols
+  local rows cols top=0
   rows="$(term_rows)"
   cols="$(term_cols)"
+  [ -z "${PANEL_BANNER:-}" ] || top=1
   # Redrawn in place, line by line: clearing the whole screen flickers.
   {
     # The foreground bench's ready line stays on top.
@@ -47,7 +48,7 @@ panel_draw() {
     printf ' card state: %s\n hardware alarms: %s\n\n' "${state:-?}" "${alarms:-?}"
     printf '%s\n%s\n%s\n' "$names" "$glyphs" "$words"
     printf -- '--------------------------------------------------\n'
-    tail -n $((rows > 14 ? rows - 9 - ${#PANEL_BANNER} / (${#PANEL_BANNER} + 1) : 4)) "$BENCH_DIR/main.log" 2>/dev/null | cut -c1-"$((cols - 1))"
+    tail -n $((rows > 14 ? rows - 9 - top : 4)) "$BENCH_DIR/main.log" 2>/dev/null | cut -c1-"$((cols - 1))"
   } | sed 's/$/\x1b[K/'
   local status=" ${state:-?} | console: ./dev console | objects: ./dev icsc | $hint"
   printf '\033[J\033[7m%s\033[0m' "${status:0:cols-1}"

@@ -107,6 +107,10 @@ TEST_P(BenchStart, ShowsEverySetting) {
   if (c.terminal) {
     terminal = std::make_unique<Terminal>(bench, c.settings, c.args);
     EXPECT_TRUE(terminal->up(c.says)) << terminal->stop();
+    // The panel's first frame drawn.
+    if (std::string(c.settings).find("FXS_BENCH_NO_PANEL") == std::string::npos) {
+      EXPECT_TRUE(terminal->up("front panel"));
+    }
     out = readFile(bench.dir() + "/terminal.log");
   } else {
     int st = -1;

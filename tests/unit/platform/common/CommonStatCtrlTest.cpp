@@ -177,7 +177,7 @@ TEST_F(Common, EveryCellReadsWithItsTypeAndUntouchedOnesWithTheirDefault) {
     }
   }
   EXPECT_EQ(cells, 12u + 6 + 4 + 11 + 5 * kTemps + 4 * kVolts + 7 + 3 * kHw + 3 * kOper + 4 + 1 +
-                       9 + 16 + 2);
+                       9 + 16 + 5);
   EXPECT_EQ(get(2, 0).status, NO_SUCH_OBJECT) << "event tables are not common cells";
   EXPECT_EQ(get(40, 0).status, NO_SUCH_OBJECT);
   EXPECT_EQ(get(CO::CO_DOWNLOAD, 7).str, "brd");
@@ -396,7 +396,7 @@ TEST_F(Common, EngineWalksCommonThenEventCells) {
     cell.oid = r.oid;
   }
   EXPECT_EQ(common, 12u + 6 + 4 + 11 + 5 * kTemps + 4 * kVolts + 7 + 3 * kHw + 3 * kOper + 4 + 1 +
-                        9 + 16 + 2);
+                        9 + 16 + 5);
   EXPECT_EQ(events, 1u + 11 + 7 + 1);
 
   ICSCTlv utc = number(IcscType::U64, 0x123456789ALL);
