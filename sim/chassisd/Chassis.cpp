@@ -19,7 +19,7 @@ using namespace commonrec;
 
 // More than a card of this kind registers: cells past its last answer
 // "row out of range" and are left out.
-constexpr unsigned kHwErrors = 8, kOperAlarms = 4, kSensors = 8;
+constexpr size_t kHwErrors = 8, kOperAlarms = 4, kSensors = 8;
 enum Cell : size_t { STATE, LEDS_ON, LEDS_SLOW, LEDS_FAST, LOADWARE, FIRST_ALARM };
 constexpr size_t kFirstSensor = FIRST_ALARM + 2 * (kHwErrors + kOperAlarms);
 constexpr size_t kCells = kFirstSensor + 3 * kSensors;
@@ -200,7 +200,7 @@ std::string printable(const std::string& s) {
   return out;
 }
 
-Chassis::Chassis(std::vector<unsigned> slots, unsigned lostAfter)
+Chassis::Chassis(const std::vector<unsigned>& slots, unsigned lostAfter)
     : m_lostAfter(lostAfter == 0 ? 1 : lostAfter) {
   for (unsigned s : slots)
     m_slots.push_back(Slot{s, false, false, 0, {}});

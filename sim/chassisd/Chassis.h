@@ -48,7 +48,7 @@ class Chassis {
  public:
   // `slots`: the slot numbers polled; a card that answered before is lost
   // once it has missed `lostAfter` polls in a row.
-  Chassis(std::vector<unsigned> slots, unsigned lostAfter);
+  Chassis(const std::vector<unsigned>& slots, unsigned lostAfter);
 
   // One poll of `slot`: the card's reading, or none when it did not answer
   // in time. Returns what changed, one line each, without the time.

@@ -117,6 +117,7 @@ int main(int argc, char** argv) {
   simstop::onTermination();
 
   std::vector<unsigned> slots;
+  slots.reserve(cards.size());
   for (const Card& c : cards)
     slots.push_back(c.slot);
   chassis::Chassis view(slots, lostAfter);
