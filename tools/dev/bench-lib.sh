@@ -99,26 +99,22 @@ bench_where() {
   esac
 }
 
-bench_peer() {
+# bench_declare KIND [--ready TEST] NAME CMD...: into BENCH_KIND_NAMES,
+# _CMDS and _READY.
+bench_declare() {
+  local -n names="BENCH_$1_NAMES" cmds="BENCH_$1_CMDS" readies="BENCH_$1_READY"
   local ready=""
+  shift
   if [ "${1:-}" = --ready ]; then ready="$2"; shift 2; fi
-  local name="$1"; shift
-  BENCH_PEER_NAMES+=("$name")
-  BENCH_PEER_CMDS+=("$(printf '%q ' "$@")")
-  BENCH_PEER_READY+=("$ready")
+  names+=("$1")
+  shift
+  cmds+=("$(printf '%q ' "$@")")
+  readies+=("$ready")
 }
 
+bench_peer() { bench_declare PEER "$@"; }
 bench_setup() { BENCH_SETUP+=("$1"); }
-
-bench_chassis_peer() {
-  local ready=""
-  if [ "${1:-}" = --ready ]; then ready="$2"; shift 2; fi
-  local name="$1"; shift
-  BENCH_CHASSIS_NAMES+=("$name")
-  BENCH_CHASSIS_CMDS+=("$(printf '%q ' "$@")")
-  BENCH_CHASSIS_READY+=("$ready")
-}
-
+bench_chassis_peer() { bench_declare CHASSIS "$@"; }
 bench_chassis_setup() { BENCH_CHASSIS_SETUP+=("$1"); }
 
 bench_load_peers() {
@@ -245,6 +241,17 @@ bench_card_state() {
 
 # The card's boot as bench-card.sh keeps it: "booting N", "up N", ...
 bench_boot() { cat "$BENCH_DIR/boot" 2>/dev/null || echo "not started"; }
+
+# bench_dir_check SETTING DIR: dies when DIR lies below a path the bench
+# lays its own tmpfs over: its state there would vanish from its own sight
+# (a tree of ours below them is bound back in).
+bench_dir_check() {
+  case "$2/" in
+    "$FXS_ROOT"/*) ;;
+    /tmp/*|/vocal/*|/flash/*|/etc/iproute2/*)
+      die "$1 $2 lies below a path the bench replaces (/tmp, /vocal, /flash, /etc/iproute2)" ;;
+  esac
+}
 
 # ---- the chassis ----------------------------------------------------------
 
@@ -428,6 +435,19 @@ card_power_off() {
     kill -KILL "$pid" 2>/dev/null || true
   fi
   rm -f "$BENCH_DIR/ns.pid" "$BENCH_DIR/ready" "$BENCH_DIR/card.pid"
+}
+
+# chassis_off DIR PREFIX: chassis_down, each of its lines said with PREFIX
+# instead of the slot's number when PREFIX is empty; false when a main did
+# not exit 0.
+chassis_off() {
+  local out line rc=0
+  out="$(chassis_down "$1")" || rc=1
+  while IFS= read -r line; do
+    [ -n "$line" ] || continue
+    if [ -n "$2" ]; then say "$2$line"; else say "${line#*: }"; fi
+  done <<<"$out"
+  return $rc
 }
 
 # chassis_down DIR: every card off (one "slot N: main exited with status S"

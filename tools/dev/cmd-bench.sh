@@ -81,13 +81,7 @@ bench_start() {
   if chassis_running "$BENCH_DIR"; then
     die "the bench is already running ($(bench_hint "bench stop") first)"
   fi
-  # The bench lays its own tmpfs over these: its state there would vanish
-  # from its own sight (a tree of ours below them is bound back in).
-  case "$BENCH_DIR/" in
-    "$FXS_ROOT"/*) ;;
-    /tmp/*|/vocal/*|/flash/*|/etc/iproute2/*)
-      die "FXS_BENCH_DIR $BENCH_DIR lies below a path the bench replaces (/tmp, /vocal, /flash, /etc/iproute2)" ;;
-  esac
+  bench_dir_check FXS_BENCH_DIR "$BENCH_DIR"
   # What a crashed run left: clean up before starting anew.
   if [ -f "$BENCH_DIR/chassis.pid" ] || [ -f "$BENCH_DIR/ns.pid" ] || [ -f "$BENCH_DIR/card.pid" ]; then
     say "removing the state of an earlier bench"
@@ -135,15 +129,12 @@ bench_stop() {
     echo "bench: the bench is not running"
     return 0
   fi
-  local rc=0 out line
+  local rc=0
   if [ ! -s "$BENCH_DIR/cards" ]; then
     # A bench of an older layout: one card, no chassis.
     echo "$(( ${FXS_BENCH_SLOT:-2} + 1 )) $BENCH_DIR" >"$BENCH_DIR/cards"
   fi
-  out="$(chassis_down "$BENCH_DIR")" || rc=1
-  while IFS= read -r line; do
-    [ -z "$line" ] || say "${line#*: }"
-  done <<<"$out"
+  chassis_off "$BENCH_DIR" "" || rc=1
   say "bench stopped"
   return $rc
 }

@@ -92,11 +92,7 @@ chassis_start() {
   [[ "$n" =~ ^[0-9]+$ ]] && [ "$n" -ge 1 ] && [ "$n" -le $CHASSIS_MAX ] ||
     dev_bad_usage chassis "a chassis holds 1 to $CHASSIS_MAX cards, not '$n'"
   chassis_running "$CHASSIS_DIR" && die "the chassis is already running (./dev chassis stop first)"
-  case "$CHASSIS_DIR/" in
-    "$FXS_ROOT"/*) ;;
-    /tmp/*|/vocal/*|/flash/*|/etc/iproute2/*)
-      die "FXS_CHASSIS_DIR $CHASSIS_DIR lies below a path the bench replaces (/tmp, /vocal, /flash, /etc/iproute2)" ;;
-  esac
+  bench_dir_check FXS_CHASSIS_DIR "$CHASSIS_DIR"
   if [ -f "$CHASSIS_DIR/chassis.pid" ]; then
     say "removing the state of an earlier chassis"
     chassis_down "$CHASSIS_DIR" >/dev/null 2>&1 || true
@@ -134,11 +130,8 @@ chassis_stop() {
     echo "chassis: the chassis is not running"
     return 0
   fi
-  local rc=0 out line
-  out="$(chassis_down "$CHASSIS_DIR")" || rc=1
-  while IFS= read -r line; do
-    [ -z "$line" ] || say "slot $line"
-  done <<<"$out"
+  local rc=0
+  chassis_off "$CHASSIS_DIR" "slot " || rc=1
   say "chassis stopped"
   return $rc
 }
