@@ -321,6 +321,7 @@ void ConsoleSession::finishLine(std::string& out) {
   out += '\n';
   m_line.clear();
   m_tooLong = false;
+  ++m_linesDone;
 }
 
 bool ConsoleSession::feed(const char* data, size_t len, std::string& out) {
