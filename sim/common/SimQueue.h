@@ -1,7 +1,7 @@
 // A card queue written as a driver on the card writes it: a message that
 // finds the queue full waits a bounded time for room before it is lost.
 // Waits and losses are logged when a run of them starts and ends, not per
-// message.
+// message; so is a queue the card has not created yet.
 #pragma once
 
 #include <cstddef>
@@ -31,6 +31,7 @@ class CardQueueSender {
   std::string m_who;
   unsigned m_roomWaitMs;
   std::optional<MessageQueue> m_queue;
+  bool m_unopened = false;
   bool m_waiting = false;
   bool m_losing = false;
 };

@@ -141,34 +141,22 @@ TEST_F(VelmUtilIt, DeadEngineFailsBoundedThenRecovers) {
   EXPECT_TRUE(logs.contains("reachable again"));
 }
 
-TEST_F(VelmUtilIt, HungEngineTimesOutAndLateRepliesAreNotMistaken) {
-  Velm_util velm;
-  ASSERT_EQ(velm.set("ipbx_mode", "4", 1, -1), 0);
-  m_engine.signal(SIGSTOP);
-  std::string v;
-  auto t0 = Clock::now();
-  EXPECT_EQ(velm.get("ipbx_hot_warm_dial_string", v, 1, -1), velmwire::RC_TIMEOUT);
-  EXPECT_LT(Clock::now() - t0, NO_HANG_LIMIT);
-  m_engine.signal(SIGCONT);
-  // Calls fail until the stalled request's late reply has come; it must not
-  // answer a later call.
-  ASSERT_TRUE(testsupport::waitFor([&] { return velm.get("ipbx_mode", v, 1, -1) == 0; },
-                                   std::chrono::seconds(2)));
-  EXPECT_EQ(v, "4");
-}
-
 // A stalled engine is waited for once: later calls fail at once without
 // being sent, and the engine is probed at most once a second until it
-// answers again.
+// answers again. Its late replies answer no later call.
 TEST_F(VelmUtilIt, StalledEngineIsWaitedForOnceUntilItAnswers) {
   testsupport::LogCapture logs(6);
   Velm_util velm;
   std::string v;
-  ASSERT_EQ(velm.get("ipbx_mode", v, 0, -1), 0);
+  ASSERT_EQ(velm.set("ipbx_mode", "4", 1, -1), 0);
   m_engine.signal(SIGSTOP);
   const auto stalledAt = Clock::now();
   EXPECT_EQ(velm.get("ipbx_hot_warm_dial_string", v, 0, -1), velmwire::RC_TIMEOUT);
-  const auto fast = std::chrono::milliseconds(testsupport::kThreadSanitizer ? 400 : 100);
+  EXPECT_LT(Clock::now() - stalledAt, NO_HANG_LIMIT);
+  // Well below the 500 ms timeout, also when sanitizers or an emulator slow
+  // the code down.
+  const bool slow = testsupport::kThreadSanitizer || !testsupport::execPrefix().empty();
+  const auto fast = std::chrono::milliseconds(slow ? 300 : 100);
   Clock::duration slowest{};
   for (int call = 1; call < 40; ++call) {
     auto t0 = Clock::now();
@@ -181,8 +169,9 @@ TEST_F(VelmUtilIt, StalledEngineIsWaitedForOnceUntilItAnswers) {
                            << " ms for the stalled engine";
   const auto stalledFor = Clock::now() - stalledAt;
   m_engine.signal(SIGCONT);
-  EXPECT_TRUE(testsupport::waitFor([&] { return velm.get("ipbx_mode", v, 0, -1) == 0; },
+  EXPECT_TRUE(testsupport::waitFor([&] { return velm.get("ipbx_mode", v, 1, -1) == 0; },
                                    std::chrono::seconds(2)));
+  EXPECT_EQ(v, "4");
   std::string requestLog = runTool("nbcat", {kLog}).out;
   EXPECT_EQ(testsupport::countOf(requestLog, "get ipbx_hot_warm_dial_string"), 1u) << requestLog;
   const size_t probes = testsupport::countOf(requestLog, "get  -1 -1");

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -433,20 +432,6 @@ TEST_F(ServerWithOptions, ByteAtATimeClientsDoNotHoldTheirSlots) {
   dribble.join();
   EXPECT_TRUE(freed) << "clients sending a byte every 50 ms held every slot";
   EXPECT_TRUE(m_log.contains("its line not completed within 1 s"));
-}
-
-TEST(ServerOptions, TimeoutsFromTheEnvironment) {
-  testsupport::LogCapture log(6);
-  setenv("FXS_CONSOLE_IDLE_TIMEOUT", "90", 1);
-  setenv("FXS_CONSOLE_LINE_TIMEOUT", "0", 1);
-  Odebug::CdebugServer::Options o = Odebug::CdebugServer::optionsFromEnvironment();
-  EXPECT_EQ(o.idleTimeoutMs, 90000u);
-  EXPECT_EQ(o.lineTimeoutMs, 30000u);
-  EXPECT_TRUE(log.contains("FXS_CONSOLE_LINE_TIMEOUT '0' is not 1..86400 seconds; using 30 s"));
-  setenv("FXS_CONSOLE_LINE_TIMEOUT", "5", 1);
-  EXPECT_EQ(Odebug::CdebugServer::optionsFromEnvironment().lineTimeoutMs, 5000u);
-  unsetenv("FXS_CONSOLE_IDLE_TIMEOUT");
-  unsetenv("FXS_CONSOLE_LINE_TIMEOUT");
 }
 
 TEST_F(ServerWithOptions, ListensOnTheConfiguredAddressOnly) {
