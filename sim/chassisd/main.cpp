@@ -162,12 +162,16 @@ int main(int argc, char** argv) {
         }
       }
     }
+    // From the requests out to the last answer (or the deadline).
+    double pollMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     for (size_t i = 0; i < cards.size(); ++i) {
       for (const std::string& line : view.record(cards[i].slot, readings[i]))
         simlog::line("chassisd: %s", line.c_str());
     }
-    writeFile(table,
-              trace::utcStamp() + "  every " + std::to_string(intervalMs) + " ms\n" + view.table());
+    char head[96];
+    std::snprintf(head, sizeof head, "  every %ld ms, last poll %.1f ms\n", intervalMs, pollMs);
+    writeFile(table, trace::utcStamp() + head + view.table());
     writeFile(page, view.page(trace::utcStamp(), static_cast<unsigned>((intervalMs + 999) / 1000)));
     // Short steps: a stop is acted on at once.
     while (!simstop::requested() && std::chrono::steady_clock::now() < start + interval)

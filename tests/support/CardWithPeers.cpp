@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "TestSupport.h"
 #include "common/CommonRecords.h"
 #include "common/commonStatCtrl.h"
 #include "icsc/IcscOid.h"
@@ -19,15 +18,6 @@
 namespace testsupport {
 
 using std::chrono::milliseconds;
-
-std::string cardState() {
-  IcscClient c;
-  ICSCTlv v =
-      c.call(icscwire::GET,
-             cellOf(icscoid::common(commonStatCtrl::CO_CARD_STATE, commonrec::CARDSTATE_NAME, 0)),
-             std::chrono::seconds(2));
-  return v.status == icscwire::OK ? v.str : "";
-}
 
 // Clients start at different ids so that one's late answer never looks like
 // another's.
@@ -96,6 +86,15 @@ ICSCTlv IcscClient::call(uint8_t op, const ICSCTlv& cell, Clock::duration timeou
   ICSCTlv none;
   none.status = kNoAnswer;
   return none;
+}
+
+std::string cardState(Clock::duration timeout, Clock::duration* took) {
+  IcscClient c;
+  ICSCTlv name =
+      c.call(icscwire::GET,
+             cellOf(icscoid::common(commonStatCtrl::CO_CARD_STATE, commonrec::CARDSTATE_NAME, 0)),
+             timeout, took);
+  return name.status == icscwire::OK ? name.str : "";
 }
 
 VelmoraProcess::VelmoraProcess(std::string socket, std::string config, std::string log)

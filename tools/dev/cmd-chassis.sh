@@ -243,7 +243,8 @@ chassis_collect_logs() {
   say "log collection started on ${#slots[@]} card(s)"
   for i in "${!pids[@]}"; do
     if wait "${pids[$i]}"; then
-      echo "slot ${slots[$i]}: $(tail -n 1 "$out/${slots[$i]}")"
+      echo "slot ${slots[$i]}: $(grep -m1 '\.tar\.gz$' "$out/${slots[$i]}")," \
+        "$(sed -n 's/^received by the FTP server with //p' "$out/${slots[$i]}")"
     else
       echo "slot ${slots[$i]}: failed: $(grep -h 'error:' "$out/${slots[$i]}" | sed 's/^dev: error: //' | tail -n 1)"
       rc=1

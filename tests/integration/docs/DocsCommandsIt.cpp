@@ -184,8 +184,9 @@ class DocBench : public testsupport::DevBench {
 };
 
 bool isHeavy(const std::vector<std::string>& args) {
-  static const std::set<std::string> kHeavy{"test", "build",      "format",     "tidy", "fuzz",
-                                            "vm",   "bench-perf", "bench-walk", "perf"};
+  static const std::set<std::string> kHeavy{"test", "build",       "format",     "tidy",
+                                            "fuzz", "vm",          "bench-perf", "bench-walk",
+                                            "perf", "chassis-perf"};
   return kHeavy.count(args[0]) > 0 || std::find(args.begin(), args.end(), "--vm") != args.end();
 }
 
