@@ -1,25 +1,9 @@
-# ./dev chassis-perf: the chassis's figures with N cards (default 16), in a
-# chassis of its own (state in out/chassis-perf), written to
-# bench/results/chassis.md.
+# ./dev bench-perf --chassis [N]: the chassis's figures with N cards
+# (default 16), in a chassis of its own (state in out/chassis-perf), written
+# to bench/results/chassis.md (docs/perf.md).
 
-dev_register chassis-perf measurements "[N]" \
-  "a chassis of N cards (default 16): start, CPU, memory, polls, logs" \
-  "Starts a chassis of its own (state in out/chassis-perf, so a running
-./dev chassis is left alone) with N cards (1-16, default 16) and measures:
-the time from start to every card ACTIVE; the CPU of the whole chassis
-(every card's processes, the controller, the FTP server) over 30 s at the
-controller's 1 s poll, as a share of one core, and main's per card; the
-resident memory per card; the time of one poll of every card; the time of
-collect-logs from every card. Written to bench/results/chassis.md
-(docs/perf.md). When N cards do not start, the largest N that does is
-measured, and the report says so."
-cmd_chassis_perf() {
-  [ $# -le 1 ] || dev_bad_usage chassis-perf "one number at most"
-  local n="${1:-16}"
-  [[ "$n" =~ ^[0-9]+$ ]] && [ "$n" -ge 1 ] && [ "$n" -le $CHASSIS_MAX ] ||
-    dev_bad_usage chassis-perf "a chassis holds 1 to $CHASSIS_MAX cards, not '$n'"
-  [ "$(id -u)" = 0 ] || die "the chassis runs in namespaces of its own and needs root"
-  dev_check_only && return 0
+chassis_perf() {
+  local n="$1"
   local CHASSIS_DIR="$FXS_ROOT/out/chassis-perf" out t0 started asked="$n"
   local load_before; load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
   bench_build
@@ -92,7 +76,7 @@ cmd_chassis_perf() {
   {
     echo "# Chassis figures"
     echo
-    echo "Taken $(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) cores ($(awk -F': ' '/model name/{print $2; exit}' /proc/cpuinfo)) with ./dev chassis-perf $asked."
+    echo "Taken $(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) cores ($(awk -F': ' '/model name/{print $2; exit}' /proc/cpuinfo)) with ./dev bench-perf --chassis $asked."
     echo "Load average before: $load_before; after: $(cut -d' ' -f1-3 /proc/loadavg)."
     [ "$n" = "$asked" ] || echo "Only $n of $asked cards started on this machine: the figures are for $n."
     echo
