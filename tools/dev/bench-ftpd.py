@@ -9,7 +9,7 @@ import sys
 import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 
@@ -20,6 +20,8 @@ def main():
     p.add_argument("--root", required=True)
     p.add_argument("--user", required=True)
     p.add_argument("--password-file", required=True)
+    p.add_argument("--rate", type=int, default=0,
+                   help="bytes per second each transfer is held to (0: no limit)")
     a = p.parse_args()
     with open(a.password_file, encoding="utf-8") as f:
         password = f.read().strip()
@@ -28,6 +30,12 @@ def main():
     handler = FTPHandler
     handler.authorizer = auth
     handler.banner = "bench chassis FTP server"
+    # Files may come from a share (the VM's bundles) that cannot sendfile.
+    handler.use_sendfile = False
+    if a.rate > 0:
+        ThrottledDTPHandler.read_limit = a.rate
+        ThrottledDTPHandler.write_limit = a.rate
+        handler.dtp_handler = ThrottledDTPHandler
     # UTC to the millisecond, as every bench log line.
     logging.Formatter.converter = time.gmtime
     logging.basicConfig(stream=sys.stdout, level=logging.INFO,

@@ -16,20 +16,22 @@
 # namespaces, up to 10 s) until the test succeeds. Setup steps that must run
 # inside the namespaces before any peer (veth pairs, addresses) use
 #   bench_setup 'SHELL COMMANDS'
-# and main's extra environment goes into BENCH_MAIN_ENV+=(NAME=VALUE).
+# and main's extra environment goes into BENCH_MAIN_ENV+=(NAME=VALUE);
+# BENCH_MAIN_PROGRAM is what starts main (the slot chooser).
 
 BENCH_DIR="${FXS_BENCH_DIR:-$FXS_ROOT/out/bench}"
 # Beside it: collected logs and the console's history.
 BENCH_OUT="$(dirname "$BENCH_DIR")"
 # What the bench runs, and the tools the subcommands that reach it use
 # (ftpupload: main's log uploader, which main runs from its own directory).
-BENCH_TARGETS=(main ftpupload board sim_pca9552 sim_i2cdrv udpfe velmora velmctl nbcat icscctl sim_inject
-               fdebug)
+BENCH_TARGETS=(main ftpupload loadfetch bootslot fxsbundle board sim_pca9552 sim_i2cdrv udpfe velmora
+               velmctl nbcat icscctl dldctl sim_inject fdebug)
 BENCH_PEER_NAMES=()
 BENCH_PEER_CMDS=()
 BENCH_PEER_READY=()
 BENCH_SETUP=()
 BENCH_MAIN_ENV=()
+BENCH_MAIN_PROGRAM=""
 
 bench_ns_pid() { cat "$BENCH_DIR/ns.pid" 2>/dev/null; }
 
@@ -67,6 +69,7 @@ bench_setup() { BENCH_SETUP+=("$1"); }
 bench_load_peers() {
   local f
   BENCH_PEER_NAMES=() BENCH_PEER_CMDS=() BENCH_PEER_READY=() BENCH_SETUP=() BENCH_MAIN_ENV=()
+  BENCH_MAIN_PROGRAM=""
   for f in "$FXS_ROOT"/tools/dev/peers.d/*.sh; do
     [ -e "$f" ] || continue
     # shellcheck disable=SC1090

@@ -85,35 +85,57 @@ vm_ports() {
   . "$VM_RUN/ports"
 }
 
-# vm_prepare MODE: the image, the host ports and qemu's command line.
+# vm_prepare MODE [keep]: the image, the host ports, the card's flash (a new
+# one unless "keep": the flash of the last run, as after a power cut), the
+# host's share and qemu's command line.
 vm_prepare() {
+  if [ "${2:-}" = keep ] && [ -f "$VM_RUN/flash.img" ]; then
+    rm -f "$VM_RUN"/{qemu.pid,serial.in}
+    vm_qemu_args "$1"
+    return
+  fi
   vm_image
   mkdir -p "$VM_RUN"
-  rm -f "$VM_RUN"/{qemu.pid,ports,console.log,serial.in}
+  rm -f "$VM_RUN"/{qemu.pid,ports,console.log,serial.in,flash.img}
   vm_pick_ports
   printf 'VM_ICSC_PORT=%s\nVM_CONSOLE_PORT=%s\n' "$VM_ICSC_PORT" "$VM_CONSOLE_PORT" >"$VM_RUN/ports"
+  # The flash: an ext4 image made without a loop mount; the first start of
+  # the card installs its factory load on it.
+  rm -rf "$VM_RUN/flash-seed" "$VM_RUN/share"
+  mkdir -p "$VM_RUN/flash-seed/log" "$VM_RUN/share/loads"
+  mke2fs -q -t ext4 -d "$VM_RUN/flash-seed" "$VM_RUN/flash.img" 64M || die "cannot make the flash image"
+  (umask 077 && head -c 12 /dev/urandom | od -An -tx1 | tr -d ' \n' >"$VM_RUN/share/ftp.pass")
   vm_qemu_args "$1"
 }
 
+# No -no-reboot: a reboot of the guest is a reboot of its kernel, with the
+# flash disk as it was.
 vm_qemu_args() {
   local mode="$1"
-  VM_QEMU=(qemu-system-arm -M virt -cpu cortex-a15 -m 512 -smp 1 -nodefaults -no-reboot
+  VM_QEMU=(qemu-system-arm -M virt -cpu cortex-a15 -m 512 -smp 1 -nodefaults
            -display none -monitor none
            -kernel "$VM_KERNEL" -initrd "$VM_INITRD"
            -append "console=ttyAMA0 quiet loglevel=3 panic=-1 fxs.mode=$mode fxs.icsc_port=${FXS_ICSC_PORT:-5000}"
            -netdev "user,id=net0,hostfwd=udp:127.0.0.1:$VM_ICSC_PORT-:${FXS_ICSC_PORT:-5000},hostfwd=tcp:127.0.0.1:$VM_CONSOLE_PORT-:10000"
-           -device virtio-net-device,netdev=net0 -device virtio-rng-device)
+           -device virtio-net-device,netdev=net0 -device virtio-rng-device
+           -drive "file=$VM_RUN/flash.img,if=none,format=raw,id=flash"
+           -device virtio-blk-device,drive=flash
+           -fsdev "local,id=share,path=$VM_RUN/share,security_model=none,readonly=on"
+           -device virtio-9p-device,fsdev=share,mount_tag=host)
 }
 
-# vm_launch MODE: builds the image and starts qemu in the background.
+# vm_launch MODE [keep]: builds the image and starts qemu in the background
+# (with "keep": again on the same flash, the console log continued).
 vm_launch() {
-  local mode="$1"
+  local mode="$1" keep="${2:-}"
   if vm_running; then
     die "a VM is already running (pid $(vm_pid)); ./dev vm stop first"
   fi
-  vm_prepare "$mode"
+  vm_prepare "$mode" "$keep"
+  # shellcheck disable=SC1091
+  . "$VM_RUN/ports"
   mkfifo "$VM_RUN/serial.in"
-  : >"$VM_RUN/console.log"
+  [ "$keep" = keep ] || : >"$VM_RUN/console.log"
   say "booting the VM ($mode): ICSC on 127.0.0.1:$VM_ICSC_PORT/udp, console on 127.0.0.1:$VM_CONSOLE_PORT/tcp"
   VM_STARTED=$(date +%s)
   # A session of its own: the terminal's Ctrl-C goes to ./dev, which passes
@@ -255,10 +277,87 @@ vm_host_checks() {
     "$(grep -q '^m_state *= ACTIVE$' <<<"$state" || echo "$state")" >>"$out"
 }
 
+# The console's line count: a mark to wait for what comes after it.
+vm_lines() { wc -l <"$VM_RUN/console.log"; }
+vm_since() { tail -n +"$(($1 + 1))" "$VM_RUN/console.log" | tr -d '\r'; }
+# vm_wait_card MARK: true once the card runs again after line MARK.
+vm_wait_card() {
+  bench_wait "$VM_BOOT_SECONDS" bash -c "tail -n +$(($1 + 1)) '$VM_RUN/console.log' | tr -d '\r' | grep -q '^vm: card running'"
+}
+vm_get() { FXS_VM=1 cmd_icsc get common "$@" 2>&1; }
+
+# ./dev bench upgrade --vm FILE ...: the bundle goes into the host's share,
+# which the guest's FTP server offers (tools/dev/vm/init), and dldctl drives
+# the card through the forwarded ICSC port.
+vm_upgrade() {
+  local file="$1" name
+  shift
+  name="$(basename "$file")"
+  vm_ports
+  cp "$file" "$VM_RUN/share/loads/$name" || die "cannot put $file into $VM_RUN/share/loads"
+  bench_load_peers
+  "$(bench_tool dldctl)" --port "$VM_ICSC_PORT" --timeout 10000 --file "loads/$name" \
+    --server "$BENCH_FTP_ADDRESS" --user "$BENCH_FTP_USER" --password-file "$VM_RUN/share/ftp.pass" \
+    --deadline 1200 "$@"
+}
+
+# The software download across real reboots of the guest's kernel, as the
+# chassis drives it (docs/upgrade.md): a power cut (qemu killed) during a
+# download boots the factory load; an upgrade accepted across a reboot; a
+# trial not accepted, rolled back across two. Bundles of the armhf build
+# were put into the share before the boot. Appends ok/not ok lines to FILE.
+vm_load_checks() {
+  local out="$1" factory mark boots dld pid out2 state
+  factory="$(vm_get card Loadware)"
+  # Power cut during a download: the FTP server of the VM is held to a slow
+  # rate, so the download is under way when qemu is killed.
+  vm_ports
+  FXS_VM=1 cmd_icsc set common download dld-clear-errors true >/dev/null 2>&1
+  ( vm_upgrade "$VM_RUN/share/loads/vm-a.bundle" >"$VM_RUN/powercut.log" 2>&1 ) &
+  dld=$!
+  bench_wait 120 bash -c "grep -q 'state DOWNLOADING, [1-9]' '$VM_RUN/powercut.log'" || true
+  out2="$(cat "$VM_RUN/powercut.log")"
+  vm_kill
+  kill "$dld" 2>/dev/null
+  wait "$dld" 2>/dev/null
+  mark="$(vm_lines)"
+  vm_launch run keep
+  vm_wait_card "$mark" || true
+  state="$(vm_get download dld-state) / $(vm_get card Loadware) / backup '$(vm_get card backup-loadware)'"
+  vm_host_check "a power cut during a download boots the previous load, the other slot invalid" \
+    "$(grep -q 'state DOWNLOADING, [1-9]' <<<"$out2" || echo "not cut during the download: $out2")$(
+      [ "$state" = "0 / $factory / backup ''" ] || echo "after the power cut: $state")" >>"$out"
+
+  mark="$(vm_lines)"
+  out2="$(vm_upgrade "$VM_RUN/share/loads/vm-a.bundle" 2>&1)"
+  boots="$(vm_since "$mark" | grep -c '^vm: rebooted')"
+  vm_host_check "./dev bench upgrade --vm: vm-a accepted across a real reboot" \
+    "$(grep -q '^accepted: Loadware vm-a, Backup loadware '"$factory"'$' <<<"$out2" || echo "$out2")$(
+      [ "$boots" = 1 ] || echo "$boots reboots seen")" >>"$out"
+
+  mark="$(vm_lines)"
+  out2="$(vm_upgrade "$VM_RUN/share/loads/vm-b.bundle" --no-accept --commit-timer 60 2>&1)"
+  bench_wait 300 bash -c "FXS_VM=1 '$FXS_ROOT/dev' icsc get common download dld-state 2>/dev/null | grep -qx 7"
+  state="$(vm_get download dld-state) / $(vm_get card Loadware) / $(vm_get download-result dld-reason)"
+  boots="$(vm_since "$mark" | grep -c '^vm: rebooted')"
+  vm_host_check "a trial not accepted rolls back to vm-a across two real reboots" \
+    "$(grep -q 'not accepted' <<<"$out2" || echo "$out2")$(
+      [ "$state" = "7 / vm-a / the trial load in slot a was not accepted within 60 s; rolled back to slot b" ] ||
+      echo "after the trial: $state")$([ "$boots" = 2 ] || echo "$boots reboots seen")" >>"$out"
+}
+
 vm_test() {
   local t0 result="$VM_RUN/suite" host="$VM_RUN/host-checks"
   t0=$(date +%s)
+  # Two loads of the armhf build for the download checks; the VM's FTP
+  # server is slow enough that a download can be cut.
+  local FXS_BENCH_FTP_RATE="${FXS_BENCH_FTP_RATE:-131072}" b
+  export FXS_BENCH_FTP_RATE
+  for b in vm-a vm-b; do
+    cmd_bundle --arch armhf --version "$b" -o "$VM_DIR/bundles/$b.bundle" >/dev/null
+  done
   vm_launch test
+  cp "$VM_DIR"/bundles/vm-{a,b}.bundle "$VM_RUN/share/loads/"
   local pid; pid="$(vm_pid)"
   : >"$host"
   trap 'vm_kill; exit 130' INT TERM
@@ -269,18 +368,27 @@ vm_test() {
     case "$line" in
       "vm: host checks may start")
         vm_host_checks "$host"
+        vm_load_checks "$host"
         cat "$host"
-        printf '\003' >"$VM_RUN/serial.in"
+        break
         ;;
     esac
   done < <(timeout "$VM_TEST_SECONDS" tail -n +1 -f --pid="$pid" "$VM_RUN/console.log")
+  # SIGTERM (Ctrl-C on the console) to the card on its last boot.
   if vm_running; then
-    say "the VM suite ran out of its $VM_TEST_SECONDS s (FXS_VM_TEST_SECONDS)"
-    vm_kill
+    printf '\003' >"$VM_RUN/serial.in"
+    bench_wait "$VM_STOP_SECONDS" bash -c "! kill -0 $(vm_pid)" || {
+      say "the VM did not power off within $VM_STOP_SECONDS s"
+      vm_kill
+    }
   fi
   trap - INT TERM
   rm -f "$VM_RUN/qemu.pid"
-  tr -d '\r' <"$VM_RUN/console.log" | sed -n 's/^vm-suite: \([0-9]*\) passed, \([0-9]*\) failed.*/\1 \2/p' >"$result"
+  local status
+  status="$(tr -d '\r' <"$VM_RUN/console.log" | sed -n 's/.*vm: main exited with status //p' | tail -n 1)"
+  vm_host_check "SIGTERM: main exits with status 0" "$([ "$status" = 0 ] || echo "status '$status'")" >>"$host"
+  tail -n 1 "$host"
+  tr -d '\r' <"$VM_RUN/console.log" | sed -n 's/^vm-suite: \([0-9]*\) passed, \([0-9]*\) failed.*/\1 \2/p' | head -n 1 >"$result"
   local gp=0 gf=1 hp hf
   if [ -s "$result" ]; then read -r gp gf <"$result"; else say "the guest's suite did not finish"; fi
   hp="$(grep -c '^ok ' "$host" || true)"

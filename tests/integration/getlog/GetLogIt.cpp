@@ -21,6 +21,7 @@
 
 #include "CardWithPeers.h"
 #include "ConsoleClient.h"
+#include "FtpServer.h"
 #include "TestSupport.h"
 #include "common/CommonRecords.h"
 #include "common/FtpUpload.h"
@@ -207,27 +208,10 @@ namespace {
 
 using namespace commonrec;
 using CO = commonStatCtrl;
-constexpr unsigned kFtpPort = 2121;
-const std::string kFtpRoot = "/tmp/ftproot";
-const std::string kFtpPassword = "chassis-Pw-7";
-
-// The bench's chassis FTP server (Debian's pyftpdlib) on loopback.
-class FtpServer {
- public:
-  ::testing::AssertionResult start() {
-    ::mkdir(kFtpRoot.c_str(), 0755);
-    writeFile("/tmp/ftp.pass", kFtpPassword + "\n");
-    m_proc.start("/usr/bin/python3",
-                 {std::string(FXS_SOURCE_DIR) + "/tools/dev/bench-ftpd.py", "--address",
-                  "127.0.0.1", "--port", std::to_string(kFtpPort), "--root", kFtpRoot, "--user",
-                  "chassis", "--password-file", "/tmp/ftp.pass"});
-    if (testsupport::waitFor([this] { return m_proc.log().find("serving") != std::string::npos; },
-                             std::chrono::seconds(20)))
-      return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "no FTP server: " << m_proc.log();
-  }
-  testsupport::ChildProcess m_proc;
-};
+using testsupport::FtpServer;
+using testsupport::kFtpPassword;
+using testsupport::kFtpPort;
+using testsupport::kFtpRoot;
 
 ICSCTlv text(const std::string& s) {
   ICSCTlv c;

@@ -2,7 +2,9 @@
 # packs its own log (the bench's stand-in for the card's syslog file).
 BENCH_MAIN_ENV+=("PATH=$(dirname "$(bench_bin main)"):$PATH" "FXS_GETLOG_FILES=$BENCH_DIR/main.log")
 # The chassis' FTP server (Debian's pyftpdlib) on the chassis address in the
-# peer namespace; the card uploads its log archives into $BENCH_DIR/ftp.
+# peer namespace; the card uploads its log archives into $BENCH_DIR/ftp and
+# fetches load bundles from it. FXS_BENCH_FTP_RATE holds each transfer to
+# that many bytes per second (the VM's download checks).
 BENCH_FTP_ADDRESS=172.30.20.10
 BENCH_FTP_USER=chassis
 bench_setup "mkdir -p '$BENCH_DIR/ftp' && umask 077 &&
@@ -10,4 +12,4 @@ bench_setup "mkdir -p '$BENCH_DIR/ftp' && umask 077 &&
 bench_peer --ready "ip netns exec $BENCH_PEER_NETNS ss -Hltn 'sport = :21' | grep -q ." ftpd \
   ip netns exec "$BENCH_PEER_NETNS" /usr/bin/python3 "$FXS_ROOT/tools/dev/bench-ftpd.py" \
   --address "$BENCH_FTP_ADDRESS" --port 21 --root "$BENCH_DIR/ftp" --user "$BENCH_FTP_USER" \
-  --password-file "$BENCH_DIR/ftp.pass"
+  --password-file "$BENCH_DIR/ftp.pass" --rate "${FXS_BENCH_FTP_RATE:-0}"
