@@ -65,7 +65,7 @@ childprocess::Bounds boundsFor(std::chrono::seconds limit, int stopFd) {
 
 Result judge(const childprocess::Outcome& run, const childprocess::Bounds& bounds,
              const std::string& role, const std::string& program, const std::string& answer,
-             const std::string& secret, std::string& reason) {
+             const std::string& secret, std::string& reason, bool* encrypted) {
   reason.clear();
   std::string errors = excerpt(without(run.errors, secret));
   if (!run.started) {
@@ -95,6 +95,8 @@ Result judge(const childprocess::Outcome& run, const childprocess::Bounds& bound
   }
   if (a->result != Result::OK)
     reason = without(a->reason, secret);
+  if (encrypted != nullptr)
+    *encrypted = a->encrypted;
   return a->result;
 }
 

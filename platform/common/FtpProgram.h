@@ -31,9 +31,10 @@ childprocess::Bounds boundsFor(std::chrono::seconds limit, int stopFd);
 
 // What a finished run came to: the program's answer (its bytes in `answer`)
 // or why there is none, naming the program by its `role` ("the uploader")
-// and path. `reason` never holds `secret`.
+// and path. `reason` never holds `secret`. `encrypted`, when given, says
+// whether the program's transfer went over TLS.
 Result judge(const childprocess::Outcome& run, const childprocess::Bounds& bounds,
              const std::string& role, const std::string& program, const std::string& answer,
-             const std::string& secret, std::string& reason);
+             const std::string& secret, std::string& reason, bool* encrypted = nullptr);
 
 }  // namespace ftpupload

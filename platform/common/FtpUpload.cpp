@@ -12,8 +12,9 @@ std::string programPath() {
 }
 
 Result upload(const Target& target, const std::string& localFile, const std::string& remoteName,
-              std::chrono::seconds limit, std::string& reason, int stopFd) {
+              std::chrono::seconds limit, std::string& reason, bool& encrypted, int stopFd) {
   reason.clear();
+  encrypted = false;
   std::string program = programPath();
   if (program.empty()) {
     reason = "cannot tell where the uploader is (no /proc/self/exe)";
@@ -30,7 +31,8 @@ Result upload(const Target& target, const std::string& localFile, const std::str
   childprocess::Bounds bounds = boundsFor(limit, stopFd);
   childprocess::Outcome run = childprocess::run({program}, bytes, bounds);
   std::fill(bytes.begin(), bytes.end(), '\0');
-  return judge(run, bounds, "the uploader", program, run.output, target.password, reason);
+  return judge(run, bounds, "the uploader", program, run.output, target.password, reason,
+               &encrypted);
 }
 
 }  // namespace ftpupload

@@ -9,7 +9,7 @@
 //             password | directory | local path | remote name
 //   progress: magic "FTPP" u32 | phase u8 | percent u8   (any number of
 //             them before the answer; a fetch only)
-//   answer:   magic "FTPA" u32 | result u8 | reason
+//   answer:   magic "FTPA" u32 | result u8 | encrypted u8 | reason
 //
 // Both sides also share the target and the result codes.
 #pragma once
@@ -20,15 +20,11 @@
 #include <string>
 #include <vector>
 
+#include "common/FtpTarget.h"
+
 namespace ftpupload {
 
-struct Target {
-  std::string host;
-  unsigned port = 21;
-  std::string user;
-  std::string password;
-  std::string directory;  // relative to the login's home; created when missing
-};
+using ftp::Target;
 
 // UPLOAD_REFUSED: the server refused to store the file; NOT_FOUND: it has
 // no such file to fetch. The last three judge a fetched load.
@@ -39,6 +35,7 @@ enum class Result : uint8_t {
   UPLOAD_REFUSED,
   TIMEOUT,
   FAILED,
+  TLS_FAILED,  // the server's certificate not trusted, or no TLS handshake
   NOT_FOUND,
   BAD_BUNDLE,
   WRONG_LOAD,
@@ -66,7 +63,8 @@ struct Progress {
 
 struct Answer {
   Result result = Result::FAILED;
-  std::string reason;  // empty on success; never the password
+  std::string reason;      // empty on success; never the password
+  bool encrypted = false;  // login and file went over TLS
 };
 
 constexpr size_t MAX_TEXT = 1024;
@@ -96,9 +94,6 @@ std::vector<Progress> takeProgress(std::string& stream);
 // MAX_REMOTE_PATH characters. It becomes part of a URL.
 constexpr size_t MAX_REMOTE_PATH = 200;
 bool plainRemotePath(const std::string& path);
-
-// ftp://host:port/directory/name, without credentials.
-std::string url(const Target& target, const std::string& remoteName);
 
 // The uploader's exit status for each result.
 int exitStatusOf(Result result);

@@ -36,6 +36,8 @@ LoadManager::Result resultOf(Transfer r) {
       return LoadManager::RESULT_WRONG_LOAD;
     case Transfer::NO_SPACE:
       return LoadManager::RESULT_NO_SPACE;
+    case Transfer::TLS_FAILED:
+      return LoadManager::RESULT_TLS_FAILED;
     case Transfer::FAILED:
       break;
   }
@@ -234,7 +236,7 @@ uint8_t LoadManager::startDownload(const ftpupload::Target& server) {
   }
   m_password = server.password;
   m_view.state = DOWNLOADING;
-  LOG_INFO("load: downloading %s into slot %c", ftpupload::url(req.target, req.remoteName).c_str(),
+  LOG_INFO("load: downloading %s into slot %c", ftp::url(req.target, req.remoteName).c_str(),
            m_target);
   return icscwire::OK;
 }

@@ -74,6 +74,7 @@ class LoadManager {
     RESULT_STOPPED = 11,
     RESULT_ROLLED_BACK = 12,
     RESULT_FLASH_FAILED = 13,
+    RESULT_TLS_FAILED = 14,
   };
   static constexpr uint32_t DEFAULT_COMMIT_TIMER = 600;
   static constexpr uint32_t MAX_COMMIT_TIMER = 86400;

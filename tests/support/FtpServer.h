@@ -15,10 +15,17 @@ constexpr unsigned kFtpPort = 2121;
 inline const std::string kFtpRoot = "/tmp/ftproot";
 inline const std::string kFtpPassword = "chassis-Pw-7";
 
+// A CA and a server certificate for 127.0.0.1 in `dir`, as the bench makes
+// its own.
+::testing::AssertionResult makeCertificates(const std::string& dir);
+
 class FtpServer {
  public:
-  // On `port`, each transfer held to `rate` bytes per second (0: no limit).
-  ::testing::AssertionResult start(unsigned port = kFtpPort, unsigned rate = 0);
+  // On `port`, each transfer held to `rate` bytes per second (0: no limit);
+  // with a folder for certificates (made as the bench makes them) it offers
+  // TLS.
+  ::testing::AssertionResult start(unsigned port = kFtpPort, unsigned rate = 0,
+                                   const std::string& tlsDir = "");
   ChildProcess m_proc;
 };
 

@@ -60,7 +60,7 @@ die() { echo "dev: error: $*" >&2; exit 1; }
 # Debian packages every build needs; more per subcommand.
 FXS_BASE_PKGS=(cmake g++ make googletest libboost-dev libmnl-dev libcurl4-openssl-dev libsodium-dev
                libarchive-dev iproute2 util-linux iptables procps psmisc netcat-openbsd
-               python3-pyftpdlib)
+               python3-pyftpdlib python3-openssl openssl)
 FXS_ARMHF_PKGS=(g++-arm-linux-gnueabihf qemu-user)
 
 dev_apt_updated=0

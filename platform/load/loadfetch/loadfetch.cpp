@@ -15,7 +15,7 @@
 #include <memory>
 #include <string>
 
-#include "common/ftpcurl/FtpCurl.h"
+#include "common/ftpclient/TransferProgram.h"
 #include "load/bundle/Bundle.h"
 
 #ifndef FXS_LOAD_PUBLIC_KEY
@@ -31,19 +31,19 @@ using ftpupload::Phase;
 using ftpupload::Result;
 
 void report(Phase phase, unsigned percent) {
-  ftpcurl::writeOut(ftpupload::encodeProgress({phase, percent}));
+  ftp::writeOut(ftpupload::encodeProgress({phase, percent}));
 }
 
 // The bundle's bytes as libcurl receives them: each read runs the transfer
 // until data is there or it has ended.
 class CurlSource : public bundle::Source {
  public:
-  explicit CurlSource(const ftpupload::Request& req) {
-    m_easy = curl_easy_init();
+  explicit CurlSource(const ftpupload::Request& req) : m_easy(m_session.handle()) {
     m_multi = curl_multi_init();
     if (m_easy == nullptr || m_multi == nullptr)
       return;
-    ftpcurl::setUp(m_easy, req, ftpupload::url(req.target, req.remoteName), m_error);
+    m_session.prepare(req.target, req.remoteName, static_cast<long>(req.limitSeconds),
+                      static_cast<long>(req.stallSeconds));
     curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &CurlSource::onData);
     curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, this);
     m_ready = curl_multi_add_handle(m_multi, m_easy) == CURLM_OK;
@@ -51,8 +51,6 @@ class CurlSource : public bundle::Source {
   ~CurlSource() override {
     if (m_multi != nullptr && m_easy != nullptr)
       curl_multi_remove_handle(m_multi, m_easy);
-    if (m_easy != nullptr)
-      curl_easy_cleanup(m_easy);
     if (m_multi != nullptr)
       curl_multi_cleanup(m_multi);
   }
@@ -78,13 +76,14 @@ class CurlSource : public bundle::Source {
     return 0;
   }
 
-  Result result(std::string& reason) const {
+  Result result(ftpupload::Answer& answer) const {
+    answer.encrypted = m_session.encrypted();
     if (!m_ready) {
-      reason = "no transfer handle";
+      answer.reason = "no transfer handle";
       return Result::FAILED;
     }
-    reason = ftpcurl::describe(m_easy, m_rc, m_error);
-    return ftpcurl::classify(m_rc);
+    Result r = ftp::resultOf(m_session.finish(m_rc, answer.reason));
+    return m_rc == CURLE_REMOTE_FILE_NOT_FOUND ? Result::NOT_FOUND : r;
   }
 
  private:
@@ -127,12 +126,12 @@ class CurlSource : public bundle::Source {
       curl_multi_poll(m_multi, nullptr, 0, 1000, nullptr);
   }
 
-  CURL* m_easy = nullptr;
+  ftp::Session m_session;
+  CURL* m_easy;
   CURLM* m_multi = nullptr;
   bool m_ready = false;
   bool m_done = false;
   CURLcode m_rc = CURLE_OK;
-  char m_error[CURL_ERROR_SIZE] = {0};
   std::string m_pending, m_handed;
   uint64_t m_received = 0;
   unsigned m_percent = 101;
@@ -148,7 +147,8 @@ std::string ownFolder() {
   return path.substr(0, path.rfind('/'));
 }
 
-Result fetch(const ftpupload::Request& req, std::string& reason) {
+Result fetch(const ftpupload::Request& req, ftpupload::Answer& answer) {
+  std::string& reason = answer.reason;
   std::optional<bundle::PublicKey> key = bundle::publicKeyFromHex(FXS_LOAD_PUBLIC_KEY);
   if (!bundle::init() || !key) {
     reason = "the signature library did not start or the built-in key is malformed";
@@ -173,7 +173,7 @@ Result fetch(const ftpupload::Request& req, std::string& reason) {
       reason = "version " + installed.version;
       return Result::OK;
     case bundle::Verdict::SOURCE_FAILED:
-      return source.result(reason);
+      return source.result(answer);
     case bundle::Verdict::BAD_BUNDLE:
       return Result::BAD_BUNDLE;
     case bundle::Verdict::WRONG_LOAD:
@@ -189,5 +189,5 @@ Result fetch(const ftpupload::Request& req, std::string& reason) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return ftpcurl::runProgram(argc, argv, ftpupload::Op::FETCH, "the fetch program", fetch);
+  return ftp::runProgram(argc, argv, ftpupload::Op::FETCH, "the fetch program", fetch);
 }

@@ -174,10 +174,12 @@ TEST_F(GetLogIt, ConsoleStartsACollectionAndReportsItsArchive) {
   testsupport::ConsoleClient console;
   ASSERT_TRUE(console.connect(server.port()));
 
-  for (const char* refused :
-       {"getlog start relative/dir", "getlog start /tmp/../etc", "getlog start /tmp/a;b"}) {
+  // The refusal names the check the directory failed.
+  for (const char* dir : {"relative/dir", "/tmp/../etc", "/tmp/a;b"}) {
     std::string result;
-    EXPECT_EQ(console.run(refused, &result), "getlog not started (state IDLE)\n") << refused;
+    EXPECT_EQ(console.run(std::string("getlog start ") + dir, &result),
+              std::string("getlog not started: directory ") + dir +
+                  " refused (an absolute path of letters, digits, _ - . and /, without ..)\n");
     EXPECT_EQ(result, "ok");
   }
   std::string result;
@@ -212,6 +214,7 @@ using testsupport::FtpServer;
 using testsupport::kFtpPassword;
 using testsupport::kFtpPort;
 using testsupport::kFtpRoot;
+using testsupport::makeCertificates;
 
 ICSCTlv text(const std::string& s) {
   ICSCTlv c;
@@ -315,7 +318,8 @@ TEST_F(GetLogIt, ChassisCollectionLandsAValidArchiveOnTheFtpServer) {
 
   ASSERT_EQ(finishedState(common), CO::GETLOG_DONE);
   EXPECT_EQ(testsupport::readCommon(common, CO::CO_LOG_TRANSFER, LOG_RESULT).num,
-            CO::GETLOG_RESULT_OK);
+            CO::GETLOG_RESULT_SENT_IN_CLEAR);
+  EXPECT_TRUE(log.contains("in clear: the FTP server offers no TLS"));
   int st = -1;
   std::string list = testsupport::runShell(
       "for f in " + kFtpRoot + "/cards/slot3/card-logs-slot3-*.tar.gz; do tar -tzf $f; done", &st);
@@ -323,6 +327,43 @@ TEST_F(GetLogIt, ChassisCollectionLandsAValidArchiveOnTheFtpServer) {
   EXPECT_NE(list.find("flash/log/vocal.cfg\n"), std::string::npos) << list;
   EXPECT_FALSE(log.contains(kFtpPassword));
   EXPECT_EQ(ftp.m_proc.log().find(kFtpPassword), std::string::npos);
+}
+
+// A server that offers TLS gets the login and the archive over TLS once its
+// certificate verifies against the card's CA file; one whose certificate
+// comes from another CA gets nothing, not even in clear.
+TEST_F(GetLogIt, UploadsGoOverTlsWhenTheServerOffersItAndVerifies) {
+  struct Case {
+    const char* name;
+    const char* serverCertificates;
+    CO::GetLogResult result;
+    const char* logged;
+  };
+  const Case kCases[] = {
+      {"verified", "/tmp/tls-card-ca", CO::GETLOG_RESULT_SENT_ENCRYPTED,
+       "archive uploaded to ftp://127.0.0.1:2121/tls/card-logs-slot0-"},
+      {"another_ca", "/tmp/tls-other-ca", CO::GETLOG_RESULT_TLS_FAILED, "SSL certificate problem"},
+  };
+  ASSERT_TRUE(makeCertificates("/tmp/tls-card-ca"));
+  ::setenv("FXS_FTP_CA_FILE", "/tmp/tls-card-ca/ca.pem", 1);
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    testsupport::LogCapture log;
+    FtpServer ftp;
+    ASSERT_TRUE(ftp.start(kFtpPort, 0, c.serverCertificates));
+    commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
+    Outcome o = collect(common, "tls", ftpupload::DEFAULT_LIMIT);
+    bool sent = c.result == CO::GETLOG_RESULT_SENT_ENCRYPTED;
+    EXPECT_EQ(o.state, sent ? CO::GETLOG_DONE : CO::GETLOG_FAILED);
+    EXPECT_EQ(o.result, c.result);
+    EXPECT_TRUE(log.contains(c.logged));
+    EXPECT_EQ(ftp.m_proc.log().find("control TLS, data TLS") != std::string::npos, sent)
+        << ftp.m_proc.log();
+    EXPECT_EQ(ftp.m_proc.log().find("logged in") != std::string::npos, sent)
+        << "the login went to a server that did not verify";
+    EXPECT_FALSE(log.contains(kFtpPassword));
+  }
+  ::unsetenv("FXS_FTP_CA_FILE");
 }
 
 struct RefusedCase {
@@ -437,7 +478,7 @@ const UploaderCase kUploaders[] = {
      "cat >/dev/null; cat /tmp/answer-refused; exit 3\n",
      "failed: 530 login for chassis with ******** refused", CO::GETLOG_RESULT_LOGIN_REFUSED},
     {"reports success", "cat >/dev/null; cat /tmp/answer-ok\n", "getlog: archive uploaded to",
-     CO::GETLOG_RESULT_OK},
+     CO::GETLOG_RESULT_SENT_IN_CLEAR},
 };
 
 }  // namespace
@@ -458,7 +499,8 @@ TEST_F(GetLogIt, AMissingOrMisbehavingUploaderEndsWithAReason) {
     testsupport::LogCapture log;
     commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
     Outcome o = collect(common, "odd", ftpupload::DEFAULT_LIMIT);
-    EXPECT_EQ(o.state, c.result == CO::GETLOG_RESULT_OK ? CO::GETLOG_DONE : CO::GETLOG_FAILED);
+    EXPECT_EQ(o.state,
+              c.result == CO::GETLOG_RESULT_SENT_IN_CLEAR ? CO::GETLOG_DONE : CO::GETLOG_FAILED);
     EXPECT_EQ(o.result, c.result);
     EXPECT_TRUE(log.contains(c.logged));
     if (c.script == nullptr) {
@@ -518,7 +560,7 @@ TEST_F(GetLogIt, AHungUploaderIsKilledAtTheDeadline) {
   writeFile("/tmp/answer-ok", ftpupload::encodeAnswer({ftpupload::Result::OK, ""}));
   Outcome o = collect(common, "again", std::chrono::seconds(1));
   EXPECT_EQ(o.state, CO::GETLOG_DONE);
-  EXPECT_EQ(o.result, CO::GETLOG_RESULT_OK);
+  EXPECT_EQ(o.result, CO::GETLOG_RESULT_SENT_IN_CLEAR);
   ::unsetenv("FXS_FTPUPLOAD");
 }
 

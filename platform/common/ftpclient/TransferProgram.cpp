@@ -1,4 +1,4 @@
-#include "common/ftpcurl/FtpCurl.h"
+#include "common/ftpclient/TransferProgram.h"
 
 #include <signal.h>
 #include <sys/prctl.h>
@@ -11,7 +11,7 @@
 
 #include "BuildVersion.h"
 
-namespace ftpcurl {
+namespace ftp {
 
 using ftpupload::Result;
 
@@ -46,6 +46,26 @@ bool writeOut(const std::string& bytes) {
   return true;
 }
 
+Result resultOf(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::OK:
+      return Result::OK;
+    case Outcome::CONNECT_FAILED:
+      return Result::CONNECT_FAILED;
+    case Outcome::LOGIN_REFUSED:
+      return Result::LOGIN_REFUSED;
+    case Outcome::REFUSED:
+      return Result::UPLOAD_REFUSED;
+    case Outcome::TLS_FAILED:
+      return Result::TLS_FAILED;
+    case Outcome::TIMEOUT:
+      return Result::TIMEOUT;
+    case Outcome::FAILED:
+      break;
+  }
+  return Result::FAILED;
+}
+
 int runProgram(int argc, char** argv, ftpupload::Op op, const char* role,
                const Transfer& transfer) {
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
@@ -66,7 +86,7 @@ int runProgram(int argc, char** argv, ftpupload::Op op, const char* role,
     a.result = Result::FAILED;
     a.reason = "the FTP client library did not start";
   } else {
-    a.result = transfer(*req, a.reason);
+    a.result = transfer(*req, a);
     curl_global_cleanup();
     std::fill(req->target.password.begin(), req->target.password.end(), '\0');
   }
@@ -77,52 +97,4 @@ int runProgram(int argc, char** argv, ftpupload::Op op, const char* role,
   return ftpupload::exitStatusOf(a.result);
 }
 
-void setUp(CURL* c, const ftpupload::Request& req, const std::string& url, char* error) {
-  long limit = static_cast<long>(req.limitSeconds);
-  long stall = req.stallSeconds != 0 ? static_cast<long>(req.stallSeconds) : DEFAULT_STALL_S;
-  curl_easy_setopt(c, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "ftp");
-  curl_easy_setopt(c, CURLOPT_USERNAME, req.target.user.c_str());
-  curl_easy_setopt(c, CURLOPT_PASSWORD, req.target.password.c_str());
-  curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, std::min(CONNECT_TIMEOUT_S, limit));
-  curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, std::min(stall, limit));
-  curl_easy_setopt(c, CURLOPT_TIMEOUT, limit);
-  curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(c, CURLOPT_ERRORBUFFER, error);
-}
-
-Result classify(CURLcode rc) {
-  switch (rc) {
-    case CURLE_OK:
-      return Result::OK;
-    case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_CONNECT:
-    case CURLE_WEIRD_SERVER_REPLY:
-      return Result::CONNECT_FAILED;
-    case CURLE_LOGIN_DENIED:
-      return Result::LOGIN_REFUSED;
-    case CURLE_UPLOAD_FAILED:
-    case CURLE_REMOTE_ACCESS_DENIED:
-    case CURLE_QUOTE_ERROR:
-    case CURLE_REMOTE_DISK_FULL:
-      return Result::UPLOAD_REFUSED;
-    case CURLE_REMOTE_FILE_NOT_FOUND:
-      return Result::NOT_FOUND;
-    case CURLE_OPERATION_TIMEDOUT:
-      return Result::TIMEOUT;
-    default:
-      return Result::FAILED;
-  }
-}
-
-std::string describe(CURL* c, CURLcode rc, const char* error) {
-  long code = 0;
-  curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &code);
-  std::string reason = error[0] != '\0' ? error : curl_easy_strerror(rc);
-  if (code != 0)
-    reason += " (server answered " + std::to_string(code) + ")";
-  return reason;
-}
-
-}  // namespace ftpcurl
+}  // namespace ftp
