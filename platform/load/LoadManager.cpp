@@ -216,6 +216,8 @@ uint8_t LoadManager::startDownload(const ftpupload::Target& server) {
   m_target = otherSlot(m_running);
   SlotRecord r = currentRecord();
   r.setValid(m_target, false);
+  r.outcome = OUTCOME_NONE;  // a new download supersedes how the last trial ended
+  r.reason.clear();
   if (!saveRecord(r, "download"))
     return icscwire::OK;
   readVersions();

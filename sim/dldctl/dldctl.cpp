@@ -196,6 +196,11 @@ int upgrade(const Options& o) {
       return failure(card, "download failed");
     if (state == LM::READY)
       break;
+    // The start left it downloading or failed: idle, it lost the download.
+    if (state == LM::IDLE) {
+      std::fprintf(stderr, "dldctl: the card is idle: the download was lost (did it restart?)\n");
+      return REFUSED;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
   }
   std::string newVersion = card.text(CO::CO_CARD, CARD_BACKUP_LOADWARE);
@@ -217,10 +222,14 @@ int upgrade(const Options& o) {
     std::string slot = card.text(CO::CO_DOWNLOAD_RESULT, DLDRES_RUNNING_SLOT);
     if (state == LM::ROLLED_BACK)
       return failure(card, "the new load was rolled back");
-    if (state == LM::TRIAL && !slot.empty() && slot != oldSlot) {
+    if ((state == LM::TRIAL || state == LM::IDLE) && !slot.empty() && slot != oldSlot) {
       if (!onTrial)
         line("running " + card.text(CO::CO_CARD, CARD_LOADWARE) + " on trial in slot " + slot);
       onTrial = true;
+      if (state == LM::IDLE) {
+        line("already accepted: Loadware " + card.text(CO::CO_CARD, CARD_LOADWARE));
+        return DONE;
+      }
       if (card.text(CO::CO_CARD_STATE, CARDSTATE_NAME) == "ACTIVE")
         break;
     }

@@ -264,7 +264,6 @@ vm_host_check() {
 # through the forwarded ports. Appends ok/not ok lines to FILE.
 vm_host_checks() {
   local out="$1" walk state value
-  VM_HOST_N=0
   walk="$(FXS_VM=1 cmd_icsc walk SystemScalar 2>&1)"
   vm_host_check "./dev icsc --vm walk SystemScalar reads the card" \
     "$(grep -q '^row 0 netDebugServer = dbg.example.test$' <<<"$walk" || echo "$walk")" >>"$out"
@@ -290,74 +289,83 @@ vm_get() { FXS_VM=1 cmd_icsc get common "$@" 2>&1; }
 # which the guest's FTP server offers (tools/dev/vm/init), and dldctl drives
 # the card through the forwarded ICSC port.
 vm_upgrade() {
+  vm_dldctl "$@"
+  "${VM_DLDCTL[@]}"
+}
+
+# vm_dldctl FILE ARGS...: puts FILE into the share and sets VM_DLDCTL to the
+# dldctl command line for it.
+vm_dldctl() {
   local file="$1" name
   shift
   name="$(basename "$file")"
   vm_ports
   cp "$file" "$VM_RUN/share/loads/$name" || die "cannot put $file into $VM_RUN/share/loads"
   bench_load_peers
-  "$(bench_tool dldctl)" --port "$VM_ICSC_PORT" --timeout 10000 --file "loads/$name" \
-    --server "$BENCH_FTP_ADDRESS" --user "$BENCH_FTP_USER" --password-file "$VM_RUN/share/ftp.pass" \
-    --deadline 1200 "$@"
+  VM_DLDCTL=("$(bench_tool dldctl)" --port "$VM_ICSC_PORT" --timeout 10000 --file "loads/$name"
+             --server "$BENCH_FTP_ADDRESS" --user "$BENCH_FTP_USER"
+             --password-file "$VM_RUN/share/ftp.pass" --deadline 1200 "$@")
 }
 
+# The reboots of the guest's kernel since line MARK of the console.
+vm_reboots_since() { vm_since "$1" | grep -c '^vm: rebooted' || true; }
+
 # The software download across real reboots of the guest's kernel, as the
-# chassis drives it (docs/upgrade.md): a power cut (qemu killed) during a
-# download boots the factory load; an upgrade accepted across a reboot; a
-# trial not accepted, rolled back across two. Bundles of the armhf build
-# were put into the share before the boot. Appends ok/not ok lines to FILE.
+# chassis drives it (docs/upgrade.md), with two bundles of the armhf build
+# (vm-a, vm-b in $VM_DIR/bundles): a power cut (qemu killed) during a
+# download boots the factory load; vm-a accepted across a reboot; vm-b not
+# accepted, rolled back across two. Appends ok/not ok lines to FILE.
 vm_load_checks() {
-  local out="$1" factory mark boots dld pid out2 state
+  local out="$1" bundles="$VM_DIR/bundles" factory mark dld log="$VM_RUN/powercut.log" got state
   factory="$(vm_get card Loadware)"
-  # Power cut during a download: the FTP server of the VM is held to a slow
-  # rate, so the download is under way when qemu is killed.
-  vm_ports
-  FXS_VM=1 cmd_icsc set common download dld-clear-errors true >/dev/null 2>&1
-  ( vm_upgrade "$VM_RUN/share/loads/vm-a.bundle" >"$VM_RUN/powercut.log" 2>&1 ) &
+  # The VM's FTP server is held to a slow rate: the download is under way
+  # when qemu is killed.
+  vm_dldctl "$bundles/vm-a.bundle"
+  "${VM_DLDCTL[@]}" >"$log" 2>&1 &
   dld=$!
-  bench_wait 120 bash -c "grep -q 'state DOWNLOADING, [1-9]' '$VM_RUN/powercut.log'" || true
-  out2="$(cat "$VM_RUN/powercut.log")"
+  bench_wait 120 grep -q 'state DOWNLOADING, [1-9]' "$log" || true
+  got="$(cat "$log")"
   vm_kill
-  kill "$dld" 2>/dev/null
-  wait "$dld" 2>/dev/null
+  kill "$dld" 2>/dev/null || true
+  wait "$dld" 2>/dev/null || true
   mark="$(vm_lines)"
   vm_launch run keep
   vm_wait_card "$mark" || true
   state="$(vm_get download dld-state) / $(vm_get card Loadware) / backup '$(vm_get card backup-loadware)'"
   vm_host_check "a power cut during a download boots the previous load, the other slot invalid" \
-    "$(grep -q 'state DOWNLOADING, [1-9]' <<<"$out2" || echo "not cut during the download: $out2")$(
+    "$(grep -q 'state DOWNLOADING, [1-9]' <<<"$got" || echo "not cut during the download: $got")$(
       [ "$state" = "0 / $factory / backup ''" ] || echo "after the power cut: $state")" >>"$out"
 
   mark="$(vm_lines)"
-  out2="$(vm_upgrade "$VM_RUN/share/loads/vm-a.bundle" 2>&1)"
-  boots="$(vm_since "$mark" | grep -c '^vm: rebooted')"
+  got="$(vm_upgrade "$bundles/vm-a.bundle" 2>&1 || true)"
   vm_host_check "./dev bench upgrade --vm: vm-a accepted across a real reboot" \
-    "$(grep -q '^accepted: Loadware vm-a, Backup loadware '"$factory"'$' <<<"$out2" || echo "$out2")$(
-      [ "$boots" = 1 ] || echo "$boots reboots seen")" >>"$out"
+    "$(grep -q "^accepted: Loadware vm-a, Backup loadware $factory\$" <<<"$got" || echo "$got")$(
+      [ "$(vm_reboots_since "$mark")" = 1 ] || echo "$(vm_reboots_since "$mark") reboots seen")" >>"$out"
+  grep -E '^(ready|ACTIVE on)' <<<"$got" | sed 's/^/# VM figure: /' >>"$out" || true
 
   mark="$(vm_lines)"
-  out2="$(vm_upgrade "$VM_RUN/share/loads/vm-b.bundle" --no-accept --commit-timer 60 2>&1)"
-  bench_wait 300 bash -c "FXS_VM=1 '$FXS_ROOT/dev' icsc get common download dld-state 2>/dev/null | grep -qx 7"
+  got="$(vm_upgrade "$bundles/vm-b.bundle" --no-accept --commit-timer 60 2>&1 || true)"
+  bench_wait 300 bash -c "FXS_VM=1 '$FXS_ROOT/dev' icsc get common download dld-state 2>/dev/null | grep -qx 7" || true
   state="$(vm_get download dld-state) / $(vm_get card Loadware) / $(vm_get download-result dld-reason)"
-  boots="$(vm_since "$mark" | grep -c '^vm: rebooted')"
   vm_host_check "a trial not accepted rolls back to vm-a across two real reboots" \
-    "$(grep -q 'not accepted' <<<"$out2" || echo "$out2")$(
+    "$(grep -q 'not accepted' <<<"$got" || echo "$got")$(
       [ "$state" = "7 / vm-a / the trial load in slot a was not accepted within 60 s; rolled back to slot b" ] ||
-      echo "after the trial: $state")$([ "$boots" = 2 ] || echo "$boots reboots seen")" >>"$out"
+        echo "after the trial: $state")$(
+      [ "$(vm_reboots_since "$mark")" = 2 ] || echo "$(vm_reboots_since "$mark") reboots seen")" >>"$out"
 }
 
 vm_test() {
   local t0 result="$VM_RUN/suite" host="$VM_RUN/host-checks"
   t0=$(date +%s)
+  VM_HOST_N=0
   # Two loads of the armhf build for the download checks; the VM's FTP
   # server is slow enough that a download can be cut.
-  local FXS_BENCH_FTP_RATE="${FXS_BENCH_FTP_RATE:-131072}" b
+  local FXS_BENCH_FTP_RATE="${FXS_BENCH_FTP_RATE:-32768}" b
   export FXS_BENCH_FTP_RATE
   for b in vm-a vm-b; do
     cmd_bundle --arch armhf --version "$b" -o "$VM_DIR/bundles/$b.bundle" >/dev/null
   done
   vm_launch test
-  cp "$VM_DIR"/bundles/vm-{a,b}.bundle "$VM_RUN/share/loads/"
   local pid; pid="$(vm_pid)"
   : >"$host"
   trap 'vm_kill; exit 130' INT TERM
