@@ -106,6 +106,8 @@ class commonStatCtrl {
   bool setVoltageMonitorStatus(const VoltageMonitorStatus& status);
   void setSlot(unsigned slot);
   void setCardState(uint32_t state, const std::string& name);
+  // The LED driver pins the card drives: lit, blinking slowly, fast.
+  void setLeds(uint32_t on, uint32_t slow, uint32_t fast);
 
   // Once a second from the card's loop (through the protocol engine's
   // eventHandler): the software download's progress and trial timer.

@@ -27,10 +27,10 @@ bench_upgrade() {
   fi
   bench_card_running
   bench_load_peers
-  mkdir -p "$BENCH_DIR/ftp/loads"
-  cp "$file" "$BENCH_DIR/ftp/loads/$name" || die "cannot put $file on the bench's FTP server"
+  mkdir -p "$BENCH_FTP_DIR/ftp/loads"
+  cp "$file" "$BENCH_FTP_DIR/ftp/loads/$name" || die "cannot put $file on the bench's FTP server"
   local dldctl; dldctl="$(bench_tool dldctl)"
   bench_exec "$dldctl" --port "${FXS_ICSC_PORT:-5000}" --file "loads/$name" \
-    --server "$BENCH_FTP_ADDRESS" --user "$BENCH_FTP_USER" --password-file "$BENCH_DIR/ftp.pass" \
+    --server "$BENCH_FTP_ADDRESS" --user "$BENCH_FTP_USER" --password-file "$BENCH_FTP_DIR/ftp.pass" \
     ${args[@]+"${args[@]}"}
 }
