@@ -29,8 +29,11 @@ bench_upgrade() {
   bench_load_peers
   mkdir -p "$BENCH_FTP_DIR/ftp/loads"
   cp "$file" "$BENCH_FTP_DIR/ftp/loads/$name" || die "cannot put $file on the bench's FTP server"
+  # From the chassis's namespace to the card's backplane address, as the
+  # chassis controller does: a reboot gives the card new namespaces.
   local dldctl; dldctl="$(bench_tool dldctl)"
-  bench_exec "$dldctl" --port "${FXS_ICSC_PORT:-5000}" --file "loads/$name" \
+  chassis_exec "$BENCH_FTP_DIR" "$dldctl" --host "172.30.30.$((${FXS_BENCH_SLOT:-2} + 1))" \
+    --port "${FXS_ICSC_PORT:-5000}" --file "loads/$name" \
     --server "$BENCH_FTP_ADDRESS" --user "$BENCH_FTP_USER" --password-file "$BENCH_FTP_DIR/ftp.pass" \
     ${args[@]+"${args[@]}"}
 }
