@@ -1,11 +1,20 @@
-// Entry point of the card process "main".
+// Entry point of the card process "main". "--version" prints the build's
+// version and ends; with no argument it runs the card.
 #include <cstdio>
+#include <cstring>
 
+#include "BuildVersion.h"
 #include "Ifc.h"
 #include "debug/Odebug.h"
+#include "load/LoadManager.h"
 #include "trace/TraceObject.h"
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::puts(FXS_BUILD_VERSION);
+    return 0;
+  }
+  load::setBuildVersion(FXS_BUILD_VERSION);
   if (g_traceObject == nullptr)
     g_traceObject = new TraceObject("main", 6);
   auto* server = new Odebug::CdebugServer(10000);

@@ -14,9 +14,11 @@ namespace commonrec {
 enum CardRecord : unsigned {
   CARD_TYPE = 0,
   CARD_LOADWARE = 2,
+  CARD_BACKUP_LOADWARE = 3,
   CARD_SLOT = 4,
   CARD_TEMP_SENSORS = 5,
   CARD_VOLTAGE_MONITORS = 6,
+  CARD_BOOT_VERSION = 7,
   CARD_HW_ERRORS = 8,
   CARD_OPER_ALARMS = 9,
 };
@@ -46,6 +48,25 @@ enum CardStateRecord : unsigned {
   CARDSTATE_LEDS_ON,
   CARDSTATE_LEDS_SLOW,
   CARDSTATE_LEDS_FAST
+};
+enum DownloadRecord : unsigned {
+  DLD_FILENAME = 0,
+  DLD_START,
+  DLD_STOP,
+  DLD_COMMIT,
+  DLD_ACCEPT,
+  DLD_STATE,
+  DLD_PROGRESS,
+  DLD_NAME,
+  DLD_BSP_NAME,
+  DLD_CLEAR_ERRORS,
+  DLD_COMMIT_TIMER
+};
+enum DownloadResultRecord : unsigned {
+  DLDRES_RESULT = 0,
+  DLDRES_REASON,
+  DLDRES_RUNNING_SLOT,
+  DLDRES_TRIAL_LEFT
 };
 
 // One record's value: numbers (bool 0/1, u64 bit for bit) or text.

@@ -1,8 +1,5 @@
-// The card's side of the log upload. The FTP client library and what it
-// brings (TLS, LDAP, Kerberos) stay out of the card's process: the upload
-// runs in the uploader program "ftpupload" as a child process, which is
-// given the target and the file on its standard input and killed when it
-// overruns its time.
+// The card's side of the log upload: the archive goes to the chassis' FTP
+// server through the uploader program "ftpupload" (common/FtpProgram.h).
 #pragma once
 
 #include <chrono>

@@ -4,11 +4,8 @@
 #include <cstdlib>
 
 #include "common/CommonRecords.h"
+#include "load/LoadManager.h"
 #include "trace/TraceObject.h"
-
-#ifndef FXS_LOADWARE_VERSION
-#define FXS_LOADWARE_VERSION "unknown"
-#endif
 
 using namespace commonrec;
 
@@ -54,12 +51,12 @@ commonStatCtrl::commonStatCtrl(const std::string& name, int cardType, ICardObjec
   }
   m_tempSeen.assign(nTempSensors, false);
   setStr(CO_CARD, 0, CARD_TYPE, std::to_string(cardType));
-  setStr(CO_CARD, 0, CARD_LOADWARE, FXS_LOADWARE_VERSION);
   setNum(CO_CARD, 0, CARD_TEMP_SENSORS, nTempSensors);
   setNum(CO_CARD, 0, CARD_VOLTAGE_MONITORS, nVoltageSensors);
   setNum(CO_CARD, 0, CARD_HW_ERRORS, nHwErrors);
   setNum(CO_CARD, 0, CARD_OPER_ALARMS, nOperErrors);
   initGetLog();
+  initLoad();
 }
 
 commonStatCtrl::Cell* commonStatCtrl::cell(unsigned object, unsigned instance, unsigned record) {

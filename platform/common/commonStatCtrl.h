@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <ostream>
 #include <string>
@@ -16,8 +17,13 @@
 #include <vector>
 
 #include "common/CommonRecords.h"
+#include "common/FtpUploadWire.h"
 #include "icsc/CommonPropertyDescriptor.h"
 #include "icsc/ICSCTlv.h"
+
+namespace load {
+class LoadManager;
+}
 
 class ICardObjects;
 class CGetLogEngine;
@@ -47,6 +53,7 @@ class commonStatCtrl {
     CO_CLOCKS = 15,
     CO_SFP = 16,
     CO_CARD_STATE = 17,
+    CO_DOWNLOAD_RESULT = 18,
   };
   // Progress of a log collection ("GETLOG state").
   enum GetLogState : uint32_t {
@@ -102,6 +109,12 @@ class commonStatCtrl {
   // The LED driver pins the card drives: lit, blinking slowly, fast.
   void setLeds(uint32_t on, uint32_t slow, uint32_t fast);
 
+  // Once a second from the card's loop (through the protocol engine's
+  // eventHandler): the software download's progress and trial timer.
+  void tick();
+  // The software download behind the download records; replaced by tests.
+  void setLoadManager(std::unique_ptr<load::LoadManager> manager);
+
   // The chassis' requests on common cells (icscoid::isCommon). op is
   // icscwire GET or SET; `resp` receives the OID, a status and the value.
   void serve(uint8_t op, const ICSCTlv& req, ICSCTlv& resp);
@@ -142,7 +155,25 @@ class commonStatCtrl {
     const CommonDescriptorArray* array = nullptr;
     std::vector<std::vector<Cell>> instances;  // [instance][record]
   };
-  enum class Hook;
+  // The records that act on something or check more than their descriptor.
+  enum class Hook {
+    NONE,
+    REBOOT,
+    UTC_TIME,
+    BP_CLK_REF,
+    FTP_SERVER,
+    FTP_PORT,
+    FTP_TEXT,  // user and password: no control characters
+    FTP_PASSWORD,
+    GETLOG_DIRECTORY,
+    DLD_FILENAME,
+    DLD_START,
+    DLD_STOP,
+    DLD_COMMIT,
+    DLD_ACCEPT,
+    DLD_CLEAR_ERRORS,
+    DLD_COMMIT_TIMER,
+  };
 
   Cell* cell(unsigned object, unsigned instance, unsigned record);
   void setNum(unsigned object, unsigned instance, unsigned record, int64_t v);
@@ -164,6 +195,13 @@ class commonStatCtrl {
   uint8_t act(Hook hook, const ICSCTlv& req);
   void setGetLog(GetLogState state, GetLogResult result);
   GetLogResult uploadArchive(const std::string& archive);
+  // The log-transfer records as an FTP target (directory: the GETLOG
+  // directory); the caller holds m_mutex.
+  ftpupload::Target ftpTarget() const;
+  void initLoad();
+  uint8_t actOnLoad(Hook hook, const ICSCTlv& req);
+  // The download's view into the cells.
+  void refreshLoad();
 
   const std::string m_name;
   const int m_cardType;
@@ -187,4 +225,7 @@ class commonStatCtrl {
   // Written when the controller goes: a running upload is killed, not waited for.
   int m_getLogStop[2] = {-1, -1};
   GetLogDebug* m_getLogDebug = nullptr;  // owned; defined with the log collection
+
+  std::mutex m_loadMutex;  // before m_mutex when both are taken
+  std::unique_ptr<load::LoadManager> m_load;
 };

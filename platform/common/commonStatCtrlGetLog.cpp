@@ -14,6 +14,7 @@
 #include "common/FtpUpload.h"
 #include "common/commonStatCtrl.h"
 #include "debug/Odebug.h"
+#include "load/LoadManager.h"
 #include "trace/LogLimit.h"
 #include "trace/TraceObject.h"
 
@@ -213,6 +214,17 @@ bool commonStatCtrl::startGetLog(const std::string& directory, bool upload, std:
   return true;
 }
 
+ftpupload::Target commonStatCtrl::ftpTarget() const {
+  ftpupload::Target target;
+  target.host = str(CO_LOG_TRANSFER, 0, commonrec::LOG_SERVER);
+  int64_t port = num(CO_LOG_TRANSFER, 0, commonrec::LOG_PORT);
+  target.port = port == 0 ? 21 : static_cast<unsigned>(port);
+  target.user = str(CO_LOG_TRANSFER, 0, commonrec::LOG_USER);
+  target.password = str(CO_LOG_TRANSFER, 0, commonrec::LOG_PASSWORD);
+  target.directory = str(CO_LOG_TRANSFER, 0, commonrec::LOG_DIRECTORY);
+  return target;
+}
+
 commonStatCtrl::GetLogResult commonStatCtrl::uploadArchive(const std::string& archive) {
   ftpupload::Target target;
   unsigned slot = 0;
@@ -223,12 +235,7 @@ commonStatCtrl::GetLogResult commonStatCtrl::uploadArchive(const std::string& ar
   }
   {
     std::lock_guard<std::mutex> lock(m_mutex);
-    target.host = str(CO_LOG_TRANSFER, 0, commonrec::LOG_SERVER);
-    int64_t port = num(CO_LOG_TRANSFER, 0, commonrec::LOG_PORT);
-    target.port = port == 0 ? 21 : static_cast<unsigned>(port);
-    target.user = str(CO_LOG_TRANSFER, 0, commonrec::LOG_USER);
-    target.password = str(CO_LOG_TRANSFER, 0, commonrec::LOG_PASSWORD);
-    target.directory = str(CO_LOG_TRANSFER, 0, commonrec::LOG_DIRECTORY);
+    target = ftpTarget();
     slot = static_cast<unsigned>(num(CO_CARD, 0, commonrec::CARD_SLOT));
   }
   if (target.host.empty()) {

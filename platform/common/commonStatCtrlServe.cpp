@@ -1,7 +1,8 @@
 // The chassis' reads and writes of the common objects: one server over the
 // descriptor arrays. A record's type, read-only flag, length and value
 // checks come from its descriptor; the few records that act on something
-// (reboot, time, clock reference, log transfer) are named in one table.
+// (reboot, time, clock reference, log transfer, download) are named in one
+// table.
 #include <boost/any.hpp>
 #include <cctype>
 
@@ -17,18 +18,6 @@
 using namespace commonrec;
 using namespace icscwire;
 
-enum class commonStatCtrl::Hook {
-  NONE,
-  REBOOT,
-  UTC_TIME,
-  BP_CLK_REF,
-  FTP_SERVER,
-  FTP_PORT,
-  FTP_TEXT,  // user and password: no control characters
-  FTP_PASSWORD,
-  GETLOG_DIRECTORY,
-};
-
 namespace {
 
 struct HookRow {
@@ -38,7 +27,6 @@ struct HookRow {
 };
 
 constexpr char kPasswordMask[] = "********";
-constexpr size_t kMaxRemoteDirectory = 200;
 
 boost::any anyOf(const CommonPropertyDescriptor& rec, const ICSCTlv& v) {
   switch (rec.type) {
@@ -65,19 +53,6 @@ bool printable(const std::string& s) {
   return true;
 }
 
-// A directory on the FTP server, relative to the login's home; "" or "/"
-// is the home itself.
-bool remoteDirectory(const std::string& s) {
-  if (s.size() > kMaxRemoteDirectory || s.find("..") != std::string::npos)
-    return false;
-  for (char c : s) {
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '/' && c != '_' && c != '-' &&
-        c != '.')
-      return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 commonStatCtrl::Hook commonStatCtrl::hookOf(unsigned object, unsigned record) {
@@ -90,6 +65,13 @@ commonStatCtrl::Hook commonStatCtrl::hookOf(unsigned object, unsigned record) {
       {CO_LOG_TRANSFER, LOG_USER, static_cast<int>(Hook::FTP_TEXT)},
       {CO_LOG_TRANSFER, LOG_PASSWORD, static_cast<int>(Hook::FTP_PASSWORD)},
       {CO_LOG_TRANSFER, LOG_DIRECTORY, static_cast<int>(Hook::GETLOG_DIRECTORY)},
+      {CO_DOWNLOAD, DLD_FILENAME, static_cast<int>(Hook::DLD_FILENAME)},
+      {CO_DOWNLOAD, DLD_START, static_cast<int>(Hook::DLD_START)},
+      {CO_DOWNLOAD, DLD_STOP, static_cast<int>(Hook::DLD_STOP)},
+      {CO_DOWNLOAD, DLD_COMMIT, static_cast<int>(Hook::DLD_COMMIT)},
+      {CO_DOWNLOAD, DLD_ACCEPT, static_cast<int>(Hook::DLD_ACCEPT)},
+      {CO_DOWNLOAD, DLD_CLEAR_ERRORS, static_cast<int>(Hook::DLD_CLEAR_ERRORS)},
+      {CO_DOWNLOAD, DLD_COMMIT_TIMER, static_cast<int>(Hook::DLD_COMMIT_TIMER)},
   };
   for (const HookRow& h : kHooks) {
     if (h.object == object && h.record == record)
@@ -161,7 +143,16 @@ uint8_t commonStatCtrl::act(Hook hook, const ICSCTlv& req) {
     case Hook::FTP_PASSWORD:
       return printable(req.str) ? OK : BAD_VALUE;
     case Hook::GETLOG_DIRECTORY:
-      return remoteDirectory(req.str) ? OK : BAD_VALUE;
+      // "" or "/" is the login's home itself.
+      return ftpupload::plainRemotePath(req.str) ? OK : BAD_VALUE;
+    case Hook::DLD_FILENAME:
+    case Hook::DLD_START:
+    case Hook::DLD_STOP:
+    case Hook::DLD_COMMIT:
+    case Hook::DLD_ACCEPT:
+    case Hook::DLD_CLEAR_ERRORS:
+    case Hook::DLD_COMMIT_TIMER:
+      return actOnLoad(hook, req);
     case Hook::UTC_TIME:
     case Hook::NONE:
       break;
@@ -185,8 +176,18 @@ uint8_t commonStatCtrl::writeCell(unsigned object, unsigned instance,
   uint8_t status = act(hook, req);
   if (status != OK)
     return status;
-  if (hook == Hook::REBOOT || hook == Hook::BP_CLK_REF)
-    return OK;  // acted on, nothing to keep
+  switch (hook) {
+    case Hook::REBOOT:
+    case Hook::BP_CLK_REF:
+    case Hook::DLD_START:
+    case Hook::DLD_STOP:
+    case Hook::DLD_COMMIT:
+    case Hook::DLD_ACCEPT:
+    case Hook::DLD_CLEAR_ERRORS:
+      return OK;  // acted on, nothing to keep
+    default:
+      break;
+  }
   Cell previous;
   {
     std::lock_guard<std::mutex> lock(m_mutex);

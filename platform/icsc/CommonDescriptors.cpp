@@ -173,6 +173,13 @@ const CommonPropertyDescriptor kCardState[] = {
   REC_U32(0, "State", RO), REC_STR(1, "State Name", RO, lengthAtMost31, "UNINITIALIZED"),
   REC_U32(2, "LEDs On", RO), REC_U32(3, "LEDs Slow Blink", RO), REC_U32(4, "LEDs Fast Blink", RO),
 };
+// How the last download or trial ended and why, the slot the card runs
+// from and the seconds a trial load has left to be accepted (this card's
+// addition to the download records).
+const CommonPropertyDescriptor kDownloadResult[] = {
+  REC_U32(0, "Dld Result", RO), REC_STR(1, "Dld Reason", RO, anyLength, ""),
+  REC_STR(2, "Dld Running Slot", RO, lengthAtMost31, ""), REC_U32(3, "Dld Trial Seconds Left", RO),
+};
 // clang-format on
 
 #define ARRAY(name, a, inst, noHw) \
@@ -186,7 +193,7 @@ const CommonDescriptorArray kArrays[] = {
     ARRAY("card", kCard, CI_ONE, false),
     ARRAY("status", kStatus, CI_ONE, false),
     ARRAY("control", kControl, CI_ONE, false),
-    ARRAY("download", kDownload, CI_ONE, true),
+    ARRAY("download", kDownload, CI_ONE, false),
     ARRAY("temperature", kTemp, CI_TEMP_SENSORS, false),
     ARRAY("voltage", kVoltage, CI_VOLTAGES, false),
     ARRAY("log transfer", kLogTransfer, CI_ONE, false),
@@ -197,6 +204,7 @@ const CommonDescriptorArray kArrays[] = {
     ARRAY("clocks", kClocks, CI_ONE, true),
     ARRAY("SFP", kSfp, CI_ONE, true),
     ARRAY("card state", kCardState, CI_ONE, false),
+    ARRAY("download result", kDownloadResult, CI_ONE, false),
 };
 
 }  // namespace

@@ -301,3 +301,9 @@ IcscProtocolIfc::IcscProtocolIfc(commonStatCtrl* common, ICardObjects* card, Ics
 }
 
 IcscProtocolIfc::~IcscProtocolIfc() = default;
+
+void IcscProtocolIfc::eventHandler() {
+  IcscProtocolBase::eventHandler();
+  if (m_common != nullptr)
+    m_common->tick();
+}

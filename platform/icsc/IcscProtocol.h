@@ -42,7 +42,8 @@ class IcscProtocolBase {
   // Returns 1 when an answer was sent, 0 when there was none to send or
   // sending failed.
   int handleIcscMsg(int len, const char* msg, const char* senderIp);
-  void eventHandler();
+  // The one-second tick.
+  virtual void eventHandler();
 
   IcscObject* findObject(uint32_t id) const;
   size_t objectCount() const { return m_objectCount; }
@@ -87,6 +88,8 @@ class IcscProtocolIfc : public IcscProtocolBase {
   ~IcscProtocolIfc() override;
 
   commonStatCtrl* common() const { return m_common; }
+  // Also ticks the common status holder (the software download).
+  void eventHandler() override;
 
  protected:
   void serveCommon(uint8_t op, const ICSCTlv& req, ICSCTlv& resp) override;

@@ -127,119 +127,186 @@ int waitStatus(pid_t pid) {
   return status;
 }
 
+void closeFd(int& fd) {
+  if (fd >= 0)
+    close(fd);
+  fd = -1;
+}
+
+// Polls so often at most in one pump without waiting: a child that writes
+// without pause cannot hold the caller.
+constexpr int kMaxPollsPerPump = 64;
+
 }  // namespace
 
-Outcome run(const std::vector<std::string>& argv, const std::string& input, const Bounds& bounds) {
-  Outcome o;
+Child::~Child() {
+  if (m_pid > 0 && !m_done)
+    finish(true);
+  closeFd(m_in);
+  closeFd(m_out);
+  closeFd(m_err);
+}
+
+bool Child::start(const std::vector<std::string>& argv, const std::string& input,
+                  const Bounds& bounds) {
+  m_outcome = Outcome{};
+  m_bounds = bounds;
+  m_input = input;
+  m_sent = 0;
+  m_done = true;
   if (argv.empty()) {
-    o.startError = "no program";
-    return o;
+    m_outcome.startError = "no program";
+    return false;
   }
   Pair in, out, err;
   if (!in.open() || !out.open() || (bounds.separateErrors && !err.open())) {
-    o.startError = std::strerror(errno);
-    return o;
+    m_outcome.startError = std::strerror(errno);
+    return false;
   }
   bool limited = bounds.limit.count() > 0;
-  Clock::time_point deadline = Clock::now() + bounds.limit;
+  m_deadline = Clock::now() + bounds.limit;
   pid_t pid = spawn(argv, in.theirs, out.theirs, bounds.separateErrors ? err.theirs : out.theirs,
-                    limited || bounds.stopFd >= 0, o.startError);
-  in.closeTheirs();
-  out.closeTheirs();
-  err.closeTheirs();
+                    limited || bounds.stopFd >= 0, m_outcome.startError);
   if (pid < 0)
-    return o;
-  o.started = true;
+    return false;
+  m_outcome.started = true;
+  m_pid = pid;
+  m_done = false;
+  std::swap(m_in, in.ours);
+  std::swap(m_out, out.ours);
+  std::swap(m_err, err.ours);
+  if (m_input.empty())
+    closeFd(m_in);
+  return true;
+}
 
-  size_t sent = 0;
-  if (input.empty())
-    in.closeOurs();
-  char buf[4096];
-  while (in.ours >= 0 || out.ours >= 0 || err.ours >= 0) {
-    int timeoutMs = -1;
-    if (limited) {
-      auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      if (left <= 0) {
-        o.timedOut = true;
-        break;
-      }
-      timeoutMs = static_cast<int>(left);
-    }
-    pollfd fds[4] = {{in.ours, POLLOUT, 0},
-                     {out.ours, POLLIN, 0},
-                     {err.ours, POLLIN, 0},
-                     {bounds.stopFd, POLLIN, 0}};
-    int n = poll(fds, 4, timeoutMs);
-    if (n < 0 && errno != EINTR)
-      break;
-    if (n <= 0)
-      continue;
-    if (fds[3].revents != 0) {
-      o.stopped = true;
-      break;
-    }
-    if (fds[0].revents != 0) {
-      ssize_t w =
-          send(in.ours, input.data() + sent, input.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
-      if (w > 0)
-        sent += static_cast<size_t>(w);
-      else if (errno != EAGAIN && errno != EINTR)
-        in.closeOurs();  // the child does not read
-      if (sent == input.size())
-        in.closeOurs();
-    }
-    for (int i : {1, 2}) {
-      if (fds[i].revents == 0)
-        continue;
-      Pair& p = i == 1 ? out : err;
-      ssize_t r = read(p.ours, buf, sizeof buf);
-      if (r > 0)
-        append(i == 1 ? o.output : o.errors, buf, static_cast<size_t>(r), bounds.maxOutput);
-      else if (r == 0 || (errno != EAGAIN && errno != EINTR))
-        p.closeOurs();
-    }
+bool Child::streamsOpen() const {
+  return m_in >= 0 || m_out >= 0 || m_err >= 0;
+}
+
+// One poll of the streams and the stop descriptor; false when nothing was
+// ready within `timeoutMs`.
+bool Child::moveStreams(int timeoutMs) {
+  pollfd fds[4] = {
+      {m_in, POLLOUT, 0}, {m_out, POLLIN, 0}, {m_err, POLLIN, 0}, {m_bounds.stopFd, POLLIN, 0}};
+  int n = poll(fds, 4, timeoutMs);
+  if (n <= 0)
+    return false;
+  if (fds[3].revents != 0) {
+    m_outcome.stopped = true;
+    return true;
   }
-  in.closeOurs();
-  out.closeOurs();
-  err.closeOurs();
+  if (fds[0].revents != 0) {
+    ssize_t w =
+        send(m_in, m_input.data() + m_sent, m_input.size() - m_sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (w > 0)
+      m_sent += static_cast<size_t>(w);
+    else if (errno != EAGAIN && errno != EINTR)
+      closeFd(m_in);  // the child does not read
+    if (m_sent == m_input.size())
+      closeFd(m_in);
+  }
+  char buf[4096];
+  for (int i : {1, 2}) {
+    if (fds[i].revents == 0)
+      continue;
+    int& fd = i == 1 ? m_out : m_err;
+    ssize_t r = read(fd, buf, sizeof buf);
+    if (r > 0)
+      append(i == 1 ? m_outcome.output : m_outcome.errors, buf, static_cast<size_t>(r),
+             m_bounds.maxOutput);
+    else if (r == 0 || (errno != EAGAIN && errno != EINTR))
+      closeFd(fd);
+  }
+  return true;
+}
 
-  int status = 0;
-  if (!limited && bounds.stopFd < 0) {
-    status = waitStatus(pid);
-  } else {
+bool Child::pump(bool wait) {
+  if (m_done)
+    return true;
+  bool limited = m_bounds.limit.count() > 0;
+  bool watched = limited || m_bounds.stopFd >= 0;
+  for (int polls = 0; wait || polls < kMaxPollsPerPump; ++polls) {
+    if (limited && !m_outcome.stopped && Clock::now() >= m_deadline)
+      m_outcome.timedOut = true;
+    if (m_outcome.stopped || m_outcome.timedOut) {
+      finish(true);
+      return true;
+    }
+    if (streamsOpen()) {
+      int timeoutMs = 0;
+      if (wait) {
+        timeoutMs = -1;
+        if (limited) {
+          auto left = std::chrono::ceil<std::chrono::milliseconds>(m_deadline - Clock::now());
+          timeoutMs = static_cast<int>(std::max<int64_t>(0, left.count()));
+        }
+      }
+      if (!moveStreams(timeoutMs) && !wait)
+        return false;
+      continue;
+    }
     // Its output closed, the child may still linger: the limit and the stop
     // hold until it has exited.
-    for (;;) {
-      bool ending = o.timedOut || o.stopped;
-      pid_t w = ending ? 0 : waitpid(pid, &status, WNOHANG);
-      if (w == pid)
-        break;
-      if (w < 0 && errno == EINTR)
-        continue;
-      if (w < 0) {
-        status = -1;
-        break;
-      }
-      if (!ending && limited && Clock::now() >= deadline)
-        o.timedOut = ending = true;
-      if (ending) {
-        kill(-pid, SIGKILL);
-        kill(pid, SIGKILL);
-        status = waitStatus(pid);
-        break;
-      }
-      pollfd stop = {bounds.stopFd, POLLIN, 0};
-      if (poll(&stop, 1, 10) > 0)
-        o.stopped = true;
+    int status = 0;
+    pid_t w = waitpid(m_pid, &status, wait && !watched ? 0 : WNOHANG);
+    if (w == m_pid) {
+      m_done = true;
+      if (WIFEXITED(status))
+        m_outcome.exitStatus = WEXITSTATUS(status);
+      else if (WIFSIGNALED(status))
+        m_outcome.signal = WTERMSIG(status);
+      return true;
     }
+    if (w < 0 && errno != EINTR) {
+      m_done = true;
+      return true;
+    }
+    if (!wait)
+      return false;
+    pollfd stop = {m_bounds.stopFd, POLLIN, 0};
+    if (poll(&stop, 1, 10) > 0)
+      m_outcome.stopped = true;
   }
+  return false;
+}
+
+void Child::stop() {
+  if (m_pid <= 0 || m_done)
+    return;
+  m_outcome.stopped = true;
+  finish(true);
+}
+
+void Child::finish(bool killIt) {
+  if (killIt) {
+    kill(-m_pid, SIGKILL);
+    kill(m_pid, SIGKILL);
+  }
+  closeFd(m_in);
+  closeFd(m_out);
+  closeFd(m_err);
+  int status = waitStatus(m_pid);
+  m_done = true;
   if (status == -1)
-    return o;
+    return;
   if (WIFEXITED(status))
-    o.exitStatus = WEXITSTATUS(status);
+    m_outcome.exitStatus = WEXITSTATUS(status);
   else if (WIFSIGNALED(status))
-    o.signal = WTERMSIG(status);
-  return o;
+    m_outcome.signal = WTERMSIG(status);
+}
+
+std::string Child::takeOutput() {
+  std::string out;
+  out.swap(m_outcome.output);
+  return out;
+}
+
+Outcome run(const std::vector<std::string>& argv, const std::string& input, const Bounds& bounds) {
+  Child child;
+  if (child.start(argv, input, bounds))
+    child.pump(true);
+  return child.outcome();
 }
 
 int run(const std::vector<std::string>& argv, const std::string& input, std::string* output,

@@ -46,4 +46,45 @@ struct Outcome {
 
 Outcome run(const std::vector<std::string>& argv, const std::string& input, const Bounds& bounds);
 
+// A child watched step by step, for a caller that must not wait (the card's
+// loop): pump() moves what is ready and tells when the outcome is final.
+// run() is start() and pump() until done.
+class Child {
+ public:
+  Child() = default;
+  // A child still running is killed (with its process group) and reaped.
+  ~Child();
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+  // False when it cannot start (outcome().startError says why). A limit or
+  // a stop descriptor gives the child a process group of its own.
+  bool start(const std::vector<std::string>& argv, const std::string& input, const Bounds& bounds);
+  // Moves input and output, then reaps. wait false: only what is ready now;
+  // true: until the child has ended. True once the outcome is final.
+  bool pump(bool wait);
+  // Kills it now; the outcome says stopped.
+  void stop();
+  bool started() const { return m_pid > 0; }
+  bool done() const { return m_done; }
+  const Outcome& outcome() const { return m_outcome; }
+  // The standard output kept so far, handed over (for reports read as they
+  // come); bounds.maxOutput applies to what has not been taken.
+  std::string takeOutput();
+
+ private:
+  bool streamsOpen() const;
+  bool moveStreams(int timeoutMs);
+  void finish(bool kill);
+
+  std::string m_input;
+  size_t m_sent = 0;
+  Bounds m_bounds;
+  std::chrono::steady_clock::time_point m_deadline;
+  int m_in = -1, m_out = -1, m_err = -1;
+  int m_pid = -1;
+  bool m_done = false;
+  Outcome m_outcome;
+};
+
 }  // namespace childprocess

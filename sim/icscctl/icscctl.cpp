@@ -25,6 +25,7 @@
 #include "icsc/IcscDescriptions.h"
 #include "icsc/IcscOid.h"
 #include "icsc/IcscWire.h"
+#include "load/LoadManager.h"
 
 using namespace icscwire;
 
@@ -210,14 +211,23 @@ std::string commonName(uint32_t oid) {
   return name + " " + (r < a.count ? commonrec::trimmedLabel(a.records[r]) : "?");
 }
 
-// The GETLOG records carry codes: the walk names them.
+// Records that carry codes: the walk names them.
+struct CodeRecord {
+  unsigned object, record;
+  const char* (*name)(uint32_t);
+};
+const CodeRecord kCodeRecords[] = {
+    {commonStatCtrl::CO_LOG_TRANSFER, commonrec::LOG_STATE, commonStatCtrl::getLogStateName},
+    {commonStatCtrl::CO_LOG_TRANSFER, commonrec::LOG_RESULT, commonStatCtrl::getLogResultText},
+    {commonStatCtrl::CO_DOWNLOAD, commonrec::DLD_STATE, load::LoadManager::stateName},
+    {commonStatCtrl::CO_DOWNLOAD_RESULT, commonrec::DLDRES_RESULT, load::LoadManager::resultText},
+};
+
 std::string commonValueText(const ICSCTlv& c) {
   std::string v = valueText(c);
-  if (icscoid::commonNumber(c.oid) == commonStatCtrl::CO_LOG_TRANSFER) {
-    if (icscoid::commonRecord(c.oid) == commonrec::LOG_STATE)
-      v += std::string(" (") + commonStatCtrl::getLogStateName(static_cast<uint32_t>(c.num)) + ")";
-    if (icscoid::commonRecord(c.oid) == commonrec::LOG_RESULT)
-      v += std::string(" (") + commonStatCtrl::getLogResultText(static_cast<uint32_t>(c.num)) + ")";
+  for (const CodeRecord& r : kCodeRecords) {
+    if (icscoid::commonNumber(c.oid) == r.object && icscoid::commonRecord(c.oid) == r.record)
+      v += std::string(" (") + r.name(static_cast<uint32_t>(c.num)) + ")";
   }
   return v;
 }

@@ -143,7 +143,7 @@ bool VelmoraProcess::kill() {
   }
   if (m_peers & DRIVERS)
     startDrivers();
-  main.start("main", {}, "FXS_TRACE_STDERR=1 " + env, mainLog);
+  main.start(mainProgram, {}, "FXS_TRACE_STDERR=1 " + env, mainLog);
   if (m_peers & FRONT_END)
     udpfe.start("udpfe", {"--port", std::to_string(kIcscPort)}, env);
   if ((m_peers & (ENGINE | FRONT_END)) != (ENGINE | FRONT_END))

@@ -97,6 +97,7 @@ class CardWithPeers {
   std::vector<std::string> boardArgs;  // more board options
   std::string env;                     // NAME=value words for every process
   std::string mainLog;                 // main's output; a file of its own when empty
+  std::string mainProgram = "main";    // what starts main (the slot chooser, "bootslot")
 
   VelmoraProcess velmora{"/tmp/velmora.sock"};
   ChildProcess board, pca, i2c, main, udpfe;

@@ -14,7 +14,7 @@ import time
 
 import pyftpdlib.handlers
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 
@@ -26,6 +26,8 @@ def main():
     p.add_argument("--user", required=True)
     p.add_argument("--password-file", required=True)
     p.add_argument("--tls-dir", help="offer TLS with DIR/server.pem and DIR/server.key")
+    p.add_argument("--rate", type=int, default=0,
+                   help="bytes per second each transfer is held to (0: no limit)")
     a = p.parse_args()
     with open(a.password_file, encoding="utf-8") as f:
         password = f.read().strip()
@@ -48,20 +50,28 @@ def main():
                          "TLS" if getattr(self, "_ssl_established", False) else "in clear",
                          "TLS" if getattr(self, "_prot", False) else "in clear")
 
-    if tls:
-        class DataHandler(pyftpdlib.handlers.TLS_DTPHandler):
+    if tls or a.rate > 0:
+        bases = ((pyftpdlib.handlers.TLS_DTPHandler,) if tls else ()) + \
+            ((ThrottledDTPHandler,) if a.rate > 0 else ())
+
+        class DataHandler(*bases):
             # libcurl starts the data connection's handshake before it
             # sends STOR; pyftpdlib would close a data connection that has
             # something to read before the transfer command.
             def readable(self):
-                return self._ssl_accepting or super().readable()
+                return getattr(self, "_ssl_accepting", False) or super().readable()
 
+        if a.rate > 0:
+            DataHandler.read_limit = DataHandler.write_limit = a.rate
         Handler.dtp_handler = DataHandler
+    if tls:
         Handler.certfile = cert
         Handler.keyfile = key
     handler = Handler
     handler.authorizer = auth
     handler.banner = "bench chassis FTP server"
+    # Files may come from a share (the VM's bundles) that cannot sendfile.
+    handler.use_sendfile = False
     # UTC to the millisecond, as every bench log line.
     logging.Formatter.converter = time.gmtime
     logging.basicConfig(stream=sys.stdout, level=logging.INFO,

@@ -30,7 +30,8 @@
 #   bench_setup 'SHELL COMMANDS'
 # where the chassis's network namespace is the named namespace "chassis"
 # (ip -n chassis ...). main's extra environment goes into
-# BENCH_MAIN_ENV+=(NAME=VALUE). The chassis's own processes and setup (once
+# BENCH_MAIN_ENV+=(NAME=VALUE); BENCH_MAIN_PROGRAM is what the card's init
+# starts as main (the slot chooser). The chassis's own processes and setup (once
 # per chassis, in its network namespace, files in BENCH_CHASSIS_DIR) use
 #   bench_chassis_peer [--ready 'SHELL TEST'] NAME CMD...
 #   bench_chassis_setup 'SHELL COMMANDS'
@@ -41,12 +42,13 @@ BENCH_OUT="$(dirname "$BENCH_DIR")"
 # What the bench runs, and the tools the subcommands that reach it use
 # (ftpupload: main's log uploader, which main runs from its own directory).
 BENCH_TARGETS=(main ftpupload board sim_pca9552 sim_i2cdrv udpfe velmora velmctl nbcat icscctl sim_inject
-               fdebug chassisd)
+               fdebug chassisd loadfetch bootslot fxsbundle dldctl)
 BENCH_PEER_NAMES=()
 BENCH_PEER_CMDS=()
 BENCH_PEER_READY=()
 BENCH_SETUP=()
 BENCH_MAIN_ENV=()
+BENCH_MAIN_PROGRAM=""
 BENCH_CHASSIS_NAMES=()
 BENCH_CHASSIS_CMDS=()
 BENCH_CHASSIS_READY=()
@@ -120,6 +122,7 @@ bench_chassis_setup() { BENCH_CHASSIS_SETUP+=("$1"); }
 bench_load_peers() {
   local f
   BENCH_PEER_NAMES=() BENCH_PEER_CMDS=() BENCH_PEER_READY=() BENCH_SETUP=() BENCH_MAIN_ENV=()
+  BENCH_MAIN_PROGRAM=""
   BENCH_CHASSIS_NAMES=() BENCH_CHASSIS_CMDS=() BENCH_CHASSIS_READY=() BENCH_CHASSIS_SETUP=()
   for f in "$FXS_ROOT"/tools/dev/peers.d/*.sh; do
     [ -e "$f" ] || continue
@@ -291,13 +294,15 @@ chassis_up() {
   for spec in "$@"; do
     slot="${spec%%:*}" card="${spec#*:}"
     mkdir -p "$card"
-    # A fresh start: logs and state of the last run go, /flash stays.
+    # A fresh start: logs and state of the last run go, /flash stays but for
+    # its loads: the first boot installs this build as the factory load.
     rm -f "$card"/*.pid "$card"/*.status "$card"/*.log "$card"/ready "$card"/boot "$card"/main.stop "$card"/main.hold
+    rm -rf "$card/flash/load"
     (
       BENCH_DIR="$card" BENCH_CHASSIS_DIR="$dir" FXS_BENCH_SLOT=$((slot - 1))
       bench_load_peers
       # shellcheck disable=SC2034
-      BENCH_MAIN="$(bench_bin main)"
+      BENCH_MAIN="${BENCH_MAIN_PROGRAM:-$(bench_bin main)}"
       declare -p BENCH_SETUP BENCH_PEER_NAMES BENCH_PEER_CMDS BENCH_PEER_READY BENCH_MAIN_ENV \
         BENCH_MAIN >"$card/plan.sh"
       if [ $first = 1 ]; then

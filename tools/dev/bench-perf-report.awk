@@ -6,6 +6,7 @@ $1 == "floorrps" { frps[$2] = $3; flost[$2] = $4 }
 $1 == "floorcpu" { fcpu = $3; fcpun = $4 }
 $1 == "card" { for (i = 3; i <= NF; i++) card[$2, i - 2] = $i; seen[$2] = 1 }
 $1 == "size" { size[$2] = $3 }
+$1 == "upgrade" { upgrade[$2] = $3 }
 
 function ratio(v, base) { return (base > 0 && v != "") ? sprintf("%.2f", v / base) : "n/a" }
 function verdict(ok) { return ok ? "met" : "MISSED" }
@@ -80,6 +81,16 @@ END {
       printf "| to the state ACTIVE (self tests and lamp test, one-second ticks) | %s |\n", card["startup", 2]
       print ""
     }
+  }
+  if ("ready" in upgrade) {
+    print "## Software download (docs/upgrade.md)"
+    print ""
+    print "| figure | value |"
+    print "|---|---:|"
+    printf "| bundle of the card's programs (stripped, gzip'd) | %s |\n", kib(upgrade["bundle"])
+    printf "| \"Dld Start Download\" to READY (fetch, unpack, verify; one-second ticks) | %s s |\n", upgrade["ready"]
+    printf "| \"Dld commit load\" to ACTIVE on the new load (reboot, self tests) | %s s |\n", upgrade["active"]
+    print ""
   }
   print "## Memory, CPU and size"
   print ""

@@ -75,6 +75,19 @@ cmd_bench_perf() {
     say "no UDP front end on the bench: card figures skipped"
   fi
   bench_exec cat /proc/"$main_pid"/status 2>/dev/null | awk '/VmHWM/{print "card\thwm\t"$2}' >>"$raw"
+  # The software download as the chassis drives it: a bundle of the card's
+  # programs, from "Dld Start Download" to READY and from "Dld commit load"
+  # to ACTIVE on the new load (dldctl's own clock, 0.3-0.5 s polls).
+  say "software download: bundle, download, commit, reboot"
+  if cmd_bundle --version perf-upgrade -o "$out/upgrade.bundle" >/dev/null &&
+    bench_upgrade "$out/upgrade.bundle" >"$out/upgrade.log" 2>&1; then
+    printf 'upgrade\tbundle\t%s\n' "$(stat -c %s "$out/upgrade.bundle")" >>"$raw"
+    sed -n 's/^ready \([0-9.]*\) s after the start$/upgrade\tready\t\1/p;
+      s/^ACTIVE on the new load \([0-9.]*\) s after the commit$/upgrade\tactive\t\1/p' \
+      "$out/upgrade.log" >>"$raw"
+  else
+    say "the software download failed; see $out/upgrade.log"
+  fi
   if [ -f "$BENCH_DIR/udpfe.pid" ]; then
     say "main's start: to its first ICSC answer and to ACTIVE (the bench's main stopped)"
     touch "$BENCH_DIR/main.hold"

@@ -2,8 +2,10 @@
 source "$FXS_ROOT/tools/dev/bench-lib.sh"
 # shellcheck source=tools/dev/bench-getlog.sh
 source "$FXS_ROOT/tools/dev/bench-getlog.sh"
+# shellcheck source=tools/dev/bench-upgrade.sh
+source "$FXS_ROOT/tools/dev/bench-upgrade.sh"
 
-dev_register bench bench "[--ethaddr MAC] [run|start|stop|restart|status|logs [NAME] [-f]|collect-logs]" \
+dev_register bench bench "[--ethaddr MAC] [run|start|stop|restart|status|logs [NAME] [-f]|collect-logs|upgrade ...]" \
   "run the card and its peers in namespaces of their own" \
   "run           (the default) start, draw the front panel with main's newest log
               lines and a status line (the plain log when not on a terminal or
@@ -26,6 +28,14 @@ logs [NAME] [-f]
 collect-logs  the chassis' log collection over ICSC: the card uploads its
               logs to the bench's FTP server (peer ftpd); the archive is
               copied to out/logs/
+upgrade [--vm] FILE [--no-accept] [--commit-timer S]
+              the chassis' software download over ICSC (docs/upgrade.md):
+              FILE (a bundle of ./dev bundle) goes onto the bench's FTP
+              server, the card fetches it, commits it, reboots into it and
+              it is accepted once ACTIVE (not with --no-accept: the card
+              rolls back after S s, 0 = its default); state and progress are
+              printed as they change. Exit 0 once the new load runs, else
+              non-zero with the card's reason. --vm: the card in the VM
 --ethaddr MAC the data interface's MAC for main (as FXS_BENCH_ETHADDR)
 
 The bench builds only what it runs (main, the stand-ins, the tools). State and
@@ -48,6 +58,8 @@ Settings (environment, read at start):
   FXS_BENCH_NO_PANEL=1    the foreground bench shows main's log, no panel
   FXS_ICSC_PORT=N         UDP port of the front end (default 5000); ./dev icsc
                           uses it too
+  FXS_BENCH_FTP_RATE=B    the FTP server's transfers held to B bytes/s
+  FXS_LOAD_STALL_SECONDS=S  a download with no data for S s fails (default 10)
   FXS_TRACE_LEVEL=N       main's trace level (default 6: INFO and above; 9: all)
   FXS_BENCH_DIR=DIR       state and logs (default out/bench)
   FXS_BUILD_DIR=DIR       the native build tree to run (default build/native)"
@@ -62,10 +74,11 @@ cmd_bench() {
   case "$sub" in
     run|start|stop|restart|status|collect-logs)
       [ $# -eq 0 ] || dev_bad_usage bench "bench $sub takes no arguments" ;;
-    logs) ;;
+    logs|upgrade) ;;
     *) dev_bad_usage bench "unknown bench subcommand '$sub'" ;;
   esac
   [ "$(id -u)" = 0 ] || die "the bench runs in namespaces of its own and needs root"
+  [ "$sub" = upgrade ] && { bench_upgrade "$@"; return; }
   case "$sub" in
     run) bench_foreground ;;
     start) bench_start; bench_ready_line "$(bench_hint "bench stop")" ;;

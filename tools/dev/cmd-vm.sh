@@ -85,35 +85,57 @@ vm_ports() {
   . "$VM_RUN/ports"
 }
 
-# vm_prepare MODE: the image, the host ports and qemu's command line.
+# vm_prepare MODE [keep]: the image, the host ports, the card's flash (a new
+# one unless "keep": the flash of the last run, as after a power cut), the
+# host's share and qemu's command line.
 vm_prepare() {
+  if [ "${2:-}" = keep ] && [ -f "$VM_RUN/flash.img" ]; then
+    rm -f "$VM_RUN"/{qemu.pid,serial.in}
+    vm_qemu_args "$1"
+    return
+  fi
   vm_image
   mkdir -p "$VM_RUN"
-  rm -f "$VM_RUN"/{qemu.pid,ports,console.log,serial.in}
+  rm -f "$VM_RUN"/{qemu.pid,ports,console.log,serial.in,flash.img}
   vm_pick_ports
   printf 'VM_ICSC_PORT=%s\nVM_CONSOLE_PORT=%s\n' "$VM_ICSC_PORT" "$VM_CONSOLE_PORT" >"$VM_RUN/ports"
+  # The flash: an ext4 image made without a loop mount; the first start of
+  # the card installs its factory load on it.
+  rm -rf "$VM_RUN/flash-seed" "$VM_RUN/share"
+  mkdir -p "$VM_RUN/flash-seed/log" "$VM_RUN/share/loads"
+  mke2fs -q -t ext4 -d "$VM_RUN/flash-seed" "$VM_RUN/flash.img" 64M || die "cannot make the flash image"
+  (umask 077 && head -c 12 /dev/urandom | od -An -tx1 | tr -d ' \n' >"$VM_RUN/share/ftp.pass")
   vm_qemu_args "$1"
 }
 
+# No -no-reboot: a reboot of the guest is a reboot of its kernel, with the
+# flash disk as it was.
 vm_qemu_args() {
   local mode="$1"
-  VM_QEMU=(qemu-system-arm -M virt -cpu cortex-a15 -m 512 -smp 1 -nodefaults -no-reboot
+  VM_QEMU=(qemu-system-arm -M virt -cpu cortex-a15 -m 512 -smp 1 -nodefaults
            -display none -monitor none
            -kernel "$VM_KERNEL" -initrd "$VM_INITRD"
            -append "console=ttyAMA0 quiet loglevel=3 panic=-1 fxs.mode=$mode fxs.icsc_port=${FXS_ICSC_PORT:-5000}"
            -netdev "user,id=net0,hostfwd=udp:127.0.0.1:$VM_ICSC_PORT-:${FXS_ICSC_PORT:-5000},hostfwd=tcp:127.0.0.1:$VM_CONSOLE_PORT-:10000"
-           -device virtio-net-device,netdev=net0 -device virtio-rng-device)
+           -device virtio-net-device,netdev=net0 -device virtio-rng-device
+           -drive "file=$VM_RUN/flash.img,if=none,format=raw,id=flash"
+           -device virtio-blk-device,drive=flash
+           -fsdev "local,id=share,path=$VM_RUN/share,security_model=none,readonly=on"
+           -device virtio-9p-device,fsdev=share,mount_tag=host)
 }
 
-# vm_launch MODE: builds the image and starts qemu in the background.
+# vm_launch MODE [keep]: builds the image and starts qemu in the background
+# (with "keep": again on the same flash, the console log continued).
 vm_launch() {
-  local mode="$1"
+  local mode="$1" keep="${2:-}"
   if vm_running; then
     die "a VM is already running (pid $(vm_pid)); ./dev vm stop first"
   fi
-  vm_prepare "$mode"
+  vm_prepare "$mode" "$keep"
+  # shellcheck disable=SC1091
+  . "$VM_RUN/ports"
   mkfifo "$VM_RUN/serial.in"
-  : >"$VM_RUN/console.log"
+  [ "$keep" = keep ] || : >"$VM_RUN/console.log"
   say "booting the VM ($mode): ICSC on 127.0.0.1:$VM_ICSC_PORT/udp, console on 127.0.0.1:$VM_CONSOLE_PORT/tcp"
   VM_STARTED=$(date +%s)
   # A session of its own: the terminal's Ctrl-C goes to ./dev, which passes
@@ -242,7 +264,6 @@ vm_host_check() {
 # through the forwarded ports. Appends ok/not ok lines to FILE.
 vm_host_checks() {
   local out="$1" walk state value
-  VM_HOST_N=0
   walk="$(FXS_VM=1 cmd_icsc walk SystemScalar 2>&1)"
   vm_host_check "./dev icsc --vm walk SystemScalar reads the card" \
     "$(grep -q '^row 0 netDebugServer = dbg.example.test$' <<<"$walk" || echo "$walk")" >>"$out"
@@ -258,9 +279,100 @@ vm_host_checks() {
     "$(grep -q 'Temp Name=local' <<<"$value" || echo "$value")" >>"$out"
 }
 
+# The console's line count: a mark to wait for what comes after it.
+vm_lines() { wc -l <"$VM_RUN/console.log"; }
+vm_since() { tail -n +"$(($1 + 1))" "$VM_RUN/console.log" | tr -d '\r'; }
+# vm_wait_card MARK: true once the card runs again after line MARK.
+vm_wait_card() {
+  bench_wait "$VM_BOOT_SECONDS" bash -c "tail -n +$(($1 + 1)) '$VM_RUN/console.log' | tr -d '\r' | grep -q '^vm: card running'"
+}
+vm_get() { FXS_VM=1 cmd_icsc get common "$@" 2>&1; }
+
+# ./dev bench upgrade --vm FILE ...: the bundle goes into the host's share,
+# which the guest's FTP server offers (tools/dev/vm/init), and dldctl drives
+# the card through the forwarded ICSC port.
+vm_upgrade() {
+  vm_dldctl "$@"
+  "${VM_DLDCTL[@]}"
+}
+
+# vm_dldctl FILE ARGS...: puts FILE into the share and sets VM_DLDCTL to the
+# dldctl command line for it.
+vm_dldctl() {
+  local file="$1" name
+  shift
+  name="$(basename "$file")"
+  vm_ports
+  cp "$file" "$VM_RUN/share/loads/$name" || die "cannot put $file into $VM_RUN/share/loads"
+  bench_load_peers
+  VM_DLDCTL=("$(bench_tool dldctl)" --port "$VM_ICSC_PORT" --timeout 10000 --file "loads/$name"
+             --server "$BENCH_FTP_ADDRESS" --user "$BENCH_FTP_USER"
+             --password-file "$VM_RUN/share/ftp.pass" --deadline 1200 "$@")
+}
+
+# The reboots of the guest's kernel since line MARK of the console.
+vm_reboots_since() { vm_since "$1" | grep -c '^vm: rebooted' || true; }
+
+# The software download across real reboots of the guest's kernel, as the
+# chassis drives it (docs/upgrade.md), with two bundles of the armhf build
+# (vm-a, vm-b in $VM_DIR/bundles): a power cut (qemu killed) during a
+# download boots the factory load; vm-a accepted across a reboot; vm-b not
+# accepted, rolled back across two. Appends ok/not ok lines to FILE.
+vm_load_checks() {
+  local out="$1" bundles="$VM_DIR/bundles" factory mark dld log="$VM_RUN/powercut.log" got state
+  factory="$(vm_get card Loadware)"
+  # The VM's FTP server is held to a slow rate: the download is under way
+  # when qemu is killed.
+  vm_dldctl "$bundles/vm-a.bundle"
+  "${VM_DLDCTL[@]}" >"$log" 2>&1 &
+  dld=$!
+  bench_wait 120 grep -q 'state DOWNLOADING, [1-9]' "$log" || true
+  got="$(cat "$log")"
+  vm_kill
+  kill "$dld" 2>/dev/null || true
+  wait "$dld" 2>/dev/null || true
+  mark="$(vm_lines)"
+  vm_launch run keep
+  vm_wait_card "$mark" || true
+  state="$(vm_get download dld-state) / $(vm_get card Loadware) / backup '$(vm_get card backup-loadware)'"
+  vm_host_check "a power cut during a download boots the previous load, the other slot invalid" \
+    "$(grep -q 'state DOWNLOADING, [1-9]' <<<"$got" || echo "not cut during the download: $got")$(
+      [ "$state" = "0 / $factory / backup ''" ] || echo "after the power cut: $state")" >>"$out"
+
+  mark="$(vm_lines)"
+  got="$(vm_upgrade "$bundles/vm-a.bundle" 2>&1 || true)"
+  vm_host_check "./dev bench upgrade --vm: vm-a accepted across a real reboot" \
+    "$(grep -q "^accepted: Loadware vm-a, Backup loadware $factory\$" <<<"$got" || echo "$got")$(
+      [ "$(vm_reboots_since "$mark")" = 1 ] || echo "$(vm_reboots_since "$mark") reboots seen")" >>"$out"
+  grep -E '^(ready|ACTIVE on)' <<<"$got" | sed 's/^/# VM figure: /' >>"$out" || true
+
+  mark="$(vm_lines)"
+  got="$(vm_upgrade "$bundles/vm-b.bundle" --no-accept --commit-timer 60 2>&1 || true)"
+  bench_wait 300 bash -c "FXS_VM=1 '$FXS_ROOT/dev' icsc get common download dld-state 2>/dev/null | grep -qx 7" || true
+  state="$(vm_get download dld-state) / $(vm_get card Loadware) / $(vm_get download-result dld-reason)"
+  vm_host_check "a trial not accepted rolls back to vm-a across two real reboots" \
+    "$(grep -q 'not accepted' <<<"$got" || echo "$got")$(
+      [ "$state" = "7 / vm-a / the trial load in slot a was not accepted within 60 s; rolled back to slot b" ] ||
+        echo "after the trial: $state")$(
+      [ "$(vm_reboots_since "$mark")" = 2 ] || echo "$(vm_reboots_since "$mark") reboots seen")" >>"$out"
+}
+
 vm_test() {
   local t0 result="$VM_RUN/suite" host="$VM_RUN/host-checks"
   t0=$(date +%s)
+  VM_HOST_N=0
+  # The download checks (FXS_VM_LOAD_CHECKS=1) reboot the VM four times:
+  # minutes that the default run leaves out. They take two loads of the
+  # armhf build; the VM's FTP server is slow enough that a download can be
+  # cut.
+  local loads="${FXS_VM_LOAD_CHECKS:-0}" b
+  if [ "$loads" = 1 ]; then
+    local FXS_BENCH_FTP_RATE="${FXS_BENCH_FTP_RATE:-32768}"
+    export FXS_BENCH_FTP_RATE
+    for b in vm-a vm-b; do
+      cmd_bundle --arch armhf --version "$b" -o "$VM_DIR/bundles/$b.bundle" >/dev/null
+    done
+  fi
   vm_launch test
   local pid; pid="$(vm_pid)"
   : >"$host"
@@ -272,18 +384,27 @@ vm_test() {
     case "$line" in
       "vm: host checks may start")
         vm_host_checks "$host"
+        [ "$loads" != 1 ] || vm_load_checks "$host"
         cat "$host"
-        printf '\003' >"$VM_RUN/serial.in"
+        break
         ;;
     esac
   done < <(timeout "$VM_TEST_SECONDS" tail -n +1 -f --pid="$pid" "$VM_RUN/console.log")
+  # SIGTERM (Ctrl-C on the console) to the card on its last boot.
   if vm_running; then
-    say "the VM suite ran out of its $VM_TEST_SECONDS s (FXS_VM_TEST_SECONDS)"
-    vm_kill
+    printf '\003' >"$VM_RUN/serial.in"
+    bench_wait "$VM_STOP_SECONDS" bash -c "! kill -0 $(vm_pid)" || {
+      say "the VM did not power off within $VM_STOP_SECONDS s"
+      vm_kill
+    }
   fi
   trap - INT TERM
   rm -f "$VM_RUN/qemu.pid"
-  tr -d '\r' <"$VM_RUN/console.log" | sed -n 's/^vm-suite: \([0-9]*\) passed, \([0-9]*\) failed.*/\1 \2/p' >"$result"
+  local status
+  status="$(tr -d '\r' <"$VM_RUN/console.log" | sed -n 's/.*vm: main exited with status //p' | tail -n 1)"
+  vm_host_check "SIGTERM: main exits with status 0" "$([ "$status" = 0 ] || echo "status '$status'")" >>"$host"
+  tail -n 1 "$host"
+  tr -d '\r' <"$VM_RUN/console.log" | sed -n 's/^vm-suite: \([0-9]*\) passed, \([0-9]*\) failed.*/\1 \2/p' | head -n 1 >"$result"
   local gp=0 gf=1 hp hf
   if [ -s "$result" ]; then read -r gp gf <"$result"; else say "the guest's suite did not finish"; fi
   hp="$(grep -c '^ok ' "$host" || true)"

@@ -58,9 +58,9 @@ say() { echo "dev: $*" >&2; }
 die() { echo "dev: error: $*" >&2; exit 1; }
 
 # Debian packages every build needs; more per subcommand.
-FXS_BASE_PKGS=(cmake g++ make googletest libboost-dev libmnl-dev libcurl4-openssl-dev iproute2
-               util-linux iptables procps psmisc netcat-openbsd python3-pyftpdlib python3-openssl
-               openssl)
+FXS_BASE_PKGS=(cmake g++ make googletest libboost-dev libmnl-dev libcurl4-openssl-dev libsodium-dev
+               libarchive-dev iproute2 util-linux iptables procps psmisc netcat-openbsd
+               python3-pyftpdlib python3-openssl openssl)
 FXS_ARMHF_PKGS=(g++-arm-linux-gnueabihf qemu-user)
 
 dev_apt_updated=0
@@ -90,7 +90,7 @@ ensure_armhf() {
     dpkg --add-architecture armhf
     dev_apt_updated=0
   fi
-  ensure_packages libmnl-dev:armhf libcurl4-openssl-dev:armhf
+  ensure_packages libmnl-dev:armhf libcurl4-openssl-dev:armhf libsodium-dev:armhf libarchive-dev:armhf
 }
 
 # build_dir ARCH SANITIZE -> prints the build directory; FXS_BUILD_DIR

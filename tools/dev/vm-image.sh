@@ -13,10 +13,11 @@
 VM_DIR="$FXS_ROOT/out/vm"
 VM_CONF="$FXS_ROOT/tools/dev/vm"
 VM_GUEST_ROOT=/opt/fxs
-VM_HOST_PKGS=(qemu-system-arm kmod cpio)
+VM_HOST_PKGS=(qemu-system-arm kmod cpio e2fsprogs)
 # Programs of the build that the guest needs besides those the peer
-# declarations name: the card's tools on its PATH and the suite's clients.
-VM_EXTRA_BINS=(main ftpupload vconfig nbcat icscctl velmctl it_net)
+# declarations name: the card's load, its tools on its PATH and the suite's
+# clients.
+VM_EXTRA_BINS=(main ftpupload loadfetch vconfig nbcat icscctl velmctl it_net)
 
 vm_host_packages() {
   ensure_packages "${VM_HOST_PKGS[@]}"
@@ -182,6 +183,10 @@ vm_base() {
           line="${line%% *}"
           local rel="${line#"$kroot/$mdir/"}"
           grep -qxF "$rel" "$order" && continue
+          # A soft dependency's CPU-accelerated variant (crc32-arm-ce for
+          # ext4) needs extensions the emulated cortex-a15 lacks; the generic
+          # one serves.
+          case "$rel" in kernel/arch/arm/crypto/*) continue ;; esac
           mkdir -p "$root/$mdir/$(dirname "$rel")"
           cp "$line" "$root/$mdir/$rel"
           echo "$rel" >>"$order"
@@ -230,6 +235,7 @@ vm_plan() {
     PATH=/usr/sbin:/usr/bin:/sbin:/bin
     bench_bin() { echo "$VM_GUEST_ROOT/bin/$1"; }
     BENCH_PEER_NAMES=() BENCH_PEER_CMDS=() BENCH_PEER_READY=() BENCH_SETUP=() BENCH_MAIN_ENV=()
+    BENCH_MAIN_PROGRAM=""
     BENCH_CHASSIS_NAMES=() BENCH_CHASSIS_CMDS=() BENCH_CHASSIS_READY=() BENCH_CHASSIS_SETUP=()
     for f in "$peers"/*.sh; do
       # shellcheck disable=SC1090
@@ -247,6 +253,7 @@ vm_plan() {
         echo "vm_peer $(q "${BENCH_PEER_NAMES[$i]}") $(q "${BENCH_PEER_READY[$i]}") $(q "${BENCH_PEER_CMDS[$i]}")"
       done
       for e in ${BENCH_MAIN_ENV[@]+"${BENCH_MAIN_ENV[@]}"}; do echo "vm_main_env $(q "$e")"; done
+      [ -z "$BENCH_MAIN_PROGRAM" ] || echo "vm_main_program $(q "$BENCH_MAIN_PROGRAM")"
     } >"$out"
   )
 }

@@ -55,7 +55,8 @@ Session::~Session() {
     curl_easy_cleanup(m_curl);
 }
 
-void Session::prepare(const Target& target, const std::string& path, long limitSeconds) {
+void Session::prepare(const Target& target, const std::string& path, long limitSeconds,
+                      long stallSeconds) {
   CURL* c = m_curl;
   std::string address = url(target, path);
   curl_easy_setopt(c, CURLOPT_URL, address.c_str());
@@ -72,10 +73,10 @@ void Session::prepare(const Target& target, const std::string& path, long limitS
   std::string ca = caFile();
   if (!ca.empty())
     curl_easy_setopt(c, CURLOPT_CAINFO, ca.c_str());
-  curl_easy_setopt(c, CURLOPT_FTP_CREATE_MISSING_DIRS, static_cast<long>(CURLFTP_CREATE_DIR));
   curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, std::min(kConnectTimeoutS, limitSeconds));
   curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, std::min(kStallTimeoutS, limitSeconds));
+  curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME,
+                   std::min(stallSeconds > 0 ? stallSeconds : kStallTimeoutS, limitSeconds));
   curl_easy_setopt(c, CURLOPT_TIMEOUT, limitSeconds);
   curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(c, CURLOPT_ERRORBUFFER, m_error);
@@ -89,7 +90,10 @@ void Session::prepare(const Target& target, const std::string& path, long limitS
 Outcome Session::perform(std::string& reason) {
   m_controlTls = m_dataTls = false;
   m_error[0] = '\0';
-  CURLcode rc = curl_easy_perform(m_curl);
+  return finish(curl_easy_perform(m_curl), reason);
+}
+
+Outcome Session::finish(CURLcode rc, std::string& reason) const {
   if (rc == CURLE_OK)
     return Outcome::OK;
   long code = 0;

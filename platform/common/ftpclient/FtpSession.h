@@ -34,11 +34,15 @@ class Session {
   // For the transfer's own options (upload or download, its data).
   CURL* handle() const { return m_curl; }
 
-  // `path` is the remote file's name below the target's directory.
-  void prepare(const Target& target, const std::string& path, long limitSeconds);
+  // `path` is the remote file's name below the target's directory; less
+  // than a byte a second for `stallSeconds` (0: 30 s) ends the transfer.
+  void prepare(const Target& target, const std::string& path, long limitSeconds,
+               long stallSeconds = 0);
   // Runs the transfer; on failure `reason` has libcurl's words and the
   // server's last answer code.
   Outcome perform(std::string& reason);
+  // The same for a transfer that ran elsewhere (a multi handle) with `code`.
+  Outcome finish(CURLcode code, std::string& reason) const;
 
   // After perform: whether the login and the file went over TLS.
   bool encrypted() const { return m_controlTls && m_dataTls; }

@@ -21,6 +21,7 @@
 
 #include "CardWithPeers.h"
 #include "ConsoleClient.h"
+#include "FtpServer.h"
 #include "TestSupport.h"
 #include "common/CommonRecords.h"
 #include "common/FtpUpload.h"
@@ -209,54 +210,11 @@ namespace {
 
 using namespace commonrec;
 using CO = commonStatCtrl;
-constexpr unsigned kFtpPort = 2121;
-const std::string kFtpRoot = "/tmp/ftproot";
-const std::string kFtpPassword = "chassis-Pw-7";
-
-// A CA and a server certificate for 127.0.0.1 in `dir`, as the bench makes
-// its own.
-::testing::AssertionResult makeCertificates(const std::string& dir) {
-  int st = -1;
-  std::string out = testsupport::runShell(
-      "sh " + std::string(FXS_SOURCE_DIR) + "/tools/dev/bench-tls.sh " + dir + " 127.0.0.1 2>&1",
-      &st);
-  if (st != 0)
-    return ::testing::AssertionFailure() << "no certificates in " << dir << ": " << out;
-  return ::testing::AssertionSuccess();
-}
-
-// The bench's chassis FTP server (Debian's pyftpdlib) on loopback; with a
-// directory of certificates (made as the bench makes them) it offers TLS.
-class FtpServer {
- public:
-  ::testing::AssertionResult start(const std::string& tlsDir = "") {
-    ::mkdir(kFtpRoot.c_str(), 0755);
-    writeFile("/tmp/ftp.pass", kFtpPassword + "\n");
-    std::vector<std::string> args{std::string(FXS_SOURCE_DIR) + "/tools/dev/bench-ftpd.py",
-                                  "--address",
-                                  "127.0.0.1",
-                                  "--port",
-                                  std::to_string(kFtpPort),
-                                  "--root",
-                                  kFtpRoot,
-                                  "--user",
-                                  "chassis",
-                                  "--password-file",
-                                  "/tmp/ftp.pass"};
-    if (!tlsDir.empty()) {
-      ::testing::AssertionResult made = makeCertificates(tlsDir);
-      if (!made)
-        return made;
-      args.insert(args.end(), {"--tls-dir", tlsDir});
-    }
-    m_proc.start("/usr/bin/python3", args);
-    if (testsupport::waitFor([this] { return m_proc.log().find("serving") != std::string::npos; },
-                             std::chrono::seconds(20)))
-      return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "no FTP server: " << m_proc.log();
-  }
-  testsupport::ChildProcess m_proc;
-};
+using testsupport::FtpServer;
+using testsupport::kFtpPassword;
+using testsupport::kFtpPort;
+using testsupport::kFtpRoot;
+using testsupport::makeCertificates;
 
 ICSCTlv text(const std::string& s) {
   ICSCTlv c;
@@ -392,7 +350,7 @@ TEST_F(GetLogIt, UploadsGoOverTlsWhenTheServerOffersItAndVerifies) {
     SCOPED_TRACE(c.name);
     testsupport::LogCapture log;
     FtpServer ftp;
-    ASSERT_TRUE(ftp.start(c.serverCertificates));
+    ASSERT_TRUE(ftp.start(kFtpPort, 0, c.serverCertificates));
     commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
     Outcome o = collect(common, "tls", ftpupload::DEFAULT_LIMIT);
     bool sent = c.result == CO::GETLOG_RESULT_SENT_ENCRYPTED;

@@ -10,7 +10,9 @@ bench_setup "mkdir -p /var/log && mount -t tmpfs -o mode=755 fxs-log /var/log &&
 # address in the chassis's namespace; the cards upload their log archives
 # into ftp/ of the chassis's directory. It offers TLS with a certificate of
 # the chassis's own CA, which the cards verify (without openssl and
-# pyOpenSSL, as in the VM, it serves in clear).
+# pyOpenSSL, as in the VM, it serves in clear). The cards fetch load bundles
+# from it too; FXS_BENCH_FTP_RATE holds each transfer to that many bytes per
+# second (the VM's download checks).
 BENCH_FTP_ADDRESS=172.30.20.10
 BENCH_FTP_USER=chassis
 bench_chassis_setup "mkdir -p '$BENCH_FTP_DIR/ftp' && umask 077 &&
@@ -19,4 +21,5 @@ bench_chassis_setup "mkdir -p '$BENCH_FTP_DIR/ftp' && umask 077 &&
 bench_chassis_peer --ready "ss -Hltn 'sport = :21' | grep -q ." ftpd \
   /usr/bin/python3 "$FXS_ROOT/tools/dev/bench-ftpd.py" \
   --address "$BENCH_FTP_ADDRESS" --port 21 --root "$BENCH_FTP_DIR/ftp" --user "$BENCH_FTP_USER" \
-  --password-file "$BENCH_FTP_DIR/ftp.pass" --tls-dir "$BENCH_FTP_DIR/tls"
+  --password-file "$BENCH_FTP_DIR/ftp.pass" --tls-dir "$BENCH_FTP_DIR/tls" \
+  --rate "${FXS_BENCH_FTP_RATE:-0}"

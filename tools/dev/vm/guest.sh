@@ -20,6 +20,7 @@ sq() { printf "'%s'" "$(printf '%s' "$1" | sed "s/'/'\\\\''/g")"; }
 # server, in the named network namespace "chassis" in the VM).
 N_SETUP=0 N_PEERS=0 N_CSETUP=0 N_CPEERS=0
 MAIN_ENV=""
+MAIN_PROGRAM="$FXS_ROOT/bin/main"
 add_setup() {
   eval "N_$1SETUP=\$((N_$1SETUP + 1)); _n=\$N_$1SETUP"
   eval "$1SETUP_$_n=\$2"
@@ -33,6 +34,7 @@ vm_peer() { add_peer "" "$@"; }
 vm_chassis_setup() { add_setup C "$1"; }
 vm_chassis_peer() { add_peer C "$@"; }
 vm_main_env() { MAIN_ENV="$MAIN_ENV $(sq "$1")"; }
+vm_main_program() { MAIN_PROGRAM="$1"; }
 
 # wait_for SECONDS CMD...: retries CMD every 0.2 s until it succeeds.
 wait_for() {
@@ -128,10 +130,11 @@ bench_up() {
   stopped && return 1
   echo "vm: starting main"
   rm -f "$BENCH_DIR/main.stop"
-  # Started again after a clean exit (a reboot request), as the card's init does.
-  export BENCH_RESPAWN=1
-  eval "spawn main env FXS_TRACE_STDERR=1 $MAIN_ENV $FXS_ROOT/bin/main"
-  unset BENCH_RESPAWN
+  # A clean exit without a stop is a reboot request: the machine reboots,
+  # as the card does, and its flash keeps what was written.
+  export BENCH_RESPAWN=1 BENCH_REBOOT='sync; reboot -f'
+  eval "spawn main env FXS_TRACE_STDERR=1 $MAIN_ENV $(sq "$MAIN_PROGRAM")"
+  unset BENCH_RESPAWN BENCH_REBOOT
   if ! wait_for "$READY_SECONDS" up main main_ready || [ -n "$DEAD" ]; then
     echo "vm: main did not come up:"
     tail -n 30 "$BENCH_DIR/main.log"
@@ -185,6 +188,13 @@ bench_down() {
 }
 
 mode="${1:-run}"
+# The flash is a disk that lives as long as the run: a boot that finds the
+# mark is a reboot of the card, which only runs the card again.
+if [ -e /flash/.vm-booted ]; then
+  echo "vm: rebooted: the card runs again (mode run)"
+  mode=run
+fi
+touch /flash/.vm-booted && sync
 STOP=""
 trap 'STOP=1' INT
 echo "vm: console ready"

@@ -104,7 +104,7 @@ const Layout kLayout[] = {
     {CO::CO_CARD, "card", CI_ONE, 12, false},
     {CO::CO_STATUS, "status", CI_ONE, 6, false},
     {CO::CO_CONTROL, "control", CI_ONE, 4, false},
-    {CO::CO_DOWNLOAD, "download", CI_ONE, 11, true},
+    {CO::CO_DOWNLOAD, "download", CI_ONE, 11, false},
     {CO::CO_TEMPERATURE, "temperature", CI_TEMP_SENSORS, 5, false},
     {CO::CO_VOLTAGE, "voltage", CI_VOLTAGES, 4, false},
     {CO::CO_LOG_TRANSFER, "log-transfer", CI_ONE, 7, false},
@@ -115,6 +115,7 @@ const Layout kLayout[] = {
     {CO::CO_CLOCKS, "clocks", CI_ONE, 9, true},
     {CO::CO_SFP, "sfp", CI_ONE, 16, true},
     {CO::CO_CARD_STATE, "card-state", CI_ONE, 5, false},
+    {CO::CO_DOWNLOAD_RESULT, "download-result", CI_ONE, 4, false},
 };
 
 TEST(CommonLayout, NumbersKeysAndInstancesAreFixed) {
@@ -177,7 +178,7 @@ TEST_F(Common, EveryCellReadsWithItsTypeAndUntouchedOnesWithTheirDefault) {
     }
   }
   EXPECT_EQ(cells, 12u + 6 + 4 + 11 + 5 * kTemps + 4 * kVolts + 7 + 3 * kHw + 3 * kOper + 4 + 1 +
-                       9 + 16 + 5);
+                       9 + 16 + 5 + 4);
   EXPECT_EQ(get(2, 0).status, NO_SUCH_OBJECT) << "event tables are not common cells";
   EXPECT_EQ(get(40, 0).status, NO_SUCH_OBJECT);
   EXPECT_EQ(get(CO::CO_DOWNLOAD, 7).str, "brd");
@@ -249,6 +250,16 @@ const WriteCase kWrites[] = {
     {"getlog_without_engine", CO::CO_LOG_TRANSFER, LOG_DIRECTORY, text("logs"), NOT_SERVED},
     {"getlog_state", CO::CO_LOG_TRANSFER, LOG_STATE, number(IcscType::U32, 2), READ_ONLY},
     {"utc_as_u32", CO::CO_CONTROL, CTRL_UTC_TIME, number(IcscType::U32, 5), WRONG_TYPE},
+    // The download: this process runs from no load slot.
+    {"dld_filename", CO::CO_DOWNLOAD, DLD_FILENAME, text("loads/v2.bundle"), OK},
+    {"dld_filename_up", CO::CO_DOWNLOAD, DLD_FILENAME, text("loads/../v2.bundle"), BAD_VALUE},
+    {"dld_start_outside_a_slot", CO::CO_DOWNLOAD, DLD_START, number(IcscType::BOOL, 1), NOT_SERVED},
+    {"dld_commit_nothing_ready", CO::CO_DOWNLOAD, DLD_COMMIT, number(IcscType::BOOL, 1),
+     NOT_SERVED},
+    {"dld_commit_timer", CO::CO_DOWNLOAD, DLD_COMMIT_TIMER, number(IcscType::U32, 30), OK},
+    {"dld_commit_timer_too_long", CO::CO_DOWNLOAD, DLD_COMMIT_TIMER, number(IcscType::U32, 86401),
+     BAD_VALUE},
+    {"dld_state", CO::CO_DOWNLOAD, DLD_STATE, number(IcscType::U32, 3), READ_ONLY},
 };
 
 class CommonWrite : public Common, public ::testing::WithParamInterface<WriteCase> {};
@@ -403,7 +414,7 @@ TEST_F(Common, EngineWalksCommonThenEventCells) {
     cell.oid = r.oid;
   }
   EXPECT_EQ(common, 12u + 6 + 4 + 11 + 5 * kTemps + 4 * kVolts + 7 + 3 * kHw + 3 * kOper + 4 + 1 +
-                        9 + 16 + 5);
+                        9 + 16 + 5 + 4);
   EXPECT_EQ(events, 1u + 11 + 7 + 1);
 
   ICSCTlv utc = number(IcscType::U64, 0x123456789ALL);

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "common/FtpUpload.h"
 #include "common/FtpUploadWire.h"
@@ -44,6 +45,33 @@ TEST(FtpUploadWire, RequestRoundTripKeepsEveryByte) {
   EXPECT_EQ(back->localFile, r.localFile);
   EXPECT_EQ(back->remoteName, r.remoteName);
   EXPECT_EQ(back->limitSeconds, r.limitSeconds);
+  r.op = Op::FETCH;
+  r.stallSeconds = 20;
+  r.cardType = 15;
+  back = decodeRequest(encodeRequest(r));
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->op, Op::FETCH);
+  EXPECT_EQ(back->stallSeconds, 20u);
+  EXPECT_EQ(back->cardType, 15u);
+}
+
+// A fetch reports its progress before its answer; the card takes the
+// reports as they come and leaves a report cut short for the next read.
+TEST(FtpUploadWire, ProgressReportsComeOffTheStreamBeforeTheAnswer) {
+  std::string answer = encodeAnswer({Result::OK, "version v2"});
+  std::string stream =
+      encodeProgress({Phase::TRANSFER, 40}) + encodeProgress({Phase::VERIFY, 100}) + answer;
+  std::string head = stream.substr(0, PROGRESS_SIZE + 3);
+  std::vector<Progress> got = takeProgress(head);
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].percent, 40u);
+  EXPECT_EQ(head.size(), 3u);
+  head += stream.substr(PROGRESS_SIZE + 3);
+  got = takeProgress(head);
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].phase, Phase::VERIFY);
+  EXPECT_EQ(head, answer);
+  EXPECT_TRUE(takeProgress(head).empty());
 }
 
 TEST(FtpUploadWire, EveryTruncationAndAnyTrailingByteIsRefused) {
@@ -70,6 +98,7 @@ const BadRequest kBadRequests[] = {
     {"no local file", [](Request& r) { r.localFile.clear(); }},
     {"no remote name", [](Request& r) { r.remoteName.clear(); }},
     {"remote name with a directory", [](Request& r) { r.remoteName = "../x.tar.gz"; }},
+    {"stall bound past the limit", [](Request& r) { r.stallSeconds = r.limitSeconds + 1; }},
 };
 
 TEST(FtpUploadWire, RequestsTheUploaderCannotActOnAreRefused) {
@@ -106,8 +135,9 @@ TEST(FtpUploadWire, EncodingRefusesWhatCannotTravel) {
 
 TEST(FtpUploadWire, AnswersCarryEachResultAndItsExitStatus) {
   const Result all[] = {
-      Result::OK,      Result::CONNECT_FAILED, Result::LOGIN_REFUSED, Result::UPLOAD_REFUSED,
-      Result::TIMEOUT, Result::FAILED,         Result::TLS_FAILED};
+      Result::OK,         Result::CONNECT_FAILED, Result::LOGIN_REFUSED, Result::UPLOAD_REFUSED,
+      Result::TIMEOUT,    Result::FAILED,         Result::TLS_FAILED,    Result::NOT_FOUND,
+      Result::BAD_BUNDLE, Result::WRONG_LOAD,     Result::NO_SPACE};
   std::set<int> statuses;
   for (Result res : all) {
     SCOPED_TRACE(resultName(res));
@@ -123,7 +153,7 @@ TEST(FtpUploadWire, AnswersCarryEachResultAndItsExitStatus) {
   EXPECT_EQ(statuses.size(), std::size(all)) << "two results share an exit status";
   EXPECT_EQ(exitStatusOf(Result::OK), 0);
   std::string bytes = encodeAnswer({Result::FAILED, ""});
-  bytes[4] = static_cast<char>(static_cast<uint8_t>(Result::TLS_FAILED) + 1);
+  bytes[4] = static_cast<char>(static_cast<uint8_t>(Result::NO_SPACE) + 1);
   EXPECT_FALSE(decodeAnswer(bytes)) << "unknown result";
   bytes = encodeAnswer({Result::OK, ""});
   bytes[5] = 2;
