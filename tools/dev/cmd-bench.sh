@@ -2,8 +2,10 @@
 source "$FXS_ROOT/tools/dev/bench-lib.sh"
 # shellcheck source=tools/dev/bench-getlog.sh
 source "$FXS_ROOT/tools/dev/bench-getlog.sh"
+# shellcheck source=tools/dev/bench-capture.sh
+source "$FXS_ROOT/tools/dev/bench-capture.sh"
 
-dev_register bench bench "[--ethaddr MAC] [run|start|stop|status|logs [NAME] [-f]|collect-logs]" \
+dev_register bench bench "[--ethaddr MAC] [run|start|stop|status|logs [NAME] [-f]|collect-logs|capture [SECONDS] [-o FILE] [-- COMMAND...]|capture --decode FILE]" \
   "run the card and its peers in namespaces of their own" \
   "run           (the default) start, draw the front panel with main's newest log
               lines and a status line (the plain log when not on a terminal or
@@ -18,6 +20,15 @@ logs [NAME] [-f]
 collect-logs  the chassis' log collection over ICSC: the card uploads its
               logs to the bench's FTP server (peer ftpd); the archive is
               copied to out/logs/
+capture [SECONDS] [-o FILE] [-- COMMAND...]
+              the ICSC datagrams to and from the card's UDP front end, into
+              the pcap FILE (default out/capture.pcap), for SECONDS, until
+              Ctrl-C or while COMMAND runs (started once capturing; its exit
+              status is capture's); says when it captures
+capture --decode FILE
+              such a capture through tshark with the ICSC dissector: each
+              cell named (object, column, row or common record), malformed
+              datagrams flagged (docs/icsc-protocol.md)
 --ethaddr MAC the data interface's MAC for main (as FXS_BENCH_ETHADDR)
 
 The bench builds only what it runs (main, the stand-ins, the tools). State and
@@ -51,7 +62,7 @@ cmd_bench() {
   case "$sub" in
     run|start|stop|status|collect-logs)
       [ $# -eq 0 ] || dev_bad_usage bench "bench $sub takes no arguments" ;;
-    logs) ;;
+    logs|capture) ;;
     *) dev_bad_usage bench "unknown bench subcommand '$sub'" ;;
   esac
   [ "$(id -u)" = 0 ] || die "the bench runs in namespaces of its own and needs root"
@@ -62,6 +73,7 @@ cmd_bench() {
     status) bench_status ;;
     logs) bench_logs "$@" ;;
     collect-logs) bench_collect_logs ;;
+    capture) bench_capture "$@" ;;
   esac
 }
 

@@ -23,16 +23,14 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "DocBench.h"
 #include "TestSupport.h"
-
-extern char** environ;
 
 namespace {
 
-using testsupport::Clock;
+using testsupport::DocBench;
 using testsupport::readFile;
 using testsupport::runShell;
-using testsupport::waitFor;
 
 const std::string kRoot = FXS_SOURCE_DIR;
 
@@ -58,8 +56,12 @@ std::vector<std::string> devArgs(const std::string& text) {
   return dev == w.end() ? std::vector<std::string>{} : std::vector<std::string>(dev + 1, w.end());
 }
 
-bool isSynopsis(const std::string& text) {
+bool isSynopsis(const std::string& line) {
+  // Quoted words and a pipe into another program (" | jq ...") hold no
+  // placeholders.
+  static const std::regex quoted(R"('[^']*'|"[^"]*")"), pipeline(R"(\s\|\s+[a-z].*$)");
   static const std::regex placeholder(R"((^|\s)[A-Z][A-Z0-9_]*(\s|$))");
+  std::string text = std::regex_replace(std::regex_replace(line, quoted, "''"), pipeline, "");
   return text.find_first_of("[|") != std::string::npos || text.find("...") != std::string::npos ||
          std::regex_search(text, placeholder);
 }
@@ -128,87 +130,6 @@ std::vector<std::string> docFiles() {
   std::sort(files.begin() + 1, files.end());
   return files;
 }
-
-std::string shellQuoted(const std::string& s) {
-  std::string q = "'";
-  for (char c : s)
-    q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-// One bench per documentation file: its own state, this build's binaries.
-class DocBench {
- public:
-  explicit DocBench(const std::string& name)
-      : m_dir(std::string(FXS_BIN_DIR) + "/../docs-bench/" + name) {
-    std::filesystem::remove_all(m_dir);
-    std::filesystem::create_directories(m_dir);
-  }
-  ~DocBench() { run("./dev bench stop"); }
-
-  std::string env() const {
-    return "export FXS_BENCH_DIR=" + shellQuoted(m_dir + "/bench") +
-           " FXS_BUILD_DIR=" + shellQuoted(std::string(FXS_BIN_DIR) + "/..") + "; cd " +
-           shellQuoted(kRoot) + "; ";
-  }
-  // Runs a shell line as written; output and exit status.
-  std::string run(const std::string& line, int* status = nullptr, int seconds = 180) const {
-    int st = -1;
-    std::string out = runShell("timeout -k 5 " + std::to_string(seconds) + " bash -c " +
-                                   shellQuoted(env() + line) + " </dev/null 2>&1",
-                               &st);
-    if (status)
-      *status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return out;
-  }
-  bool running() const {
-    int st = -1;
-    run("./dev bench status", &st, 30);
-    return st == 0;
-  }
-
-  // ./dev bench in the foreground, as from a terminal: Ctrl-C (SIGINT to
-  // its process group) once it said the card is ready.
-  ::testing::AssertionResult foreground(const std::string& line) const {
-    std::string log = m_dir + "/foreground.log";
-    std::string script = env() + "exec env " + line + " >" + shellQuoted(log) + " 2>&1 </dev/null";
-    std::vector<std::string> args{"bash", "-c", script};
-    std::vector<char*> argv;
-    argv.reserve(args.size() + 1);
-    for (auto& a : args)
-      argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attr, 0);
-    pid_t pid = -1;
-    int rc = posix_spawn(&pid, "/bin/bash", nullptr, &attr, argv.data(), environ);
-    posix_spawnattr_destroy(&attr);
-    if (rc != 0)
-      return ::testing::AssertionFailure() << "cannot start bash";
-    bool ready = waitFor([&] { return readFile(log).find("card ready") != std::string::npos; },
-                         std::chrono::seconds(180));
-    ::kill(-pid, SIGINT);
-    int st = -1;
-    bool ended =
-        waitFor([&] { return ::waitpid(pid, &st, WNOHANG) == pid; }, std::chrono::seconds(60));
-    if (!ended) {
-      ::kill(-pid, SIGKILL);
-      ::waitpid(pid, &st, 0);
-    }
-    std::string out = readFile(log);
-    if (!ready || !ended || !WIFEXITED(st) || WEXITSTATUS(st) != 0 ||
-        out.find("bench stopped") == std::string::npos)
-      return ::testing::AssertionFailure()
-             << "ready " << ready << ", ended " << ended << ", status " << st << ":\n"
-             << out;
-    return ::testing::AssertionSuccess();
-  }
-
- private:
-  std::string m_dir;
-};
 
 bool isHeavy(const std::vector<std::string>& args) {
   static const std::set<std::string> kHeavy{"test", "build",      "format",     "tidy", "fuzz",
