@@ -88,8 +88,10 @@ std::string tableValue(const ICSCTlv& c, const icscnames::CellName& n) {
 }  // namespace
 
 bool parseFormat(const std::string& text, Format& out) {
-  static const std::map<std::string, Format> kFormats{
-      {"text", Format::TEXT}, {"table", Format::TABLE}, {"json", Format::JSON}, {"csv", Format::CSV}};
+  static const std::map<std::string, Format> kFormats{{"text", Format::TEXT},
+                                                      {"table", Format::TABLE},
+                                                      {"json", Format::JSON},
+                                                      {"csv", Format::CSV}};
   auto it = kFormats.find(text);
   if (it == kFormats.end())
     return false;

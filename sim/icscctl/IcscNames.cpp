@@ -179,8 +179,8 @@ const CommonDescriptorArray* commonObject(const std::string& key, unsigned& numb
   if (const CommonDescriptorArray* a = commondesc::findArray(key, &number))
     return a;
   std::vector<std::string> keys = commonKeys();
-  error = "unknown common object '" + key + "'" + suggestion(key, keys) + "; common objects: " +
-          list(keys);
+  error = "unknown common object '" + key + "'" + suggestion(key, keys) +
+          "; common objects: " + list(keys);
   return nullptr;
 }
 

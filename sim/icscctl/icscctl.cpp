@@ -743,9 +743,7 @@ int cmdNames(const std::vector<std::string>& w) {
   return SERVED;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
   Client cl;
   // Options end at the command; its own words may start with '-'.
   int rc = simcli::parse(
@@ -814,4 +812,16 @@ int main(int argc, char** argv) {
   }
   return usage("unknown command '" + cmd +
                "' (get, set, walk, columns, event, objects, raw, names)");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return run(argc, argv);
+  } catch (const std::exception& e) {
+    // A bug (a JSON record of the wrong shape) or no memory: said, not a crash.
+    std::fprintf(stderr, "icscctl: %s\n", e.what());
+    return REFUSED;
+  }
 }

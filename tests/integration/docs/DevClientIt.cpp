@@ -64,7 +64,8 @@ TEST(DevIcsc, EveryCommandExitsByOneSchemeSaysWhatIsAllowedAndDecodesInACapture)
   if (!testsupport::execPrefix().empty())
     GTEST_SKIP() << "./dev runs this host's build, not an emulated one";
   DocBench bench("icsc");
-  std::string dir = bench.dir(), bad = dir + "/m1";
+  const std::string& dir = bench.dir();
+  std::string bad = dir + "/m1";
   std::string send;
   for (size_t i = 0; i < std::size(kMalformed); ++i) {
     std::string file = testsupport::shellQuoted(dir + "/m" + std::to_string(i));
@@ -74,18 +75,17 @@ TEST(DevIcsc, EveryCommandExitsByOneSchemeSaysWhatIsAllowedAndDecodesInACapture)
   std::string raw = "./dev icsc raw " + bad;
   // The bench is down: usage errors first, then "no answer" for whatever
   // needs the card; the descriptions are at hand without it.
-  runCases(bench,
-           {{"./dev icsc get TimersScalar 3", 2, "no answer: the bench is not running"},
-            {"./dev icsc set TimersScalar 3 0 5", 2, "./dev bench start"},
-            {"./dev icsc walk common temperature", 2, "no answer"},
-            {"./dev icsc event 1 0", 2, "no answer"},
-            {raw.c_str(), 2, "no answer"},
-            {"./dev icsc objects", 0, "card-state"},
-            {"./dev icsc columns TimersScalar", 0, "ipbxInterdigitDuration"},
-            {"./dev icsc frob", 3, "unknown icsc command 'frob'"},
-            {"./dev icsc", 3, "no icsc command"},
-            {"./dev icsc get TimerScalar 3", 3, "closest: TimersScalar"},
-            {"./dev icsc walk --format xml", 3, "text, table, json or csv"}});
+  runCases(bench, {{"./dev icsc get TimersScalar 3", 2, "no answer: the bench is not running"},
+                   {"./dev icsc set TimersScalar 3 0 5", 2, "./dev bench start"},
+                   {"./dev icsc walk common temperature", 2, "no answer"},
+                   {"./dev icsc event 1 0", 2, "no answer"},
+                   {raw.c_str(), 2, "no answer"},
+                   {"./dev icsc objects", 0, "card-state"},
+                   {"./dev icsc columns TimersScalar", 0, "ipbxInterdigitDuration"},
+                   {"./dev icsc frob", 3, "unknown icsc command 'frob'"},
+                   {"./dev icsc", 3, "no icsc command"},
+                   {"./dev icsc get TimerScalar 3", 3, "closest: TimersScalar"},
+                   {"./dev icsc walk --format xml", 3, "text, table, json or csv"}});
   ASSERT_NE(bench.run("./dev bench start").find("card ready"), std::string::npos);
 
   // Captured until Ctrl-C, as from a terminal: its own process group.
@@ -96,28 +96,30 @@ TEST(DevIcsc, EveryCommandExitsByOneSchemeSaysWhatIsAllowedAndDecodesInACapture)
                 " && exit 0; sleep 0.2; done; exit 1",
             &st, 180);
   ASSERT_EQ(st, 0) << testsupport::readFile(log);
-  runCases(
-      bench,
-      {{"./dev icsc get timersscalar IPBXINTERDIGITDURATION", 0, "4000"},
-       {"./dev icsc set SystemStatusScalar 1 0 5", 1,
-        "refused by the card: READ_ONLY (5, read only); g729Channels is read-only"},
-       {"./dev icsc get TimersScalar 3 5", 1, "ROW_OUT_OF_RANGE (3, row out of range); "
-                                              "TimersScalar has only row 0"},
-       {"./dev icsc set common control bpclkref 7", 1, "bpclkref takes 0, 1, 2, 3 or 128"},
-       {"./dev icsc set common control bpclkref 3", 1,
-        "NOT_SERVED (6, not served); the card's log says why: ./dev bench logs main"},
-       {"./dev icsc set common control guid abc", 1, "guid takes exactly 36 bytes"},
-       {raw.c_str(), 1, "status 7 (MALFORMED"},
-       {"./dev icsc set TimersScalar 3 0 70000", 3, "not a u16 value for ipbxInterdigitDuration "
-                                                    "(0-65535)"},
-       {"./dev icsc get TimersScalar interdigit", 3, "closest: ipbxInterdigitDuration; "
-                                                     "TimersScalar has columns 0-23"},
-       {"./dev icsc event 1 11", 3, "columns 0-10"},
-       {"./dev icsc walk --format table AccountStatusTable", 0,
-        "row  registrationState  registrationFailureCode"},
-       {"./dev icsc walk --format table common temperature", 0, "\n4         local      42 "},
-       {"./dev icsc walk --format csv common card-state", 0,
-        "oid,object,column,row,type,value,status\r\n"}});
+  runCases(bench,
+           {{"./dev icsc get timersscalar IPBXINTERDIGITDURATION", 0, "4000"},
+            {"./dev icsc set SystemStatusScalar 1 0 5", 1,
+             "refused by the card: READ_ONLY (5, read only); g729Channels is read-only"},
+            {"./dev icsc get TimersScalar 3 5", 1,
+             "ROW_OUT_OF_RANGE (3, row out of range); "
+             "TimersScalar has only row 0"},
+            {"./dev icsc set common control bpclkref 7", 1, "bpclkref takes 0, 1, 2, 3 or 128"},
+            {"./dev icsc set common control bpclkref 3", 1,
+             "NOT_SERVED (6, not served); the card's log says why: ./dev bench logs main"},
+            {"./dev icsc set common control guid abc", 1, "guid takes exactly 36 bytes"},
+            {raw.c_str(), 1, "status 7 (MALFORMED"},
+            {"./dev icsc set TimersScalar 3 0 70000", 3,
+             "not a u16 value for ipbxInterdigitDuration "
+             "(0-65535)"},
+            {"./dev icsc get TimersScalar interdigit", 3,
+             "closest: ipbxInterdigitDuration; "
+             "TimersScalar has columns 0-23"},
+            {"./dev icsc event 1 11", 3, "columns 0-10"},
+            {"./dev icsc walk --format table AccountStatusTable", 0,
+             "row  registrationState  registrationFailureCode"},
+            {"./dev icsc walk --format table common temperature", 0, "\n4         local      42 "},
+            {"./dev icsc walk --format csv common card-state", 0,
+             "oid,object,column,row,type,value,status\r\n"}});
   std::string json = bench.run("./dev icsc walk --format json TimersScalar 2>/dev/null");
   nlohmann::json cells = nlohmann::json::parse(json, nullptr, false);
   ASSERT_TRUE(cells.is_array()) << json;
