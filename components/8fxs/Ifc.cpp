@@ -168,6 +168,12 @@ void Ifc::run() {
   if (!stopsignal::arm(mainqueue::NAME, stop.data(), stop.size()))
     LOG_ERROR("cannot open %s for the stop signal: SIGTERM stops after the next message",
               mainqueue::NAME);
+  if (stopsignal::requested()) {
+    // SIGTERM came before the loop: nothing is started, nothing to stop.
+    stopReceived();
+    stopsignal::disarm();
+    return;
+  }
   setFsmState(START_SELF_TESTS);
   m_selftestTimer = 0;
   if (!otn::executeCommand("touch /tmp/main.ini", true, nullptr, nullptr, false))

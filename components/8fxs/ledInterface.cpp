@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "trace/LogLimit.h"
 #include "trace/TraceObject.h"
 
 namespace {
@@ -81,7 +82,7 @@ bool LedInterface::canExecuteRequests(bool loud) {
   if (m_link->peerPresent(DRIVER_SOCKET_PATH))
     return true;
   if (loud) {
-    LOG_ERROR("pca9552Driver is not listening");
+    LOG_ERROR_LIMITED("pca9552Driver is not listening");
   } else {
     LOG_DEBUG1("pca9552Driver is not listening");
   }
@@ -158,7 +159,9 @@ bool LedInterface::setPca9552Leds(unsigned pins, unsigned value) {
   if (!sendRequest(pca9552::SetOutputValueOfSelectedPinsRequest,
                    static_cast<uint16_t>(pins & LED_PIN_MASK), static_cast<uint16_t>(value),
                    error)) {
-    LOG_ERROR("Failed to send msg to pca9552Driver to set pins 0x%x: %s", pins, error.c_str());
+    // Four per tick while the driver hangs: a flood.
+    LOG_ERROR_LIMITED("Failed to send msg to pca9552Driver to set pins 0x%x: %s", pins,
+                      error.c_str());
     return false;
   }
   return true;
@@ -180,7 +183,8 @@ bool LedInterface::doSelfTests() {
     return false;
   std::string error;
   if (!sendRequest(pca9552::DoSelfTestsOnAllDevicesRequest, 0, 0, error)) {
-    LOG_ERROR("Failed to send msg to pca9552Driver to request self tests: %s", error.c_str());
+    LOG_ERROR_LIMITED("Failed to send msg to pca9552Driver to request self tests: %s",
+                      error.c_str());
     return false;
   }
   return true;

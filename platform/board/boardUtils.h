@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 class boardUtils {
@@ -17,7 +18,8 @@ class boardUtils {
 
   // true and `slot` set when the driver reports the slot; false (slot
   // untouched) when the driver is absent, does not know it or answers
-  // nonsense.
+  // nonsense. Waits 200 ms at most; for a second after a driver that did not
+  // answer in time it fails at once without asking.
   bool getSlotNum(int& slot) const;
 
   // Asks the board to reboot the card; true when the driver took it.
@@ -33,8 +35,11 @@ class boardUtils {
 
  private:
   // One request line, the answer up to its newline (at most `size` bytes),
-  // each step bounded by `timeoutUs`.
-  size_t exchange(const char* request, size_t len, char* reply, size_t size, long timeoutUs) const;
+  // all within `timeoutMs`; `timedOut` tells a driver that did not answer
+  // in time.
+  size_t exchange(const char* request, size_t len, char* reply, size_t size, int timeoutMs,
+                  bool& timedOut) const;
 
   const char* m_socketPath = kDriverSocket;
+  mutable int64_t m_quietUntilMs = 0;
 };

@@ -51,8 +51,9 @@ std::string programPath() {
 }
 
 Result upload(const Target& target, const std::string& localFile, const std::string& remoteName,
-              std::chrono::seconds limit, std::string& reason, int stopFd) {
+              std::chrono::seconds limit, std::string& reason, bool& encrypted, int stopFd) {
   reason.clear();
+  encrypted = false;
   std::string program = programPath();
   if (program.empty()) {
     reason = "cannot tell where the uploader is (no /proc/self/exe)";
@@ -99,6 +100,7 @@ Result upload(const Target& target, const std::string& localFile, const std::str
   }
   if (answer->result != Result::OK)
     reason = without(answer->reason, target.password);
+  encrypted = answer->encrypted;
   return answer->result;
 }
 

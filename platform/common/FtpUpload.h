@@ -21,9 +21,10 @@ std::string programPath();
 
 // Sends `localFile` as `remoteName` into the target's directory. The
 // uploader gives up after `limit` itself and is killed a few seconds later
-// (TIMEOUT). On failure `reason` says why; it never holds the password.
-// Once `stopFd` is readable the uploader is killed at once (FAILED).
+// (TIMEOUT). On failure `reason` says why; it never holds the password. On
+// success `encrypted` says whether the file went over TLS. Once `stopFd`
+// is readable the uploader is killed at once (FAILED).
 Result upload(const Target& target, const std::string& localFile, const std::string& remoteName,
-              std::chrono::seconds limit, std::string& reason, int stopFd = -1);
+              std::chrono::seconds limit, std::string& reason, bool& encrypted, int stopFd = -1);
 
 }  // namespace ftpupload

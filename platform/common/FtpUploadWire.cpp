@@ -60,9 +60,10 @@ void requestFields(Io& io, uint32_t& magic, uint16_t& port, uint16_t& limit, Req
 }
 
 template <typename Io>
-void answerFields(Io& io, uint32_t& magic, uint8_t& result, Answer& answer) {
+void answerFields(Io& io, uint32_t& magic, uint8_t& result, uint8_t& encrypted, Answer& answer) {
   io.u32(magic);
   io.u8(result);
+  io.u8(encrypted);
   io.text(answer.reason);
 }
 
@@ -73,18 +74,6 @@ std::string finish(const std::vector<uint8_t>& buf, const Out& out) {
 }
 
 }  // namespace
-
-std::string url(const Target& target, const std::string& remoteName) {
-  std::string dir = target.directory;
-  while (!dir.empty() && dir.front() == '/')
-    dir.erase(0, 1);
-  while (!dir.empty() && dir.back() == '/')
-    dir.pop_back();
-  std::string u = "ftp://" + target.host + ":" + std::to_string(target.port) + "/";
-  if (!dir.empty())
-    u += dir + "/";
-  return u + remoteName;
-}
 
 std::string encodeRequest(const Request& request) {
   if (request.target.port > 0xffff || request.limitSeconds > 0xffff)
@@ -122,8 +111,9 @@ std::string encodeAnswer(const Answer& answer) {
   Out out{wire::LeWriter(buf.data(), buf.size())};
   uint32_t magic = kAnswerMagic;
   uint8_t result = static_cast<uint8_t>(answer.result);
+  uint8_t encrypted = answer.encrypted ? 1 : 0;
   Answer copy = answer;
-  answerFields(out, magic, result, copy);
+  answerFields(out, magic, result, encrypted, copy);
   return finish(buf, out);
 }
 
@@ -132,11 +122,13 @@ std::optional<Answer> decodeAnswer(const std::string& bytes) {
   Answer answer;
   uint32_t magic = 0;
   uint8_t result = 0;
-  answerFields(in, magic, result, answer);
+  uint8_t encrypted = 0;
+  answerFields(in, magic, result, encrypted, answer);
   if (!in.r.ok() || in.r.left() != 0 || magic != kAnswerMagic ||
-      result > static_cast<uint8_t>(Result::FAILED))
+      result > static_cast<uint8_t>(Result::TLS_FAILED) || encrypted > 1)
     return std::nullopt;
   answer.result = static_cast<Result>(result);
+  answer.encrypted = encrypted != 0;
   return answer;
 }
 
@@ -155,6 +147,7 @@ constexpr ResultRow kResults[] = {
     {Result::LOGIN_REFUSED, 3, "LOGIN_REFUSED"},
     {Result::UPLOAD_REFUSED, 4, "UPLOAD_REFUSED"},
     {Result::TIMEOUT, 5, "TIMEOUT"},
+    {Result::TLS_FAILED, 6, "TLS_FAILED"},
 };
 
 const ResultRow& rowOf(Result result) {

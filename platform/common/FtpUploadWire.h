@@ -5,7 +5,7 @@
 //
 //   request: magic "FTPQ" u32 | port u16 | limit in seconds u16 | host |
 //            user | password | directory | local file | remote name
-//   answer:  magic "FTPA" u32 | result u8 | reason
+//   answer:  magic "FTPA" u32 | result u8 | encrypted u8 | reason
 //
 // Both sides also share the target and the result codes.
 #pragma once
@@ -15,17 +15,21 @@
 #include <optional>
 #include <string>
 
+#include "common/FtpTarget.h"
+
 namespace ftpupload {
 
-struct Target {
-  std::string host;
-  unsigned port = 21;
-  std::string user;
-  std::string password;
-  std::string directory;  // relative to the login's home; created when missing
-};
+using ftp::Target;
 
-enum class Result : uint8_t { OK, CONNECT_FAILED, LOGIN_REFUSED, UPLOAD_REFUSED, TIMEOUT, FAILED };
+enum class Result : uint8_t {
+  OK,
+  CONNECT_FAILED,
+  LOGIN_REFUSED,
+  UPLOAD_REFUSED,
+  TIMEOUT,
+  FAILED,
+  TLS_FAILED,  // the server's certificate not trusted, or no TLS handshake
+};
 
 struct Request {
   Target target;
@@ -36,7 +40,8 @@ struct Request {
 
 struct Answer {
   Result result = Result::FAILED;
-  std::string reason;  // empty on success; never the password
+  std::string reason;      // empty on success; never the password
+  bool encrypted = false;  // login and file went over TLS
 };
 
 constexpr size_t MAX_TEXT = 1024;
@@ -53,9 +58,6 @@ std::optional<Request> decodeRequest(const std::string& bytes);
 
 std::string encodeAnswer(const Answer& answer);
 std::optional<Answer> decodeAnswer(const std::string& bytes);
-
-// ftp://host:port/directory/name, without credentials.
-std::string url(const Target& target, const std::string& remoteName);
 
 // The uploader's exit status for each result.
 int exitStatusOf(Result result);

@@ -1,4 +1,5 @@
 #include "common/commonStatCtrl.h"
+#include "icsc/ICardObjects.h"
 
 #include <cstdlib>
 
@@ -243,6 +244,10 @@ void commonStatCtrl::setCardState(uint32_t state, const std::string& name) {
 }
 
 void commonStatCtrl::dump(std::ostream& os) const {
+  // The clock reference as the chassis reads it: from the card, asked
+  // outside the lock as readCell does.
+  const bool cardClock = m_card != nullptr;
+  const int64_t bpClk = cardClock ? m_card->getBpClkReference() : 0;
   std::lock_guard<std::mutex> lock(m_mutex);
   os << m_name << " (card type " << m_cardType << ")\n";
   for (size_t n = 0; n < m_objects.size(); ++n) {
@@ -256,8 +261,10 @@ void commonStatCtrl::dump(std::ostream& os) const {
       os << ":";
       for (size_t r = 0; r < o.array->count; ++r) {
         const CommonPropertyDescriptor& rec = o.array->records[r];
-        os << (r == 0 ? " " : ", ") << trimmedLabel(rec) << "="
-           << text(rec, cellValue(static_cast<unsigned>(n), static_cast<unsigned>(i), rec));
+        Cell v = cellValue(static_cast<unsigned>(n), static_cast<unsigned>(i), rec);
+        if (cardClock && n == CO_CONTROL && rec.propertyId == commonrec::CTRL_BP_CLK_REF)
+          v.num = bpClk;
+        os << (r == 0 ? " " : ", ") << trimmedLabel(rec) << "=" << text(rec, v);
       }
       os << "\n";
     }

@@ -56,10 +56,11 @@ class commonStatCtrl {
     GETLOG_FAILED = 3,
     GETLOG_UPLOADING = 4,
   };
-  // Outcome of the last collection ("GETLOG result").
+  // Outcome of the last collection ("GETLOG result"). An upload that
+  // succeeded says whether it went over TLS.
   enum GetLogResult : uint32_t {
     GETLOG_RESULT_NONE = 0,
-    GETLOG_RESULT_OK = 1,
+    GETLOG_RESULT_OK = 1,  // packed on the card, nothing sent
     GETLOG_RESULT_PACK_FAILED = 2,
     GETLOG_RESULT_NO_SERVER = 3,
     GETLOG_RESULT_CONNECT_FAILED = 4,
@@ -67,6 +68,9 @@ class commonStatCtrl {
     GETLOG_RESULT_UPLOAD_REFUSED = 6,
     GETLOG_RESULT_TIMEOUT = 7,
     GETLOG_RESULT_TRANSFER_FAILED = 8,
+    GETLOG_RESULT_SENT_ENCRYPTED = 9,
+    GETLOG_RESULT_SENT_IN_CLEAR = 10,  // the server offers no TLS
+    GETLOG_RESULT_TLS_FAILED = 11,     // offered, but its certificate was not trusted
   };
 
   // `card` and `logEngine` are only stored: the registry is built after this
@@ -117,8 +121,9 @@ class commonStatCtrl {
   // into `directory` (absolute path). With `upload` the archive then goes
   // by FTP to the server of the log-transfer records, into their GETLOG
   // directory. False when there is no engine, one is already running or
-  // the directory is refused.
-  bool startGetLog(const std::string& directory, bool upload = false);
+  // the directory is refused; `refusal` then says which.
+  bool startGetLog(const std::string& directory, bool upload = false,
+                   std::string* refusal = nullptr);
   GetLogState getLogState() const;
   GetLogResult getLogResult() const;
   // Path of the archive of the last finished collection, empty before.

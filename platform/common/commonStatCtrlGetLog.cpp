@@ -52,10 +52,11 @@ class commonStatCtrl::GetLogDebug : public Odebug::Cdebugable {
     void command(unsigned argc, char* const* argv, std::ostringstream& os, void* ctx) override {
       auto* owner = static_cast<commonStatCtrl*>(ctx);
       std::string dir = argc > 0 ? argv[0] : CGetLogEngine::kDefaultOutputDirectory;
-      if (owner->startGetLog(dir))
+      std::string refusal;
+      if (owner->startGetLog(dir, false, &refusal))
         os << "getlog started into " << dir << "\n";
       else
-        os << "getlog not started (state " << getLogStateName(owner->getLogState()) << ")\n";
+        os << "getlog not started: " << refusal << "\n";
     }
     void help(std::ostringstream& os) override {
       os << "start [directory]:\n"
@@ -154,6 +155,12 @@ const char* commonStatCtrl::getLogResultText(uint32_t result) {
       return "the transfer timed out";
     case GETLOG_RESULT_TRANSFER_FAILED:
       return "the transfer failed";
+    case GETLOG_RESULT_SENT_ENCRYPTED:
+      return "ok, sent encrypted (TLS)";
+    case GETLOG_RESULT_SENT_IN_CLEAR:
+      return "ok, sent in clear (the FTP server offers no TLS)";
+    case GETLOG_RESULT_TLS_FAILED:
+      return "the FTP server's TLS certificate was not accepted";
   }
   return "unknown";
 }
@@ -164,19 +171,20 @@ void commonStatCtrl::setGetLog(GetLogState state, GetLogResult result) {
   setNum(CO_LOG_TRANSFER, 0, commonrec::LOG_RESULT, result);
 }
 
-bool commonStatCtrl::startGetLog(const std::string& directory, bool upload) {
-  if (m_logEngine == nullptr) {
-    LOG_WARNING("getlog: no log engine on this card; request ignored");
-    return false;
-  }
-  if (!acceptableDirectory(directory)) {
-    LOG_WARNING_LIMITED(
-        "getlog: directory refused (absolute path of letters, digits, _ - . / only)");
-    return false;
-  }
+bool commonStatCtrl::startGetLog(const std::string& directory, bool upload, std::string* refusal) {
   std::lock_guard<std::mutex> lock(m_getLogMutex);
-  if (m_getLogBusy) {
-    LOG_WARNING_LIMITED("getlog: a collection is already running; request ignored");
+  std::string why;
+  if (m_logEngine == nullptr)
+    why = "no log engine on this card";
+  else if (!acceptableDirectory(directory))
+    why = "directory " + directory +
+          " refused (an absolute path of letters, digits, _ - . and /, without ..)";
+  else if (m_getLogBusy)
+    why = "a collection is already running";
+  if (!why.empty()) {
+    LOG_WARNING("getlog not started: %s", why.c_str());
+    if (refusal != nullptr)
+      *refusal = why;
     return false;
   }
   if (m_getLogThread.joinable())
@@ -196,8 +204,10 @@ bool commonStatCtrl::startGetLog(const std::string& directory, bool upload) {
     GetLogResult result = !packed  ? GETLOG_RESULT_PACK_FAILED
                           : upload ? uploadArchive(archive)
                                    : GETLOG_RESULT_OK;
-    setGetLog(result == GETLOG_RESULT_OK ? GETLOG_DONE : GETLOG_FAILED, result);
-    std::lock_guard<std::mutex> done(m_getLogMutex);
+    bool done = result == GETLOG_RESULT_OK || result == GETLOG_RESULT_SENT_ENCRYPTED ||
+                result == GETLOG_RESULT_SENT_IN_CLEAR;
+    setGetLog(done ? GETLOG_DONE : GETLOG_FAILED, result);
+    std::lock_guard<std::mutex> idle(m_getLogMutex);
     m_getLogBusy = false;
   });
   return true;
@@ -231,14 +241,21 @@ commonStatCtrl::GetLogResult commonStatCtrl::uploadArchive(const std::string& ar
   if (gmtime_r(&now, &tm) != nullptr)
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tm);
   std::string remote = "card-logs-slot" + std::to_string(slot) + "-" + stamp + ".tar.gz";
-  std::string where = ftpupload::url(target, remote);
+  std::string where = ftp::url(target, remote);
   setGetLog(GETLOG_UPLOADING, GETLOG_RESULT_NONE);
   LOG_INFO("getlog: uploading the archive to %s", where.c_str());
   std::string reason;
-  ftpupload::Result r = ftpupload::upload(target, archive, remote, limit, reason, m_getLogStop[0]);
+  bool encrypted = false;
+  ftpupload::Result r =
+      ftpupload::upload(target, archive, remote, limit, reason, encrypted, m_getLogStop[0]);
+  if (r == ftpupload::Result::OK && encrypted) {
+    LOG_INFO("getlog: archive uploaded to %s, encrypted (TLS)", where.c_str());
+    return GETLOG_RESULT_SENT_ENCRYPTED;
+  }
   if (r == ftpupload::Result::OK) {
-    LOG_INFO("getlog: archive uploaded to %s", where.c_str());
-    return GETLOG_RESULT_OK;
+    LOG_WARNING("getlog: archive uploaded to %s in clear: the FTP server offers no TLS",
+                where.c_str());
+    return GETLOG_RESULT_SENT_IN_CLEAR;
   }
   LOG_ERROR("getlog: upload to %s failed: %s", where.c_str(), reason.c_str());
   switch (r) {
@@ -250,6 +267,8 @@ commonStatCtrl::GetLogResult commonStatCtrl::uploadArchive(const std::string& ar
       return GETLOG_RESULT_UPLOAD_REFUSED;
     case ftpupload::Result::TIMEOUT:
       return GETLOG_RESULT_TIMEOUT;
+    case ftpupload::Result::TLS_FAILED:
+      return GETLOG_RESULT_TLS_FAILED;
     default:
       return GETLOG_RESULT_TRANSFER_FAILED;
   }

@@ -7,6 +7,7 @@
 
 #include "board/boardUtils.h"
 #include "common/CGetLogEngine.h"
+#include "common/FtpTarget.h"
 #include "common/commonStatCtrl.h"
 #include "icsc/ICardObjects.h"
 #include "icsc/IcscOid.h"
@@ -59,18 +60,6 @@ boost::any anyOf(const CommonPropertyDescriptor& rec, const ICSCTlv& v) {
 bool printable(const std::string& s) {
   for (char c : s) {
     if (std::iscntrl(static_cast<unsigned char>(c)))
-      return false;
-  }
-  return true;
-}
-
-// A host name or an IPv4/IPv6 address: it becomes part of a URL.
-bool hostName(const std::string& s) {
-  if (s.empty())
-    return false;
-  for (char c : s) {
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-' && c != ':' &&
-        c != '[' && c != ']')
       return false;
   }
   return true;
@@ -165,7 +154,7 @@ uint8_t commonStatCtrl::act(Hook hook, const ICSCTlv& req) {
         return NOT_SERVED;
       return OK;
     case Hook::FTP_SERVER:
-      return req.str.empty() || hostName(req.str) ? OK : BAD_VALUE;
+      return req.str.empty() || ftp::validHost(req.str) ? OK : BAD_VALUE;
     case Hook::FTP_PORT:
       return req.num <= 65535 ? OK : BAD_VALUE;
     case Hook::FTP_TEXT:
@@ -248,8 +237,14 @@ void commonStatCtrl::serve(uint8_t op, const ICSCTlv& req, ICSCTlv& resp) {
   if (op == SET) {
     resp.status = writeCell(n, i, rec, req);
     if (resp.status != OK) {
-      LOG_WARNING_LIMITED("write of %s[%u] \"%s\" refused: %s", a.name, i,
-                          trimmedLabel(rec).c_str(), statusText(resp.status));
+      // What the upload could use, so that the chassis' operator can fix it.
+      const char* hint =
+          resp.status == BAD_VALUE && hookOf(n, rec.propertyId) == Hook::FTP_SERVER
+              ? " (a host name, an IPv4 address or an IPv6 address in brackets; the port goes "
+                "into FTP Port)"
+              : "";
+      LOG_WARNING_LIMITED("write of %s[%u] \"%s\" refused: %s%s", a.name, i,
+                          trimmedLabel(rec).c_str(), statusText(resp.status), hint);
       return;
     }
   } else if (op == GET && req.type != IcscType::NONE) {

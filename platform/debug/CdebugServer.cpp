@@ -33,21 +33,28 @@ void notify(int fd, const std::string& text) {
   (void)!::send(fd, text.data(), text.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
 }
 
+// A number of seconds (1..86400) from the environment variable `name` into
+// `ms`; anything else keeps the default, with a warning.
+void secondsFromEnvironment(const char* name, unsigned& ms) {
+  const char* text = std::getenv(name);
+  if (text == nullptr)
+    return;
+  char* end = nullptr;
+  unsigned long seconds = std::strtoul(text, &end, 10);
+  if (end != text && *end == '\0' && seconds > 0 && seconds <= 24UL * 3600)
+    ms = static_cast<unsigned>(seconds * 1000);
+  else
+    LOG_WARNING("debug server: %s '%s' is not 1..86400 seconds; using %u s", name, text, ms / 1000);
+}
+
 }  // namespace
 
 CdebugServer::Options CdebugServer::optionsFromEnvironment() {
   Options o;
   if (const char* address = std::getenv("FXS_CONSOLE_ADDRESS"))
     o.address = address;
-  if (const char* idle = std::getenv("FXS_CONSOLE_IDLE_TIMEOUT")) {
-    char* end = nullptr;
-    unsigned long seconds = std::strtoul(idle, &end, 10);
-    if (end != idle && *end == '\0' && seconds > 0 && seconds <= 24UL * 3600)
-      o.idleTimeoutMs = static_cast<unsigned>(seconds * 1000);
-    else
-      LOG_WARNING("debug server: FXS_CONSOLE_IDLE_TIMEOUT '%s' is not 1..86400 seconds; using %u s",
-                  idle, o.idleTimeoutMs / 1000);
-  }
+  secondsFromEnvironment("FXS_CONSOLE_IDLE_TIMEOUT", o.idleTimeoutMs);
+  secondsFromEnvironment("FXS_CONSOLE_LINE_TIMEOUT", o.lineTimeoutMs);
   return o;
 }
 
@@ -228,9 +235,20 @@ void CdebugServer::serve(Client* c) {
   blockStopSignal();
   ConsoleSession session;
   bool open = sendReply(c->fd, ConsoleSession::banner());
+  // When the first byte of the unfinished line came.
+  int64_t lineStartMs = 0;
   char buf[512];
   while (open && !m_stopping && c->state != CLIENT_EVICTED) {
-    int64_t idleLeft = c->lastActiveMs + m_options.idleTimeoutMs - nowMs();
+    int64_t now = nowMs();
+    int64_t idleLeft = c->lastActiveMs + m_options.idleTimeoutMs - now;
+    int64_t lineLeft = session.midLine() ? lineStartMs + m_options.lineTimeoutMs - now : INT64_MAX;
+    if (lineLeft <= 0) {
+      notify(c->fd, "# closed: line not completed within " +
+                        std::to_string(m_options.lineTimeoutMs / 1000) + " s\n");
+      LOG_INFO_LIMITED("debug server: client closed, its line not completed within %u s",
+                       m_options.lineTimeoutMs / 1000);
+      break;
+    }
     if (idleLeft <= 0) {
       notify(c->fd,
              "# closed: idle for " + std::to_string(m_options.idleTimeoutMs / 1000) + " s\n");
@@ -238,7 +256,8 @@ void CdebugServer::serve(Client* c) {
       break;
     }
     pollfd fds[2] = {{c->fd, POLLIN, 0}, {m_wakeFd[0], POLLIN, 0}};
-    int r = poll(fds, 2, static_cast<int>(std::min<int64_t>(idleLeft, INT32_MAX)));
+    int64_t wait = std::min({idleLeft, lineLeft, static_cast<int64_t>(INT32_MAX)});
+    int r = poll(fds, 2, static_cast<int>(wait));
     if (r < 0 && errno != EINTR)
       break;
     if (r <= 0)
@@ -253,11 +272,20 @@ void CdebugServer::serve(Client* c) {
     int expected = CLIENT_IDLE;
     if (!c->state.compare_exchange_strong(expected, CLIENT_BUSY))
       break;  // evicted meanwhile
+    const int64_t receivedMs = nowMs();
+    const bool wasMidLine = session.midLine();
+    const unsigned long linesBefore = session.linesDone();
     std::string out;
     open = session.feed(buf, static_cast<size_t>(n), out);
     if (!out.empty() && !sendReply(c->fd, out))
       open = false;
-    c->lastActiveMs = nowMs();
+    // Only a complete line is activity; a new unfinished one starts its
+    // own clock.
+    bool completed = session.linesDone() != linesBefore;
+    if (completed)
+      c->lastActiveMs = nowMs();
+    if (session.midLine() && (completed || !wasMidLine))
+      lineStartMs = receivedMs;
     c->state = CLIENT_IDLE;
   }
   shutdown(c->fd, SHUT_RDWR);

@@ -4,7 +4,6 @@
 #include <shared_mutex>
 
 #include "debug/Odebug.h"
-#include "thread/RequestScope.h"
 #include "trace/TraceObject.h"
 
 namespace Odebug {
@@ -160,7 +159,6 @@ Result Cdebugable::runLocked(unsigned argc, char* const* argv, std::ostringstrea
     c->help(os);
     return Result::BAD_ARGUMENT_COUNT;
   }
-  RequestScope scope;
   c->header(nargs, argv + 1, os);
   c->command(nargs, argv + 1, os, c->m_context);
   c->footer(nargs, argv + 1, os);
@@ -323,6 +321,7 @@ void ConsoleSession::finishLine(std::string& out) {
   out += '\n';
   m_line.clear();
   m_tooLong = false;
+  ++m_linesDone;
 }
 
 bool ConsoleSession::feed(const char* data, size_t len, std::string& out) {

@@ -125,11 +125,16 @@ class ConsoleSession {
   // Appends the replies to `out`; returns false once the client asked to
   // end the session (the rest of `data` is ignored).
   bool feed(const char* data, size_t len, std::string& out);
+  // True while the start of a line waits for its end.
+  bool midLine() const { return !m_line.empty() || m_tooLong; }
+  // Lines completed so far.
+  unsigned long linesDone() const { return m_linesDone; }
 
  private:
   void finishLine(std::string& out);
   std::string m_line;
   bool m_tooLong = false;
+  unsigned long m_linesDone = 0;
 };
 
 class TraceDebug;
@@ -143,8 +148,11 @@ class CdebugServer {
   struct Options {
     // Dotted IPv4 address to listen on; empty: every address.
     std::string address;
-    // A client that sent nothing for this long is closed.
+    // A client that completed no line for this long is closed.
     unsigned idleTimeoutMs = 10 * 60 * 1000;
+    // A client whose line has not ended this long after its first byte is
+    // closed: a byte at a time cannot hold a slot.
+    unsigned lineTimeoutMs = 30 * 1000;
     // With every slot taken, the client idle longest gives its slot to a
     // new one once it has been idle this long.
     unsigned evictIdleMs = 30 * 1000;
@@ -152,8 +160,8 @@ class CdebugServer {
     // is closed: one that never reads cannot hold its thread.
     unsigned sendTimeoutMs = 5000;
   };
-  // The defaults, changed by FXS_CONSOLE_ADDRESS and FXS_CONSOLE_IDLE_TIMEOUT
-  // (seconds) in the environment.
+  // The defaults, changed by FXS_CONSOLE_ADDRESS, FXS_CONSOLE_IDLE_TIMEOUT
+  // and FXS_CONSOLE_LINE_TIMEOUT (seconds) in the environment.
   static Options optionsFromEnvironment();
 
   // Port 0 picks a free port (tests); port() then tells which.

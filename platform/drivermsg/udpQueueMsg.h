@@ -15,10 +15,11 @@
 
 namespace udpmsg {
 
-// The card's answers to the front end; as deep as "/queueToMain", so the
-// answers to a full inbound queue all fit while the front end waits.
+// The card's answers to the front end. While the front end is busy the
+// card may answer a full inbound queue, the request in its hands and the
+// one the front end was waiting to post: all of them fit.
 constexpr const char* UDP_QUEUE = "/queueToUdp";
-constexpr long UDP_QUEUE_DEPTH = mainqueue::DEPTH;
+constexpr long UDP_QUEUE_DEPTH = mainqueue::DEPTH + 2;
 
 constexpr size_t ADDR_SIZE = 15;
 constexpr size_t HEADER_SIZE = 4 + ADDR_SIZE;

@@ -7,7 +7,6 @@
 #include "icsc/ICardObjects.h"
 #include "icsc/IcscObject.h"
 #include "icsc/IcscUdpQueue.h"
-#include "thread/RequestScope.h"
 #include "trace/LogLimit.h"
 #include "trace/TraceObject.h"
 
@@ -60,7 +59,6 @@ int IcscProtocolBase::handleIcscMsg(int len, const char* msg, const char* sender
   std::string_view ip = udpmsg::boundedSender(senderIp);
   const int ipLen = static_cast<int>(ip.size());
   ++m_requests;
-  RequestScope scope;
   if (msg == nullptr || len < 0) {
     ++m_rejected;
     LOG_WARNING_LIMITED("ICSC message from %.*s with length %d dropped", ipLen, ip.data(), len);

@@ -50,7 +50,9 @@ bool UnixLedDriverLink::peerPresent(const char* peerPath) const {
 bool UnixLedDriverLink::sendTo(const char* peerPath, const uint8_t* data, size_t len,
                                std::string& error) {
   sockaddr_un addr = unixAddress(peerPath);
-  ssize_t n = ::sendto(m_fd, data, len, 0, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+  // Never waits: a driver that stops reading must not hold up the caller.
+  ssize_t n = ::sendto(m_fd, data, len, MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&addr),
+                       sizeof addr);
   if (n < 0 || static_cast<size_t>(n) != len) {
     error = n < 0 ? std::strerror(errno) : "short send";
     return false;

@@ -15,6 +15,8 @@ class LedDriverLink {
   // Removes a stale socket file at `ownPath`, then binds to it.
   virtual bool bind(const char* ownPath, std::string& error) = 0;
   virtual bool peerPresent(const char* peerPath) const = 0;
+  // Never blocks: a datagram that cannot go at once (the driver's queue is
+  // full) fails like any other.
   virtual bool sendTo(const char* peerPath, const uint8_t* data, size_t len,
                       std::string& error) = 0;
   // Closes the socket and removes `ownPath`.

@@ -242,11 +242,17 @@ Outcome run(const std::vector<std::string>& argv, const std::string& input, cons
   return o;
 }
 
-int run(const std::vector<std::string>& argv, const std::string& input, std::string* output) {
-  Outcome o = run(argv, input, Bounds{});
-  if (output != nullptr)
+int run(const std::vector<std::string>& argv, const std::string& input, std::string* output,
+        std::chrono::milliseconds limit) {
+  Bounds bounds;
+  bounds.limit = limit;
+  Outcome o = run(argv, input, bounds);
+  if (output != nullptr) {
     *output =
         o.started || argv.empty() ? o.output : "cannot start " + argv[0] + ": " + o.startError;
+    if (o.timedOut)
+      *output += " (killed after " + std::to_string(limit.count()) + " ms)";
+  }
   return o.exited() ? o.exitStatus : -1;
 }
 
@@ -259,7 +265,8 @@ bool executeCommand(const std::string& command, bool wait, std::string* output, 
   if (!wait)
     LOG_WARNING("command '%s' is run and waited for anyway", command.c_str());
   std::string text;
-  int status = childprocess::run({"/bin/sh", "-c", command}, "", &text);
+  int status =
+      childprocess::run({"/bin/sh", "-c", command}, "", &text, childprocess::kCommandLimit);
   if (output != nullptr)
     *output = text;
   if (exitStatus != nullptr)

@@ -9,10 +9,15 @@
 
 namespace childprocess {
 
-// Exit status of the child, or -1 when it could not be started or was killed
-// by a signal. The program is searched in PATH. Standard output and error
-// are collected together.
-int run(const std::vector<std::string>& argv, const std::string& input, std::string* output);
+// What the main loop waits at most for one of the card's short commands
+// (ip, vconfig, iptables-restore) before the command is killed.
+constexpr std::chrono::milliseconds kCommandLimit{10000};
+
+// Exit status of the child, or -1 when it could not be started, was killed
+// by a signal or ran past `limit` (zero: no limit). The program is searched
+// in PATH. Standard output and error are collected together.
+int run(const std::vector<std::string>& argv, const std::string& input, std::string* output,
+        std::chrono::milliseconds limit = std::chrono::milliseconds(0));
 
 struct Bounds {
   // The child (and what it started in its process group) is killed once

@@ -30,7 +30,8 @@ bool Iptables::apply(const std::vector<IptableRule>& rules, bool remove) {
   // --noflush keeps every other rule; the batch is committed as a whole, so
   // a delete of a rule that is not there removes none of the list.
   std::string output;
-  int status = childprocess::run({m_restoreProgram, "--noflush"}, *script, &output);
+  int status = childprocess::run({m_restoreProgram, "--noflush"}, *script, &output,
+                                 childprocess::kCommandLimit);
   if (status != 0) {
     while (!output.empty() && output.back() == '\n')
       output.pop_back();

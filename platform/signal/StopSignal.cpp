@@ -38,10 +38,19 @@ bool install(int signo, void (*handler)(int)) {
   return sigaction(signo, &sa, nullptr) == 0;
 }
 
+namespace {
+
+void closeQueue() {
+  mqd_t q = s_queue.exchange(kClosed, std::memory_order_acq_rel);
+  if (q != kClosed)
+    mq_close(q);
+}
+
+}  // namespace
+
 bool arm(const char* queueName, const void* msg, size_t len) {
-  disarm();
-  s_requested = 0;
-  s_signo = 0;
+  // A stop requested before arming (the flag) stays requested.
+  closeQueue();
   if (len > kMaxMsg)
     return false;
   std::memcpy(s_msg, msg, len);
@@ -54,9 +63,9 @@ bool arm(const char* queueName, const void* msg, size_t len) {
 }
 
 void disarm() {
-  mqd_t q = s_queue.exchange(kClosed, std::memory_order_acq_rel);
-  if (q != kClosed)
-    mq_close(q);
+  closeQueue();
+  s_requested = 0;
+  s_signo = 0;
 }
 
 void post(int signo) {

@@ -16,9 +16,11 @@ namespace stopsignal {
 // the kernel refused it.
 bool install(int signo, void (*handler)(int));
 // Opens `queueName` once more, non-blocking, for post(), which will send the
-// first `len` bytes of `msg` (copied here). Clears an earlier request.
+// first `len` bytes of `msg` (copied here). A stop requested before (the
+// flag) stays requested: the loop checks requested() once armed.
 bool arm(const char* queueName, const void* msg, size_t len);
-// Closes the descriptor; a later post() only raises the flag.
+// Ends the stop handling of one run: closes the descriptor and forgets the
+// request that was acted on; a later post() only raises the flag.
 void disarm();
 
 // Async-signal-safe: the handler's whole work.

@@ -2,6 +2,10 @@
 
 #include <time.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
 namespace trace {
 
 namespace {
@@ -19,13 +23,20 @@ Registry& registry() {
 
 // Set while some limit holds lines back; spares the main loop the walk.
 std::atomic<bool> s_pending{false};
+std::atomic<Clock> s_clock{nullptr};
 
 }  // namespace
 
 int64_t monotonicMs() {
+  if (Clock clock = s_clock.load(std::memory_order_relaxed))
+    return clock();
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
   return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+void setClock(Clock clock) {
+  s_clock.store(clock, std::memory_order_relaxed);
 }
 
 RateLimit::~RateLimit() {
@@ -51,24 +62,35 @@ void RateLimit::enlist() {
   m_listed.store(true, std::memory_order_release);
 }
 
+uint64_t RateLimit::takeDueSummary(int64_t nowMs) {
+  if (m_suppressed == 0 || nowMs - m_heldSinceMs < kReportMs)
+    return 0;
+  uint64_t n = m_suppressed;
+  m_suppressed = 0;
+  return n;
+}
+
 bool RateLimit::admit(int64_t nowMs) {
   enlist();
   uint64_t summary = 0;
   bool admitted;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_started || nowMs - m_windowStart >= kWindowMs) {
-      summary = m_suppressed;
-      m_suppressed = 0;
-      m_written = 0;
-      m_windowStart = nowMs;
+    const int64_t full = int64_t{kBurst} * kToken;
+    if (!m_started) {
+      m_tokens = full;
       m_started = true;
+    } else if (nowMs > m_lastMs) {
+      m_tokens = std::min(full, m_tokens + (nowMs - m_lastMs) * int64_t{kPerSecond});
     }
-    admitted = m_written < kBurst;
+    m_lastMs = std::max(m_lastMs, nowMs);
+    summary = takeDueSummary(nowMs);
+    admitted = m_tokens >= kToken;
     if (admitted) {
-      ++m_written;
+      m_tokens -= kToken;
     } else {
-      ++m_suppressed;
+      if (m_suppressed++ == 0)
+        m_heldSinceMs = nowMs;
       s_pending.store(true, std::memory_order_relaxed);
     }
   }
@@ -81,10 +103,7 @@ void RateLimit::flush(int64_t nowMs) {
   uint64_t summary = 0;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_suppressed != 0 && nowMs - m_windowStart >= kWindowMs) {
-      summary = m_suppressed;
-      m_suppressed = 0;
-    }
+    summary = takeDueSummary(nowMs);
   }
   if (summary != 0)
     writeSummary(summary);
@@ -93,13 +112,18 @@ void RateLimit::flush(int64_t nowMs) {
 void RateLimit::reset() {
   std::lock_guard<std::mutex> lock(m_mutex);
   m_started = false;
-  m_written = 0;
+  m_tokens = 0;
+  m_lastMs = 0;
   m_suppressed = 0;
 }
 
 void RateLimit::writeSummary(uint64_t suppressed) {
-  log(m_site.threshold, m_site.priority, m_site.tag, m_site.file, m_site.line, m_site.func,
-      "%llu similar messages suppressed", static_cast<unsigned long long>(suppressed));
+  if (m_site.threshold >= 0 && !enabled(m_site.threshold))
+    return;
+  char prefix[256];
+  std::snprintf(prefix, sizeof prefix, "[%s] %s:%d (%s) - ", m_site.tag, m_site.file, m_site.line,
+                m_site.func);
+  writeLine(m_site.priority, prefix + std::to_string(suppressed) + " similar messages suppressed");
 }
 
 void flushSuppressed(int64_t nowMs) {

@@ -1,24 +1,27 @@
-// Log lines caused by outside input (wire, queues, console, peers) go
-// through a limit of their own call site: at most RateLimit::kBurst lines
-// per RateLimit::kWindowMs; what is held back is counted and reported as one
-// line "N similar messages suppressed" once that window is over, so that no
-// peer can fill the card's flash with log lines.
-//
-//   LOG_WARNING_LIMITED("ICSC request %u from %s rejected: %s", id, ip, why);
+// The one limit on repeated log lines. Every call site of the CRITICAL,
+// ERROR, WARNING and INFO lines and of SWERR has a token bucket of its own
+// (trace/TraceObject.h puts it into the macros): RateLimit::kBurst lines at
+// once, then RateLimit::kPerSecond lines a second for as long as it lasts.
+// No ordinary operation reaches that, so every line the card owes is
+// written; a flood from outside (wire, queues, console, peers) or a
+// repeating fault adds at most the burst and kPerSecond lines a second per
+// site. What is held back is counted and reported as one line
+// "N similar messages suppressed" at most every RateLimit::kReportMs.
+// DEBUG lines, written only once an engineer raised the trace level, have
+// no limit.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <mutex>
 
-#include "trace/TraceObject.h"
-
 namespace trace {
 
 class RateLimit {
  public:
-  static constexpr unsigned kBurst = 5;
-  static constexpr int64_t kWindowMs = 5000;
+  static constexpr unsigned kBurst = 100;
+  static constexpr unsigned kPerSecond = 10;
+  static constexpr int64_t kReportMs = 10000;
 
   // The call site, for the summary line.
   struct Site {
@@ -35,50 +38,52 @@ class RateLimit {
   RateLimit(const RateLimit&) = delete;
   RateLimit& operator=(const RateLimit&) = delete;
 
-  // Whether one more line may be written at `nowMs`. A new window first
-  // writes the summary of the one before when it held lines back.
+  // Whether one more line may be written at `nowMs`. Writes the summary of
+  // the lines held back first when it is due.
   bool admit(int64_t nowMs);
-  // Writes the summary when the window is over at `nowMs` and held lines back.
+  // Writes the summary when it is due at `nowMs`.
   void flush(int64_t nowMs);
   void reset();
 
  private:
   friend void flushSuppressed(int64_t);
   friend void resetRateLimits();
+  // Tokens are counted in thousandths: kPerSecond of them come back each
+  // millisecond, so the refill is exact at any rate.
+  static constexpr int64_t kToken = 1000;
   void enlist();
+  uint64_t takeDueSummary(int64_t nowMs);
   void writeSummary(uint64_t suppressed);
 
   const Site m_site;
   std::mutex m_mutex;
   bool m_started = false;
-  int64_t m_windowStart = 0;
-  unsigned m_written = 0;
+  int64_t m_tokens = 0;
+  int64_t m_lastMs = 0;
   uint64_t m_suppressed = 0;
+  int64_t m_heldSinceMs = 0;  // the first held-back line not reported yet
   // Every limit that has been used, for flushSuppressed().
   std::atomic<bool> m_listed{false};
   RateLimit* m_next = nullptr;
 };
 
+// The limits' clock in milliseconds (monotonic). Tests put in their own.
 int64_t monotonicMs();
-// Writes the summaries of all windows that are over; cheap when none is.
-// The main loop calls it after every message.
+using Clock = int64_t (*)();
+void setClock(Clock clock);  // nullptr: the real one
+
+// Writes the summaries that are due; cheap when nothing was held back. The
+// main loop calls it after every message.
 void flushSuppressed(int64_t nowMs = monotonicMs());
 // Every limit starts afresh (tests).
 void resetRateLimits();
 
 }  // namespace trace
 
-#define FXS_LOG_LIMITED_(thr, prio, tag, ...)                                         \
-  do {                                                                                \
-    if (::trace::enabled(thr)) {                                                      \
-      static ::trace::RateLimit fxsLimit_(                                            \
-          {thr, prio, tag, ::trace::baseName(__FILE__), __LINE__, __func__});         \
-      if (fxsLimit_.admit(::trace::monotonicMs()))                                    \
-        ::trace::log(thr, prio, tag, ::trace::baseName(__FILE__), __LINE__, __func__, \
-                     __VA_ARGS__);                                                    \
-    }                                                                                 \
-  } while (0)
+// Kept for the call sites that were limited before every line was: the same
+// as LOG_ERROR, LOG_WARNING and LOG_INFO.
+#define LOG_ERROR_LIMITED(...) LOG_ERROR(__VA_ARGS__)
+#define LOG_WARNING_LIMITED(...) LOG_WARNING(__VA_ARGS__)
+#define LOG_INFO_LIMITED(...) LOG_INFO(__VA_ARGS__)
 
-#define LOG_ERROR_LIMITED(...) FXS_LOG_LIMITED_(::trace::ERROR_ABOVE, 3, "ERROR", __VA_ARGS__)
-#define LOG_WARNING_LIMITED(...) FXS_LOG_LIMITED_(::trace::WARNING_ABOVE, 4, "WARNING", __VA_ARGS__)
-#define LOG_INFO_LIMITED(...) FXS_LOG_LIMITED_(::trace::INFO_ABOVE, 6, "INFO", __VA_ARGS__)
+#include "trace/TraceObject.h"

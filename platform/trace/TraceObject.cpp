@@ -26,9 +26,44 @@ trace::Sink& sink() {
 
 bool g_stderrMirror = false;
 
-bool isControl(char ch) {
+bool isPlainAscii(char ch) {
   unsigned char c = static_cast<unsigned char>(ch);
-  return c < 0x20 || c == 0x7f;
+  return c >= 0x20 && c < 0x7f;
+}
+
+// Length of the UTF-8 sequence that starts at text[i]; 0 when none does.
+size_t utf8Length(std::string_view text, size_t i) {
+  unsigned char c = static_cast<unsigned char>(text[i]);
+  size_t n = c >= 0xc2 && c <= 0xdf   ? 2
+             : c >= 0xe0 && c <= 0xef ? 3
+             : c >= 0xf0 && c <= 0xf4 ? 4
+                                      : 0;
+  if (n == 0 || i + n > text.size())
+    return 0;
+  for (size_t k = 1; k < n; ++k) {
+    if ((static_cast<unsigned char>(text[i + k]) & 0xc0) != 0x80)
+      return 0;
+  }
+  return n;
+}
+
+// A viewer may break the line at these: the C1 controls (NEL among them)
+// as UTF-8 or as bare bytes, and U+2028, U+2029.
+bool breaksLine(std::string_view seq) {
+  auto at = [&](size_t k) { return static_cast<unsigned char>(seq[k]); };
+  if (seq.size() == 1)
+    return at(0) >= 0x80 && at(0) <= 0x9f;
+  if (seq.size() == 2)
+    return at(0) == 0xc2 && at(1) <= 0x9f;
+  return seq.size() == 3 && at(0) == 0xe2 && at(1) == 0x80 && (at(2) == 0xa8 || at(2) == 0xa9);
+}
+
+void appendHex(std::string& out, std::string_view bytes) {
+  for (char ch : bytes) {
+    char hex[5];
+    std::snprintf(hex, sizeof hex, "\\x%02x", static_cast<unsigned char>(ch));
+    out += hex;
+  }
 }
 
 std::string vformat(const char* fmt, va_list ap) {
@@ -113,20 +148,21 @@ std::string utcStamp() {
 std::string escape(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (char ch : text) {
-    unsigned char c = static_cast<unsigned char>(ch);
-    if (!isControl(ch)) {
-      out += ch;
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\t') {
-      out += "\\t";
+  for (size_t i = 0; i < text.size();) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (isPlainAscii(text[i])) {
+      out += text[i++];
+    } else if (c == '\n' || c == '\r' || c == '\t') {
+      out += c == '\n' ? "\\n" : c == '\r' ? "\\r" : "\\t";
+      ++i;
     } else {
-      char hex[5];
-      std::snprintf(hex, sizeof hex, "\\x%02x", c);
-      out += hex;
+      size_t n = c < 0x80 ? 1 : std::max<size_t>(utf8Length(text, i), 1);
+      std::string_view seq = text.substr(i, n);
+      if (c < 0x80 || breaksLine(seq))
+        appendHex(out, seq);
+      else
+        out += seq;
+      i += n;
     }
   }
   return out;
@@ -134,11 +170,10 @@ std::string escape(std::string_view text) {
 
 void writeLine(int priority, const std::string& line) {
   std::string_view body(line);
-  bool lineEnd = !body.empty() && body.back() == '\n';
-  if (lineEnd)
+  while (!body.empty() && (body.back() == '\n' || body.back() == '\r'))
     body.remove_suffix(1);
-  bool clean = std::none_of(body.begin(), body.end(), isControl);
-  const std::string text = clean ? line : escape(body) + (lineEnd ? "\n" : "");
+  bool plain = std::all_of(body.begin(), body.end(), isPlainAscii);
+  const std::string text = plain ? std::string(body) : escape(body);
   syslog(priority, "%s", text.c_str());
   if (g_stderrMirror)
     std::fprintf(stderr, "%s %s\n", utcStamp().c_str(), text.c_str());
@@ -160,9 +195,9 @@ void log(int threshold, int priority, const char* tag, const char* file, int lin
   writeLine(priority, text);
 }
 
-void swerr(const char* path, int line, const char* fmt, ...) {
+void swerr(const char* file, int line, const char* fmt, ...) {
   char head[512];
-  std::snprintf(head, sizeof head, "SWERR ERROR DETECTED: %s %d ", path, line);
+  std::snprintf(head, sizeof head, "SWERR ERROR DETECTED: %s %d ", file, line);
   writeLine(3, head);
   va_list ap;
   va_start(ap, fmt);

@@ -2,7 +2,8 @@
 //
 // Every line reads "[LEVEL] file:line (function) - message" and goes to
 // syslog; a line is written only while g_traceObject exists and its level is
-// above the line's threshold. SWERR reports bypass the level.
+// above the line's threshold. SWERR reports bypass the level. Every call
+// site but the DEBUG ones has a flood limit of its own (trace/LogLimit.h).
 #pragma once
 
 #include <cstddef>
@@ -11,6 +12,8 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+
+#include "trace/LogLimit.h"
 
 class TraceObject {
  public:
@@ -57,12 +60,14 @@ bool enabled(int threshold);
 void log(int threshold, int priority, const char* tag, const char* file, int line, const char* func,
          const char* fmt, ...) __attribute__((format(printf, 7, 8)));
 // Two priority-3 lines whatever the level: the location, then the detail.
-void swerr(const char* path, int line, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
-// Writes one already formatted line. Control characters in it (a line end
-// at the very end excepted) are written escaped, so text from outside can
-// never start a line of its own.
+void swerr(const char* file, int line, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
+// Writes one already formatted line. Line ends at its end are dropped
+// (syslog ends each line itself); anything else that could break the line
+// is written escaped, so text from outside can never start a line of its own.
 void writeLine(int priority, const std::string& line);
-// Bytes below 0x20 and 0x7f as \n, \r, \t or \xNN; everything else as is.
+// Bytes below 0x20 and 0x7f as \n, \r, \t or \xNN, the line breaks of
+// Unicode (U+2028, U+2029, NEL as UTF-8 0xc2 0x85) and a bare 0x85 as
+// \xNN too; everything else as is.
 std::string escape(std::string_view text);
 
 // "YYYY-MM-DDTHH:MM:SS.mmmZ" (UTC, milliseconds truncated) into `out`,
@@ -91,16 +96,36 @@ void logAssertFailed(const char* expr, const char* file, int line, const char* f
       ::trace::log(thr, prio, tag, ::trace::baseName(__FILE__), __LINE__, __func__, __VA_ARGS__); \
   } while (0)
 
-#define LOG_CRITICAL(...) FXS_LOG_(::trace::CRITICAL_ABOVE, 2, "CRITICAL", __VA_ARGS__)
-#define LOG_ERROR(...) FXS_LOG_(::trace::ERROR_ABOVE, 3, "ERROR", __VA_ARGS__)
-#define LOG_WARNING(...) FXS_LOG_(::trace::WARNING_ABOVE, 4, "WARNING", __VA_ARGS__)
-#define LOG_INFO(...) FXS_LOG_(::trace::INFO_ABOVE, 6, "INFO", __VA_ARGS__)
+// A line written as the site file:line (func), under the limit of the
+// macro's own place.
+#define FXS_LOG_AT_(thr, prio, tag, file, line, func, ...)                    \
+  do {                                                                        \
+    if (::trace::enabled(thr)) {                                              \
+      static ::trace::RateLimit fxsLimit_(                                    \
+          {thr, prio, tag, ::trace::baseName(__FILE__), __LINE__, __func__}); \
+      if (fxsLimit_.admit(::trace::monotonicMs()))                            \
+        ::trace::log(thr, prio, tag, file, line, func, __VA_ARGS__);          \
+    }                                                                         \
+  } while (0)
+#define FXS_LOG_LIMITED_(thr, prio, tag, ...) \
+  FXS_LOG_AT_(thr, prio, tag, ::trace::baseName(__FILE__), __LINE__, __func__, __VA_ARGS__)
+
+#define LOG_CRITICAL(...) FXS_LOG_LIMITED_(::trace::CRITICAL_ABOVE, 2, "CRITICAL", __VA_ARGS__)
+#define LOG_ERROR(...) FXS_LOG_LIMITED_(::trace::ERROR_ABOVE, 3, "ERROR", __VA_ARGS__)
+#define LOG_WARNING(...) FXS_LOG_LIMITED_(::trace::WARNING_ABOVE, 4, "WARNING", __VA_ARGS__)
+#define LOG_INFO(...) FXS_LOG_LIMITED_(::trace::INFO_ABOVE, 6, "INFO", __VA_ARGS__)
 #define LOG_DEBUG(...) FXS_LOG_(::trace::DEBUG_ABOVE, 7, "DEBUG", __VA_ARGS__)
 #define LOG_DEBUG1(...) FXS_LOG_(::trace::DEBUG_ABOVE, 7, "DEBUG1", __VA_ARGS__)
 #define LOG_DEBUG2(...) FXS_LOG_(::trace::DEBUG2_ABOVE, 7, "DEBUG2", __VA_ARGS__)
 #define LOG_DEBUG3(...) FXS_LOG_(::trace::DEBUG3_ABOVE, 7, "DEBUG3", __VA_ARGS__)
 
-#define SWERR(...) ::trace::swerr(__FILE__, __LINE__, __VA_ARGS__)
+#define SWERR(...)                                                          \
+  do {                                                                      \
+    static ::trace::RateLimit fxsLimit_(                                    \
+        {-1, 3, "ERROR", ::trace::baseName(__FILE__), __LINE__, __func__}); \
+    if (fxsLimit_.admit(::trace::monotonicMs()))                            \
+      ::trace::swerr(::trace::baseName(__FILE__), __LINE__, __VA_ARGS__);   \
+  } while (0)
 
 #define FXS_ASSERT(expr, signature)                          \
   do {                                                       \

@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "thread/RequestScope.h"
 #include "trace/LogLimit.h"
 #include "trace/TraceObject.h"
 
@@ -89,13 +88,14 @@ void VelmClient::release() {
 }
 
 void VelmClient::reportStalled(Op op) {
+  m_nextProbeMs = nowMs() + PROBE_INTERVAL_MS;
   if (m_stalled)
     return;
   m_stalled = true;
   LOG_WARNING(
-      "velmora %s: no reply within %d ms; request failed, each later request waits for the "
-      "engine once until it answers again",
-      opName(op), m_timeoutMs);
+      "velmora %s: no reply within %d ms; engine calls fail at once until it answers again "
+      "(probed every %d ms)",
+      opName(op), m_timeoutMs, PROBE_INTERVAL_MS);
 }
 
 void VelmClient::reportAnswering() {
@@ -103,6 +103,47 @@ void VelmClient::reportAnswering() {
     return;
   m_stalled = false;
   LOG_INFO("velmora engine at %s answering again", m_path.c_str());
+}
+
+bool VelmClient::answeredLocked() {
+  bool answered = false;
+  // Bounded: an engine that keeps sending cannot keep the caller here.
+  for (int i = 0; m_fd >= 0 && i < 256; ++i) {
+    ssize_t n = ::recv(m_fd, m_rx, sizeof m_rx, MSG_DONTWAIT);
+    if (n > 0) {
+      answered = true;
+      continue;
+    }
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+      return answered;
+    closeLocked();
+  }
+  if (m_fd < 0) {
+    // The engine went away: no longer stalled; connecting tells whether a
+    // new one is there.
+    m_stalled = false;
+    return true;
+  }
+  return answered;
+}
+
+void VelmClient::probeLocked() {
+  int64_t now = nowMs();
+  if (m_fd < 0 || now < m_nextProbeMs)
+    return;
+  m_nextProbeMs = now + PROBE_INTERVAL_MS;
+  Request probe;
+  probe.op = Op::GET;
+  probe.index1 = probe.index2 = -1;
+  probe.seq = ++m_seq;
+  velmwire::Status st;
+  size_t len = velmwire::encodeRequest(probe, m_tx, sizeof m_tx, st);
+  // Any answer will do, "no such parameter" too; a full socket means the
+  // engine has enough to answer already.
+  if (len > 0)
+    (void)::send(m_fd, m_tx, len, MSG_NOSIGNAL | MSG_DONTWAIT);
 }
 
 bool VelmClient::connectLocked() {
@@ -205,15 +246,9 @@ int32_t VelmClient::call(Op op, const char* name, const char* value, int32_t ind
   req.name = name ? std::string_view(name) : std::string_view();
   req.value = value ? std::string_view(value) : std::string_view();
 
-  if (RequestScope::timedOut(this)) {
-    LOG_DEBUG2("velmora %s %s: the engine already timed out in this request; failed at once",
-               opName(op), name ? name : "");
-    return velmwire::RC_TIMEOUT;
-  }
   int64_t deadline = nowMs() + m_timeoutMs;
   if (!acquire(std::chrono::steady_clock::now() + std::chrono::milliseconds(m_timeoutMs))) {
     // Another caller is waiting for a stalled engine.
-    RequestScope::noteTimeout(this);
     LOG_WARNING_LIMITED("velmora %s: engine busy with another caller for %d ms; request failed",
                         opName(op), m_timeoutMs);
     return velmwire::RC_TIMEOUT;
@@ -222,6 +257,15 @@ int32_t VelmClient::call(Op op, const char* name, const char* value, int32_t ind
     VelmClient* client;
     ~Owner() { client->release(); }
   } owner{this};
+  if (m_stalled) {
+    if (!answeredLocked()) {
+      probeLocked();
+      LOG_DEBUG2("velmora %s %s: the engine is not answering; failed at once", opName(op),
+                 name ? name : "");
+      return velmwire::RC_TIMEOUT;
+    }
+    reportAnswering();
+  }
   req.seq = ++m_seq;
   velmwire::Status st;
   size_t len = velmwire::encodeRequest(req, m_tx, sizeof m_tx, st);
@@ -246,7 +290,6 @@ int32_t VelmClient::call(Op op, const char* name, const char* value, int32_t ind
       reportDown("send", errno);
       closeLocked();
     } else if (rc == velmwire::RC_TIMEOUT) {
-      RequestScope::noteTimeout(this);
       reportStalled(op);
     }
     return rc;
@@ -255,10 +298,8 @@ int32_t VelmClient::call(Op op, const char* name, const char* value, int32_t ind
   rc = awaitReplyLocked(req.seq, deadline, reply);
   if (rc == velmwire::RC_UNREACHABLE)
     reportDown("connection closed", ECONNRESET);
-  if (rc == velmwire::RC_TIMEOUT) {
-    RequestScope::noteTimeout(this);
+  if (rc == velmwire::RC_TIMEOUT)
     reportStalled(op);
-  }
   if (rc != velmwire::RC_OK)
     return rc;
   reportAnswering();

@@ -2,9 +2,13 @@
 // wait. Used by Velm_util and by the bench tools. The connection is opened
 // on first use and reopened after the engine restarts; one caller at a time
 // owns the connection, and the wait for it counts against the caller's
-// timeout. Once a call has timed out, every further call of the
-// same request (RequestScope) fails at once, so a stalled engine costs each
-// request one timeout.
+// timeout.
+//
+// Once a call has timed out the engine counts as stalled: every call fails
+// at once, unsent, until the engine answers again. Whatever it answers ends
+// the stall: the late reply, or that of a probe (an unnamed GET sent without
+// waiting, at most once per PROBE_INTERVAL_MS, by a call that fails anyway).
+// So a stalled engine costs its callers one timeout, not one per call.
 #pragma once
 
 #include <chrono>
@@ -18,6 +22,7 @@
 class VelmClient {
  public:
   static constexpr int DEFAULT_TIMEOUT_MS = 500;
+  static constexpr int PROBE_INTERVAL_MS = 1000;
 
   explicit VelmClient(std::string socketPath = defaultSocketPath(),
                       int timeoutMs = DEFAULT_TIMEOUT_MS);
@@ -41,6 +46,10 @@ class VelmClient {
   void closeLocked();
   int32_t sendLocked(size_t len, int64_t deadlineMs);
   int32_t awaitReplyLocked(uint32_t seq, int64_t deadlineMs, velmwire::Reply& reply);
+  // While stalled: whether the engine answered since (what it sent is
+  // dropped); a closed connection ends the stall as well.
+  bool answeredLocked();
+  void probeLocked();
   void reportDown(const char* what, int err);
   void reportStalled(velmwire::Op op);
   void reportAnswering();
@@ -58,6 +67,7 @@ class VelmClient {
   uint32_t m_seq = 0;
   bool m_down = false;     // the outage has been logged
   bool m_stalled = false;  // a call timed out and no reply came since
+  int64_t m_nextProbeMs = 0;
   uint8_t m_tx[velmwire::MAX_REQUEST_SIZE];
   uint8_t m_rx[velmwire::MAX_REPLY_SIZE + 1];
 };

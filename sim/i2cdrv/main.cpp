@@ -13,13 +13,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "I2cReports.h"
 #include "SimCli.h"
 #include "SimLog.h"
+#include "SimQueue.h"
 #include "SimSocket.h"
 #include "SimStop.h"
 #include "mq/MessageQueue.h"
@@ -80,30 +80,6 @@ int parseOptions(int argc, char** argv, Options& o) {
   return rc;
 }
 
-// The card creates "/queueToMain"; until it exists reports are dropped
-// (the next period sends them again). Losses are logged when they start
-// and end, not per report.
-class MainQueue {
- public:
-  void send(const std::vector<uint8_t>& msg) {
-    if (!m_q || !m_q->isOpen())
-      m_q.emplace(mainqueue::NAME, MessageQueue::SendOnly{});
-    if (!m_q->isOpen())
-      return;
-    bool sent = m_q->send(msg.data(), msg.size());
-    if (!sent && !m_losing)
-      simlog::line("sim_i2cdrv: reports lost from report %u on: %s",
-                   hwmsg::msgId(msg.data(), msg.size()), std::strerror(errno));
-    else if (sent && m_losing)
-      simlog::line("sim_i2cdrv: reports reach the card again");
-    m_losing = !sent;
-  }
-
- private:
-  std::optional<MessageQueue> m_q;
-  bool m_losing = false;
-};
-
 int bindControl() {
   int fd = simsocket::serveUnix(i2cdrv::kControlSocket, SOCK_DGRAM);
   if (fd < 0)
@@ -136,14 +112,17 @@ int main(int argc, char** argv) {
                failed, r.pwrmon.state != hwmsg::PWRMON_STATE_ACTIVE ? ", idle power monitor" : "",
                opt.periodMs);
 
-  MainQueue main;
+  // Until the card has created "/queueToMain" reports are dropped (the next
+  // period sends them again); a full queue is waited for, as by the driver
+  // on the card.
+  simqueue::CardQueueSender main("sim_i2cdrv");
   std::vector<uint8_t> buf(static_cast<size_t>(in.msgSize()) + 2048);
   auto next = std::chrono::steady_clock::now();
   while (!simstop::requested()) {
     auto now = std::chrono::steady_clock::now();
     if (!opt.silent && now >= next) {
       for (const auto& report : i2cdrv::periodicReports(opt.readings))
-        main.send(report);
+        main.send(mainqueue::NAME, report);
       next = now + std::chrono::milliseconds(opt.periodMs);
     }
     auto waitMs = std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count();
@@ -157,7 +136,7 @@ int main(int argc, char** argv) {
         if (answer.empty())
           simlog::line("sim_i2cdrv: ignored %zd-byte request", n);
         else
-          main.send(answer);
+          main.send(mainqueue::NAME, answer);
       }
     }
     if (control >= 0 && (fds[1].revents & POLLIN)) {

@@ -18,11 +18,11 @@
 #include "FrontPanel.h"
 #include "SimCli.h"
 #include "SimLog.h"
+#include "SimQueue.h"
 #include "SimSocket.h"
 #include "SimStop.h"
 #include "drivermsg/pca9552Wire.h"
 #include "icsc/IcscWire.h"
-#include "mq/MessageQueue.h"
 
 namespace {
 
@@ -84,7 +84,8 @@ int parseOptions(int argc, char** argv, Options& o) {
   return rc;
 }
 
-void reply(const pca9552::Pca9552Request& req, uint16_t result) {
+// As a driver on the card, a reply that finds the queue full waits for room.
+void reply(simqueue::CardQueueSender& sender, const pca9552::Pca9552Request& req, uint16_t result) {
   pca9552::Pca9552Reply r;
   r.msgId = req.replyMsgId;
   r.command = static_cast<uint16_t>(req.command + 1);
@@ -93,14 +94,7 @@ void reply(const pca9552::Pca9552Request& req, uint16_t result) {
   r.result = result;
   r.value = req.value;
   auto bytes = pca9552::encodeReply(r);
-  MessageQueue q(req.replyQueue, MessageQueue::SendOnly{});
-  if (!q.isOpen()) {
-    simlog::line("sim_pca9552: cannot open reply queue %s: %s", req.replyQueue.c_str(),
-                 std::strerror(q.openError()));
-    return;
-  }
-  if (!q.send(bytes.data(), bytes.size()))
-    simlog::line("sim_pca9552: reply to %s lost: %s", req.replyQueue.c_str(), std::strerror(errno));
+  sender.send(req.replyQueue, bytes.data(), bytes.size());
 }
 
 }  // namespace
@@ -123,6 +117,7 @@ int main(int argc, char** argv) {
   simlog::line("sim_pca9552: %s%s%s", opt.absent ? "absent (not listening)" : "listening",
                opt.silent ? ", silent" : "", opt.failSelfTest ? ", failing self test" : "");
 
+  simqueue::CardQueueSender replies("sim_pca9552");
   FrontPanel panel;
   std::string state = "?";
   std::string lastLine;
@@ -141,7 +136,7 @@ int main(int argc, char** argv) {
         panel.apply(*req);
         if (!opt.silent) {
           bool selfTest = req->command == pca9552::DoSelfTestsOnAllDevicesRequest;
-          reply(*req, selfTest && opt.failSelfTest ? 1 : 0);
+          reply(replies, *req, selfTest && opt.failSelfTest ? 1 : 0);
         }
       }
     }

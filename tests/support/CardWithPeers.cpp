@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/CommonRecords.h"
+#include "common/commonStatCtrl.h"
 #include "icsc/IcscOid.h"
 
 namespace testsupport {
@@ -84,6 +86,15 @@ ICSCTlv IcscClient::call(uint8_t op, const ICSCTlv& cell, Clock::duration timeou
   ICSCTlv none;
   none.status = kNoAnswer;
   return none;
+}
+
+std::string cardState(Clock::duration timeout, Clock::duration* took) {
+  IcscClient c;
+  ICSCTlv name =
+      c.call(icscwire::GET,
+             cellOf(icscoid::common(commonStatCtrl::CO_CARD_STATE, commonrec::CARDSTATE_NAME, 0)),
+             timeout, took);
+  return name.status == icscwire::OK ? name.str : "";
 }
 
 VelmoraProcess::VelmoraProcess(std::string socket, std::string config, std::string log)

@@ -46,6 +46,12 @@ class IcscClient {
   uint32_t m_id;
 };
 
+// The card state's name read over ICSC as the chassis reads it ("ACTIVE",
+// ...); empty without an answer within `timeout`. `took` receives the time
+// to the answer.
+std::string cardState(Clock::duration timeout = std::chrono::seconds(2),
+                      Clock::duration* took = nullptr);
+
 // The velmora stand-in on `socket`; without `config` it uses its default,
 // without `log` it keeps no request log.
 class VelmoraProcess {

@@ -91,14 +91,4 @@ std::string mainConsole(const std::string& line, std::chrono::milliseconds limit
   return result.empty() ? "" : out;
 }
 
-std::string cardState() {
-  std::string text = mainConsole("main internals");
-  const std::string key = "m_state            = ";
-  size_t at = text.find(key);
-  if (at == std::string::npos)
-    return "";
-  size_t end = text.find('\n', at);
-  return text.substr(at + key.size(), end - at - key.size());
-}
-
 }  // namespace testsupport

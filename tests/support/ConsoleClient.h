@@ -41,7 +41,4 @@ int connectTcp(unsigned short port, int timeoutSeconds = 0);
 std::string mainConsole(const std::string& line,
                         std::chrono::milliseconds limit = std::chrono::seconds(3));
 
-// The card's state as "main internals" shows it; empty without an answer.
-std::string cardState();
-
 }  // namespace testsupport

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <sstream>
 
@@ -57,6 +58,30 @@ void LogCapture::clear() {
   trace::resetRateLimits();
   std::lock_guard<std::mutex> lock(m_mutex);
   m_lines.clear();
+}
+
+namespace {
+std::atomic<int64_t> s_limitNow{0};
+int64_t limitNow() {
+  return s_limitNow.load();
+}
+}  // namespace
+
+LimitClock::LimitClock() {
+  s_limitNow = 1000000;
+  trace::setClock(&limitNow);
+}
+
+LimitClock::~LimitClock() {
+  trace::setClock(nullptr);
+}
+
+void LimitClock::advance(int64_t ms) {
+  s_limitNow += ms;
+}
+
+int64_t LimitClock::now() const {
+  return s_limitNow.load();
 }
 
 std::string binPath(const std::string& name) {

@@ -47,6 +47,18 @@ class LogCapture {
   int m_oldLevel;
 };
 
+// The log limits' clock stopped for a test, which moves it on itself; the
+// real clock again once it goes.
+class LimitClock {
+ public:
+  LimitClock();
+  ~LimitClock();
+  LimitClock(const LimitClock&) = delete;
+  LimitClock& operator=(const LimitClock&) = delete;
+  void advance(int64_t ms);
+  int64_t now() const;
+};
+
 // Absolute path of a binary built by this tree, and the command prefix
 // (qemu for the armhf build) needed to run it.
 std::string binPath(const std::string& name);

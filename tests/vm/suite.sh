@@ -388,7 +388,9 @@ suite_getlog() {
   same "$_state" 2 "GETLOG state ($(get common log-transfer getlog-result))"
   _archive="$(find "$BENCH_DIR/ftp/$_dir" -name '*.tar.gz' -type f 2>/dev/null | head -n 1)"
   if [ -n "$_archive" ]; then
-    has "$(tar -tzf "$_archive" 2>&1)" "flash/log/vocal.cfg" "$_archive"
+    _members="$(tar -tzf "$_archive" 2>&1)"
+    has "$_members" "flash/log/vocal.cfg" "$_archive"
+    has "$_members" "var/log/messages" "$_archive (the card's log by its card path)"
   else
     problem "no archive in $BENCH_DIR/ftp/$_dir"
   fi

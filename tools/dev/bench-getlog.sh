@@ -2,7 +2,8 @@
 # chassis does, over ICSC: it writes the log-transfer records (the bench's
 # FTP server, peers.d/90-getlog.sh), starts GETLOG by writing the directory,
 # follows "GETLOG state" and copies the uploaded archive to out/logs/
-# (beside the bench's directory).
+# (beside the bench's directory); prints its path, how the server received
+# it (TLS or in clear) and the files it holds.
 
 bench_collect_logs() {
   bench_running || die "the bench is not running (./dev bench start)"
@@ -36,7 +37,12 @@ bench_collect_logs() {
   mkdir -p "$BENCH_OUT/logs"
   local dest; dest="$BENCH_OUT/logs/$(basename "$archive")"
   cp "$archive" "$dest" || die "cannot copy $archive"
-  tar -tzf "$dest" >/dev/null || die "the uploaded archive $dest is not readable"
+  local members how
+  members="$(tar -tzf "$dest")" || die "the uploaded archive $dest is not readable"
+  how="$(grep -F "/$(basename "$archive")," "$BENCH_DIR/ftpd.log" | tail -n 1 |
+    sed -n 's/^.*received [^,]*, //p')" || true
   echo "$dest"
+  echo "received by the FTP server with ${how:-?}"
+  printf '%s\n' "$members" | sed 's/^/  /'
 }
 

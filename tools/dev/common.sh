@@ -60,8 +60,8 @@ die() { echo "dev: error: $*" >&2; exit 1; }
 # Debian packages every build needs; more per subcommand (jq: the docs read
 # the client's JSON with it).
 FXS_BASE_PKGS=(cmake g++ make googletest libboost-dev libmnl-dev libcurl4-openssl-dev iproute2
-               util-linux iptables procps psmisc netcat-openbsd python3-pyftpdlib
-               nlohmann-json3-dev jq)
+               util-linux iptables procps psmisc netcat-openbsd python3-pyftpdlib python3-openssl
+               openssl nlohmann-json3-dev jq)
 FXS_ARMHF_PKGS=(g++-arm-linux-gnueabihf qemu-user)
 
 dev_apt_updated=0

@@ -1,6 +1,9 @@
-// The LED and I2C drivers going away and coming back, and a console
-// flooded with abusive clients while ICSC requests are being served.
+// The LED and I2C drivers going away, hanging and coming back, their
+// replies meeting a full queue, and a console flooded with abusive clients
+// while ICSC requests are being served.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <mqueue.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -10,12 +13,18 @@
 #include <random>
 
 #include "FaultHarness.h"
+#include "drivermsg/hwMessages.h"
 
 namespace faults {
 namespace {
 
 using testsupport::cardState;
+using testsupport::IcscClient;
 using testsupport::mainConsole;
+
+bool logged(const testsupport::ChildProcess& p, const std::string& text) {
+  return p.log().find(text) != std::string::npos;
+}
 
 // The newest front panel line of the LED stand-in, without the card state
 // it polls by itself: "fail=off dummy=on p1=..." or "" before the first.
@@ -35,7 +44,7 @@ std::string panelLeds(const testsupport::ChildProcess& pca) {
 TEST(DriverFaults, LedAndI2cDriversStopAndComeBack) {
   if (emulated())
     GTEST_SKIP() << "the state machine's tick counts need real time";
-  CardWithPeers card(CardWithPeers::DRIVERS);
+  CardWithPeers card(CardWithPeers::DRIVERS | CardWithPeers::FRONT_END);
   card.panel = "log";
   card.i2cArgs = {"--period-ms", "300"};
   ASSERT_TRUE(card.start());
@@ -82,6 +91,92 @@ TEST(DriverFaults, LedAndI2cDriversStopAndComeBack) {
   EXPECT_TRUE(after == "ACTIVE" || after == "FAIL") << after;
   EXPECT_TRUE(card.main.alive());
   EXPECT_EQ(card.main.log().find("SWERR"), std::string::npos);
+}
+
+// A LED driver that stops reading: once its socket queue is full, main's
+// requests fail at once (logged) and the loop goes on serving and stopping.
+TEST(DriverFaults, HungLedDriverDoesNotHoldTheLoop) {
+  CardWithPeers card(CardWithPeers::DRIVERS | CardWithPeers::FRONT_END);
+  ASSERT_TRUE(card.start());
+  ASSERT_TRUE(waitFor(
+      [&] {
+        return logged(card.pca, "sim_pca9552: listening") && logged(card.main, "Card is ready");
+      },
+      seconds(10)));
+  card.pca.signal(SIGSTOP);
+  // Each port status message pushes the four LED requests: more than the
+  // driver's queue of ten takes.
+  mqd_t q = mq_open("/queueToMain", O_WRONLY | O_NONBLOCK);
+  ASSERT_NE(q, static_cast<mqd_t>(-1)) << strerror(errno);
+  std::vector<uint8_t> portLed = hwmsg::encodePortLed({});
+  for (int i = 0; i < 4; ++i)
+    EXPECT_EQ(mq_send(q, reinterpret_cast<const char*>(portLed.data()), portLed.size(), 0), 0);
+  mq_close(q);
+  EXPECT_TRUE(
+      waitFor([&] { return logged(card.main, "Failed to send msg to pca9552Driver to set pins"); },
+              seconds(5)))
+      << "no failed LED request logged";
+  Clock::duration took = seconds(3);
+  EXPECT_FALSE(cardState(seconds(3), &took).empty()) << "the card stopped answering";
+  EXPECT_LT(took, seconds(emulated() ? 3 : 1))
+      << std::chrono::duration_cast<milliseconds>(took).count() << " ms";
+  card.main.signal(SIGTERM);
+  int status = -1;
+  EXPECT_TRUE(card.main.waitExit(seconds(emulated() ? 20 : 2), status))
+      << "main did not stop within 2 s of SIGTERM";
+  EXPECT_EQ(status, 0);
+  card.pca.signal(SIGCONT);
+}
+
+// Self-test replies that find "/queueToMain" full of ICSC requests wait for
+// room: main, paused with its queue full, still gets them and the card
+// reaches ACTIVE.
+TEST(DriverFaults, RepliesToAFullQueueWaitForRoom) {
+  if (emulated())
+    GTEST_SKIP() << "the state machine's tick counts need real time";
+  CardWithPeers card(CardWithPeers::FRONT_END);
+  card.startDrivers();
+  ASSERT_TRUE(waitFor([&] { return logged(card.pca, "listening") && logged(card.i2c, "running"); },
+                      seconds(10)));
+  // The drivers hold the self-test requests until the queue is full.
+  card.pca.signal(SIGSTOP);
+  card.i2c.signal(SIGSTOP);
+  ASSERT_TRUE(card.start());
+  ASSERT_TRUE(waitFor([&] { return logged(card.main, "selftests started"); }, seconds(10)));
+  card.main.signal(SIGSTOP);
+  mqd_t q = mq_open("/queueToMain", O_WRONLY | O_NONBLOCK);
+  ASSERT_NE(q, static_cast<mqd_t>(-1)) << strerror(errno);
+  mq_attr attr{};
+  ASSERT_EQ(mq_getattr(q, &attr), 0);
+  IcscClient flood;
+  const ICSCTlv read = testsupport::cellOf(kMappedOid);
+  EXPECT_TRUE(waitFor(
+      [&] {
+        for (int i = 0; i < 10; ++i)
+          flood.send(icscwire::GET, static_cast<uint32_t>(i), read);
+        return queued(q) == attr.mq_maxmsg;
+      },
+      seconds(10)))
+      << "ICSC requests did not fill the queue";
+  mq_close(q);
+  card.pca.signal(SIGCONT);
+  card.i2c.signal(SIGCONT);
+  // Both met the full queue before main goes on.
+  const auto met = [](const testsupport::ChildProcess& p) {
+    return logged(p, "/queueToMain full") || logged(p, "lost");
+  };
+  EXPECT_TRUE(waitFor([&] { return met(card.pca) && met(card.i2c); }, seconds(10)));
+  card.main.signal(SIGCONT);
+  std::string state;
+  EXPECT_TRUE(waitFor(
+      [&] {
+        state = cardState();
+        return state == "ACTIVE" || state == "FAIL";
+      },
+      seconds(45)));
+  EXPECT_EQ(state, "ACTIVE");
+  EXPECT_FALSE(logged(card.pca, "lost")) << card.pca.log();
+  EXPECT_FALSE(logged(card.i2c, "lost")) << card.i2c.log();
 }
 
 enum class Abuse { LONG_LINE, GARBAGE, HALF_CLOSE, IDLE, HANG_UP };

@@ -1,6 +1,8 @@
 // An ICSC load generator against the card, for the fault tests.
 #pragma once
 
+#include <mqueue.h>
+
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -26,6 +28,12 @@ const uint32_t kMappedOid = icscoid::object(testsupport::kTimersObject, 3, 0);
 // figures mean nothing there.
 inline bool emulated() {
   return !testsupport::execPrefix().empty();
+}
+
+// Messages waiting in the queue `q`, -1 when unknown.
+inline long queued(mqd_t q) {
+  mq_attr a{};
+  return mq_getattr(q, &a) == 0 ? a.mq_curmsgs : -1;
 }
 
 // Threads that keep GETs of a velmora-mapped property going, one at a time

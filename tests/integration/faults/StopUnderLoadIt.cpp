@@ -23,11 +23,6 @@ using testsupport::readFile;
 
 const char kLog[] = "/tmp/main-stop.log";
 
-long queued(mqd_t q) {
-  mq_attr a{};
-  return mq_getattr(q, &a) == 0 ? a.mq_curmsgs : -1;
-}
-
 // Fills the queue until the kernel refuses one more message.
 long fill(mqd_t q) {
   const uint32_t unknownId = 4242;

@@ -173,10 +173,12 @@ TEST_F(GetLogIt, ConsoleStartsACollectionAndReportsItsArchive) {
   testsupport::ConsoleClient console;
   ASSERT_TRUE(console.connect(server.port()));
 
-  for (const char* refused :
-       {"getlog start relative/dir", "getlog start /tmp/../etc", "getlog start /tmp/a;b"}) {
+  // The refusal names the check the directory failed.
+  for (const char* dir : {"relative/dir", "/tmp/../etc", "/tmp/a;b"}) {
     std::string result;
-    EXPECT_EQ(console.run(refused, &result), "getlog not started (state IDLE)\n") << refused;
+    EXPECT_EQ(console.run(std::string("getlog start ") + dir, &result),
+              std::string("getlog not started: directory ") + dir +
+                  " refused (an absolute path of letters, digits, _ - . and /, without ..)\n");
     EXPECT_EQ(result, "ok");
   }
   std::string result;
@@ -211,16 +213,43 @@ constexpr unsigned kFtpPort = 2121;
 const std::string kFtpRoot = "/tmp/ftproot";
 const std::string kFtpPassword = "chassis-Pw-7";
 
-// The bench's chassis FTP server (Debian's pyftpdlib) on loopback.
+// A CA and a server certificate for 127.0.0.1 in `dir`, as the bench makes
+// its own.
+::testing::AssertionResult makeCertificates(const std::string& dir) {
+  int st = -1;
+  std::string out = testsupport::runShell(
+      "sh " + std::string(FXS_SOURCE_DIR) + "/tools/dev/bench-tls.sh " + dir + " 127.0.0.1 2>&1",
+      &st);
+  if (st != 0)
+    return ::testing::AssertionFailure() << "no certificates in " << dir << ": " << out;
+  return ::testing::AssertionSuccess();
+}
+
+// The bench's chassis FTP server (Debian's pyftpdlib) on loopback; with a
+// directory of certificates (made as the bench makes them) it offers TLS.
 class FtpServer {
  public:
-  ::testing::AssertionResult start() {
+  ::testing::AssertionResult start(const std::string& tlsDir = "") {
     ::mkdir(kFtpRoot.c_str(), 0755);
     writeFile("/tmp/ftp.pass", kFtpPassword + "\n");
-    m_proc.start("/usr/bin/python3",
-                 {std::string(FXS_SOURCE_DIR) + "/tools/dev/bench-ftpd.py", "--address",
-                  "127.0.0.1", "--port", std::to_string(kFtpPort), "--root", kFtpRoot, "--user",
-                  "chassis", "--password-file", "/tmp/ftp.pass"});
+    std::vector<std::string> args{std::string(FXS_SOURCE_DIR) + "/tools/dev/bench-ftpd.py",
+                                  "--address",
+                                  "127.0.0.1",
+                                  "--port",
+                                  std::to_string(kFtpPort),
+                                  "--root",
+                                  kFtpRoot,
+                                  "--user",
+                                  "chassis",
+                                  "--password-file",
+                                  "/tmp/ftp.pass"};
+    if (!tlsDir.empty()) {
+      ::testing::AssertionResult made = makeCertificates(tlsDir);
+      if (!made)
+        return made;
+      args.insert(args.end(), {"--tls-dir", tlsDir});
+    }
+    m_proc.start("/usr/bin/python3", args);
     if (testsupport::waitFor([this] { return m_proc.log().find("serving") != std::string::npos; },
                              std::chrono::seconds(20)))
       return ::testing::AssertionSuccess();
@@ -331,7 +360,8 @@ TEST_F(GetLogIt, ChassisCollectionLandsAValidArchiveOnTheFtpServer) {
 
   ASSERT_EQ(finishedState(common), CO::GETLOG_DONE);
   EXPECT_EQ(testsupport::readCommon(common, CO::CO_LOG_TRANSFER, LOG_RESULT).num,
-            CO::GETLOG_RESULT_OK);
+            CO::GETLOG_RESULT_SENT_IN_CLEAR);
+  EXPECT_TRUE(log.contains("in clear: the FTP server offers no TLS"));
   int st = -1;
   std::string list = testsupport::runShell(
       "for f in " + kFtpRoot + "/cards/slot3/card-logs-slot3-*.tar.gz; do tar -tzf $f; done", &st);
@@ -339,6 +369,43 @@ TEST_F(GetLogIt, ChassisCollectionLandsAValidArchiveOnTheFtpServer) {
   EXPECT_NE(list.find("flash/log/vocal.cfg\n"), std::string::npos) << list;
   EXPECT_FALSE(log.contains(kFtpPassword));
   EXPECT_EQ(ftp.m_proc.log().find(kFtpPassword), std::string::npos);
+}
+
+// A server that offers TLS gets the login and the archive over TLS once its
+// certificate verifies against the card's CA file; one whose certificate
+// comes from another CA gets nothing, not even in clear.
+TEST_F(GetLogIt, UploadsGoOverTlsWhenTheServerOffersItAndVerifies) {
+  struct Case {
+    const char* name;
+    const char* serverCertificates;
+    CO::GetLogResult result;
+    const char* logged;
+  };
+  const Case kCases[] = {
+      {"verified", "/tmp/tls-card-ca", CO::GETLOG_RESULT_SENT_ENCRYPTED,
+       "archive uploaded to ftp://127.0.0.1:2121/tls/card-logs-slot0-"},
+      {"another_ca", "/tmp/tls-other-ca", CO::GETLOG_RESULT_TLS_FAILED, "SSL certificate problem"},
+  };
+  ASSERT_TRUE(makeCertificates("/tmp/tls-card-ca"));
+  ::setenv("FXS_FTP_CA_FILE", "/tmp/tls-card-ca/ca.pem", 1);
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    testsupport::LogCapture log;
+    FtpServer ftp;
+    ASSERT_TRUE(ftp.start(c.serverCertificates));
+    commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
+    Outcome o = collect(common, "tls", ftpupload::DEFAULT_LIMIT);
+    bool sent = c.result == CO::GETLOG_RESULT_SENT_ENCRYPTED;
+    EXPECT_EQ(o.state, sent ? CO::GETLOG_DONE : CO::GETLOG_FAILED);
+    EXPECT_EQ(o.result, c.result);
+    EXPECT_TRUE(log.contains(c.logged));
+    EXPECT_EQ(ftp.m_proc.log().find("control TLS, data TLS") != std::string::npos, sent)
+        << ftp.m_proc.log();
+    EXPECT_EQ(ftp.m_proc.log().find("logged in") != std::string::npos, sent)
+        << "the login went to a server that did not verify";
+    EXPECT_FALSE(log.contains(kFtpPassword));
+  }
+  ::unsetenv("FXS_FTP_CA_FILE");
 }
 
 struct RefusedCase {
@@ -453,7 +520,7 @@ const UploaderCase kUploaders[] = {
      "cat >/dev/null; cat /tmp/answer-refused; exit 3\n",
      "failed: 530 login for chassis with ******** refused", CO::GETLOG_RESULT_LOGIN_REFUSED},
     {"reports success", "cat >/dev/null; cat /tmp/answer-ok\n", "getlog: archive uploaded to",
-     CO::GETLOG_RESULT_OK},
+     CO::GETLOG_RESULT_SENT_IN_CLEAR},
 };
 
 }  // namespace
@@ -474,7 +541,8 @@ TEST_F(GetLogIt, AMissingOrMisbehavingUploaderEndsWithAReason) {
     testsupport::LogCapture log;
     commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
     Outcome o = collect(common, "odd", ftpupload::DEFAULT_LIMIT);
-    EXPECT_EQ(o.state, c.result == CO::GETLOG_RESULT_OK ? CO::GETLOG_DONE : CO::GETLOG_FAILED);
+    EXPECT_EQ(o.state,
+              c.result == CO::GETLOG_RESULT_SENT_IN_CLEAR ? CO::GETLOG_DONE : CO::GETLOG_FAILED);
     EXPECT_EQ(o.result, c.result);
     EXPECT_TRUE(log.contains(c.logged));
     if (c.script == nullptr) {
@@ -534,7 +602,7 @@ TEST_F(GetLogIt, AHungUploaderIsKilledAtTheDeadline) {
   writeFile("/tmp/answer-ok", ftpupload::encodeAnswer({ftpupload::Result::OK, ""}));
   Outcome o = collect(common, "again", std::chrono::seconds(1));
   EXPECT_EQ(o.state, CO::GETLOG_DONE);
-  EXPECT_EQ(o.result, CO::GETLOG_RESULT_OK);
+  EXPECT_EQ(o.result, CO::GETLOG_RESULT_SENT_IN_CLEAR);
   ::unsetenv("FXS_FTPUPLOAD");
 }
 

@@ -116,6 +116,56 @@ TEST_F(AccountFirewall, BadServerTextsAreRefusedWithTheirLogLines) {
   EXPECT_EQ(iptables.calls[0].rules[0].sourceAddress().address, "sip.provider.example");
 }
 
+// The reading of a server text is fixed: the address up to the first ":",
+// the port a decimal number up to the first character that is not part of
+// it; a text that holds 0.0.0.0 anywhere stands for no server.
+TEST_F(AccountFirewall, ServerTextsAreReadAsTheCardDefines) {
+  struct Case {
+    const char* text;
+    bool answer;
+    const char* opens;  // address filter of the rules opened, "" for none
+    int port;
+  };
+  const Case kCases[] = {
+      {"10.20.30.40:5060:5061", true, "10.20.30.40", 5060},
+      {"10.20.30.41:5070abc", true, "10.20.30.41", 5070},
+      {"10.20.30.42: 5080", true, "10.20.30.42", 5080},
+      {"0.0.0.0/0:5060", true, "", 0},
+      {"10.0.0.0.0:5060", true, "", 0},
+      {"10.20.30.43:+5090", true, "10.20.30.43", 5090},
+      {"10.20.30.44:-5060", false, "", 0},
+  };
+  enable(0, true);
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.text);
+    iptables.calls.clear();
+    EXPECT_EQ(writeServer(0, kReg, c.text), c.answer);
+    bool opened = !iptables.calls.empty() && iptables.calls[0].add;
+    EXPECT_EQ(opened, c.opens[0] != '\0');
+    if (opened) {
+      EXPECT_EQ(iptables.calls[0].rules, sixRules(c.opens, c.port));
+    }
+  }
+}
+
+// 3 000 writes in 30 s that each open one server and close another: the
+// log gets the burst and 10 lines a second of each line, not 6 000 lines.
+TEST_F(AccountFirewall, AFloodOfServerWritesAddsAFewHundredLines) {
+  testsupport::LimitClock clock;
+  log.clear();
+  enable(0, true);
+  const std::string servers[] = {"10.20.30.40:5060", "10.20.30.41:5060"};
+  for (unsigned i = 0; i < 3000; ++i, clock.advance(10))
+    ASSERT_TRUE(writeServer(0, kReg, servers[i % 2])) << i;
+  clock.advance(trace::RateLimit::kReportMs);
+  trace::flushSuppressed();
+  EXPECT_EQ(iptables.calls.size(), 2u * 3000 - 1) << "every write still acted";
+  EXPECT_LE(log.count("adding rules for"), 400u);
+  EXPECT_LE(log.count("deleting rules for"), 400u);
+  EXPECT_GE(log.count("similar messages suppressed"), 2u);
+  EXPECT_LE(log.lines().size(), 820u);
+}
+
 TEST_F(AccountFirewall, OtherColumnsVelmoraRefusalAndFailuresLeaveTheFirewall) {
   enable(0, true);
   EXPECT_TRUE(writeServer(0, AccountTableBase::OBJ_ACCOUNT_PROVIDERNAME, "10.20.30.40:5060"));

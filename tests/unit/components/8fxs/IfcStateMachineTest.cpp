@@ -10,6 +10,7 @@
 #include "Ifc.h"
 #include "TestSupport.h"
 #include "common/CommonRecords.h"
+#include "debug/Odebug.h"
 #include "drivermsg/hwMessages.h"
 #include "drivermsg/pca9552Wire.h"
 
@@ -335,5 +336,65 @@ TEST_F(IfcFsm, Pca9552ReplyCommands) {
   EXPECT_TRUE(logs->contains("Message received with invalid command value [5]"));
   EXPECT_FALSE(ifc->card().m_pca9552StatusValid);
 }
+
+// Lines the card owes for every message are written for every one at an
+// ordinary rate (10 a second, here for two minutes of the limits' clock);
+// only a flood meets the log limit.
+struct OwedCase {
+  const char* name;
+  Bytes msg;          // a message to the controller,
+  const char* typed;  // or a line an engineer types on the console
+  const char* line;
+};
+
+Bytes withText(uint32_t id, const std::string& text) {
+  Bytes b = hwmsg::encodeWords({id});
+  b.insert(b.end(), text.begin(), text.end());
+  return b;
+}
+
+Bytes shortened(Bytes b) {
+  b.pop_back();
+  return b;
+}
+
+const OwedCase kOwed[] = {
+    {"unknown_msgid", hwmsg::encodeWords({4242, 0}), nullptr, "Unknown msgid 4242 received"},
+    {"udp_too_short", withText(MSG_UDP, "172.30.20.10"), nullptr, "Message received is too short"},
+    {"udp_not_answered", withText(MSG_UDP, std::string("172.30.20.10\0\0\0", 15) + "abc"), nullptr,
+     "no need to send response or response send failed!"},
+    {"adc_property", hwmsg::encodeAdc(9, 0), nullptr, "invalid prop 9"},
+    {"temp_sensor", hwmsg::encodeTemp(0, 5, 40), nullptr, "invalid temp sensor 5"},
+    {"temp_property", hwmsg::encodeTemp(7, 0, 0), nullptr, "invalid prop 7"},
+    {"pca_size", shortened(pcaReply(pca9552::DoSelfTestsOnAllDevicesReply, 0)), nullptr,
+     "nBytesReceived [15] != nBytesExpected [16]"},
+    {"pca_set_failed", pcaReply(pca9552::SetOutputValueOfSelectedPinsReply, 1, 0x300, 2), nullptr,
+     "Failed to set pins=0x300"},
+    {"pca_command", pcaReply(5, 0), nullptr, "invalid command value [5]"},
+    {"port_status_short", shortened(hwmsg::encodePortLed({1, 0, 0})), nullptr,
+     "bytes is shorter than"},
+    {"velm_get_output", {}, "velm get ipbx_no_such", "(command) - output="},
+    {"velm_get_ended", {}, "velm get ipbx_no_such", "command ended"},
+};
+
+class OwedLine : public IfcFsm, public ::testing::WithParamInterface<OwedCase> {};
+
+TEST_P(OwedLine, IsWrittenEveryTimeAtTenASecond) {
+  testsupport::LimitClock clock;
+  logs->clear();
+  const unsigned n = 1200;
+  for (unsigned i = 0; i < n; ++i, clock.advance(100)) {
+    if (GetParam().typed != nullptr) {
+      std::ostringstream os;
+      Odebug::runCommandLine(GetParam().typed, os);
+    } else {
+      ifc->deliver(GetParam().msg);
+    }
+  }
+  EXPECT_EQ(logs->count(GetParam().line), n);
+  EXPECT_FALSE(logs->contains("similar messages suppressed"));
+}
+
+INSTANTIATE_NAMED(Ifc, OwedLine, kOwed);
 
 }  // namespace

@@ -1,10 +1,13 @@
 // The controller's message handling without the running loop: tokenizer of
-// debug command lines, dispatch of ids, ready message, stop message.
+// debug command lines, dispatch of ids, ready message, stop message; and a
+// SIGTERM that comes before the loop.
 #include <gtest/gtest.h>
 #include <mqueue.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstring>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -255,6 +258,19 @@ TEST_F(IfcFixture, SignalHandlerPostsStopMessageOrFlagsAFullQueue) {
   EXPECT_EQ(stopsignal::signalNumber(), SIGTERM);
   EXPECT_EQ(inbound.pending(), sent);
   stopsignal::disarm();
+}
+
+// A SIGTERM between construction and run() is kept: run() returns at once.
+TEST_F(IfcFixture, SigtermBeforeRunStopsAtOnce) {
+  ASSERT_EQ(raise(SIGTERM), 0);
+  auto done = std::async(std::launch::async, [&] { m_ifc->run(); });
+  bool stopped = done.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+  if (!stopped)
+    Ifc::handleSignal(SIGTERM);  // armed by now: ends the loop
+  done.wait();
+  EXPECT_TRUE(stopped) << "run() did not act on a SIGTERM that came before it";
+  EXPECT_TRUE(m_log->contains("stop received"));
+  EXPECT_EQ(m_ifc->state(), Ifc::IDLE);
 }
 
 // The controller creates the trace object when there is none, keeps one

@@ -1,6 +1,11 @@
-// Board driver replies: the slot answer and an absent driver.
+// Board driver replies: the slot answer, an absent and a hung driver.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstring>
 #include <string>
 
 #include "TestSupport.h"
@@ -66,6 +71,32 @@ TEST(Board, AbsentDriverFailsAndKeepsTheSlot) {
   int slot = 7;
   EXPECT_FALSE(boardUtils("/tmp/no-such-driver.sock").getSlotNum(slot));
   EXPECT_EQ(slot, 7);
+}
+
+// A driver that takes the connection but never answers costs the caller
+// one short wait; for a second after it the slot is not asked for again.
+TEST(Board, HungDriverIsWaitedForOncePerSecond) {
+  const char* path = "/tmp/hung-board.sock";
+  ::unlink(path);
+  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un a{};
+  a.sun_family = AF_UNIX;
+  std::strncpy(a.sun_path, path, sizeof a.sun_path - 1);
+  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(listen(fd, 64), 0);
+  boardUtils board(path);
+  int slot = 7;
+  auto t0 = std::chrono::steady_clock::now();
+  for (int i = 0; i < 20; ++i)
+    EXPECT_FALSE(board.getSlotNum(slot));
+  auto took = std::chrono::steady_clock::now() - t0;
+  EXPECT_GE(took, std::chrono::milliseconds(200)) << "the driver was not waited for";
+  EXPECT_LT(took, std::chrono::seconds(1))
+      << std::chrono::duration_cast<std::chrono::milliseconds>(took).count()
+      << " ms for 20 passes of the main loop";
+  EXPECT_EQ(slot, 7);
+  close(fd);
+  ::unlink(path);
 }
 
 }  // namespace

@@ -240,6 +240,10 @@ const WriteCase kWrites[] = {
     {"ftp_port_too_big", CO::CO_LOG_TRANSFER, LOG_PORT, number(IcscType::U32, 65536), BAD_VALUE},
     {"ftp_server", CO::CO_LOG_TRANSFER, LOG_SERVER, text("172.30.20.10"), OK},
     {"ftp_server_url", CO::CO_LOG_TRANSFER, LOG_SERVER, text("a/b@c"), BAD_VALUE},
+    // What the upload's URL cannot carry is refused here, not at the upload.
+    {"ftp_server_with_port", CO::CO_LOG_TRANSFER, LOG_SERVER, text("172.30.20.10:2121"), BAD_VALUE},
+    {"ftp_server_bare_ipv6", CO::CO_LOG_TRANSFER, LOG_SERVER, text("2001:db8::7"), BAD_VALUE},
+    {"ftp_server_ipv6", CO::CO_LOG_TRANSFER, LOG_SERVER, text("[2001:db8::7]"), OK},
     {"ftp_user_command", CO::CO_LOG_TRANSFER, LOG_USER, text("u\r\nDELE x"), BAD_VALUE},
     {"getlog_dir_up", CO::CO_LOG_TRANSFER, LOG_DIRECTORY, text("logs/../x"), BAD_VALUE},
     {"getlog_without_engine", CO::CO_LOG_TRANSFER, LOG_DIRECTORY, text("logs"), NOT_SERVED},
@@ -275,6 +279,9 @@ TEST_F(Common, ClockReferenceReachesTheCardOnlyPastTheValueCheck) {
     set(CO::CO_CONTROL, CTRL_BP_CLK_REF, number(IcscType::U8, v));
   EXPECT_EQ(card.bpClkSets, 5);
   EXPECT_EQ(get(CO::CO_CONTROL, CTRL_BP_CLK_REF).num, 255);
+  std::ostringstream dump;
+  sc.dump(dump);
+  EXPECT_NE(dump.str().find("BpClkRef=255"), std::string::npos) << "as the chassis reads it";
 }
 
 TEST_F(Common, UtcTimeReadsBackAsWrittenAndAdvances) {

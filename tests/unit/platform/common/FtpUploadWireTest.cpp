@@ -107,30 +107,27 @@ TEST(FtpUploadWire, EncodingRefusesWhatCannotTravel) {
 TEST(FtpUploadWire, AnswersCarryEachResultAndItsExitStatus) {
   const Result all[] = {
       Result::OK,      Result::CONNECT_FAILED, Result::LOGIN_REFUSED, Result::UPLOAD_REFUSED,
-      Result::TIMEOUT, Result::FAILED};
+      Result::TIMEOUT, Result::FAILED,         Result::TLS_FAILED};
   std::set<int> statuses;
   for (Result res : all) {
     SCOPED_TRACE(resultName(res));
-    std::optional<Answer> back = decodeAnswer(encodeAnswer({res, "why"}));
-    ASSERT_TRUE(back);
-    EXPECT_EQ(back->result, res);
-    EXPECT_EQ(back->reason, "why");
+    for (bool encrypted : {false, true}) {
+      std::optional<Answer> back = decodeAnswer(encodeAnswer({res, "why", encrypted}));
+      ASSERT_TRUE(back);
+      EXPECT_EQ(back->result, res);
+      EXPECT_EQ(back->reason, "why");
+      EXPECT_EQ(back->encrypted, encrypted);
+    }
     statuses.insert(exitStatusOf(res));
   }
   EXPECT_EQ(statuses.size(), std::size(all)) << "two results share an exit status";
   EXPECT_EQ(exitStatusOf(Result::OK), 0);
   std::string bytes = encodeAnswer({Result::FAILED, ""});
-  bytes[4] = static_cast<char>(static_cast<uint8_t>(Result::FAILED) + 1);
+  bytes[4] = static_cast<char>(static_cast<uint8_t>(Result::TLS_FAILED) + 1);
   EXPECT_FALSE(decodeAnswer(bytes)) << "unknown result";
-}
-
-// The URL is logged: no credentials in it, and the directory is relative to
-// the login's home whatever slashes the chassis wrote around it.
-TEST(FtpUploadWire, UrlHasNoCredentials) {
-  Target t{"192.0.2.7", 21, "chassis", "secret", "/cards/slot3//"};
-  EXPECT_EQ(url(t, "a.tar.gz"), "ftp://192.0.2.7:21/cards/slot3/a.tar.gz");
-  t.directory = "/";
-  EXPECT_EQ(url(t, "a.tar.gz"), "ftp://192.0.2.7:21/a.tar.gz");
+  bytes = encodeAnswer({Result::OK, ""});
+  bytes[5] = 2;
+  EXPECT_FALSE(decodeAnswer(bytes)) << "encrypted is a flag";
 }
 
 TEST(FtpUploadProgram, BesideTheCardUnlessTheEnvironmentSaysOtherwise) {

@@ -8,10 +8,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ChildProcess.h"
@@ -407,6 +409,29 @@ TEST_F(ServerWithOptions, ClientsThatNeverReadDoNotHoldTheirSlots) {
   EXPECT_TRUE(testsupport::waitFor([&] { return served(); }, bound))
       << "clients that never read held the console";
   EXPECT_TRUE(m_log.contains("took no output for 300 ms, closed"));
+}
+
+// Clients that send a byte at a time hold no slot: only a complete line
+// counts as activity, and a line must end within its bound.
+TEST_F(ServerWithOptions, ByteAtATimeClientsDoNotHoldTheirSlots) {
+  Odebug::CdebugServer::Options o;
+  o.lineTimeoutMs = 1000;
+  start(o);
+  auto clients = fill();
+  std::atomic<bool> stop{false};
+  std::thread dribble([&] {
+    for (int i = 0; i < 200 && !stop; ++i) {
+      for (auto& c : clients)
+        c->push("x");
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  });
+  const auto bound = std::chrono::seconds(testsupport::kThreadSanitizer ? 8 : 4);
+  bool freed = testsupport::waitFor([&] { return served(); }, bound);
+  stop = true;
+  dribble.join();
+  EXPECT_TRUE(freed) << "clients sending a byte every 50 ms held every slot";
+  EXPECT_TRUE(m_log.contains("its line not completed within 1 s"));
 }
 
 TEST_F(ServerWithOptions, ListensOnTheConfiguredAddressOnly) {
