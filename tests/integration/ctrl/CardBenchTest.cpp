@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <iterator>
 #include <regex>
 #include <sstream>
@@ -378,11 +379,16 @@ TEST_P(InjectedError, StaysThroughTheDriversReportsUntilCleared) {
   ASSERT_TRUE(inject(c.raise));
   ASSERT_TRUE(waitForText("main hwstatus", active, seconds(10)));
   // A temperature only this test sends, then the driver's own value again:
-  // a whole round of its reports has come after the inject.
+  // a whole round of its reports has come after the inject. The driver is
+  // held while the marker is read, or its next report may hide it first.
+  card.i2c.signal(SIGSTOP);
   MessageQueue toMain(mainqueue::NAME);
   auto marker = hwmsg::encodeTemp(hwmsg::TEMP_PROP_VALUE, 0, 1234);
   ASSERT_TRUE(toMain.send(marker.data(), marker.size()));
-  ASSERT_TRUE(waitForText("main hwstatus", "Name=common.1, Temp Value=1234,", seconds(10)));
+  const bool markerSeen =
+      waitForText("main hwstatus", "Name=common.1, Temp Value=1234,", seconds(10));
+  card.i2c.signal(SIGCONT);
+  ASSERT_TRUE(markerSeen);
   ASSERT_TRUE(waitForText("main hwstatus", "Name=common.1, Temp Value=38,", seconds(10)));
   EXPECT_NE(mainConsole("main hwstatus").find(active), std::string::npos)
       << "the driver's reports cleared the injected error";
