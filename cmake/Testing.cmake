@@ -4,7 +4,7 @@ set(FXS_GTEST_SRC /usr/src/googletest CACHE PATH "googletest sources")
 
 # Every test binary runs through tests/nsrun: its own IPC, mount and network
 # namespace, so queues, /tmp paths and interfaces never touch the host.
-# TIMEOUT: seconds per test (default 300).
+# TIMEOUT: seconds a test may take (default 300).
 function(fxs_add_gtest name)
   cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   if(NOT A_TIMEOUT)

@@ -207,10 +207,12 @@ const CommonPropertyDescriptor kSfp[] = {
   REC_U32(13, "SFP Range ID", RO), REC_U32(14, "SFP ID", RO), REC_BOOL(15, "SFP Present", RO),
 };
 
-// The card process's own state (the state machine's value and name), for
-// the chassis and the front panel.
+// The card process's own state (the state machine's value and name) and
+// the LEDs it drives (one bit per driver pin: lit, blinking slowly, blinking
+// fast), for the chassis and the front panel.
 const CommonPropertyDescriptor kCardState[] = {
   REC_U32(0, "State", RO), REC_STR(1, "State Name", RO, lengthAtMost31, "UNINITIALIZED"),
+  REC_U32(2, "LEDs On", RO), REC_U32(3, "LEDs Slow Blink", RO), REC_U32(4, "LEDs Fast Blink", RO),
 };
 // clang-format on
 

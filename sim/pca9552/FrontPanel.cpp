@@ -3,15 +3,10 @@
 #include <iomanip>
 #include <sstream>
 
-namespace {
+const PanelLed kPanel[kPanelLeds] = {{"FAIL", 1}, {"DUMMY", 0}, {"P1", 8},  {"P2", 10}, {"P3", 12},
+                                     {"P4", 14},  {"P5", 9},    {"P6", 11}, {"P7", 13}, {"P8", 15}};
 
-struct PanelLed {
-  const char* label;
-  unsigned pin;
-};
-// Fail, dummy, then ports 1..8 (port p is on the pin the card maps it to).
-constexpr PanelLed kPanel[] = {{"FAIL", 1}, {"DUMMY", 0}, {"P1", 8},  {"P2", 10}, {"P3", 12},
-                               {"P4", 14},  {"P5", 9},    {"P6", 11}, {"P7", 13}, {"P8", 15}};
+namespace {
 
 const char* word(uint16_t v) {
   switch (v) {

@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "DocBench.h"
+#include "DevBench.h"
 #include "TestSupport.h"
 
 namespace {
 
-using testsupport::DocBench;
+using testsupport::DevBench;
 
 struct DevCase {
   const char* line;
@@ -25,7 +25,7 @@ struct DevCase {
   const char* holds;  // text the output (stdout and stderr) holds
 };
 
-void runCases(const DocBench& bench, const std::vector<DevCase>& cases) {
+void runCases(const DevBench& bench, const std::vector<DevCase>& cases) {
   for (const DevCase& c : cases) {
     int st = -1;
     std::string out = bench.run(c.line, &st, 60);
@@ -63,7 +63,7 @@ const char* const kDecoded[] = {
 TEST(DevIcsc, EveryCommandExitsByOneSchemeSaysWhatIsAllowedAndDecodesInACapture) {
   if (!testsupport::execPrefix().empty())
     GTEST_SKIP() << "./dev runs this host's build, not an emulated one";
-  DocBench bench("icsc");
+  DevBench bench("icsc");
   const std::string& dir = bench.dir();
   std::string bad = dir + "/m1";
   std::string send;
@@ -86,7 +86,7 @@ TEST(DevIcsc, EveryCommandExitsByOneSchemeSaysWhatIsAllowedAndDecodesInACapture)
                    {"./dev icsc", 3, "no icsc command"},
                    {"./dev icsc get TimerScalar 3", 3, "closest: TimersScalar"},
                    {"./dev icsc walk --format xml", 3, "text, table, json or csv"}});
-  ASSERT_NE(bench.run("./dev bench start").find("card ready"), std::string::npos);
+  ASSERT_NE(bench.run("./dev bench start").find("bench: card ACTIVE"), std::string::npos);
 
   // Captured until Ctrl-C, as from a terminal: its own process group.
   std::string pcap = dir + "/c.pcap", log = dir + "/capture.log";
@@ -157,7 +157,7 @@ std::vector<std::string> sortedWords(const std::string& text) {
 TEST(DevCompletion, OffersSubcommandsOptionsObjectsColumnsAndRecords) {
   if (!testsupport::execPrefix().empty())
     GTEST_SKIP() << "./dev runs this host's build, not an emulated one";
-  DocBench bench("completion");
+  DevBench bench("completion");
   struct Case {
     const char* line;  // what is typed; a trailing blank starts a new word
     const char* offered;
