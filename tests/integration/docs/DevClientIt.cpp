@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "DevBench.h"
 #include "TestSupport.h"
 
