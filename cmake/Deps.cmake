@@ -1,35 +1,43 @@
-# Boost is header-only for us (boost::any); its headers are architecture
-# independent, so the cross build reaches them through a shim directory
-# instead of adding the host's whole /usr/include.
-find_path(FXS_BOOST_ROOT boost/any.hpp PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH)
-if(NOT FXS_BOOST_ROOT)
-  message(FATAL_ERROR "boost headers not found: apt-get install libboost-dev")
-endif()
+# Architecture independent headers (Boost, libmnl's, nlohmann-json) reach
+# the cross build through a shim directory of links instead of the host's
+# whole /usr/include.
 set(FXS_BOOST_SHIM ${CMAKE_BINARY_DIR}/boost-shim)
 file(MAKE_DIRECTORY ${FXS_BOOST_SHIM})
-if(NOT EXISTS ${FXS_BOOST_SHIM}/boost)
-  file(CREATE_LINK ${FXS_BOOST_ROOT}/boost ${FXS_BOOST_SHIM}/boost SYMBOLIC)
-endif()
+# fxs_shim_headers(DIR HEADER PACKAGE): /usr/include/DIR into the shim; the
+# build stops naming PACKAGE when DIR/HEADER is missing.
+function(fxs_shim_headers dir header package)
+  find_path(_root ${dir}/${header} PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH NO_CACHE)
+  if(NOT _root)
+    message(FATAL_ERROR "${dir}/${header} not found: apt-get install ${package}")
+  endif()
+  if(NOT EXISTS ${FXS_BOOST_SHIM}/${dir})
+    file(CREATE_LINK ${_root}/${dir} ${FXS_BOOST_SHIM}/${dir} SYMBOLIC)
+  endif()
+endfunction()
+
+# Boost is header-only for us (boost::any).
+fxs_shim_headers(boost any.hpp libboost-dev)
 add_library(boost_headers INTERFACE)
 target_include_directories(boost_headers SYSTEM INTERFACE ${FXS_BOOST_SHIM})
 
 set(THREADS_PREFER_PTHREAD_FLAG ON)
 find_package(Threads REQUIRED)
 
-# libmnl for rtnetlink (platform/net). Its header is architecture
-# independent and reached through the same shim; the library is the
-# target architecture's (multiarch libmnl-dev:armhf for the cross build).
+# libmnl for rtnetlink (platform/net): the library is the target
+# architecture's (multiarch libmnl-dev:armhf for the cross build).
 find_library(FXS_MNL_LIB mnl)
-find_path(FXS_MNL_ROOT libmnl/libmnl.h PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH)
-if(NOT FXS_MNL_LIB OR NOT FXS_MNL_ROOT)
+if(NOT FXS_MNL_LIB)
   message(FATAL_ERROR "libmnl not found: apt-get install libmnl-dev (armhf: libmnl-dev:armhf)")
 endif()
-if(NOT EXISTS ${FXS_BOOST_SHIM}/libmnl)
-  file(CREATE_LINK ${FXS_MNL_ROOT}/libmnl ${FXS_BOOST_SHIM}/libmnl SYMBOLIC)
-endif()
+fxs_shim_headers(libmnl libmnl.h libmnl-dev)
 add_library(mnl INTERFACE)
 target_link_libraries(mnl INTERFACE ${FXS_MNL_LIB})
 target_include_directories(mnl SYSTEM INTERFACE ${FXS_BOOST_SHIM})
+
+# nlohmann-json (header only) for the bench client's JSON output.
+fxs_shim_headers(nlohmann json.hpp nlohmann-json3-dev)
+add_library(json_headers INTERFACE)
+target_include_directories(json_headers SYSTEM INTERFACE ${FXS_BOOST_SHIM})
 
 # libcurl for the log upload to the chassis' FTP server (libcurl4-openssl-dev;
 # libcurl4-openssl-dev:armhf for the cross build). Its headers are

@@ -56,6 +56,47 @@ int checkGuid(const boost::any& value) {
 
 namespace {
 
+struct LengthRule {
+  int (*check)(uint32_t);
+  const char* text;
+};
+constexpr LengthRule kLengthRules[] = {
+    {lengthIs1, "1 byte"},
+    {lengthIs4, "4 bytes"},
+    {lengthIs8, "8 bytes"},
+    {lengthAtMost31, "at most 31 bytes"},
+    {lengthAtMost127, "at most 127 bytes"},
+    {lengthIs36, "exactly 36 bytes"},
+};
+struct ValueRule {
+  int (*check)(const boost::any&);
+  const char* text;
+};
+constexpr ValueRule kValueRules[] = {
+    {checkBpClkRef, "0, 1, 2, 3 or 128"},
+    {checkGuid, "36 letters, digits or '-'"},
+};
+
+}  // namespace
+
+std::string lengthRule(const CommonPropertyDescriptor& rec) {
+  for (const LengthRule& r : kLengthRules) {
+    if (r.check == rec.lengthCheck)
+      return r.text;
+  }
+  return "";
+}
+
+std::string valueRule(const CommonPropertyDescriptor& rec) {
+  for (const ValueRule& r : kValueRules) {
+    if (r.check == rec.valueCheck)
+      return r.text;
+  }
+  return "";
+}
+
+namespace {
+
 using S = std::string;
 constexpr uint32_t RO = 1, RW = 0;
 

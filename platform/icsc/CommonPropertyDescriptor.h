@@ -69,6 +69,11 @@ int lengthAtMost127(uint32_t len);
 int lengthIs36(uint32_t len);
 int anyLength(uint32_t len);
 
+// What a record's length and value checks take, in words for a refusal
+// ("at most 31 bytes", "0, 1, 2, 3 or 128"); empty for no check.
+std::string lengthRule(const CommonPropertyDescriptor& rec);
+std::string valueRule(const CommonPropertyDescriptor& rec);
+
 // Every array, event tables 0-3 first. An array's index is its common
 // object number in the OIDs (icscoid::common); the order never changes.
 const CommonDescriptorArray* arrays();

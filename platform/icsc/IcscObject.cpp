@@ -47,7 +47,7 @@ void IcscObject::dumpRow(std::string& out, unsigned row) const {
 }
 
 std::string IcscObject::str(int row, int mode) const {
-  std::string out = std::string(m_desc.name) + " (" + getObjectTypeStr() + ", id " +
+  std::string out = std::string(m_desc.name) + " (" + getObjectTypeStr() + ", ICSC object " +
                     std::to_string(m_objectId) + ", rows " + std::to_string(m_rowCount) + ")\n";
   bool table = m_desc.isTable;
   if (mode != 0) {

@@ -25,38 +25,48 @@ void writeHeader(wire::BeWriter& w, const Header& h) {
 
 }  // namespace
 
-const char* statusText(uint8_t status) {
-  switch (status) {
-    case OK:
-      return "ok";
-    case NO_SUCH_OBJECT:
-      return "no such object";
-    case NO_SUCH_COLUMN:
-      return "no such column";
-    case ROW_OUT_OF_RANGE:
-      return "row out of range";
-    case WRONG_TYPE:
-      return "wrong type";
-    case READ_ONLY:
-      return "read only";
-    case NOT_SERVED:
-      return "not served";
-    case MALFORMED:
-      return "malformed message";
-    case END_OF_OBJECTS:
-      return "end of objects";
-    case BAD_VERSION:
-      return "unsupported version";
-    case BAD_OP:
-      return "unknown operation";
-    case TOO_BIG:
-      return "answer too big";
-    case BAD_VALUE_LENGTH:
-      return "value length refused";
-    case BAD_VALUE:
-      return "value refused";
+namespace {
+
+struct StatusRow {
+  Status status;
+  const char* name;
+  const char* text;
+};
+constexpr StatusRow kStatuses[] = {
+    {OK, "OK", "ok"},
+    {NO_SUCH_OBJECT, "NO_SUCH_OBJECT", "no such object"},
+    {NO_SUCH_COLUMN, "NO_SUCH_COLUMN", "no such column"},
+    {ROW_OUT_OF_RANGE, "ROW_OUT_OF_RANGE", "row out of range"},
+    {WRONG_TYPE, "WRONG_TYPE", "wrong type"},
+    {READ_ONLY, "READ_ONLY", "read only"},
+    {NOT_SERVED, "NOT_SERVED", "not served"},
+    {MALFORMED, "MALFORMED", "malformed message"},
+    {END_OF_OBJECTS, "END_OF_OBJECTS", "end of objects"},
+    {BAD_VERSION, "BAD_VERSION", "unsupported version"},
+    {BAD_OP, "BAD_OP", "unknown operation"},
+    {TOO_BIG, "TOO_BIG", "answer too big"},
+    {BAD_VALUE_LENGTH, "BAD_VALUE_LENGTH", "value length refused"},
+    {BAD_VALUE, "BAD_VALUE", "value refused"},
+};
+
+const StatusRow* statusRow(uint8_t status) {
+  for (const StatusRow& row : kStatuses) {
+    if (row.status == status)
+      return &row;
   }
-  return "unknown status";
+  return nullptr;
+}
+
+}  // namespace
+
+const char* statusText(uint8_t status) {
+  const StatusRow* row = statusRow(status);
+  return row != nullptr ? row->text : "unknown status";
+}
+
+const char* statusName(uint8_t status) {
+  const StatusRow* row = statusRow(status);
+  return row != nullptr ? row->name : "UNKNOWN";
 }
 
 const char* decodeText(Decode d) {

@@ -50,6 +50,8 @@ enum Status : uint8_t {
   BAD_VALUE = 13,         // a common object's value check refused the value
 };
 const char* statusText(uint8_t status);
+// The enumerator's name ("READ_ONLY"); "UNKNOWN" for other codes.
+const char* statusName(uint8_t status);
 
 struct Header {
   uint8_t version = VERSION;

@@ -10,7 +10,8 @@ dev_register bench-perf measurements "[--quick] [--no-armhf] | --chassis [N]" \
   "the card's speed, CPU, memory and size beside the floors" \
   "Runs its own bench (state in out/bench-perf), so a running ./dev bench is
 left alone. Figures and targets: docs/perf.md.
---quick       small counts: a smoke run, the figures are only indicative
+--quick       small counts: a smoke run, the figures are only indicative;
+              written to out/bench-perf/latest.md, not bench/results/
 --no-armhf    skip the armhf build (the size of main on the card)
 --chassis [N] instead, a chassis of its own (out/chassis-perf) with N cards
               (1-16, default 16; the largest N that starts when N do not):
@@ -106,7 +107,7 @@ cmd_bench_perf() {
   rm -f "$strip_native"
   if [ $armhf = 1 ]; then
     say "building the armhf main for its size"
-    if configure_and_build armhf "" main; then
+    if (quiet_build "the armhf main" armhf "" main); then
       local s; s="$(mktemp)"
       arm-linux-gnueabihf-strip -o "$s" "$(build_dir armhf "")/bin/main" &&
         printf 'size\tarmhf\t%s\n' "$(stat -c %s "$s")" >>"$raw"
@@ -116,7 +117,9 @@ cmd_bench_perf() {
     fi
   fi
 
+  # A smoke run's figures would replace the measured ones.
   local report="$FXS_ROOT/bench/results/latest.md"
+  [ $quick = 1 ] && report="$out/latest.md"
   mkdir -p "$(dirname "$report")"
   {
     echo "# Bench results"
@@ -133,5 +136,5 @@ cmd_bench_perf() {
     fi
   } >"$report"
   cat "$report"
-  say "written to bench/results/latest.md (raw figures in $raw)"
+  say "written to ${report#"$FXS_ROOT"/} (raw figures in $raw)"
 }

@@ -4,8 +4,10 @@ source "$FXS_ROOT/tools/dev/bench-lib.sh"
 source "$FXS_ROOT/tools/dev/bench-getlog.sh"
 # shellcheck source=tools/dev/bench-upgrade.sh
 source "$FXS_ROOT/tools/dev/bench-upgrade.sh"
+# shellcheck source=tools/dev/bench-capture.sh
+source "$FXS_ROOT/tools/dev/bench-capture.sh"
 
-dev_register bench bench "[--ethaddr MAC] [run|start|stop|restart|status|logs [NAME] [-f]|collect-logs|upgrade ...]" \
+dev_register bench bench "[--ethaddr MAC] [run|start|stop|restart|status|logs [NAME] [-f]|collect-logs|upgrade ...|capture [SECONDS] [-o FILE] [-- COMMAND...]|capture --decode FILE]" \
   "run the card and its peers in namespaces of their own" \
   "run           (the default) start, draw the front panel with main's newest log
               lines and a status line (the plain log when not on a terminal or
@@ -36,6 +38,15 @@ upgrade [--vm] FILE [--no-accept] [--commit-timer S]
               rolls back after S s, 0 = its default); state and progress are
               printed as they change. Exit 0 once the new load runs, else
               non-zero with the card's reason. --vm: the card in the VM
+capture [SECONDS] [-o FILE] [-- COMMAND...]
+              the ICSC datagrams to and from the card's UDP front end, into
+              the pcap FILE (default out/capture.pcap), for SECONDS, until
+              Ctrl-C or while COMMAND runs (started once capturing; its exit
+              status is capture's); says when it captures
+capture --decode FILE
+              such a capture through tshark with the ICSC dissector: each
+              cell named (object, column, row or common record), malformed
+              datagrams flagged (docs/icsc-protocol.md)
 --ethaddr MAC the data interface's MAC for main (as FXS_BENCH_ETHADDR)
 
 The bench builds only what it runs (main, the stand-ins, the tools). State and
@@ -74,7 +85,7 @@ cmd_bench() {
   case "$sub" in
     run|start|stop|restart|status|collect-logs)
       [ $# -eq 0 ] || dev_bad_usage bench "bench $sub takes no arguments" ;;
-    logs|upgrade) ;;
+    logs|upgrade|capture) ;;
     *) dev_bad_usage bench "unknown bench subcommand '$sub'" ;;
   esac
   [ "$(id -u)" = 0 ] || die "the bench runs in namespaces of its own and needs root"
@@ -87,6 +98,7 @@ cmd_bench() {
     status) bench_status ;;
     logs) bench_logs "$@" ;;
     collect-logs) bench_collect_logs ;;
+    capture) bench_capture "$@" ;;
   esac
 }
 

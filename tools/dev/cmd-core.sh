@@ -21,11 +21,15 @@ cmd_build() {
   say "built in $(build_dir "$ARCH" "$SANITIZE")"
 }
 
-dev_register test "tests and checks" "[--arch armhf] [--sanitize SET] [-R REGEX] | --vm" \
+dev_register test "tests and checks" "[--arch armhf] [--sanitize SET] [--verbose] [-R REGEX] | --vm" \
   "build and run every test through ctest (as root)" \
   "--arch armhf   cross-build and run the tests under qemu-arm
 --sanitize SET address,undefined or thread; build/native-SET, sanitizer
                options that stop at the first report
+--verbose      the compiler's output and ctest's line per test; without
+               it one progress line each, then only the failed tests with
+               their output and the summary (the whole output goes to
+               out/dev-logs/build-TREE.log and test-TREE.log)
 -R REGEX       only the ctest tests whose names match (other ctest
                options are passed on as well)
 --vm           the end-to-end suite on a 32-bit ARM kernel under qemu
@@ -39,9 +43,13 @@ cmd_test() {
     return
   fi
   parse_build_opts test "$@"
+  local args=() a
+  for a in ${REST[@]+"${REST[@]}"}; do
+    if [ "$a" = --verbose ]; then export FXS_DEV_VERBOSE=1; else args+=("$a"); fi
+  done
   [ "$(id -u)" = 0 ] || die "tests run in namespaces of their own and need root"
   dev_check_only && return 0
-  configure_and_build "$ARCH" "$SANITIZE"
+  quiet_build "the tests" "$ARCH" "$SANITIZE"
   local dir; dir="$(build_dir "$ARCH" "$SANITIZE")"
   say "running tests in $dir"
   local env=()
@@ -49,7 +57,45 @@ cmd_test() {
     env+=(ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
           TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1)
   fi
-  (cd "$dir" && env ${env[@]+"${env[@]}"} ctest --output-on-failure -j "$(nproc)" ${REST[@]+"${REST[@]}"})
+  local run=(ctest --output-on-failure -j "$(nproc)" ${args[@]+"${args[@]}"})
+  if dev_verbose; then
+    (cd "$dir" && env ${env[@]+"${env[@]}"} "${run[@]}")
+    return
+  fi
+  local log tty=0
+  log="$(dev_log "test-$(basename "$(realpath "$dir")")")"
+  [ -t 2 ] && tty=1
+  (cd "$dir" && env ${env[@]+"${env[@]}"} "${run[@]}") 2>&1 | test_progress "$log" "$tty"
+}
+
+# test_progress LOG TTY: ctest's output into LOG; on the terminal one
+# progress line, then each test that did not pass with its output, and the
+# summary. Lines it does not know are shown.
+test_progress() {
+  local log="$1" tty="$2" line at failing=0
+  : >"$log"
+  while IFS= read -r line; do
+    printf '%s\n' "$line" >>"$log"
+    if [[ "$line" =~ ^\ *([0-9]+)/([0-9]+)\ Test\ +#[0-9]+:\ ([^ ]+) ]]; then
+      at="${BASH_REMATCH[1]}/${BASH_REMATCH[2]} ${BASH_REMATCH[3]}"
+      if [[ "$line" =~ (\ Passed|\*\*\*Skipped)\ +[0-9.]+\ sec$ ]]; then
+        failing=0
+        [ "$tty" = 1 ] && printf '\r\033[Kdev: testing: %.60s' "$at" >&2
+        continue
+      fi
+      failing=1
+      [ "$tty" = 1 ] && printf '\r\033[K' >&2
+      printf '%s\n' "$line"
+      continue
+    fi
+    case "$line" in
+      "Test project "*|*"Start "*[0-9]": "*) ;;
+      "") [ $failing = 0 ] || printf '\n' ;;
+      *) [ "$tty" = 1 ] && printf '\r\033[K' >&2; printf '%s\n' "$line" ;;
+    esac
+  done
+  [ "$tty" = 1 ] && printf '\r\033[K' >&2
+  say "the whole output of ctest is in $log"
 }
 
 dev_register format "tests and checks" "[--check]" \
@@ -123,6 +169,6 @@ cmd_perf() {
   [ $# -eq 0 ] || dev_bad_usage perf "no arguments expected"
   [ "$(id -u)" = 0 ] || die "the measurements run in namespaces of their own and need root"
   dev_check_only && return 0
-  configure_and_build native "" bench_spine
+  quiet_build "the benchmark" native "" bench_spine
   "$FXS_ROOT/tests/nsrun" "$(build_dir native "")/bin/bench_spine"
 }

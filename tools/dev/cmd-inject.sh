@@ -13,7 +13,18 @@ an error raised stays until another inject clears it, for example
 and the operational ones are raised by no message of this card.
 --slot N  the card in slot N of ./dev chassis
 The card in the VM (./dev vm) takes no injects from the host: its queues are
-reached only inside the VM (./dev vm shell runs a shell beside it)."
+reached only inside the VM (./dev vm shell runs a shell beside it).
+
+LEDs (./dev panel shows them; docs/bench.md):
+  LED      lit by                                       in state
+  FAIL,    the lamp test: every LED on while the self   SELF_TESTS_BUSY,
+  DUMMY    tests run; stays on in FAIL (self-test       ACTIVE_ALL_LEDS_ON,
+           results missing) until a port-leds message   FAIL
+  P1-P8    the lamp test, then port-leds A B            any state
+No hardware error or alarm lights an LED on this card. port-leds A B: port
+p (1-8) takes bit p-1 of A and bit p-1 or p+7 of B:
+  A=0 B=0 blinks slowly   A=0 B=1 off   A=1 B=0 blinks fast   A=1 B=1 on
+for example ./dev inject port-leds 0x1 0x1 turns P1 on."
 
 dev_more_inject() {
   echo "Kinds:"

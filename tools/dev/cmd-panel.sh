@@ -72,7 +72,7 @@ dev_register panel bench "[--once]" \
   "The view redraws four times a second until Ctrl-C (the bench keeps running).
 --once  print one plain line for scripts and exit: the card state and every LED
         (FAIL, DUMMY, P1..P8) as on, off, slow or fast, for example
-        state=ACTIVE FAIL=off DUMMY=on P1=off ... P8=off"
+        state=ACTIVE FAIL=off DUMMY=off P1=slow ... P8=off"
 cmd_panel() {
   local once=0
   dev_flag panel --once "$@" && once=1

@@ -57,10 +57,11 @@ dev_check_only() { [ "${FXS_DEV_CHECK_ONLY:-}" = 1 ]; }
 say() { echo "dev: $*" >&2; }
 die() { echo "dev: error: $*" >&2; exit 1; }
 
-# Debian packages every build needs; more per subcommand.
+# Debian packages every build needs; more per subcommand (jq: the docs read
+# the client's JSON with it).
 FXS_BASE_PKGS=(cmake g++ make googletest libboost-dev libmnl-dev libcurl4-openssl-dev libsodium-dev
                libarchive-dev iproute2 util-linux iptables procps psmisc netcat-openbsd
-               python3-pyftpdlib python3-openssl openssl)
+               python3-pyftpdlib python3-openssl openssl nlohmann-json3-dev jq)
 FXS_ARMHF_PKGS=(g++-arm-linux-gnueabihf qemu-user)
 
 dev_apt_updated=0
@@ -114,7 +115,8 @@ cmake_args() {
   fi
 }
 
-# configure_and_build ARCH SANITIZE [targets...]
+# configure_and_build ARCH SANITIZE [targets...]: the compiler's output as
+# it comes (./dev build).
 configure_and_build() {
   local arch="$1" san="$2"; shift 2
   local dir; dir="$(build_dir "$arch" "$san")"
@@ -128,16 +130,32 @@ configure_and_build() {
   cmake --build "$dir" -j "$(nproc)" ${1:+--target "$@"} >&2
 }
 
-# quiet_build WHAT ARCH SANITIZE TARGET...: builds only TARGETs with one
-# progress line instead of the compiler's output (kept in the build tree's
-# dev-build.log, shown when the build fails); silent when all is up to date.
+# Set by --verbose (./dev test): builds and tests print everything.
+dev_verbose() { [ "${FXS_DEV_VERBOSE:-}" = 1 ]; }
+
+# dev_log NAME: a log file under out/dev-logs/ (created), for output that
+# only matters when something fails.
+dev_log() {
+  mkdir -p "$FXS_ROOT/out/dev-logs"
+  echo "$FXS_ROOT/out/dev-logs/$1.log"
+}
+
+# quiet_build WHAT ARCH SANITIZE [TARGET...]: builds the TARGETs (all
+# without) with one progress line instead of the compiler's output, which
+# goes to out/dev-logs/build-TREE.log and is pointed to when the build
+# fails; silent when all is up to date. dev_verbose: the output as it comes.
 quiet_build() {
   local what="$1" arch="$2" san="$3"; shift 3
   local dir; dir="$(build_dir "$arch" "$san")"
+  if dev_verbose; then
+    configure_and_build "$arch" "$san" "$@"
+    return
+  fi
   ensure_packages "${FXS_BASE_PKGS[@]}"
   cmake_args "$arch" "$san" "$dir"
   mkdir -p "$dir"
-  local log="$dir/dev-build.log" tty=0
+  local log tty=0
+  log="$(dev_log "build-$(basename "$(realpath "$dir")")")"
   [ -t 2 ] && tty=1
   if [ ! -f "$dir/CMakeCache.txt" ]; then
     say "configuring $dir (first build)"
@@ -146,8 +164,8 @@ quiet_build() {
       die "configuring $dir failed"
     fi
   fi
-  if ! cmake --build "$dir" -j "$(nproc)" --target "$@" 2>&1 | build_progress "$what" "$log" "$tty"; then
-    grep -E 'error|Error|warning' "$log" | head -n 40 >&2 || true
+  if ! cmake --build "$dir" -j "$(nproc)" ${1:+--target "$@"} 2>&1 | build_progress "$what" "$log" "$tty"; then
+    grep -E -A3 'error|Error' "$log" | head -n 60 >&2 || true
     die "building $what failed; the whole output is in $log"
   fi
 }

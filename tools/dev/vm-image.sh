@@ -281,10 +281,9 @@ vm_card() {
     esac
   done
   bins+=("${VM_EXTRA_BINS[@]}")
-  say "building the armhf card and stand-ins"
   # vconfig is a script the build only copies.
   # shellcheck disable=SC2046
-  configure_and_build armhf "" $(printf '%s\n' "${bins[@]}" | sort -u | grep -vx vconfig) ||
+  quiet_build "the armhf card and stand-ins" armhf "" $(printf '%s\n' "${bins[@]}" | sort -u | grep -vx vconfig) ||
     die "the armhf build failed"
   for f in "${bins[@]}"; do
     [ -f "$dir/$f" ] || die "no $f in $dir"

@@ -8,6 +8,9 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <iterator>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,6 +28,7 @@ namespace {
 
 using std::chrono::seconds;
 using testsupport::CardWithPeers;
+using testsupport::ChildProcess;
 using testsupport::Clock;
 using testsupport::mainConsole;
 using testsupport::waitFor;
@@ -74,6 +78,62 @@ bool inject(const std::vector<std::string>& args) {
   return testsupport::runTool("sim_inject", args).status == 0;
 }
 
+// The rows of the LED cause table of docs/bench.md:
+// "| cause | `./dev inject ...` or `FXS_BENCH_I2C=...` or every start | `PANEL WORDS` |".
+struct LedCause {
+  std::string cause, how, panel;
+};
+std::vector<LedCause> documentedLedCauses() {
+  static const std::regex row(R"(^\| ([^|`]+) \| `?([^|`]+)`? \| `([^|`]+)` \|$)");
+  std::vector<LedCause> out;
+  std::istringstream in(testsupport::readFile(std::string(FXS_SOURCE_DIR) + "/docs/bench.md"));
+  bool inSection = false;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("## ", 0) == 0)
+      inSection = line == "## The front panel's LEDs";
+    std::smatch m;
+    if (inSection && std::regex_match(line, m, row))
+      out.push_back({m[1], m[2], m[3]});
+  }
+  return out;
+}
+const LedCause& ledCause(const std::string& how) {
+  static const std::vector<LedCause> causes = documentedLedCauses();
+  for (const LedCause& c : causes) {
+    if (c.how.rfind(how, 0) == 0)
+      return c;
+  }
+  static const LedCause none{"missing", "", "a row for " + how};
+  return none;
+}
+
+// A panel line of the LED stand-in (the newest, or any with `anyLine`)
+// holding every word of `words` within `limit`.
+bool panelShows(const ChildProcess& pca, const std::string& words, bool anyLine = false,
+                Clock::duration limit = std::chrono::seconds(10)) {
+  std::istringstream want(words);
+  std::vector<std::string> all{std::istream_iterator<std::string>(want), {}};
+  auto holds = [&](const std::string& line) {
+    return std::all_of(all.begin(), all.end(), [&](const std::string& w) {
+      return (" " + line + " ").find(" " + w + " ") != std::string::npos;
+    });
+  };
+  return waitFor(
+      [&] {
+        std::istringstream log(pca.log());
+        std::string newest;
+        for (std::string line; std::getline(log, line);) {
+          if (line.find(" panel: ") == std::string::npos)
+            continue;
+          if (anyLine && holds(line))
+            return true;
+          newest = line;
+        }
+        return holds(newest);
+      },
+      limit);
+}
+
 TEST(CardBench, ReachesActiveAndShowsInjectedFaultsOverIcsc) {
   CardWithPeers card(kAll);
   card.panel = "log";  // the front panel reads state and alarms over ICSC
@@ -83,6 +143,7 @@ TEST(CardBench, ReachesActiveAndShowsInjectedFaultsOverIcsc) {
   EXPECT_EQ(seen.back(), "ACTIVE");
   EXPECT_NE(std::find(seen.begin(), seen.end(), "ACTIVE_ALL_LEDS_ON"), seen.end())
       << "the lamp test was skipped";
+  EXPECT_TRUE(panelShows(card.pca, ledCause("every start").panel, true)) << card.pca.log();
   std::string internals = mainConsole("main internals");
   EXPECT_NE(internals.find("SELF_TEST_ADC: SUCCEEDED"), std::string::npos) << internals;
   EXPECT_NE(internals.find("SELF_TEST_PCA9552_DEVICE: SUCCEEDED"), std::string::npos);
@@ -131,12 +192,38 @@ TEST(CardBench, ReachesActiveAndShowsInjectedFaultsOverIcsc) {
 
 TEST(CardBench, SilentI2cDriverLeadsToFail) {
   CardWithPeers card(kAll);
+  const LedCause& silent = ledCause("FXS_BENCH_I2C=--silent");
   card.i2cArgs = {"--silent"};
+  card.panel = "log";
   ASSERT_TRUE(card.start());
   auto seen = waitForState("FAIL", std::chrono::seconds(45));
   ASSERT_FALSE(seen.empty()) << "the card state was never served";
   EXPECT_EQ(seen.back(), "FAIL");
   EXPECT_NE(std::find(seen.begin(), seen.end(), "SELF_TESTS_BUSY"), seen.end());
+  // The lamp test stays on the LEDs.
+  EXPECT_TRUE(panelShows(card.pca, silent.panel)) << card.pca.log();
+}
+
+// Every other row of the LED table, injected in its order into an ACTIVE
+// card, shows on the panel as documented; the rows above are the start's.
+TEST(CardBench, EveryDocumentedPortLedCauseShowsOnThePanel) {
+  std::vector<LedCause> causes = documentedLedCauses();
+  CardWithPeers card(kAll);
+  card.panel = "log";
+  ASSERT_TRUE(card.start());
+  ASSERT_EQ(waitForState("ACTIVE", std::chrono::seconds(40)).back(), "ACTIVE");
+  size_t injected = 0;
+  for (const LedCause& c : causes) {
+    SCOPED_TRACE(c.cause + ": " + c.how);
+    if (c.how == "every start" || c.how.rfind("FXS_BENCH_I2C=", 0) == 0)
+      continue;
+    ASSERT_EQ(c.how.rfind("./dev inject ", 0), 0u) << "a cause no test brings about";
+    std::istringstream words(c.how.substr(13));
+    ASSERT_TRUE(inject({std::istream_iterator<std::string>(words), {}}));
+    EXPECT_TRUE(panelShows(card.pca, c.panel)) << card.pca.log();
+    ++injected;
+  }
+  EXPECT_GE(injected, 5u) << "docs/bench.md lost its LED table";
 }
 
 // "Reboot" goes to the board, which resets the card: main stops cleanly;

@@ -68,8 +68,12 @@ std::vector<std::string> devArgs(const std::string& text) {
   return dev == w.end() ? std::vector<std::string>{} : std::vector<std::string>(dev + 1, w.end());
 }
 
-bool isSynopsis(const std::string& text) {
+bool isSynopsis(const std::string& line) {
+  // Quoted words and a pipe into another program (" | jq ...") hold no
+  // placeholders.
+  static const std::regex quoted(R"('[^']*'|"[^"]*")"), pipeline(R"(\s\|\s+[a-z].*$)");
   static const std::regex placeholder(R"((^|\s)[A-Z][A-Z0-9_]*(\s|$))");
+  std::string text = std::regex_replace(std::regex_replace(line, quoted, "''"), pipeline, "");
   return text.find_first_of("[|") != std::string::npos || text.find("...") != std::string::npos ||
          std::regex_search(text, placeholder);
 }

@@ -4,7 +4,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <functional>
+#include <map>
 #include <memory>
+#include <regex>
 #include <sstream>
 #include <string>
 
@@ -144,75 +148,71 @@ TEST_F(ConsoleCommandsIt, HelpTexts) {
 
 namespace {
 
-// The engineers' dump ids: the n-th word names the object of id n (the
-// network tables' ids start at 50).
-const char kTables[] =
-    "AccountTable VoipProviderDefaultsTable AccountStatusTable SipServerConfigurationTable "
-    "IpbxHookflashTable SlacImpedanceCommandsTable SubscriptionServiceSettingsTable "
-    "PortConfigurationTable OperatingModeTable SpeedDialsTable IpbxDialPublicExtSipTable "
-    "IpbxDialPublicExtRtpTable CallForwardingTable CallForwardListTable DistinctiveRingListTable "
-    "DistinctiveRingingTable DoNotDisturbTable IpbxDisturbAcceptListTable CallBlockingTable "
-    "CallBlockingListTable OutgoingBlockTable OutgoingBlockListTable CallerWaitingCallerIdTable "
-    "MessageWaitingTable FeaturesCodesTable IncomingCallHistoryStatusTable VocalAlarmStatusTable";
-const char kNetworkTables[] =
-    "IfmNetworkLinkConfigTable IfmNetworkLinkStatusTable IfmNetworkRouteConfigTable "
-    "IfmNetworkRouteStatusTable";
-const char kScalars[] =
-    "SystemScalar SystemStatusScalar AudioSettingsScalar RtpProtocolScalar SdpProtocolScalar "
-    "SdpAudioCodecScalar SdpAudioCodecDynamicCodeScalar SipProtocolScalar SipResponseCodeScalar "
-    "SipProtocolTimersScalar VoiceAndToneParametersScalar TimersScalar OtherScalar "
-    "CallProgressTonesScalar StandardRingingPatternsScalar DistinctiveRingingPatternsScalar "
-    "DistinctiveCallWaitingPatternsScalar SlacConfigurationScalar NetStatusScalar";
-
-// The `index`-th word of `names`; empty when there are fewer.
-std::string word(const char* names, long index) {
-  std::istringstream in(names);
-  std::string w;
-  for (long i = 0; i <= index && in >> w; ++i) {
-    if (i == index)
-      return w;
+// The engineers' dump ids as docs/objects.md maps them to the objects and
+// their ICSC ids: "| table 0 | `AccountTable` | 1 |".
+struct DumpId {
+  std::string object;
+  std::string icscId;
+};
+std::map<std::string, DumpId> documentedDumpIds() {
+  static const std::regex row(R"(^\| ((table|scalar) \d+) \| `(\w+)` \| (\d+) \|$)");
+  std::map<std::string, DumpId> ids;
+  std::istringstream in(testsupport::readFile(std::string(FXS_SOURCE_DIR) + "/docs/objects.md"));
+  for (std::string line; std::getline(in, line);) {
+    std::smatch m;
+    if (std::regex_match(line, m, row))
+      ids[m[1]] = {m[3], m[4]};
   }
-  return "";
+  return ids;
+}
+
+// Every id of `kind` from -2 to `last`: the documented object, its dump
+// headed by its name and ICSC id, or "Unknown ... id" for the others.
+template <class T>
+void checkDumpIds(const std::string& kind, long last, T* (*byId)(CardObjects&, long),
+                  CardObjects& registry,
+                  const std::function<std::string(const std::string&)>& run) {
+  std::map<std::string, DumpId> docs = documentedDumpIds();
+  size_t seen = 0;
+  for (long id = -2; id <= last; ++id) {
+    std::string key = kind + " " + std::to_string(id);
+    SCOPED_TRACE(key);
+    std::string out = run("card dump " + key);
+    T* object = byId(registry, id);
+    auto doc = docs.find(key);
+    if (doc == docs.end()) {
+      EXPECT_EQ(object, nullptr);
+      EXPECT_EQ(out, "Unknown " + kind + " id\n");
+      continue;
+    }
+    ++seen;
+    ASSERT_NE(object, nullptr);
+    EXPECT_EQ(object->getName(), doc->second.object);
+    // Every row, labelled, one line per property, under the object's name
+    // and ICSC id.
+    EXPECT_EQ(out, object->str(0, 0));
+    std::string head = doc->second.object + " (" + (kind == "table" ? "Table" : "Scalar") +
+                       ", ICSC object " + doc->second.icscId + ", rows ";
+    EXPECT_EQ(out.rfind(head, 0), 0u) << out;
+    std::string lastRow = "row " + std::to_string(object->getRowCount() - 1) + ":\n";
+    EXPECT_EQ(out.find(lastRow) != std::string::npos, kind == "table") << out;
+  }
+  EXPECT_EQ(seen, static_cast<size_t>(
+                      std::count_if(docs.begin(), docs.end(),
+                                    [&](const auto& d) { return d.first.rfind(kind, 0) == 0; })))
+      << "docs/objects.md names " << kind << " ids the card does not have";
 }
 
 }  // namespace
 
-TEST_F(ConsoleCommandsIt, EveryTableIdResolvesToItsObjectOrSaysUnknown) {
-  for (long id = -2; id <= 60; ++id) {
-    SCOPED_TRACE(id);
-    std::string out = run("card dump table " + std::to_string(id));
-    std::string object = id < 50 ? word(kTables, id) : word(kNetworkTables, id - 50);
-    IcscTable* table = CardObjectsDebug::tableById(*m_registry, id);
-    if (object.empty()) {
-      EXPECT_EQ(table, nullptr);
-      EXPECT_EQ(out, "Unknown table id\n");
-      continue;
-    }
-    ASSERT_NE(table, nullptr);
-    EXPECT_EQ(table->getName(), object);
-    // Every row, labelled, one line per property.
-    EXPECT_EQ(out, table->str(0, 0));
-    EXPECT_EQ(out.rfind(object, 0), 0u) << out;
-    std::string lastRow = "row " + std::to_string(table->getRowCount() - 1) + ":\n";
-    EXPECT_NE(out.find(lastRow), std::string::npos) << out;
-  }
+TEST_F(ConsoleCommandsIt, EveryTableIdResolvesToItsDocumentedObjectOrSaysUnknown) {
+  checkDumpIds<IcscTable>("table", 60, &CardObjectsDebug::tableById, *m_registry,
+                          [&](const std::string& l) { return run(l); });
 }
 
-TEST_F(ConsoleCommandsIt, EveryScalarIdResolvesToItsObjectOrSaysUnknown) {
-  for (long id = -2; id <= 25; ++id) {
-    SCOPED_TRACE(id);
-    std::string out = run("card dump scalar " + std::to_string(id));
-    std::string object = word(kScalars, id);
-    IcscScalar* scalar = CardObjectsDebug::scalarById(*m_registry, id);
-    if (object.empty()) {
-      EXPECT_EQ(scalar, nullptr);
-      EXPECT_EQ(out, "Unknown scalar id\n");
-      continue;
-    }
-    ASSERT_NE(scalar, nullptr);
-    EXPECT_EQ(scalar->getName(), object);
-    EXPECT_EQ(out, scalar->str(0, 0));
-  }
+TEST_F(ConsoleCommandsIt, EveryScalarIdResolvesToItsDocumentedObjectOrSaysUnknown) {
+  checkDumpIds<IcscScalar>("scalar", 25, &CardObjectsDebug::scalarById, *m_registry,
+                           [&](const std::string& l) { return run(l); });
 }
 
 TEST_F(ConsoleCommandsIt, DumpRowsAndArguments) {

@@ -125,7 +125,7 @@ TEST(GeneratedBase, StrDumpsRowsAndProperties) {
   TimersScalarBase s;
   s.setPropipbxInterdigitDuration(0, uint16_t{250});
   std::string d = s.str(0, 0);
-  EXPECT_NE(d.find("TimersScalar"), std::string::npos);
+  EXPECT_EQ(d.rfind("TimersScalar (Scalar, ICSC object 43, rows 1)\n", 0), 0u) << d;
   EXPECT_NE(d.find("  ipbxInterdigitDuration = 250\n"), std::string::npos);
   PortConfigurationTableBase t(8);
   t.setPropipbxLineName(3, "kitchen");
