@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "net/ChildProcess.h"
+#include "process/ChildProcess.h"
 
 namespace ftpupload {
 

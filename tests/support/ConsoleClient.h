@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ChildProcess.h"
+#include "debug/Odebug.h"
 
 namespace testsupport {
 
@@ -30,7 +31,7 @@ class ConsoleClient {
   std::string m_pending;
 };
 
-constexpr unsigned short kMainConsolePort = 10000;
+constexpr unsigned short kMainConsolePort = Odebug::CdebugServer::kConsolePort;
 
 // A TCP connection to `port` on 127.0.0.1; -1 when refused. With a timeout,
 // connecting, sending and receiving each give up after that many seconds.

@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "CardWithPeers.h"
+#include "Ifc.h"
 #include "ConsoleClient.h"
 #include "TestSupport.h"
 #include "common/CommonRecords.h"
@@ -37,6 +38,14 @@ const std::string kCurrent = "/flash/log/vocalcurrent.log";
 using testsupport::exists;
 using testsupport::readFile;
 using testsupport::writeFile;
+
+// The common objects sized as the card builds them, with a log engine.
+class CardCommon : public commonStatCtrl {
+ public:
+  explicit CardCommon(CGetLogEngine* engine = new fxsCGetLogEngine())
+      : commonStatCtrl("commonStatCtrl", Ifc::kCardType, nullptr, Ifc::kNbrTempSensors,
+                       Ifc::kNbrVoltageSensors, Ifc::kNbrHwErrors, Ifc::kNbrOperErrors, engine) {}
+};
 
 // The card runs "nbcat" from PATH: put the built one there (through qemu on
 // the armhf build) and give the namespace its /dev/vocallog.
@@ -169,7 +178,7 @@ TEST_F(GetLogIt, RunWithoutAWritableOutputLeavesNoArchive) {
 TEST_F(GetLogIt, ConsoleStartsACollectionAndReportsItsArchive) {
   Odebug::CdebugServer server(0);
   ASSERT_TRUE(server.start());
-  commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
+  CardCommon common;
   testsupport::ConsoleClient console;
   ASSERT_TRUE(console.connect(server.port()));
 
@@ -199,7 +208,7 @@ TEST_F(GetLogIt, ConsoleStartsACollectionAndReportsItsArchive) {
 }
 
 TEST(GetLogControl, WithoutAnEngineNothingStarts) {
-  commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, nullptr);
+  CardCommon common(nullptr);
   EXPECT_FALSE(common.startGetLog("/tmp/x"));
   EXPECT_EQ(common.getLogState(), commonStatCtrl::GETLOG_IDLE);
   EXPECT_EQ(common.getLogArchive(), "");
@@ -346,7 +355,7 @@ TEST_F(GetLogIt, ChassisCollectionLandsAValidArchiveOnTheFtpServer) {
   testsupport::LogCapture log;
   FtpServer ftp;
   ASSERT_TRUE(ftp.start());
-  commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
+  CardCommon common;
   common.setSlot(3);
   ftp.m_proc.signal(SIGSTOP);  // the upload waits for the server's greeting
   ASSERT_EQ(startCollection(common, "127.0.0.1", kFtpPassword, "cards/slot3"), icscwire::OK);
@@ -393,7 +402,7 @@ TEST_F(GetLogIt, UploadsGoOverTlsWhenTheServerOffersItAndVerifies) {
     testsupport::LogCapture log;
     FtpServer ftp;
     ASSERT_TRUE(ftp.start(c.serverCertificates));
-    commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
+    CardCommon common;
     Outcome o = collect(common, "tls", ftpupload::DEFAULT_LIMIT);
     bool sent = c.result == CO::GETLOG_RESULT_SENT_ENCRYPTED;
     EXPECT_EQ(o.state, sent ? CO::GETLOG_DONE : CO::GETLOG_FAILED);
@@ -432,7 +441,7 @@ TEST_F(GetLogIt, RefusedUploadsShowAFailedStateWithTheirReason) {
     if (c.serverUp) {
       ASSERT_TRUE(ftp.start());
     }
-    commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
+    CardCommon common;
     ASSERT_EQ(startCollection(common, c.server, c.password, "refused"), icscwire::OK);
     EXPECT_EQ(finishedState(common), CO::GETLOG_FAILED);
     EXPECT_EQ(testsupport::readCommon(common, CO::CO_LOG_TRANSFER, LOG_RESULT).num, c.result);
@@ -452,7 +461,7 @@ TEST_F(GetLogIt, AStalledServerEndsTheUploadAtItsLimit) {
   FtpServer ftp;
   ASSERT_TRUE(ftp.start());
   ftp.m_proc.signal(SIGSTOP);
-  commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
+  CardCommon common;
   common.setGetLogUploadLimit(std::chrono::seconds(3));
   ASSERT_EQ(startCollection(common, "127.0.0.1", kFtpPassword, "stalled"), icscwire::OK);
   pid_t uploader = -1;
@@ -539,7 +548,7 @@ TEST_F(GetLogIt, AMissingOrMisbehavingUploaderEndsWithAReason) {
     else
       fakeUploader(c.script, c.mode);
     testsupport::LogCapture log;
-    commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
+    CardCommon common;
     Outcome o = collect(common, "odd", ftpupload::DEFAULT_LIMIT);
     EXPECT_EQ(o.state,
               c.result == CO::GETLOG_RESULT_SENT_IN_CLEAR ? CO::GETLOG_DONE : CO::GETLOG_FAILED);
@@ -567,7 +576,7 @@ TEST_F(GetLogIt, AHungUploaderIsKilledAtTheDeadline) {
        "echo $$ > /tmp/uploader.pid; sleep 600 & echo $! > /tmp/uploader-child.pid; wait\n", true},
       {"stopped", "echo $$ > /tmp/uploader.pid; kill -STOP $$\n", false},
   };
-  commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
+  CardCommon common;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::remove("/tmp/uploader.pid");
@@ -612,8 +621,7 @@ TEST_F(GetLogIt, StoppingTheCardKillsARunningUpload) {
   std::remove("/tmp/uploader.pid");
   fakeUploader("echo $$ > /tmp/uploader.pid; sleep 600 & wait\n");
   testsupport::LogCapture log;
-  auto common = std::make_unique<commonStatCtrl>("commonStatCtrl", 15, nullptr, 5, 7, 6, 3,
-                                                 new fxsCGetLogEngine());
+  auto common = std::make_unique<CardCommon>();
   ASSERT_EQ(startCollection(*common, "127.0.0.1", kFtpPassword, "stopping"), icscwire::OK);
   ASSERT_TRUE(testsupport::waitFor([] { return !readFile("/tmp/uploader.pid").empty(); },
                                    std::chrono::seconds(60)));
