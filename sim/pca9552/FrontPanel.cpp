@@ -12,11 +12,10 @@ struct PanelLed {
 };
 using pca9552::PORT_LED_PIN;
 constexpr PanelLed kPanel[] = {
-    {"FAIL", pca9552::FAIL_LED_PIN}, {"DUMMY", pca9552::DUMMY_LED_PIN},
-    {"P1", PORT_LED_PIN[0]},         {"P2", PORT_LED_PIN[1]},
-    {"P3", PORT_LED_PIN[2]},         {"P4", PORT_LED_PIN[3]},
-    {"P5", PORT_LED_PIN[4]},         {"P6", PORT_LED_PIN[5]},
-    {"P7", PORT_LED_PIN[6]},         {"P8", PORT_LED_PIN[7]},
+    {"FAIL", pca9552::FAIL_LED_PIN}, {"DUMMY", pca9552::DUMMY_LED_PIN}, {"P1", PORT_LED_PIN[0]},
+    {"P2", PORT_LED_PIN[1]},         {"P3", PORT_LED_PIN[2]},           {"P4", PORT_LED_PIN[3]},
+    {"P5", PORT_LED_PIN[4]},         {"P6", PORT_LED_PIN[5]},           {"P7", PORT_LED_PIN[6]},
+    {"P8", PORT_LED_PIN[7]},
 };
 static_assert(std::size(kPanel) == 2 + pca9552::NBR_OF_PORTS);
 

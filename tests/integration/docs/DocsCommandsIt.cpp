@@ -24,7 +24,6 @@
 #include "ChildProcess.h"
 #include "TestSupport.h"
 
-
 namespace {
 
 using testsupport::Clock;
@@ -181,8 +180,7 @@ class DocBench {
     if (!ended)
       bench.signalGroup(SIGKILL);
     std::string out = readFile(log);
-    if (!ready || !ended || st != 0 ||
-        out.find("bench stopped") == std::string::npos)
+    if (!ready || !ended || st != 0 || out.find("bench stopped") == std::string::npos)
       return ::testing::AssertionFailure()
              << "ready " << ready << ", ended " << ended << ", status " << st << ":\n"
              << out;

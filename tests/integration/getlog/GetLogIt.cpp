@@ -20,8 +20,8 @@
 #include <thread>
 
 #include "CardWithPeers.h"
-#include "Ifc.h"
 #include "ConsoleClient.h"
+#include "Ifc.h"
 #include "TestSupport.h"
 #include "common/CommonRecords.h"
 #include "common/FtpUpload.h"
