@@ -23,7 +23,8 @@ void invalidColumn(const Site& at, const char* className, unsigned column);
 
 }  // namespace cellcheck
 
-// An ERROR line logged as the site `at`.
+// An ERROR line logged as the site `at`, under the flood limit of the place
+// the macro stands.
 #define CELL_LOG_ERROR(at, ...) \
-  ::trace::log(::trace::ERROR_ABOVE, 3, "ERROR", (at).file, (at).line, (at).func, __VA_ARGS__)
+  FXS_LOG_AT_(::trace::ERROR_ABOVE, 3, "ERROR", (at).file, (at).line, (at).func, __VA_ARGS__)
 #define CELL_SITE (::cellcheck::Site{::trace::baseName(__FILE__), __LINE__, __func__})

@@ -23,8 +23,8 @@ unsigned Ifc::ledForPort(unsigned port) {
 
 void Ifc::setSelfTestStatus(SelfTestId id, SelfTestStatus status) {
   if (!(id < SELF_TEST_NBR)) {
-    logAssertFailed("id < SELF_TEST_NBR", __FILE__, __LINE__,
-                    "void Ifc::setSelfTestStatus(Ifc::SelfTestId, Ifc::SelfTestStatus)");
+    FXS_ASSERT(id < SELF_TEST_NBR,
+               "void Ifc::setSelfTestStatus(Ifc::SelfTestId, Ifc::SelfTestStatus)");
     return;
   }
   if (status == FAILED)

@@ -1,7 +1,8 @@
 // The one limit on repeated log lines. Every call site of the CRITICAL,
-// ERROR, WARNING and INFO lines and of SWERR has a token bucket of its own
-// (trace/TraceObject.h puts it into the macros): RateLimit::kBurst lines at
-// once, then RateLimit::kPerSecond lines a second for as long as it lasts.
+// ERROR, WARNING and INFO lines, of SWERR and of FXS_ASSERT has a token
+// bucket of its own (trace/TraceObject.h puts it into the macros):
+// RateLimit::kBurst lines at once, then RateLimit::kPerSecond lines a
+// second for as long as it lasts.
 // No ordinary operation reaches that, so every line the card owes is
 // written; a flood from outside (wire, queues, console, peers) or a
 // repeating fault adds at most the burst and kPerSecond lines a second per
@@ -86,4 +87,5 @@ void resetRateLimits();
 #define LOG_WARNING_LIMITED(...) LOG_WARNING(__VA_ARGS__)
 #define LOG_INFO_LIMITED(...) LOG_INFO(__VA_ARGS__)
 
+// The macros that use the limit come with it.
 #include "trace/TraceObject.h"

@@ -127,8 +127,12 @@ void logAssertFailed(const char* expr, const char* file, int line, const char* f
       ::trace::swerr(::trace::baseName(__FILE__), __LINE__, __VA_ARGS__);   \
   } while (0)
 
-#define FXS_ASSERT(expr, signature)                          \
-  do {                                                       \
-    if (!(expr))                                             \
-      logAssertFailed(#expr, __FILE__, __LINE__, signature); \
+#define FXS_ASSERT(expr, signature)                                               \
+  do {                                                                            \
+    if (!(expr)) {                                                                \
+      static ::trace::RateLimit fxsLimit_(                                        \
+          {-1, 2, "CRITICAL", ::trace::baseName(__FILE__), __LINE__, __func__});  \
+      if (fxsLimit_.admit(::trace::monotonicMs()))                                \
+        logAssertFailed(#expr, ::trace::baseName(__FILE__), __LINE__, signature); \
+    }                                                                             \
   } while (0)

@@ -396,9 +396,9 @@ TEST_F(ServerWithOptions, ClientsThatNeverReadDoNotHoldTheirSlots) {
     ASSERT_TRUE(stuck.back()->connected());
     stuck.back()->push("tst flood\n");
   }
-  // Well below the 5 s a blocking send with a socket timeout would hold on.
-  const auto bound = std::chrono::seconds(testsupport::kThreadSanitizer ? 30 : 4);
-  EXPECT_TRUE(testsupport::waitFor([&] { return served(); }, bound))
+  // The log line names the bound that freed them; how soon that is depends
+  // on how fast this host produces the replies, so the wait is generous.
+  EXPECT_TRUE(testsupport::waitFor([&] { return served(); }, std::chrono::seconds(30)))
       << "clients that never read held the console";
   EXPECT_TRUE(m_log.contains("took no output for 300 ms, closed"));
 }

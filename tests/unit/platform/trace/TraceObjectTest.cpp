@@ -45,14 +45,17 @@ TEST(Trace, LineHasLevelFileLineFunctionPrefix) {
 }
 
 // No host path and no blank line in the log: the file's name, as in every
-// line's prefix, and the detail's own line end dropped.
+// line's prefix, and the detail's own line end dropped; an assertion alike.
 TEST(Trace, SwerrIsWrittenWhateverTheLevelAsTwoLines) {
   testsupport::LogCapture cap(0);
   SWERR("Failed to join\n");
+  FXS_ASSERT(cap.lines().empty(), "void f()");
   auto lines = cap.lines();
-  ASSERT_EQ(lines.size(), 2u);
+  ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0].rfind("SWERR ERROR DETECTED: TraceObjectTest.cpp ", 0), 0u) << lines[0];
   EXPECT_EQ(lines[1], "Failed to join");
+  EXPECT_EQ(lines[2].rfind("ASSERT FAILED: cap.lines().empty() at TraceObjectTest.cpp:", 0), 0u)
+      << lines[2];
 }
 
 TEST(Trace, NothingIsWrittenWithoutTraceObject) {
