@@ -19,9 +19,9 @@
 #include <string>
 #include <thread>
 
+#include "CardCommon.h"
 #include "CardWithPeers.h"
 #include "ConsoleClient.h"
-#include "Ifc.h"
 #include "TestSupport.h"
 #include "common/CommonRecords.h"
 #include "common/FtpUpload.h"
@@ -35,17 +35,10 @@ const std::string kConfig = "/vocal/velm.cfg";
 const std::string kCopy = "/flash/log/vocal.cfg";
 const std::string kCurrent = "/flash/log/vocalcurrent.log";
 
+using testsupport::CardCommon;
 using testsupport::exists;
 using testsupport::readFile;
 using testsupport::writeFile;
-
-// The common objects sized as the card builds them, with a log engine.
-class CardCommon : public commonStatCtrl {
- public:
-  explicit CardCommon(CGetLogEngine* engine = new fxsCGetLogEngine())
-      : commonStatCtrl("commonStatCtrl", Ifc::kCardType, nullptr, Ifc::kNbrTempSensors,
-                       Ifc::kNbrVoltageSensors, Ifc::kNbrHwErrors, Ifc::kNbrOperErrors, engine) {}
-};
 
 // The card runs "nbcat" from PATH: put the built one there (through qemu on
 // the armhf build) and give the namespace its /dev/vocallog.
@@ -178,7 +171,7 @@ TEST_F(GetLogIt, RunWithoutAWritableOutputLeavesNoArchive) {
 TEST_F(GetLogIt, ConsoleStartsACollectionAndReportsItsArchive) {
   Odebug::CdebugServer server(0);
   ASSERT_TRUE(server.start());
-  CardCommon common;
+  CardCommon common(new fxsCGetLogEngine());
   testsupport::ConsoleClient console;
   ASSERT_TRUE(console.connect(server.port()));
 
@@ -208,7 +201,7 @@ TEST_F(GetLogIt, ConsoleStartsACollectionAndReportsItsArchive) {
 }
 
 TEST(GetLogControl, WithoutAnEngineNothingStarts) {
-  CardCommon common(nullptr);
+  CardCommon common;
   EXPECT_FALSE(common.startGetLog("/tmp/x"));
   EXPECT_EQ(common.getLogState(), commonStatCtrl::GETLOG_IDLE);
   EXPECT_EQ(common.getLogArchive(), "");
@@ -355,7 +348,7 @@ TEST_F(GetLogIt, ChassisCollectionLandsAValidArchiveOnTheFtpServer) {
   testsupport::LogCapture log;
   FtpServer ftp;
   ASSERT_TRUE(ftp.start());
-  CardCommon common;
+  CardCommon common(new fxsCGetLogEngine());
   common.setSlot(3);
   ftp.m_proc.signal(SIGSTOP);  // the upload waits for the server's greeting
   ASSERT_EQ(startCollection(common, "127.0.0.1", kFtpPassword, "cards/slot3"), icscwire::OK);
@@ -402,7 +395,7 @@ TEST_F(GetLogIt, UploadsGoOverTlsWhenTheServerOffersItAndVerifies) {
     testsupport::LogCapture log;
     FtpServer ftp;
     ASSERT_TRUE(ftp.start(c.serverCertificates));
-    CardCommon common;
+    CardCommon common(new fxsCGetLogEngine());
     Outcome o = collect(common, "tls", ftpupload::DEFAULT_LIMIT);
     bool sent = c.result == CO::GETLOG_RESULT_SENT_ENCRYPTED;
     EXPECT_EQ(o.state, sent ? CO::GETLOG_DONE : CO::GETLOG_FAILED);
@@ -441,7 +434,7 @@ TEST_F(GetLogIt, RefusedUploadsShowAFailedStateWithTheirReason) {
     if (c.serverUp) {
       ASSERT_TRUE(ftp.start());
     }
-    CardCommon common;
+    CardCommon common(new fxsCGetLogEngine());
     ASSERT_EQ(startCollection(common, c.server, c.password, "refused"), icscwire::OK);
     EXPECT_EQ(finishedState(common), CO::GETLOG_FAILED);
     EXPECT_EQ(testsupport::readCommon(common, CO::CO_LOG_TRANSFER, LOG_RESULT).num, c.result);
@@ -461,7 +454,7 @@ TEST_F(GetLogIt, AStalledServerEndsTheUploadAtItsLimit) {
   FtpServer ftp;
   ASSERT_TRUE(ftp.start());
   ftp.m_proc.signal(SIGSTOP);
-  CardCommon common;
+  CardCommon common(new fxsCGetLogEngine());
   common.setGetLogUploadLimit(std::chrono::seconds(3));
   ASSERT_EQ(startCollection(common, "127.0.0.1", kFtpPassword, "stalled"), icscwire::OK);
   pid_t uploader = -1;
@@ -548,7 +541,7 @@ TEST_F(GetLogIt, AMissingOrMisbehavingUploaderEndsWithAReason) {
     else
       fakeUploader(c.script, c.mode);
     testsupport::LogCapture log;
-    CardCommon common;
+    CardCommon common(new fxsCGetLogEngine());
     Outcome o = collect(common, "odd", ftpupload::DEFAULT_LIMIT);
     EXPECT_EQ(o.state,
               c.result == CO::GETLOG_RESULT_SENT_IN_CLEAR ? CO::GETLOG_DONE : CO::GETLOG_FAILED);
@@ -576,7 +569,7 @@ TEST_F(GetLogIt, AHungUploaderIsKilledAtTheDeadline) {
        "echo $$ > /tmp/uploader.pid; sleep 600 & echo $! > /tmp/uploader-child.pid; wait\n", true},
       {"stopped", "echo $$ > /tmp/uploader.pid; kill -STOP $$\n", false},
   };
-  CardCommon common;
+  CardCommon common(new fxsCGetLogEngine());
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::remove("/tmp/uploader.pid");
@@ -621,7 +614,7 @@ TEST_F(GetLogIt, StoppingTheCardKillsARunningUpload) {
   std::remove("/tmp/uploader.pid");
   fakeUploader("echo $$ > /tmp/uploader.pid; sleep 600 & wait\n");
   testsupport::LogCapture log;
-  auto common = std::make_unique<CardCommon>();
+  auto common = std::make_unique<CardCommon>(new fxsCGetLogEngine());
   ASSERT_EQ(startCollection(*common, "127.0.0.1", kFtpPassword, "stopping"), icscwire::OK);
   ASSERT_TRUE(testsupport::waitFor([] { return !readFile("/tmp/uploader.pid").empty(); },
                                    std::chrono::seconds(60)));
