@@ -67,21 +67,20 @@ bool AccountTableExt::addIpRulesIfNotPresent(const std::string& ipPort) {
 }
 
 bool AccountTableExt::cleanupNotNeededRules() {
-  auto needed = [this](const std::string& entry) {
-    for (unsigned row = 0; row < kRows; ++row) {
-      bool enabled = false;
-      if (!getPropproviderEnable(row, enabled) || !enabled)
-        continue;
-      std::string reg = "NONE", auth = "NONE", proxy = "NONE";
-      getPropregisterDomainName(row, reg);
-      getPropauthDomainName(row, auth);
-      getPropproxyDomainName(row, proxy);
-      if (entry == reg || entry == auth || entry == proxy)
-        return true;
-    }
-    return false;
-  };
-  return sipmedia::deleteUnneeded(m_allowedServers, *m_iptables, needed,
+  if (m_allowedServers.empty())
+    return true;
+  std::set<std::string> needed;
+  for (unsigned row = 0; row < kRows; ++row) {
+    bool enabled = false;
+    if (!getPropproviderEnable(row, enabled) || !enabled)
+      continue;
+    std::string reg = "NONE", auth = "NONE", proxy = "NONE";
+    getPropregisterDomainName(row, reg);
+    getPropauthDomainName(row, auth);
+    getPropproxyDomainName(row, proxy);
+    needed.insert({reg, auth, proxy});
+  }
+  return sipmedia::deleteUnneeded(m_allowedServers, needed, *m_iptables,
                                   [this](const std::string& e) { return generateRules(e); });
 }
 

@@ -205,23 +205,22 @@ bool IfmNetworkLinkConfigTable::cleanupVlans() {
 }
 
 bool IfmNetworkLinkConfigTable::cleanupNotNeededRules() {
-  auto needed = [this](const std::string& entry) {
-    for (unsigned row = 0; row < kTableRows; ++row) {
-      if (!inService(row))
-        continue;
-      std::string ip, netmask, subnet;
-      getPropifmNetworkLinkConfigIP(row, ip);
-      getPropifmNetworkLinkConfigNetmask(row, netmask);
-      if (!withPrefix(ip, netmask, subnet)) {
-        LOG_ERROR_LIMITED("Invalid netmask in service when cleaning up: '%s'", netmask.c_str());
-        continue;
-      }
-      if (subnet == entry)
-        return true;
+  if (m_allowedSubnets.empty())
+    return true;
+  std::set<std::string> needed;
+  for (unsigned row = 0; row < kTableRows; ++row) {
+    if (!inService(row))
+      continue;
+    std::string ip, netmask, subnet;
+    getPropifmNetworkLinkConfigIP(row, ip);
+    getPropifmNetworkLinkConfigNetmask(row, netmask);
+    if (!withPrefix(ip, netmask, subnet)) {
+      LOG_ERROR_LIMITED("Invalid netmask in service when cleaning up: '%s'", netmask.c_str());
+      continue;
     }
-    return false;
-  };
-  return sipmedia::deleteUnneeded(m_allowedSubnets, *m_iptables, needed,
+    needed.insert(subnet);
+  }
+  return sipmedia::deleteUnneeded(m_allowedSubnets, needed, *m_iptables,
                                   [](const std::string& s) { return sipmedia::subnetRules(s); });
 }
 

@@ -109,12 +109,12 @@ bool splitServerText(const std::string& text, std::string& address, int& port) {
   return true;
 }
 
-bool deleteUnneeded(std::set<std::string>& opened, Iptables& iptables,
-                    const std::function<bool(const std::string&)>& needed,
+bool deleteUnneeded(std::set<std::string>& opened, const std::set<std::string>& needed,
+                    Iptables& iptables,
                     const std::function<std::vector<IptableRule>(const std::string&)>& rulesOf) {
   std::vector<std::string> unused;
   for (const std::string& entry : opened) {
-    if (!needed(entry))
+    if (needed.count(entry) == 0)
       unused.push_back(entry);
   }
   for (const std::string& entry : unused) {

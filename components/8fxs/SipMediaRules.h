@@ -33,12 +33,11 @@ std::vector<IptableRule> subnetRules(const std::string& subnet);
 // the address is a host the firewall takes is the firewall's own check.
 bool splitServerText(const std::string& text, std::string& address, int& port);
 
-// Deletes the rules of every entry of `opened` that `needed` no longer
-// wants (rebuilt by `rulesOf`; none means the entry is bad) and drops the
-// entry. False at the first entry whose rules cannot be rebuilt or deleted;
-// it stays in `opened`.
-bool deleteUnneeded(std::set<std::string>& opened, Iptables& iptables,
-                    const std::function<bool(const std::string&)>& needed,
+// Deletes the rules of every entry of `opened` not in `needed` (rebuilt by
+// `rulesOf`; none means the entry is bad) and drops the entry. False at the
+// first entry whose rules cannot be rebuilt or deleted; it stays in `opened`.
+bool deleteUnneeded(std::set<std::string>& opened, const std::set<std::string>& needed,
+                    Iptables& iptables,
                     const std::function<std::vector<IptableRule>(const std::string&)>& rulesOf);
 
 }  // namespace sipmedia
