@@ -4,8 +4,12 @@ set(FXS_GTEST_SRC /usr/src/googletest CACHE PATH "googletest sources")
 
 # Every test binary runs through tests/nsrun: its own IPC, mount and network
 # namespace, so queues, /tmp paths and interfaces never touch the host.
+# TIMEOUT: seconds a test may take (default 300).
 function(fxs_add_gtest name)
-  cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT A_TIMEOUT)
+    set(A_TIMEOUT 300)
+  endif()
   add_executable(${name} ${A_SOURCES})
   target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gtest_main)
   set(_launcher ${CMAKE_SOURCE_DIR}/tests/nsrun)
@@ -17,5 +21,5 @@ function(fxs_add_gtest name)
   endif()
   # Named instances keep their names; the default would append the raw
   # parameter bytes to every ctest name.
-  gtest_discover_tests(${name} NO_PRETTY_VALUES DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 300)
+  gtest_discover_tests(${name} NO_PRETTY_VALUES DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT ${A_TIMEOUT})
 endfunction()

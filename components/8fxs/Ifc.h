@@ -91,6 +91,8 @@ class Ifc : public Odebug::Cdebugable {
   bool startSelfTests();
   void handleSelfTests();
   bool updateLeds();
+  // What the LEDs show, for the chassis (common object "card state").
+  void publishLeds();
   void handleTimerTick(int len, const char* msg);
   void handlePortLedMsg(int len, const char* msg);
   static unsigned ledForPort(unsigned port);

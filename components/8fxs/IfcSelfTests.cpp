@@ -113,7 +113,14 @@ void Ifc::handleTimerTick(int, const char*) {
     handleSelfTests();
   m_card.switchOffCardLeds(m_ledIfc);
   updateLeds();
+  publishLeds();
   m_icsc.eventHandler();
+}
+
+void Ifc::publishLeds() {
+  constexpr uint16_t kDriven = LedInterface::LED_PIN_MASK;
+  m_scCommon.setLeds(m_ledIfc.steadyLeds() & kDriven, m_ledIfc.slowLeds() & kDriven,
+                     m_ledIfc.fastLeds() & kDriven);
 }
 
 void Ifc::handlePortLedMsg(int len, const char* msg) {
@@ -140,6 +147,7 @@ void Ifc::handlePortLedMsg(int len, const char* msg) {
       m_ledIfc.ledOn(led, false, false);
   }
   m_ledIfc.updateLeds();
+  publishLeds();
 }
 
 bool Ifc::checkForHwFail() {

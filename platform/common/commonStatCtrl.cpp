@@ -243,6 +243,13 @@ void commonStatCtrl::setCardState(uint32_t state, const std::string& name) {
   setStr(CO_CARD_STATE, 0, CARDSTATE_NAME, name);
 }
 
+void commonStatCtrl::setLeds(uint32_t on, uint32_t slow, uint32_t fast) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  setNum(CO_CARD_STATE, 0, CARDSTATE_LEDS_ON, on);
+  setNum(CO_CARD_STATE, 0, CARDSTATE_LEDS_SLOW, slow);
+  setNum(CO_CARD_STATE, 0, CARDSTATE_LEDS_FAST, fast);
+}
+
 void commonStatCtrl::dump(std::ostream& os) const {
   // The clock reference as the chassis reads it: from the card, asked
   // outside the lock as readCell does.

@@ -82,6 +82,8 @@ class commonStatCtrl : public CommonObjectNumbers {
   bool setVoltageMonitorStatus(const VoltageMonitorStatus& status);
   void setSlot(unsigned slot);
   void setCardState(uint32_t state, const std::string& name);
+  // The LED driver pins the card drives: lit, blinking slowly, fast.
+  void setLeds(uint32_t on, uint32_t slow, uint32_t fast);
 
   // The chassis' requests on common cells (icscoid::isCommon). op is
   // icscwire GET or SET; `resp` receives the OID, a status and the value.

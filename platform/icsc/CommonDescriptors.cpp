@@ -169,10 +169,13 @@ const CommonPropertyDescriptor kSfp[] = {
   REC_U32(13, "SFP Range ID", RO), REC_U32(14, "SFP ID", RO), REC_BOOL(15, "SFP Present", RO),
 };
 
-// The card process's own state (the state machine's value and name), for
-// the chassis and the front panel.
+// The card process's own state (the state machine's value and name) and
+// the LEDs it drives (one bit per driver pin: lit, blinking slowly, blinking
+// fast), for the chassis and the front panel.
 const CommonPropertyDescriptor kCardState[] = {
   REC_U32(CARDSTATE_VALUE, "State", RO), REC_STR(CARDSTATE_NAME, "State Name", RO, lengthAtMost31, "UNINITIALIZED"),
+  REC_U32(CARDSTATE_LEDS_ON, "LEDs On", RO), REC_U32(CARDSTATE_LEDS_SLOW, "LEDs Slow Blink", RO),
+  REC_U32(CARDSTATE_LEDS_FAST, "LEDs Fast Blink", RO),
 };
 // clang-format on
 

@@ -55,6 +55,12 @@ enum LogRecord : unsigned {
 };
 enum ErrRecord : unsigned { ERR_ID = 0, ERR_NAME, ERR_ACTIVE };
 enum VmonRecord : unsigned { VMON_PRESENT = 0, VMON_HW_ERROR, VMON_VERSION, VMON_UPDATE_FAILED };
-enum CardStateRecord : unsigned { CARDSTATE_VALUE = 0, CARDSTATE_NAME };
+enum CardStateRecord : unsigned {
+  CARDSTATE_VALUE = 0,
+  CARDSTATE_NAME,
+  CARDSTATE_LEDS_ON,
+  CARDSTATE_LEDS_SLOW,
+  CARDSTATE_LEDS_FAST
+};
 
 }  // namespace commonrec

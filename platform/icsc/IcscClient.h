@@ -33,6 +33,9 @@ class IcscClient {
   // Takes `fd`, a connected datagram socket, instead.
   void adopt(int fd);
   bool isOpen() const { return m_fd >= 0; }
+  // The socket, for a caller that waits on several clients at once (poll);
+  // await() then takes the answer that arrived.
+  int fd() const { return m_fd; }
 
   // One request with a fresh id, stored in `id`; false when it does not
   // encode (errno EMSGSIZE) or cannot be sent.

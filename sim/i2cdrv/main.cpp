@@ -27,13 +27,15 @@
 namespace {
 
 const char kUsage[] =
-    "usage: sim_i2cdrv [--silent] [--fail-selftest] [--fail-sensor N]... [--idle-pwrmon]\n"
-    "                  [--period-ms MS]\n"
-    "  --silent          answer nothing, report nothing\n"
-    "  --fail-selftest   answer the ADC and temperature self tests with 'failed'\n"
-    "  --fail-sensor N   report temperature sensor N (0-4) as failed (repeatable)\n"
-    "  --idle-pwrmon     report the power monitor idle (raises its error)\n"
-    "  --period-ms MS    report period (default 2000)\n";
+    "usage: sim_i2cdrv [--silent] [--fail-selftest] [--fail-adc-selftest] [--fail-sensor N]...\n"
+    "                  [--fail-pwrmon] [--idle-pwrmon] [--period-ms MS]\n"
+    "  --silent             answer nothing, report nothing\n"
+    "  --fail-selftest      answer the ADC and temperature self tests with 'failed'\n"
+    "  --fail-adc-selftest  answer the ADC self test alone with 'failed'\n"
+    "  --fail-sensor N      report temperature sensor N (0-4) as failed (repeatable)\n"
+    "  --fail-pwrmon        report the power monitor failed (raises its error)\n"
+    "  --idle-pwrmon        report the power monitor idle (raises its error)\n"
+    "  --period-ms MS       report period (default 2000)\n";
 
 struct Options {
   bool silent = false;
@@ -49,6 +51,8 @@ int parseOptions(int argc, char** argv, Options& o) {
   int rc = simcli::parse("sim_i2cdrv", usage.c_str(), argc, argv, simcli::ANYWHERE,
                          {{"silent", no_argument, nullptr, 's'},
                           {"fail-selftest", no_argument, nullptr, 'f'},
+                          {"fail-adc-selftest", no_argument, nullptr, 'a'},
+                          {"fail-pwrmon", no_argument, nullptr, 'P'},
                           {"fail-sensor", required_argument, nullptr, 'n'},
                           {"idle-pwrmon", no_argument, nullptr, 'i'},
                           {"period-ms", required_argument, nullptr, 'p'}},
@@ -60,6 +64,12 @@ int parseOptions(int argc, char** argv, Options& o) {
                                return "";
                              case 'f':
                                r.adcSelfTest = r.tempSelfTest = 0;
+                               return "";
+                             case 'a':
+                               r.adcSelfTest = 0;
+                               return "";
+                             case 'P':
+                               r.pwrmon.state = hwmsg::PWRMON_STATE_FAIL;
                                return "";
                              case 'n':
                                if (!simcli::integer(arg, 0, hwmsg::NBR_OF_TEMP_SENSORS - 1, sensor))
@@ -107,10 +117,14 @@ int main(int argc, char** argv) {
   unsigned failed = 0;
   for (int32_t s : r.sensorStatus)
     failed += s == 0;
+  const char* selfTests = r.adcSelfTest == 1    ? ""
+                          : r.tempSelfTest == 1 ? ", failing ADC self test"
+                                                : ", failing self tests";
+  const char* pwrmon = r.pwrmon.state == hwmsg::PWRMON_STATE_ACTIVE ? ""
+                       : r.pwrmon.state == hwmsg::PWRMON_STATE_IDLE ? ", idle power monitor"
+                                                                    : ", failed power monitor";
   simlog::line("sim_i2cdrv: running%s%s, %u failing sensor(s)%s, report period %ld ms",
-               opt.silent ? ", silent" : "", r.adcSelfTest != 1 ? ", failing self tests" : "",
-               failed, r.pwrmon.state != hwmsg::PWRMON_STATE_ACTIVE ? ", idle power monitor" : "",
-               opt.periodMs);
+               opt.silent ? ", silent" : "", selfTests, failed, pwrmon, opt.periodMs);
 
   // Until the card has created "/queueToMain" reports are dropped (the next
   // period sends them again); a full queue is waited for, as by the driver

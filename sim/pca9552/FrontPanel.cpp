@@ -1,23 +1,18 @@
 #include "FrontPanel.h"
 
 #include <iomanip>
-#include <iterator>
 #include <sstream>
 
-namespace {
-
-struct PanelLed {
-  const char* label;
-  unsigned pin;
-};
 using pca9552::PORT_LED_PIN;
-constexpr PanelLed kPanel[] = {
+const PanelLed kPanel[kPanelLeds] = {
     {"FAIL", pca9552::FAIL_LED_PIN}, {"DUMMY", pca9552::DUMMY_LED_PIN}, {"P1", PORT_LED_PIN[0]},
     {"P2", PORT_LED_PIN[1]},         {"P3", PORT_LED_PIN[2]},           {"P4", PORT_LED_PIN[3]},
     {"P5", PORT_LED_PIN[4]},         {"P6", PORT_LED_PIN[5]},           {"P7", PORT_LED_PIN[6]},
     {"P8", PORT_LED_PIN[7]},
 };
-static_assert(std::size(kPanel) == 2 + pca9552::NBR_OF_PORTS);
+static_assert(kPanelLeds == 2 + pca9552::NBR_OF_PORTS);
+
+namespace {
 
 const char* word(uint16_t v) {
   switch (v) {

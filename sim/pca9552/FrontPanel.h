@@ -9,6 +9,15 @@
 
 #include "drivermsg/pca9552Wire.h"
 
+// The LEDs on the card's front: fail, dummy, then ports 1..8, each with the
+// LED driver pin the card drives it on.
+struct PanelLed {
+  const char* label;
+  unsigned pin;
+};
+constexpr unsigned kPanelLeds = 10;
+extern const PanelLed kPanel[kPanelLeds];
+
 class FrontPanel {
  public:
   FrontPanel();

@@ -61,9 +61,8 @@ put() {
 }
 get() { icscctl --timeout "$ICSC_TIMEOUT_MS" get "$@" 2>&1; }
 
-console() { printf '%s\nquit\n' "$1" | timeout 30 nc 127.0.0.1 10000 2>&1; }
-
-card_state() { console 'main internals' | sed -n 's/^m_state *= *//p'; }
+# The card state as the chassis reads it.
+card_state() { icscctl --timeout "$ICSC_TIMEOUT_MS" get common card-state state-name 2>/dev/null; }
 
 firewall() { iptables -S 2>&1; }
 rules() { ip rule show 2>&1; }

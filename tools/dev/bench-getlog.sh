@@ -5,19 +5,19 @@
 # (beside the bench's directory); prints its path, how the server received
 # it (TLS or in clear) and the files it holds.
 
+# bench_collect_logs [DIRECTORY]: DIRECTORY on the server (default
+# getlog-TIME); prints the archive's path in out/logs/.
 bench_collect_logs() {
-  bench_running || die "the bench is not running (./dev bench start)"
-  bench_alive main || die "the card (main) is not running on the bench; see ./dev bench logs"
+  bench_card_running
   bench_load_peers
-  local dir state result deadline
-  dir="getlog-$(date +%Y%m%d-%H%M%S)"
+  local dir="${1:-getlog-$(date +%Y%m%d-%H%M%S)}" state result deadline
   # shellcheck disable=SC2153
   local -a records=(ftp-server "$BENCH_FTP_ADDRESS" ftp-port 21 ftp-user "$BENCH_FTP_USER"
-                    ftp-password "$(cat "$BENCH_DIR/ftp.pass")" getlog-directory "$dir")
+                    ftp-password "$(cat "$BENCH_FTP_DIR/ftp.pass")" getlog-directory "$dir")
   local i
   for ((i = 0; i < ${#records[@]}; i += 2)); do
     cmd_icsc set common log-transfer "${records[$i]}" "${records[$((i + 1))]}" >/dev/null ||
-      die "the card refused ${records[$i]} (see ./dev bench logs)"
+      die "the card refused ${records[$i]} (see $(bench_hint "bench logs"))"
   done
   say "log collection started on the card; uploading to ftp://$BENCH_FTP_ADDRESS/$dir"
   deadline=$(( $(date +%s) + 120 ))
@@ -26,20 +26,20 @@ bench_collect_logs() {
     case "$state" in
       2) break ;;
       3) result="$(cmd_icsc walk common log-transfer | sed -n 's/^.*GETLOG result = //p')"
-         die "log collection failed on the card: $result (see ./dev bench logs)" ;;
+         die "log collection failed on the card: $result (see $(bench_hint "bench logs"))" ;;
     esac
     [ "$(date +%s)" -lt "$deadline" ] || die "log collection did not finish within 120 s (state $state)"
     sleep 0.3
   done
   local archive
-  archive="$(find "$BENCH_DIR/ftp/$dir" -name '*.tar.gz' -type f 2>/dev/null | head -n 1)"
-  [ -n "$archive" ] || die "the card reported success but nothing arrived in $BENCH_DIR/ftp/$dir"
+  archive="$(find "$BENCH_FTP_DIR/ftp/$dir" -name '*.tar.gz' -type f 2>/dev/null | head -n 1)"
+  [ -n "$archive" ] || die "the card reported success but nothing arrived in $BENCH_FTP_DIR/ftp/$dir"
   mkdir -p "$BENCH_OUT/logs"
   local dest; dest="$BENCH_OUT/logs/$(basename "$archive")"
   cp "$archive" "$dest" || die "cannot copy $archive"
   local members how
   members="$(tar -tzf "$dest")" || die "the uploaded archive $dest is not readable"
-  how="$(grep -F "/$(basename "$archive")," "$BENCH_DIR/ftpd.log" | tail -n 1 |
+  how="$(grep -F "/$(basename "$archive")," "$BENCH_FTP_DIR/ftpd.log" | tail -n 1 |
     sed -n 's/^.*received [^,]*, //p')" || true
   echo "$dest"
   echo "received by the FTP server with ${how:-?}"

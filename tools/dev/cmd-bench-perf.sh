@@ -3,14 +3,32 @@
 # Runs its own bench (state in out/bench-perf) so a running ./dev bench is
 # left alone.
 
-dev_register bench-perf measurements "[--quick] [--no-armhf]" \
+# shellcheck source=tools/dev/bench-chassis-perf.sh
+source "$FXS_ROOT/tools/dev/bench-chassis-perf.sh"
+
+dev_register bench-perf measurements "[--quick] [--no-armhf] | --chassis [N]" \
   "the card's speed, CPU, memory and size beside the floors" \
   "Runs its own bench (state in out/bench-perf), so a running ./dev bench is
 left alone. Figures and targets: docs/perf.md.
---quick     small counts: a smoke run, the figures are only indicative
---no-armhf  skip the armhf build (the size of main on the card)"
+--quick       small counts: a smoke run, the figures are only indicative
+--no-armhf    skip the armhf build (the size of main on the card)
+--chassis [N] instead, a chassis of its own (out/chassis-perf) with N cards
+              (1-16, default 16; the largest N that starts when N do not):
+              start to all ACTIVE, the chassis's CPU at a 1 s poll and
+              main's per card, memory per card, one poll of every card,
+              collect-logs of every card; into bench/results/chassis.md"
 cmd_bench_perf() {
   local quick=0 armhf=1
+  if [ "${1:-}" = --chassis ]; then
+    [ $# -le 2 ] || dev_bad_usage bench-perf "--chassis takes one number at most"
+    local n="${2:-16}"
+    [[ "$n" =~ ^[0-9]+$ ]] && [ "$n" -ge 1 ] && [ "$n" -le $CHASSIS_MAX ] ||
+      dev_bad_usage bench-perf "a chassis holds 1 to $CHASSIS_MAX cards, not '$n'"
+    [ "$(id -u)" = 0 ] || die "the chassis runs in namespaces of its own and needs root"
+    dev_check_only && return 0
+    chassis_perf "$n"
+    return
+  fi
   while [ $# -gt 0 ]; do
     case "$1" in
       --quick) quick=1 ;;
@@ -59,7 +77,7 @@ cmd_bench_perf() {
   bench_exec cat /proc/"$main_pid"/status 2>/dev/null | awk '/VmHWM/{print "card\thwm\t"$2}' >>"$raw"
   if [ -f "$BENCH_DIR/udpfe.pid" ]; then
     say "main's start: to its first ICSC answer and to ACTIVE (the bench's main stopped)"
-    touch "$BENCH_DIR/main.stop"
+    touch "$BENCH_DIR/main.hold"
     bench_terminate main 15 >/dev/null
     bench_load_peers
     bench_exec env FXS_TRACE_STDERR=1 ${BENCH_MAIN_ENV[@]+"${BENCH_MAIN_ENV[@]}"} "$bin/bench_card" \

@@ -3,18 +3,26 @@ source "$FXS_ROOT/tools/dev/bench-lib.sh"
 # shellcheck source=tools/dev/bench-getlog.sh
 source "$FXS_ROOT/tools/dev/bench-getlog.sh"
 
-dev_register bench bench "[--ethaddr MAC] [run|start|stop|status|logs [NAME] [-f]|collect-logs]" \
+dev_register bench bench "[--ethaddr MAC] [run|start|stop|restart|status|logs [NAME] [-f]|collect-logs]" \
   "run the card and its peers in namespaces of their own" \
   "run           (the default) start, draw the front panel with main's newest log
               lines and a status line (the plain log when not on a terminal or
               with FXS_BENCH_NO_PANEL=1); Ctrl-C stops the bench
-start         start in the background; prints one line when the card is ready
+start         start in the background; prints one line once the card has
+              settled: \"card ACTIVE\", \"card in state FAIL\" or, when the self
+              tests take longer, \"card up (state ..., ...)\"; fails naming the
+              peer and its exit status when a peer ends while starting
 stop          stop main (SIGTERM, its exit status is printed) and the peers;
               says so and succeeds when the bench is not running
-status        the bench's processes and how they ended (exit 1: not running)
+restart       reboot the card as the chassis's \"Reboot\" and a crash of main
+              do: main gets SIGTERM, the card and its peers start again in
+              new namespaces (only /flash is kept); prints the line of start
+status        the bench's processes and how they ended; exit 1 when the bench
+              is not running or anything it started is down
 logs [NAME] [-f]
-              a process's log (default main; names: main and the peers);
-              -f follows it until Ctrl-C or the bench stops
+              a process's log (default main; names: main, the peers, ftpd,
+              card: the card's boots); -f follows it until Ctrl-C or the
+              bench stops
 collect-logs  the chassis' log collection over ICSC: the card uploads its
               logs to the bench's FTP server (peer ftpd); the archive is
               copied to out/logs/
@@ -24,6 +32,9 @@ The bench builds only what it runs (main, the stand-ins, the tools). State and
 logs are in out/bench/; every log line starts with its UTC time. The peers
 are declared in tools/dev/peers.d/; docs/bench.md describes them.
 
+Every boot of the card (start, restart, a reboot) starts from empty /tmp,
+queues and network state; the card's /flash is out/bench/flash.
+
 Settings (environment, read at start):
   FXS_BENCH_ETHADDR=MAC   MAC of eth1 given to main as \"ethaddr\"
   FXS_BENCH_SLOT=N        slot the board stand-in reports (default 2)
@@ -31,7 +42,7 @@ Settings (environment, read at start):
   FXS_BENCH_I2C=OPTS      I2C driver stand-in options: --silent,
                           --fail-selftest, --fail-adc-selftest,
                           --fail-sensor N (repeatable), --fail-pwrmon,
-                          --idle-pwrmon, --period-ms MS (./dev help inject)
+                          --idle-pwrmon, --period-ms MS (docs/bench.md)
   FXS_BENCH_PCA9552=OPTS  LED driver stand-in options: --silent,
                           --fail-selftest, --absent
   FXS_BENCH_NO_PANEL=1    the foreground bench shows main's log, no panel
@@ -49,7 +60,7 @@ cmd_bench() {
   local sub="${1:-run}"
   [ $# -gt 0 ] && shift
   case "$sub" in
-    run|start|stop|status|collect-logs)
+    run|start|stop|restart|status|collect-logs)
       [ $# -eq 0 ] || dev_bad_usage bench "bench $sub takes no arguments" ;;
     logs) ;;
     *) dev_bad_usage bench "unknown bench subcommand '$sub'" ;;
@@ -57,8 +68,9 @@ cmd_bench() {
   [ "$(id -u)" = 0 ] || die "the bench runs in namespaces of its own and needs root"
   case "$sub" in
     run) bench_foreground ;;
-    start) bench_start; bench_ready_line "./dev bench stop" ;;
+    start) bench_start; bench_ready_line "$(bench_hint "bench stop")" ;;
     stop) bench_stop ;;
+    restart) bench_restart ;;
     status) bench_status ;;
     logs) bench_logs "$@" ;;
     collect-logs) bench_collect_logs ;;
@@ -66,144 +78,88 @@ cmd_bench() {
 }
 
 bench_start() {
-  if bench_running; then
-    die "the bench is already running (./dev bench stop first)"
+  if chassis_running "$BENCH_DIR"; then
+    die "the bench is already running ($(bench_hint "bench stop") first)"
   fi
-  # The bench lays its own tmpfs over these: its state there would vanish
-  # from its own sight (a tree of ours below them is bound back in).
-  case "$BENCH_DIR/" in
-    "$FXS_ROOT"/*) ;;
-    /tmp/*|/vocal/*|/flash/*|/etc/iproute2/*)
-      die "FXS_BENCH_DIR $BENCH_DIR lies below a path the bench replaces (/tmp, /vocal, /flash, /etc/iproute2)" ;;
-  esac
-  # A holder left over from a crashed run: clean up before starting anew.
-  if [ -f "$BENCH_DIR/ns.pid" ]; then
+  bench_dir_check FXS_BENCH_DIR "$BENCH_DIR"
+  # What a crashed run left: clean up before starting anew.
+  if [ -f "$BENCH_DIR/chassis.pid" ] || [ -f "$BENCH_DIR/ns.pid" ] || [ -f "$BENCH_DIR/card.pid" ]; then
     say "removing the state of an earlier bench"
     bench_stop >/dev/null 2>&1 || true
   fi
   ensure_packages util-linux iproute2 netcat-openbsd
   bench_build
-  mkdir -p "$BENCH_DIR"
-  rm -f "$BENCH_DIR"/*.pid "$BENCH_DIR"/*.status "$BENCH_DIR"/*.log "$BENCH_DIR/ready"
-  setsid unshare --ipc --mount --net --fork --propagation private \
-    bash "$FXS_ROOT/tools/dev/bench-ns.sh" "$BENCH_DIR" >"$BENCH_DIR/ns.log" 2>&1 </dev/null &
-  bench_wait 10 test -s "$BENCH_DIR/ns.pid" || die "namespace setup failed: $(cat "$BENCH_DIR/ns.log")"
-  touch "$BENCH_DIR/ready"
+  say "starting the card's peers and main in namespaces of their own"
+  chassis_up "$BENCH_DIR" "$(( ${FXS_BENCH_SLOT:-2} + 1 )):$BENCH_DIR"
+  bench_settle_or_die 0
+}
 
-  bench_load_peers
-  local step i
-  for step in ${BENCH_SETUP[@]+"${BENCH_SETUP[@]}"}; do
-    bench_exec bash -c "$step" >>"$BENCH_DIR/ns.log" 2>&1 || {
-      tail -n 5 "$BENCH_DIR/ns.log" >&2
-      bench_stop >/dev/null 2>&1
-      die "bench setup step failed: $step"
-    }
-  done
-  say "starting ${BENCH_PEER_NAMES[*]} and main in the bench's namespaces"
-  for i in "${!BENCH_PEER_NAMES[@]}"; do
-    local name="${BENCH_PEER_NAMES[$i]}" ready="${BENCH_PEER_READY[$i]}"
-    eval "bench_spawn \"\$name\" ${BENCH_PEER_CMDS[$i]}"
-    if [ -n "$ready" ] && ! bench_wait 10 bench_exec bash -c "$ready"; then
+# bench_settle_or_die AFTER-BOOT: waits for the card's boot after AFTER-BOOT
+# to settle; on failure shows the logs that tell why, stops the bench and
+# dies naming what failed.
+bench_settle_or_die() {
+  card_settle "$BENCH_DIR" 45 "$1" && return 0
+  local name
+  for name in main $(card_peer_names "$BENCH_DIR"); do
+    if [[ "$CARD_WHY" == *"peer $name "* || "$CARD_WHY" == *"$name.log"* ]]; then
       tail -n 5 "$BENCH_DIR/$name.log" >&2
-      bench_stop >/dev/null 2>&1
-      die "peer $name not ready ($ready); see $BENCH_DIR/$name.log"
     fi
   done
-  rm -f "$BENCH_DIR/main.stop"
-  BENCH_RESPAWN=1 bench_spawn main env FXS_TRACE_STDERR=1 ${BENCH_MAIN_ENV[@]+"${BENCH_MAIN_ENV[@]}"} "$(bench_bin main)"
-  if ! bench_wait 15 bench_main_ready; then
-    tail -n 20 "$BENCH_DIR/main.log" >&2
-    bench_stop >/dev/null 2>&1
-    die "main did not come up"
-  fi
-  # Self tests and the network bring-up take a few seconds more; a card
-  # whose drivers fail ends in FAIL or without its network instead.
-  bench_wait 30 bench_card_settled || say "the card has not settled yet (state $(bench_card_state))"
+  bench_stop >/dev/null 2>&1
+  die "the card did not come up: $CARD_WHY"
 }
 
-bench_card_settled() {
-  bench_exec test -e /tmp/card_up_and_running && return 0
-  case "$(bench_card_state)" in ACTIVE|FAIL) return 0 ;; esac
-  return 1
-}
-
-bench_main_ready() {
-  bench_alive main && grep -q "Card is ready" "$BENCH_DIR/main.log" &&
-    bench_exec nc -z 127.0.0.1 10000
-}
-
-# The card's state from its console ("?" when it does not answer).
-bench_card_state() {
-  local s
-  s="$(bench_exec timeout 5 sh -c "printf 'main internals\nquit\n' | nc -N 127.0.0.1 10000" 2>/dev/null |
-    sed -n 's/^m_state *= *//p' | tr -d '\r')" || true
-  echo "${s:-?}"
-}
-
-# bench_ready_line STOP-HINT: the one line that says the card is up and how
-# to reach it.
+# bench_ready_line STOP-HINT: the one line that says how the card came up
+# and how to reach it.
 bench_ready_line() {
-  echo "bench: card ready (state $(bench_card_state)). Console: ./dev console 'main internals'." \
-    "Objects: ./dev icsc get|set|walk (./dev icsc objects lists them). Stop: $1."
+  local what
+  case "$CARD_STATE" in
+    ACTIVE) what="card ACTIVE" ;;
+    FAIL) what="card in state FAIL: see $(bench_hint "bench logs")" ;;
+    SELF_TESTS_BUSY|START_SELF_TESTS) what="card up (state $CARD_STATE, self tests running)" ;;
+    ACTIVE_ALL_LEDS_ON) what="card up (state $CARD_STATE, lamp test)" ;;
+    *) what="card up (state $CARD_STATE)" ;;
+  esac
+  echo "bench: $what. Console: $(bench_hint console) 'main internals'." \
+    "Objects: $(bench_hint icsc) get|set|walk ($(bench_hint icsc) objects lists them). Stop: $1."
 }
 
 bench_stop() {
-  if ! bench_running && [ ! -f "$BENCH_DIR/ns.pid" ]; then
+  if ! chassis_running "$BENCH_DIR" && [ ! -f "$BENCH_DIR/card.pid" ] && [ ! -f "$BENCH_DIR/ns.pid" ]; then
     echo "bench: the bench is not running"
     return 0
   fi
-  local rc=0 status i pid
-  if [ -f "$BENCH_DIR/main.pid" ]; then
-    touch "$BENCH_DIR/main.stop"  # no restart as after a reboot
-    status="$(bench_terminate main 15)"
-    say "main exited with status $status"
-    [ "$status" = 0 ] || rc=1
+  local rc=0
+  if [ ! -s "$BENCH_DIR/cards" ]; then
+    # A bench of an older layout: one card, no chassis.
+    echo "$(( ${FXS_BENCH_SLOT:-2} + 1 )) $BENCH_DIR" >"$BENCH_DIR/cards"
   fi
-  bench_load_peers
-  for ((i = ${#BENCH_PEER_NAMES[@]} - 1; i >= 0; i--)); do
-    local name="${BENCH_PEER_NAMES[$i]}"
-    [ -f "$BENCH_DIR/$name.pid" ] || continue
-    status="$(bench_terminate "$name" 5)"
-    [ "$status" = 0 ] || say "peer $name exited with status $status"
-  done
-  pid="$(bench_ns_pid)"
-  if [ -n "$pid" ] && [ -d "/proc/$pid" ]; then
-    # Anything else still in the bench's network namespace was started by
-    # the bench (a peer's children): end it with the namespace.
-    local ns p parent
-    ns="$(readlink "/proc/$pid/ns/net")"
-    parent="$(awk '{print $4}' "/proc/$pid/stat")"
-    for p in /proc/[0-9]*; do
-      p="${p#/proc/}"
-      [ "$p" = "$pid" ] || [ "$p" = "$parent" ] && continue
-      [ "$(readlink "/proc/$p/ns/net" 2>/dev/null)" = "$ns" ] || continue
-      say "ending leftover process $p ($(tr '\0' ' ' <"/proc/$p/cmdline" 2>/dev/null))"
-      kill -KILL "$p" 2>/dev/null || true
-    done
-    kill -TERM "$pid" 2>/dev/null || true
-    bench_wait 5 bash -c "! test -d /proc/$pid" || kill -KILL "$pid" 2>/dev/null || true
-  fi
-  rm -f "$BENCH_DIR/ns.pid" "$BENCH_DIR/ready" "$BENCH_DIR"/*.pid
+  chassis_off "$BENCH_DIR" "" || rc=1
   say "bench stopped"
   return $rc
 }
 
+bench_restart() {
+  chassis_running "$BENCH_DIR" || die "the bench is not running: $(bench_where)"
+  local boot; boot="$(bench_boot)"
+  case "$boot" in
+    up*) ;;
+    *) die "the card is not up (${boot}); see $(bench_hint "bench status")" ;;
+  esac
+  bench_alive main || die "main is not running; see $(bench_hint "bench logs")"
+  say "rebooting the card: main gets SIGTERM, then the card starts again in new namespaces"
+  say "main exited with status $(bench_terminate main 15)"
+  bench_settle_or_die "${boot#up }"
+  bench_ready_line "$(bench_hint "bench stop")"
+}
+
 bench_status() {
-  if ! bench_running; then
+  if ! chassis_running "$BENCH_DIR"; then
     echo "bench: not running"
     return 1
   fi
-  echo "bench: running (namespace holder pid $(bench_ns_pid))"
-  local f name
-  for f in "$BENCH_DIR"/*.pid; do
-    name="$(basename "$f" .pid)"
-    [ "$name" = ns ] && continue
-    if bench_alive "$name"; then
-      echo "  $name: running (pid $(cat "$f"))"
-    else
-      echo "  $name: ended with status $(cat "$BENCH_DIR/$name.status" 2>/dev/null || echo '?')"
-    fi
-  done
+  echo "bench: running (chassis namespace holder pid $(chassis_pid "$BENCH_DIR"))"
+  chassis_report "$BENCH_DIR"
 }
 
 bench_logs() {
@@ -221,25 +177,43 @@ bench_logs() {
   fi
   if [ $follow = 0 ]; then
     cat "$log"
-  elif bench_running; then
-    tail -n +1 --pid="$(bench_ns_pid)" -f "$log"
+  elif chassis_running "$BENCH_DIR"; then
+    tail -n +1 --pid="$(chassis_pid "$BENCH_DIR")" -f "$log"
   else
     cat "$log"
     say "the bench is not running: nothing more to follow"
   fi
 }
 
+# term_cols, term_rows: the terminal's size, also from a background job.
+term_size() { { stty size </dev/tty; } 2>/dev/null || true; }
+term_cols() {
+  local s; s="$(term_size)"
+  [[ "${s#* }" =~ ^[1-9][0-9]*$ ]] && echo "${s#* }" || tput cols 2>/dev/null || echo 80
+}
+term_rows() {
+  local s; s="$(term_size)"
+  [[ "${s% *}" =~ ^[1-9][0-9]*$ ]] && echo "${s% *}" || tput lines 2>/dev/null || echo 24
+}
+
 bench_foreground() {
   bench_start
   trap 'echo; bench_stop; exit $?' INT TERM
-  bench_ready_line "Ctrl-C"
+  local line keeper
+  line="$(bench_ready_line "Ctrl-C")"
+  echo "$line"
+  keeper="$(cat "$BENCH_DIR/card.pid")"
   if [ -t 1 ] && [ -z "${FXS_BENCH_NO_PANEL:-}" ] && [ -f "$BENCH_DIR/pca9552.log" ]; then
-    panel_follow "$(cat "$BENCH_DIR/main.pid")" "Ctrl-C stops the bench" &
+    # The panel takes the screen: the ready line stays on its top line.
+    PANEL_BANNER="$line" panel_follow "$keeper" "Ctrl-C stops the bench" &
+  elif [ -t 1 ]; then
+    # One screen line per log line, as in the panel.
+    tail -n +1 --pid="$keeper" -f "$BENCH_DIR/main.log" | cut -c1-"$(( $(term_cols) - 1 ))" &
   else
-    tail -n +1 --pid="$(cat "$BENCH_DIR/main.pid")" -f "$BENCH_DIR/main.log" &
+    tail -n +1 --pid="$keeper" -f "$BENCH_DIR/main.log" &
   fi
   wait $! || true
   trap - INT TERM
-  say "main ended by itself"
+  say "the card has stopped by itself: $(bench_boot)"
   bench_stop
 }

@@ -1,15 +1,22 @@
-dev_register console "card access" "[--vm] [COMMAND...]" \
+dev_register console "card access" "[--vm | --slot N] [COMMAND...]" \
   "one debug console command on the card, or the console itself" \
   "With a command (quoted or as words): its output; exit status 0 when the
 console ends it with #END ok, 1 otherwise (the result is printed).
 Without: a prompt with line editing and history (out/console_history);
 'help' lists the groups and commands, 'quit' or Ctrl-D ends.
 The console is TCP port 10000 inside the bench's network namespace
-(docs/console.md); --vm: the card in the VM (docs/vm.md)."
+(docs/console.md); --vm: the card in the VM (docs/vm.md); --slot N: the card
+in slot N of ./dev chassis."
 cmd_console() {
   if [ "${1:-}" = --vm ]; then
     local FXS_VM=1
     shift
+  elif [ "${1:-}" = --slot ]; then
+    [ $# -ge 2 ] || dev_bad_usage console "--slot needs a slot number"
+    [ "$(id -u)" = 0 ] || die "the chassis's cards are reached through their namespaces and need root"
+    local BENCH_DIR BENCH_SLOT_HINT
+    chassis_use_slot "$2"
+    shift 2
   fi
   if [ "${FXS_VM:-}" = 1 ]; then
     dev_check_only && return 0
@@ -24,7 +31,7 @@ cmd_console() {
   [ "$(id -u)" = 0 ] || die "the bench's console is reached through its namespaces and needs root"
   bench_card_running
   bench_exec nc -z 127.0.0.1 10000 2>/dev/null ||
-    die "the card's debug console (port 10000) does not answer; is main still starting? see ./dev bench logs"
+    die "the card's debug console (port 10000) does not answer; is main still starting? see $(bench_hint "bench logs")"
   if [ $# -eq 0 ]; then
     console_interactive
     return

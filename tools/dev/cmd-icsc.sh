@@ -26,7 +26,7 @@ icsc_client() {
   fi
 }
 
-dev_register icsc "card access" "[--vm] get|set|walk|columns|event|objects|raw ARGS" \
+dev_register icsc "card access" "[--vm | --slot N] get|set|walk|columns|event|objects|raw ARGS" \
   "the card's ICSC objects, as the chassis controller reads them" \
   "get OBJECT COLUMN [ROW]        one cell (row 0 by default)
 set OBJECT COLUMN ROW VALUE    write one cell; bool as 0/1/true/false
@@ -44,6 +44,7 @@ objects                        every object: id, name, kind, rows, columns
 raw FILE                       send FILE's bytes as one datagram, print the
                                answer
 --vm                           the card in the VM (docs/vm.md)
+--slot N                       the card in slot N of ./dev chassis
 OBJECT is a name from 'objects'; COLUMN a number, a property name or its
 OBJ_ symbol. The front end is UDP port FXS_ICSC_PORT (5000) inside the
 bench. Exit status: 0 served, 1 refused (reason on stderr), 2 no answer,
@@ -52,6 +53,11 @@ cmd_icsc() {
   if [ "${1:-}" = --vm ]; then
     local FXS_VM=1
     shift
+  elif [ "${1:-}" = --slot ]; then
+    [ $# -ge 2 ] || dev_bad_usage icsc "--slot needs a slot number"
+    local BENCH_DIR BENCH_SLOT_HINT
+    chassis_use_slot "$2"
+    shift 2
   fi
   case "${1:-}" in
     get|set|walk|columns|event|objects|raw) ;;

@@ -36,16 +36,19 @@ panel_draw() {
     fi
     words+="$(printf ' %-6s' "$value")"
   done
-  local rows cols
-  rows="$(tput lines 2>/dev/null || echo 24)"
-  cols="$(tput cols 2>/dev/null || echo 80)"
+  local rows cols top=0
+  rows="$(term_rows)"
+  cols="$(term_cols)"
+  [ -z "${PANEL_BANNER:-}" ] || top=1
   # Redrawn in place, line by line: clearing the whole screen flickers.
   {
+    # The foreground bench's ready line stays on top.
+    [ -z "${PANEL_BANNER:-}" ] || printf '%s\n' "${PANEL_BANNER:0:cols-1}"
     printf -- '---------------- 8fxs front panel ----------------\n'
     printf ' card state: %s\n hardware alarms: %s\n\n' "${state:-?}" "${alarms:-?}"
     printf '%s\n%s\n%s\n' "$names" "$glyphs" "$words"
     printf -- '--------------------------------------------------\n'
-    tail -n $((rows > 13 ? rows - 9 : 4)) "$BENCH_DIR/main.log" 2>/dev/null | cut -c1-"$((cols - 1))"
+    tail -n $((rows > 14 ? rows - 9 - top : 4)) "$BENCH_DIR/main.log" 2>/dev/null | cut -c1-"$((cols - 1))"
   } | sed 's/$/\x1b[K/'
   local status=" ${state:-?} | console: ./dev console | objects: ./dev icsc | $hint"
   printf '\033[J\033[7m%s\033[0m' "${status:0:cols-1}"
@@ -74,14 +77,14 @@ cmd_panel() {
   local once=0
   dev_flag panel --once "$@" && once=1
   bench_running && [ -f "$BENCH_DIR/pca9552.log" ] ||
-    die "no front panel: start the bench first (./dev bench start)"
+    die "no front panel: start the bench first ($(bench_hint "bench start"))"
   if [ $once = 1 ]; then
     local line; line="$(panel_latest)"
     [ -n "$line" ] || die "the LED driver stand-in has drawn no panel yet"
     echo "$line"
     return 0
   fi
-  [ -f "$BENCH_DIR/main.pid" ] || die "the card is not running"
+  card_keeper_alive "$BENCH_DIR" || die "the card is not running"
   trap 'printf "\n"; exit 0' INT
-  panel_follow "$(cat "$BENCH_DIR/main.pid")" "Ctrl-C leaves this view"
+  panel_follow "$(cat "$BENCH_DIR/card.pid")" "Ctrl-C leaves this view"
 }

@@ -250,9 +250,12 @@ vm_host_checks() {
     FXS_VM=1 cmd_icsc get SipProtocolTimersScalar sipTimerNoAnswerDuration) 2>&1)"
   vm_host_check "./dev icsc --vm set then get" \
     "$([ "$value" = $'123\n123' ] || echo "got: $value")" >>"$out"
-  state="$(FXS_VM=1 cmd_console 'main internals' 2>&1)"
-  vm_host_check "./dev console --vm 'main internals' shows ACTIVE" \
-    "$(grep -q '^m_state *= ACTIVE$' <<<"$state" || echo "$state")" >>"$out"
+  state="$(FXS_VM=1 cmd_icsc get common card-state state-name 2>&1)"
+  vm_host_check "./dev icsc --vm reads the card state ACTIVE" \
+    "$([ "$state" = ACTIVE ] || echo "$state")" >>"$out"
+  value="$(FXS_VM=1 cmd_console 'main hwstatus' 2>&1)"
+  vm_host_check "./dev console --vm 'main hwstatus' shows the sensors" \
+    "$(grep -q 'Temp Name=local' <<<"$value" || echo "$value")" >>"$out"
 }
 
 vm_test() {

@@ -163,7 +163,8 @@ TEST(CardBench, RebootOverIcscStopsMainAndItComesBackActive) {
 }
 
 // What a switch must bring about: text in the output of a console command,
-// or in main's log when the command is empty.
+// in main's log when the command is empty, or the card state (read over
+// ICSC as the chassis does) for "state".
 struct Expect {
   const char* command;
   const char* text;
@@ -190,7 +191,7 @@ const SwitchCase kSwitchCases[] = {
       {"main internals", "SELF_TEST_TEMP: FAILED"},
       {"main hwstatus", "name=ADS1000 ADC, HW error active=true"},
       {"main hwstatus", "name=MAX6602 TempSensor, HW error active=true"},
-      {"main internals", "m_state            = ACTIVE"}}},
+      {"state", "ACTIVE"}}},
     {"i2c_idle_pwrmon",
      {"--period-ms", "300", "--idle-pwrmon"},
      {},
@@ -202,19 +203,17 @@ const SwitchCase kSwitchCases[] = {
      {"--period-ms", "300"},
      {"--fail-selftest"},
      {},
-     {{"main internals", "SELF_TEST_PCA9552_DEVICE: FAILED"},
-      {"main internals", "m_state            = ACTIVE"}}},
+     {{"main internals", "SELF_TEST_PCA9552_DEVICE: FAILED"}, {"state", "ACTIVE"}}},
     {"pca_silent",
      {"--period-ms", "300"},
      {"--silent"},
      {},
-     {{"main internals", "SELF_TEST_PCA9552_DEVICE: STARTED"},
-      {"main internals", "m_state            = FAIL"}}},
+     {{"main internals", "SELF_TEST_PCA9552_DEVICE: STARTED"}, {"state", "FAIL"}}},
     {"pca_absent",
      {"--period-ms", "300"},
      {"--absent"},
      {},
-     {{"", "Failed to start selftests"}, {"main internals", "m_state            = ACTIVE"}}},
+     {{"", "Failed to start selftests"}, {"state", "ACTIVE"}}},
     {"board_delay",
      {"--period-ms", "300"},
      {},
@@ -226,7 +225,7 @@ class DriverSwitch : public ::testing::TestWithParam<SwitchCase> {};
 
 TEST_P(DriverSwitch, ShowsOnTheCard) {
   const SwitchCase& c = GetParam();
-  CardWithPeers card(CardWithPeers::DRIVERS);
+  CardWithPeers card(CardWithPeers::DRIVERS | CardWithPeers::FRONT_END);
   card.i2cArgs = c.i2cArgs;
   card.pcaArgs = c.pcaArgs;
   if (!c.boardArgs.empty()) {
@@ -240,6 +239,9 @@ TEST_P(DriverSwitch, ShowsOnTheCard) {
       EXPECT_TRUE(
           waitFor([&] { return card.main.log().find(e.text) != std::string::npos; }, seconds(45)))
           << "main's log never had: " << e.text;
+    } else if (std::string(e.command) == "state") {
+      EXPECT_TRUE(waitFor([&] { return testsupport::cardState() == e.text; }, seconds(45)))
+          << "the card state never was " << e.text << "; it is " << testsupport::cardState();
     } else {
       EXPECT_TRUE(waitForText(e.command, e.text, seconds(45)))
           << e.command << " never showed: " << e.text << "\n"

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "DevBench.h"
 #include "TestSupport.h"
 
 namespace {
@@ -29,7 +30,16 @@ namespace {
 using testsupport::Clock;
 using testsupport::readFile;
 using testsupport::runShell;
+using testsupport::shellQuoted;
 using testsupport::waitFor;
+
+// The line a bench start ends with once the card came up (ACTIVE, FAIL or
+// still in its self tests).
+bool saysUp(const std::string& out) {
+  return out.find("bench: card ACTIVE") != std::string::npos ||
+         out.find("bench: card up (state ") != std::string::npos ||
+         out.find("bench: card in state ") != std::string::npos;
+}
 
 const std::string kRoot = FXS_SOURCE_DIR;
 
@@ -126,54 +136,20 @@ std::vector<std::string> docFiles() {
   return files;
 }
 
-std::string shellQuoted(const std::string& s) {
-  std::string q = "'";
-  for (char c : s)
-    q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-// One bench per documentation file: its own state, this build's binaries.
-class DocBench {
+// One bench per documentation file, and ./dev bench in the foreground.
+class DocBench : public testsupport::DevBench {
  public:
-  explicit DocBench(const std::string& name)
-      : m_dir(std::string(FXS_BIN_DIR) + "/../docs-bench/" + name) {
-    std::filesystem::remove_all(m_dir);
-    std::filesystem::create_directories(m_dir);
-  }
-  ~DocBench() { run("./dev bench stop"); }
-
-  std::string env() const {
-    return "export FXS_BENCH_DIR=" + shellQuoted(m_dir + "/bench") +
-           " FXS_BUILD_DIR=" + shellQuoted(std::string(FXS_BIN_DIR) + "/..") + "; cd " +
-           shellQuoted(kRoot) + "; ";
-  }
-  // Runs a shell line as written; output and exit status.
-  std::string run(const std::string& line, int* status = nullptr, int seconds = 180) const {
-    int st = -1;
-    std::string out = runShell("timeout -k 5 " + std::to_string(seconds) + " bash -c " +
-                                   shellQuoted(env() + line) + " </dev/null 2>&1",
-                               &st);
-    if (status)
-      *status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return out;
-  }
-  bool running() const {
-    int st = -1;
-    run("./dev bench status", &st, 30);
-    return st == 0;
-  }
+  explicit DocBench(const std::string& name) : DevBench("docs-" + name) {}
 
   // ./dev bench in the foreground, as from a terminal: Ctrl-C (SIGINT to
-  // its process group) once it said the card is ready.
+  // its process group) once it said the card is up.
   ::testing::AssertionResult foreground(const std::string& line) const {
-    std::string log = m_dir + "/foreground.log";
+    std::string log = dir() + "/foreground.log";
     std::string script = env() + "exec env " + line + " >" + shellQuoted(log) + " 2>&1 </dev/null";
     testsupport::ChildProcess bench;
     bench.leadGroup();
     bench.start("/bin/bash", {"-c", script});
-    bool ready = waitFor([&] { return readFile(log).find("card ready") != std::string::npos; },
-                         std::chrono::seconds(180));
+    bool ready = waitFor([&] { return saysUp(readFile(log)); }, std::chrono::seconds(180));
     bench.signalGroup(SIGINT);
     int st = -1;
     bool ended = bench.waitExit(std::chrono::seconds(60), st);
@@ -186,9 +162,6 @@ class DocBench {
              << out;
     return ::testing::AssertionSuccess();
   }
-
- private:
-  std::string m_dir;
 };
 
 bool isHeavy(const std::vector<std::string>& args) {
@@ -233,17 +206,33 @@ TEST_P(DocCommands, WorkAsWritten) {
     bool foreground = !args.empty() && args[0] == "bench" && (args.size() == 1 || args[1] == "run");
     // Live views run until Ctrl-C: they must show something and keep going.
     bool follows = std::find(args.begin(), args.end(), "-f") != args.end() ||
-                   (args.size() == 1 && args[0] == "panel");
+                   (args.size() == 1 && args[0] == "panel") ||
+                   (args.size() == 2 && args[0] == "chassis" && args[1] == "watch");
     if (isHeavy(args)) {
       int st = -1;
       std::string out = bench.run("FXS_DEV_CHECK_ONLY=1 " + c.text, &st, 60);
       EXPECT_EQ(st, 0) << out;
       continue;
     }
-    if ((start || (foreground && !ranForeground)) && bench.running()) {
+    // Chassis commands and those of one of its slots run against a chassis
+    // of two cards, the others against the bench; help needs neither.
+    bool help = args[0] == "help" || (args[0] == "chassis" && args.size() == 1);
+    bool chassis =
+        args[0] == "chassis" || std::find(args.begin(), args.end(), "--slot") != args.end();
+    bool chassisStart = args[0] == "chassis" && args.size() >= 2 && args[1] == "start";
+    if (help) {
+      // Runs as it is.
+    } else if (chassis) {
+      if (chassisStart && bench.chassisRunning()) {
+        bench.run("./dev chassis stop");
+      } else if (!chassisStart && args.back() != "stop" && !bench.chassisRunning()) {
+        ASSERT_NE(bench.run("./dev chassis start 2", nullptr, 300).find("chassis: 2 card(s)"),
+                  std::string::npos);
+      }
+    } else if ((start || (foreground && !ranForeground)) && bench.running()) {
       bench.run("./dev bench stop");
-    } else if (!start && !foreground && args[0] != "help" && !bench.running()) {
-      ASSERT_NE(bench.run("./dev bench start").find("card ready"), std::string::npos);
+    } else if (!start && !foreground && !bench.running()) {
+      ASSERT_TRUE(saysUp(bench.run("./dev bench start")));
     }
     if (foreground) {
       // It takes a while; once per file shows it works.
@@ -254,7 +243,7 @@ TEST_P(DocCommands, WorkAsWritten) {
       continue;
     }
     int st = -1;
-    std::string out = bench.run(c.text, &st, follows ? 4 : 180);
+    std::string out = bench.run(c.text, &st, follows ? 4 : 300);
     if (follows) {
       EXPECT_TRUE(st == 124 && !out.empty()) << "status " << st << ": " << out;
     } else {
@@ -264,7 +253,7 @@ TEST_P(DocCommands, WorkAsWritten) {
       EXPECT_NE(out.find(c.prints), std::string::npos) << "expected: " << c.prints << "\n" << out;
     }
     if (start) {
-      EXPECT_NE(out.find("card ready"), std::string::npos) << out;
+      EXPECT_TRUE(saysUp(out)) << out;
     }
   }
 }
@@ -307,7 +296,7 @@ TEST(DevHelp, EverySubcommandAnswersHelpAndDoesNothingElse) {
   }
   EXPECT_GE(names.size(), 15u) << list;
   names.push_back("help");
-  ASSERT_NE(bench.run("./dev bench start").find("card ready"), std::string::npos);
+  ASSERT_TRUE(saysUp(bench.run("./dev bench start")));
   for (const std::string& n : names) {
     for (const char* flag : {"--help", "-h"}) {
       std::string out = bench.run("./dev " + n + " " + flag + " 2>/dev/null", &st, 60);

@@ -16,17 +16,22 @@ MAIN_STOP_SECONDS=30
 sq() { printf "'%s'" "$(printf '%s' "$1" | sed "s/'/'\\\\''/g")"; }
 
 # The plan's declarations, kept in numbered variables.
-N_SETUP=0
-N_PEERS=0
+# The card's (PREFIX "") and the chassis's (PREFIX C: its bridges and FTP
+# server, in the named network namespace "chassis" in the VM).
+N_SETUP=0 N_PEERS=0 N_CSETUP=0 N_CPEERS=0
 MAIN_ENV=""
-vm_setup() {
-  N_SETUP=$((N_SETUP + 1))
-  eval "SETUP_$N_SETUP=\$1"
+add_setup() {
+  eval "N_$1SETUP=\$((N_$1SETUP + 1)); _n=\$N_$1SETUP"
+  eval "$1SETUP_$_n=\$2"
 }
-vm_peer() {
-  N_PEERS=$((N_PEERS + 1))
-  eval "PEER_NAME_$N_PEERS=\$1 PEER_READY_$N_PEERS=\$2 PEER_CMD_$N_PEERS=\$3"
+add_peer() {
+  eval "N_$1PEERS=\$((N_$1PEERS + 1)); _n=\$N_$1PEERS"
+  eval "$1PEER_NAME_$_n=\$2 $1PEER_READY_$_n=\$3 $1PEER_CMD_$_n=\$4"
 }
+vm_setup() { add_setup "" "$1"; }
+vm_peer() { add_peer "" "$@"; }
+vm_chassis_setup() { add_setup C "$1"; }
+vm_chassis_peer() { add_peer C "$@"; }
 vm_main_env() { MAIN_ENV="$MAIN_ENV $(sq "$1")"; }
 
 # wait_for SECONDS CMD...: retries CMD every 0.2 s until it succeeds.
@@ -79,6 +84,26 @@ stopped() {
 bench_up() {
   mkdir -p "$BENCH_DIR"
   . "$FXS_ROOT/vm/plan.sh"
+  ip netns add chassis || { echo "vm: cannot add the chassis's namespace"; return 1; }
+  _i=1
+  while [ $_i -le $N_CSETUP ]; do
+    eval "_s=\$CSETUP_$_i"
+    echo "vm: chassis setup step $_i"
+    ip netns exec chassis sh -c "$_s" || { echo "vm: chassis setup step failed: $_s"; return 1; }
+    _i=$((_i + 1))
+  done
+  _i=1
+  while [ $_i -le $N_CPEERS ]; do
+    eval "_name=\$CPEER_NAME_$_i _ready=\$CPEER_READY_$_i _cmd=\$CPEER_CMD_$_i"
+    echo "vm: starting $_name in the chassis"
+    eval "spawn \"\$_name\" ip netns exec chassis $_cmd" || { echo "vm: $_name did not start"; return 1; }
+    if [ -n "$_ready" ] && { ! wait_for "$READY_SECONDS" up "$_name" "ip netns exec chassis sh -c $(sq "$_ready")" || [ -n "$DEAD" ]; }; then
+      echo "vm: $_name not ready ($_ready):"
+      tail -n 20 "$BENCH_DIR/$_name.log"
+      return 1
+    fi
+    _i=$((_i + 1))
+  done
   _i=1
   while [ $_i -le $N_SETUP ]; do
     stopped && return 1
@@ -132,6 +157,18 @@ terminate() {
   cat "$BENCH_DIR/$1.status" 2>/dev/null || echo "?"
 }
 
+# stop_peers PREFIX LABEL: the card's (PREFIX "") or the chassis's (C)
+# processes in reverse order, each exit status said.
+stop_peers() {
+  eval "_i=\$N_$1PEERS"
+  while [ "$_i" -ge 1 ]; do
+    eval "_n=\$$1PEER_NAME_$_i"
+    _i=$((_i - 1))
+    [ -f "$BENCH_DIR/$_n.pid" ] || continue
+    echo "vm: $2$_n exited with status $(terminate "$_n" 10)"
+  done
+}
+
 # Stops main, then the peers in reverse order; returns main's status. A
 # further Ctrl-C would cut the stop short: it is ignored from here on.
 bench_down() {
@@ -142,13 +179,8 @@ bench_down() {
     MAIN_STATUS="$(terminate main "$MAIN_STOP_SECONDS")"
     echo "vm: main exited with status $MAIN_STATUS"
   fi
-  _i=$N_PEERS
-  while [ $_i -ge 1 ]; do
-    eval "_n=\$PEER_NAME_$_i"
-    _i=$((_i - 1))
-    [ -f "$BENCH_DIR/$_n.pid" ] || continue
-    echo "vm: peer $_n exited with status $(terminate "$_n" 10)"
-  done
+  stop_peers "" "peer "
+  stop_peers C ""
   [ "$MAIN_STATUS" = 0 ]
 }
 

@@ -211,6 +211,10 @@ TEST_P(PortLeds, FollowPortFlags) {
   EXPECT_EQ(ifc->leds().slowLeds(), c.slow);
   EXPECT_EQ(ifc->leds().fastLeds(), c.fast);
   EXPECT_EQ(takeLedPushes().size(), 4u) << "message 29 pushes in every state";
+  // The chassis reads what the LEDs show.
+  EXPECT_EQ(common(CO::CO_CARD_STATE, commonrec::CARDSTATE_LEDS_ON).num, c.steady);
+  EXPECT_EQ(common(CO::CO_CARD_STATE, commonrec::CARDSTATE_LEDS_SLOW).num, c.slow);
+  EXPECT_EQ(common(CO::CO_CARD_STATE, commonrec::CARDSTATE_LEDS_FAST).num, c.fast);
 }
 INSTANTIATE_NAMED(Ifc, PortLeds, kPortCases);
 

@@ -148,7 +148,7 @@ TEST_F(Common, EveryCellReadsWithItsTypeAndUntouchedOnesWithTheirDefault) {
     }
   }
   EXPECT_EQ(cells, 12u + 6 + 4 + 11 + 5 * kTemps + 4 * kVolts + 7 + 3 * kHw + 3 * kOper + 4 + 1 +
-                       9 + 16 + 2);
+                       9 + 16 + 5);
   EXPECT_EQ(get(2, 0).status, NO_SUCH_OBJECT) << "event tables are not common cells";
   EXPECT_EQ(get(40, 0).status, NO_SUCH_OBJECT);
   EXPECT_EQ(get(CO::CO_DOWNLOAD, 7).str, "brd");
@@ -329,6 +329,10 @@ TEST_F(Common, CardReportsShowInTheCells) {
   EXPECT_EQ(get(CO::CO_CARD, CARD_SLOT).num, 3);
   EXPECT_EQ(get(CO::CO_CARD_STATE, CARDSTATE_VALUE).num, 5);
   EXPECT_EQ(get(CO::CO_CARD_STATE, CARDSTATE_NAME).str, "ACTIVE");
+  sc.setLeds(0x0102, 0x0400, 0x8000);
+  EXPECT_EQ(get(CO::CO_CARD_STATE, CARDSTATE_LEDS_ON).num, 0x0102);
+  EXPECT_EQ(get(CO::CO_CARD_STATE, CARDSTATE_LEDS_SLOW).num, 0x0400);
+  EXPECT_EQ(get(CO::CO_CARD_STATE, CARDSTATE_LEDS_FAST).num, 0x8000);
   std::ostringstream dump;
   sc.dump(dump);
   EXPECT_NE(dump.str().find("voltage[6]: Voltage Name=v6, Voltage Value=3298"), std::string::npos)
@@ -370,7 +374,7 @@ TEST_F(Common, EngineWalksCommonThenEventCells) {
     cell.oid = r.oid;
   }
   EXPECT_EQ(common, 12u + 6 + 4 + 11 + 5 * kTemps + 4 * kVolts + 7 + 3 * kHw + 3 * kOper + 4 + 1 +
-                        9 + 16 + 2);
+                        9 + 16 + 5);
   EXPECT_EQ(events, 1u + 11 + 7 + 1);
 
   ICSCTlv utc = number(IcscType::U64, 0x123456789ALL);
