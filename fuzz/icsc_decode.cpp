@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "CardObjects.h"
+#include "Ifc.h"
 #include "common/commonStatCtrl.h"
 #include "icsc/IcscProtocol.h"
 #include "icsc/IcscWire.h"
@@ -42,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static CountingSink sink;
   // No log engine: a GETLOG start is refused instead of packing files.
   static commonStatCtrl* common =
-      new commonStatCtrl("commonStatCtrl", 15, card, 5, 7, 6, 3, nullptr);
+      new commonStatCtrl("commonStatCtrl", Ifc::kCardType, card, Ifc::kNbrTempSensors,
+                         Ifc::kNbrVoltageSensors, Ifc::kNbrHwErrors, Ifc::kNbrOperErrors, nullptr);
   static IcscProtocolIfc* engine = new IcscProtocolIfc(common, card, &sink);
   engine->handleIcscMsg(static_cast<int>(exact.size()), reinterpret_cast<const char*>(exact.data()),
                         "127.0.0.1");

@@ -69,37 +69,19 @@ bool AccountTableExt::addIpRulesIfNotPresent(const std::string& ipPort) {
 bool AccountTableExt::cleanupNotNeededRules() {
   if (m_allowedServers.empty())
     return true;
-  std::vector<std::string> unused;
-  for (const std::string& entry : m_allowedServers) {
-    bool needed = false;
-    for (unsigned row = 0; row < kRows && !needed; ++row) {
-      bool enabled = false;
-      if (!getPropproviderEnable(row, enabled) || !enabled)
-        continue;
-      std::string reg = "NONE", auth = "NONE", proxy = "NONE";
-      getPropregisterDomainName(row, reg);
-      getPropauthDomainName(row, auth);
-      getPropproxyDomainName(row, proxy);
-      for (const std::string* server : {&reg, &auth, &proxy}) {
-        if (*server != "NONE" && !server->empty() && *server == entry)
-          needed = true;
-      }
-    }
-    if (!needed)
-      unused.push_back(entry);
+  std::set<std::string> needed;
+  for (unsigned row = 0; row < kRows; ++row) {
+    bool enabled = false;
+    if (!getPropproviderEnable(row, enabled) || !enabled)
+      continue;
+    std::string reg = "NONE", auth = "NONE", proxy = "NONE";
+    getPropregisterDomainName(row, reg);
+    getPropauthDomainName(row, auth);
+    getPropproxyDomainName(row, proxy);
+    needed.insert({reg, auth, proxy});
   }
-  for (const std::string& server : unused) {
-    std::vector<IptableRule> rules = generateRules(server);
-    if (rules.empty()) {
-      LOG_ERROR_LIMITED("delete of %s failed because invalid ipPort string", server.c_str());
-      return false;
-    }
-    LOG_INFO("deleting rules for %s because not needed anymore", server.c_str());
-    if (!m_iptables->deleteRules(rules))
-      return false;
-    m_allowedServers.erase(server);
-  }
-  return true;
+  return sipmedia::deleteUnneeded(m_allowedServers, needed, *m_iptables,
+                                  [this](const std::string& e) { return generateRules(e); });
 }
 
 bool AccountTableExt::extractIpAndPort(const std::string& ipPort, std::string& ip, int& port) {

@@ -207,33 +207,21 @@ bool IfmNetworkLinkConfigTable::cleanupVlans() {
 bool IfmNetworkLinkConfigTable::cleanupNotNeededRules() {
   if (m_allowedSubnets.empty())
     return true;
-  std::vector<std::string> unused;
-  for (const std::string& entry : m_allowedSubnets) {
-    bool needed = false;
-    for (unsigned row = 0; row < kTableRows && !needed; ++row) {
-      if (!inService(row))
-        continue;
-      std::string ip, netmask, subnet;
-      getPropifmNetworkLinkConfigIP(row, ip);
-      getPropifmNetworkLinkConfigNetmask(row, netmask);
-      if (!withPrefix(ip, netmask, subnet)) {
-        LOG_ERROR_LIMITED("Invalid netmask in service when cleaning up: '%s'", netmask.c_str());
-        continue;
-      }
-      LOG_DEBUG1("compare '%s' and '%s'", subnet.c_str(), entry.c_str());
-      needed = subnet == entry;
+  std::set<std::string> needed;
+  for (unsigned row = 0; row < kTableRows; ++row) {
+    if (!inService(row))
+      continue;
+    std::string ip, netmask, subnet;
+    getPropifmNetworkLinkConfigIP(row, ip);
+    getPropifmNetworkLinkConfigNetmask(row, netmask);
+    if (!withPrefix(ip, netmask, subnet)) {
+      LOG_ERROR_LIMITED("Invalid netmask in service when cleaning up: '%s'", netmask.c_str());
+      continue;
     }
-    if (!needed)
-      unused.push_back(entry);
+    needed.insert(subnet);
   }
-  for (const std::string& subnet : unused) {
-    std::vector<IptableRule> rules = generateSubnetRules(subnet);
-    LOG_INFO("deleting rules for %s because not needed anymore", subnet.c_str());
-    if (!m_iptables->deleteRules(rules))
-      return false;
-    m_allowedSubnets.erase(subnet);
-  }
-  return true;
+  return sipmedia::deleteUnneeded(m_allowedSubnets, needed, *m_iptables,
+                                  [](const std::string& s) { return sipmedia::subnetRules(s); });
 }
 
 std::vector<IptableRule> IfmNetworkLinkConfigTable::generateSubnetRules(const std::string& subnet) {

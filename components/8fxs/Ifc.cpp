@@ -4,13 +4,14 @@
 
 #include <csignal>
 #include <cstring>
+#include <iterator>
 
 #include "board/boardUtils.h"
 #include "drivermsg/dbgMsg.h"
 #include "drivermsg/hwMessages.h"
 #include "drivermsg/udpQueueMsg.h"
 #include "fxsCGetLogEngine.h"
-#include "net/executeCommand.h"
+#include "process/executeCommand.h"
 #include "signal/StopSignal.h"
 #include "thread/Guard.h"
 #include "trace/LogLimit.h"
@@ -40,6 +41,9 @@ constexpr const char* kStateNames[] = {
 constexpr const char* kSelfTestNames[] = {"SELF_TEST_ADC", "SELF_TEST_TEMP",
                                           "SELF_TEST_PCA9552_DEVICE"};
 constexpr const char* kSelfTestStatusNames[] = {"NOT_STARTED", "STARTED", "SUCCEEDED", "FAILED"};
+static_assert(std::size(kStateNames) == Ifc::FAIL + 1, "a name per card state");
+static_assert(std::size(kSelfTestNames) == Ifc::SELF_TEST_NBR, "a name per self test");
+static_assert(std::size(kSelfTestStatusNames) == Ifc::FAILED + 1, "a name per self-test status");
 
 template <size_t N>
 const char* nameOf(const char* const (&names)[N], unsigned value, const char* unknown) {

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "Ifc.h"
-#include "net/executeCommand.h"
+#include "process/executeCommand.h"
 #include "trace/TraceObject.h"
 
 using netlink_route::Address;

@@ -4,6 +4,7 @@
 
 #include "Ifc.h"
 #include "drivermsg/hwMessages.h"
+#include "drivermsg/pca9552Wire.h"
 #include "trace/LogLimit.h"
 #include "trace/TraceObject.h"
 
@@ -13,14 +14,11 @@ namespace {
 constexpr uint32_t kSelfTestTickLimit = 10;
 // The lamp test ends once the counter passes this.
 constexpr uint32_t kAllLedsOnTicks = 5;
-constexpr unsigned kNbrOfPorts = 8;
-// Port 1..8 -> pca9552 pin.
-constexpr unsigned kPortLed[kNbrOfPorts] = {8, 10, 12, 14, 9, 11, 13, 15};
 
 }  // namespace
 
 unsigned Ifc::ledForPort(unsigned port) {
-  return port >= 1 && port <= kNbrOfPorts ? kPortLed[port - 1] : 0;
+  return port >= 1 && port <= pca9552::NBR_OF_PORTS ? pca9552::PORT_LED_PIN[port - 1] : 0;
 }
 
 void Ifc::setSelfTestStatus(SelfTestId id, SelfTestStatus status) {
@@ -134,7 +132,7 @@ void Ifc::handlePortLedMsg(int len, const char* msg) {
     return;
   }
   m_card.m_vocalAlarm = m->vocalAlarm;
-  for (unsigned port = 1; port <= kNbrOfPorts; ++port) {
+  for (unsigned port = 1; port <= pca9552::NBR_OF_PORTS; ++port) {
     unsigned bit = port - 1;
     bool a = (m->wordA >> bit) & 1u;
     bool b = ((m->wordB >> bit) & 1u) || ((m->wordB >> (bit + 8)) & 1u);

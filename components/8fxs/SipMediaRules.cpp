@@ -2,6 +2,10 @@
 
 #include <cstdlib>
 
+#include "net/Iptables.h"
+#include "trace/LogLimit.h"
+#include "trace/TraceObject.h"
+
 namespace sipmedia {
 
 namespace {
@@ -102,6 +106,28 @@ bool splitServerText(const std::string& text, std::string& address, int& port) {
   if (end == rest || value < 1 || value > 65535)
     return false;
   port = static_cast<int>(value);
+  return true;
+}
+
+bool deleteUnneeded(std::set<std::string>& opened, const std::set<std::string>& needed,
+                    Iptables& iptables,
+                    const std::function<std::vector<IptableRule>(const std::string&)>& rulesOf) {
+  std::vector<std::string> unused;
+  for (const std::string& entry : opened) {
+    if (needed.count(entry) == 0)
+      unused.push_back(entry);
+  }
+  for (const std::string& entry : unused) {
+    std::vector<IptableRule> rules = rulesOf(entry);
+    if (rules.empty()) {
+      LOG_ERROR_LIMITED("delete of %s failed because invalid ipPort string", entry.c_str());
+      return false;
+    }
+    LOG_INFO("deleting rules for %s because not needed anymore", entry.c_str());
+    if (!iptables.deleteRules(rules))
+      return false;
+    opened.erase(entry);
+  }
   return true;
 }
 

@@ -4,10 +4,14 @@
 // table; each set is a list of its rows.
 #pragma once
 
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "net/IptableRule.h"
+
+class Iptables;
 
 namespace sipmedia {
 
@@ -28,5 +32,12 @@ std::vector<IptableRule> subnetRules(const std::string& subnet);
 // blanks skipped, reading stops at the first non-digit), 1 to 65535. Whether
 // the address is a host the firewall takes is the firewall's own check.
 bool splitServerText(const std::string& text, std::string& address, int& port);
+
+// Deletes the rules of every entry of `opened` not in `needed` (rebuilt by
+// `rulesOf`; none means the entry is bad) and drops the entry. False at the
+// first entry whose rules cannot be rebuilt or deleted; it stays in `opened`.
+bool deleteUnneeded(std::set<std::string>& opened, const std::set<std::string>& needed,
+                    Iptables& iptables,
+                    const std::function<std::vector<IptableRule>(const std::string&)>& rulesOf);
 
 }  // namespace sipmedia

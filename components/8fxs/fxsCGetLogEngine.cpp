@@ -1,6 +1,6 @@
 #include "fxsCGetLogEngine.h"
 
-#include "net/executeCommand.h"
+#include "process/executeCommand.h"
 #include "trace/TraceObject.h"
 #include "velm/Velm_util.h"
 

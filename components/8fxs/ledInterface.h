@@ -20,8 +20,8 @@ class LedInterface : public Odebug::Cdebugable {
   // Only the fail/dummy LEDs and the eight port LEDs are ever driven; the
   // slot-number pins 2..5 are inputs.
   static constexpr uint16_t LED_PIN_MASK = 0xFF03;
-  static constexpr const char* OWN_SOCKET_PATH = "/tmp/mainToPca9552Driver";
-  static constexpr const char* DRIVER_SOCKET_PATH = "/tmp/pca9552DriverServer";
+  static constexpr const char* OWN_SOCKET_PATH = pca9552::CARD_SOCKET_PATH;
+  static constexpr const char* DRIVER_SOCKET_PATH = pca9552::DRIVER_SOCKET_PATH;
 
   explicit LedInterface(int msgId);
   // Uses `link` (not owned) instead of the real socket when it is not null.

@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
   load::setBuildVersion(FXS_BUILD_VERSION);
   if (g_traceObject == nullptr)
     g_traceObject = new TraceObject("main", 6);
-  auto* server = new Odebug::CdebugServer(10000);
+  auto* server = new Odebug::CdebugServer(Odebug::CdebugServer::kConsolePort);
   server->start();
   auto* ifc = new Ifc("main");
   ifc->run();

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "net/ChildProcess.h"
+#include "process/ChildProcess.h"
 #include "trace/TraceObject.h"
 
 namespace {

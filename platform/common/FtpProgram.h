@@ -10,7 +10,7 @@
 #include <string>
 
 #include "common/FtpUploadWire.h"
-#include "net/ChildProcess.h"
+#include "process/ChildProcess.h"
 
 namespace ftpupload {
 

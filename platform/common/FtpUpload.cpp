@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "common/FtpProgram.h"
-#include "net/ChildProcess.h"
+#include "process/ChildProcess.h"
 
 namespace ftpupload {
 

@@ -35,26 +35,8 @@ struct VoltageMonitorStatus {
   uint8_t updateFailed = 0;
 };
 
-class commonStatCtrl {
+class commonStatCtrl : public CommonObjectNumbers {
  public:
-  // Common object numbers (index of the descriptor array; OIDs of kind 11).
-  enum CommonObject : unsigned {
-    CO_CARD = 4,
-    CO_STATUS = 5,
-    CO_CONTROL = 6,
-    CO_DOWNLOAD = 7,
-    CO_TEMPERATURE = 8,
-    CO_VOLTAGE = 9,
-    CO_LOG_TRANSFER = 10,
-    CO_HW_ERROR = 11,
-    CO_OPER_ALARM = 12,
-    CO_VOLTAGE_MONITOR = 13,
-    CO_FPGA = 14,
-    CO_CLOCKS = 15,
-    CO_SFP = 16,
-    CO_CARD_STATE = 17,
-    CO_DOWNLOAD_RESULT = 18,
-  };
   // Progress of a log collection ("GETLOG state").
   enum GetLogState : uint32_t {
     GETLOG_IDLE = 0,

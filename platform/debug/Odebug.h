@@ -164,6 +164,8 @@ class CdebugServer {
   // and FXS_CONSOLE_LINE_TIMEOUT (seconds) in the environment.
   static Options optionsFromEnvironment();
 
+  // The card's console port.
+  static constexpr unsigned short kConsolePort = 10000;
   // Port 0 picks a free port (tests); port() then tells which.
   explicit CdebugServer(unsigned short port);
   CdebugServer(unsigned short port, Options options);

@@ -35,6 +35,16 @@ enum OutputValue : uint16_t {
   BLINK_RATE_1 = 3,  // fast
 };
 
+// Where the driver listens, and where the card binds to hear it.
+constexpr const char* DRIVER_SOCKET_PATH = "/tmp/pca9552DriverServer";
+constexpr const char* CARD_SOCKET_PATH = "/tmp/mainToPca9552Driver";
+
+// The pins of the front panel: fail, dummy, then ports 1..8.
+constexpr unsigned FAIL_LED_PIN = 1;
+constexpr unsigned DUMMY_LED_PIN = 0;
+constexpr unsigned NBR_OF_PORTS = 8;
+constexpr unsigned PORT_LED_PIN[NBR_OF_PORTS] = {8, 10, 12, 14, 9, 11, 13, 15};
+
 constexpr size_t REQUEST_SIZE = 42;
 constexpr size_t REPLY_SIZE = 16;
 constexpr size_t REPLY_QUEUE_NAME_SIZE = 30;

@@ -1,8 +1,10 @@
 // The descriptor arrays of the common card objects, with this card's two
 // value checks.
 #include <cctype>
+#include <iterator>
 #include <string>
 
+#include "icsc/CommonObjects.h"
 #include "icsc/CommonPropertyDescriptor.h"
 
 namespace commondesc {
@@ -98,6 +100,7 @@ std::string valueRule(const CommonPropertyDescriptor& rec) {
 namespace {
 
 using S = std::string;
+using namespace commonrec;
 constexpr uint32_t RO = 1, RW = 0;
 
 #define REC_U64(id, label, ro) \
@@ -134,59 +137,59 @@ const CommonPropertyDescriptor kEvent3[] = {
   REC_BOOL(0, "LED driver HW alarm", RO),
 };
 const CommonPropertyDescriptor kCard[] = {
-  REC_STR(0, "Card Type       ", RO, lengthAtMost31, "xxx"),
+  REC_STR(CARD_TYPE, "Card Type       ", RO, lengthAtMost31, "xxx"),
   REC_STR(1, "Hardware Version", RO, lengthAtMost31, ""),
-  REC_STR(2, "Loadware        ", RO, lengthAtMost31, ""),
-  REC_STR(3, "Backup loadware ", RO, lengthAtMost31, ""),
-  REC_U32(4, "Ifc Slot        ", RO), REC_U32(5, "Temp Sensors    ", RO),
-  REC_U32(6, "Voltage monitors", RO), REC_STR(7, "Boot version    ", RO, lengthAtMost31, ""),
-  REC_U32(8, "HW errors       ", RO), REC_U32(9, "Oper. alarms    ", RO),
+  REC_STR(CARD_LOADWARE, "Loadware        ", RO, lengthAtMost31, ""),
+  REC_STR(CARD_BACKUP_LOADWARE, "Backup loadware ", RO, lengthAtMost31, ""),
+  REC_U32(CARD_SLOT, "Ifc Slot        ", RO), REC_U32(CARD_TEMP_SENSORS, "Temp Sensors    ", RO),
+  REC_U32(CARD_VOLTAGE_MONITORS, "Voltage monitors", RO), REC_STR(CARD_BOOT_VERSION, "Boot version    ", RO, lengthAtMost31, ""),
+  REC_U32(CARD_HW_ERRORS, "HW errors       ", RO), REC_U32(CARD_OPER_ALARMS, "Oper. alarms    ", RO),
   REC_U32(10, "SW Interface    ", RO), REC_U32(11, "Card Capability ", RO),
 };
 const CommonPropertyDescriptor kStatus[] = {
-  REC_U32(0, "Power                     ", RO), REC_BOOL(1, "HW Error                  ", RO),
-  REC_BOOL(2, "Oper. Alarm               ", RO), REC_BOOL(3, "DPLL Active CTRL CLK Alarm", RO),
+  REC_U32(STATUS_POWER, "Power                     ", RO), REC_BOOL(STATUS_HW_ERROR, "HW Error                  ", RO),
+  REC_BOOL(STATUS_OPER_ALARM, "Oper. Alarm               ", RO), REC_BOOL(STATUS_DPLL_ACTIVE_CLK, "DPLL Active CTRL CLK Alarm", RO),
   REC_BOOL(4, "DPLL Recovered CLK Alarm  ", RO), REC_BOOL(5, "Port recovering CLK Alarm", RO),
 };
 const CommonPropertyDescriptor kControl[] = {
-  REC_BOOL(0, "Reboot", RW), REC_U64(1, "UtcTime", RW),
-  {2, "BpClkRef", CPT_U8, RW, uint8_t{0}, lengthIs1, checkBpClkRef, 0, 0},
+  REC_BOOL(CTRL_REBOOT, "Reboot", RW), REC_U64(CTRL_UTC_TIME, "UtcTime", RW),
+  {CTRL_BP_CLK_REF, "BpClkRef", CPT_U8, RW, uint8_t{0}, lengthIs1, checkBpClkRef, 0, 0},
   {3, "GUID", CPT_STRING, RW, S(""), lengthIs36, checkGuid, 0, 0},
 };
 const CommonPropertyDescriptor kDownload[] = {
-  REC_STR(0, "Dld Filename      ", RW, anyLength, ""), REC_BOOL(1, "Dld Start Download", RW),
-  REC_BOOL(2, "Dld Stop Download ", RW), REC_BOOL(3, "Dld commit load   ", RW),
-  REC_BOOL(4, "Dld accept load   ", RW), REC_U32(5, "Dld state         ", RO),
-  REC_U32(6, "Dld progress      ", RO), REC_STR(7, "Dld name          ", RO, lengthAtMost31, "brd"),
-  REC_STR(8, "Dld BSP name      ", RO, lengthAtMost31, "BSP"), REC_BOOL(9, "Dld Clear Errors  ", RW),
-  REC_U32(10, "Dld Set Commit timer  ", RW),
+  REC_STR(DLD_FILENAME, "Dld Filename      ", RW, anyLength, ""), REC_BOOL(DLD_START, "Dld Start Download", RW),
+  REC_BOOL(DLD_STOP, "Dld Stop Download ", RW), REC_BOOL(DLD_COMMIT, "Dld commit load   ", RW),
+  REC_BOOL(DLD_ACCEPT, "Dld accept load   ", RW), REC_U32(DLD_STATE, "Dld state         ", RO),
+  REC_U32(DLD_PROGRESS, "Dld progress      ", RO), REC_STR(DLD_NAME, "Dld name          ", RO, lengthAtMost31, "brd"),
+  REC_STR(DLD_BSP_NAME, "Dld BSP name      ", RO, lengthAtMost31, "BSP"), REC_BOOL(DLD_CLEAR_ERRORS, "Dld Clear Errors  ", RW),
+  REC_U32(DLD_COMMIT_TIMER, "Dld Set Commit timer  ", RW),
 };
 const CommonPropertyDescriptor kTemp[] = {
-  REC_STR(0, "Temp Name       ", RO, lengthAtMost31, ""), REC_I32(1, "Temp Value      ", RO),
-  REC_BOOL(2, "Temp Valid      ", RO), REC_I32(3, "Min Sensor Value", RO),
-  REC_I32(4, "Max Sensor Value", RO),
+  REC_STR(TEMP_NAME, "Temp Name       ", RO, lengthAtMost31, ""), REC_I32(TEMP_VALUE, "Temp Value      ", RO),
+  REC_BOOL(TEMP_VALID, "Temp Valid      ", RO), REC_I32(TEMP_MIN, "Min Sensor Value", RO),
+  REC_I32(TEMP_MAX, "Max Sensor Value", RO),
 };
 const CommonPropertyDescriptor kVoltage[] = {
-  REC_STR(0, "Voltage Name    ", RO, lengthAtMost31, ""), REC_U32(1, "Voltage Value   ", RO),
-  REC_U32(2, "Voltage Nominal ", RO), REC_BOOL(3, "Voltage Valid   ", RO),
+  REC_STR(VOLT_NAME, "Voltage Name    ", RO, lengthAtMost31, ""), REC_U32(VOLT_VALUE, "Voltage Value   ", RO),
+  REC_U32(VOLT_NOMINAL, "Voltage Nominal ", RO), REC_BOOL(VOLT_VALID, "Voltage Valid   ", RO),
 };
 const CommonPropertyDescriptor kLogTransfer[] = {
-  REC_STR(0, "FTP Server   ", RW, lengthAtMost127, ""), REC_U32(1, "FTP Port     ", RW),
-  REC_STR(2, "FTP User     ", RW, lengthAtMost31, ""), REC_STR(3, "FTP Password ", RW, lengthAtMost31, ""),
-  REC_STR(4, "GETLOG directory ", RW, anyLength, ""), REC_U32(5, "GETLOG result    ", RO),
-  REC_U32(6, "GETLOG state     ", RO),
+  REC_STR(LOG_SERVER, "FTP Server   ", RW, lengthAtMost127, ""), REC_U32(LOG_PORT, "FTP Port     ", RW),
+  REC_STR(LOG_USER, "FTP User     ", RW, lengthAtMost31, ""), REC_STR(LOG_PASSWORD, "FTP Password ", RW, lengthAtMost31, ""),
+  REC_STR(LOG_DIRECTORY, "GETLOG directory ", RW, anyLength, ""), REC_U32(LOG_RESULT, "GETLOG result    ", RO),
+  REC_U32(LOG_STATE, "GETLOG state     ", RO),
 };
 const CommonPropertyDescriptor kHwError[] = {
-  REC_U32(0, "HW error ID      ", RO), REC_STR(1, "HW error name    ", RO, lengthAtMost31, ""),
-  REC_BOOL(2, "HW error active  ", RO),
+  REC_U32(ERR_ID, "HW error ID      ", RO), REC_STR(ERR_NAME, "HW error name    ", RO, lengthAtMost31, ""),
+  REC_BOOL(ERR_ACTIVE, "HW error active  ", RO),
 };
 const CommonPropertyDescriptor kOperAlarm[] = {
-  REC_U32(0, "Oper. alarm ID    ", RO), REC_STR(1, "Oper. alarm name  ", RO, lengthAtMost31, ""),
-  REC_BOOL(2, "Oper. alarm active", RO),
+  REC_U32(ERR_ID, "Oper. alarm ID    ", RO), REC_STR(ERR_NAME, "Oper. alarm name  ", RO, lengthAtMost31, ""),
+  REC_BOOL(ERR_ACTIVE, "Oper. alarm active", RO),
 };
 const CommonPropertyDescriptor kVoltageMonitor[] = {
-  REC_BOOL(0, "VoltageMonitorPresent", RO), REC_BOOL(1, "VoltageMonitorHwError", RO),
-  REC_U32(2, "VoltageMonitorVersion", RO), REC_BOOL(3, "VoltageMonitorUpdateFailed", RO),
+  REC_BOOL(VMON_PRESENT, "VoltageMonitorPresent", RO), REC_BOOL(VMON_HW_ERROR, "VoltageMonitorHwError", RO),
+  REC_U32(VMON_VERSION, "VoltageMonitorVersion", RO), REC_BOOL(VMON_UPDATE_FAILED, "VoltageMonitorUpdateFailed", RO),
 };
 const CommonPropertyDescriptor kFpga[] = {
   REC_U32(0, "FpgaVersion", RO),
@@ -211,22 +214,23 @@ const CommonPropertyDescriptor kSfp[] = {
 // the LEDs it drives (one bit per driver pin: lit, blinking slowly, blinking
 // fast), for the chassis and the front panel.
 const CommonPropertyDescriptor kCardState[] = {
-  REC_U32(0, "State", RO), REC_STR(1, "State Name", RO, lengthAtMost31, "UNINITIALIZED"),
-  REC_U32(2, "LEDs On", RO), REC_U32(3, "LEDs Slow Blink", RO), REC_U32(4, "LEDs Fast Blink", RO),
+  REC_U32(CARDSTATE_VALUE, "State", RO), REC_STR(CARDSTATE_NAME, "State Name", RO, lengthAtMost31, "UNINITIALIZED"),
+  REC_U32(CARDSTATE_LEDS_ON, "LEDs On", RO), REC_U32(CARDSTATE_LEDS_SLOW, "LEDs Slow Blink", RO),
+  REC_U32(CARDSTATE_LEDS_FAST, "LEDs Fast Blink", RO),
 };
 // How the last download or trial ended and why, the slot the card runs
 // from and the seconds a trial load has left to be accepted (this card's
 // addition to the download records).
 const CommonPropertyDescriptor kDownloadResult[] = {
-  REC_U32(0, "Dld Result", RO), REC_STR(1, "Dld Reason", RO, anyLength, ""),
-  REC_STR(2, "Dld Running Slot", RO, lengthAtMost31, ""), REC_U32(3, "Dld Trial Seconds Left", RO),
+  REC_U32(DLDRES_RESULT, "Dld Result", RO), REC_STR(DLDRES_REASON, "Dld Reason", RO, anyLength, ""),
+  REC_STR(DLDRES_RUNNING_SLOT, "Dld Running Slot", RO, lengthAtMost31, ""), REC_U32(DLDRES_TRIAL_LEFT, "Dld Trial Seconds Left", RO),
 };
 // clang-format on
 
 #define ARRAY(name, a, inst, noHw) \
   { name, a, sizeof(a) / sizeof((a)[0]), inst, noHw }
 // Appended only: the index is the common object number on the wire.
-const CommonDescriptorArray kArrays[] = {
+constexpr CommonDescriptorArray kArrays[] = {
     ARRAY("event table 0", kEvent0, CI_EVENT_TABLE, false),
     ARRAY("event table 1", kEvent1, CI_EVENT_TABLE, false),
     ARRAY("event table 2", kEvent2, CI_EVENT_TABLE, false),
@@ -247,6 +251,21 @@ const CommonDescriptorArray kArrays[] = {
     ARRAY("card state", kCardState, CI_ONE, false),
     ARRAY("download result", kDownloadResult, CI_ONE, false),
 };
+
+using CO = CommonObjectNumbers;
+constexpr bool arrayAt(unsigned number, const CommonPropertyDescriptor* records) {
+  return kArrays[number].records == records;
+}
+static_assert(std::size(kArrays) == CO::CO_COUNT);
+static_assert(arrayAt(CO::CO_CARD, kCard) && arrayAt(CO::CO_STATUS, kStatus) &&
+              arrayAt(CO::CO_CONTROL, kControl) && arrayAt(CO::CO_DOWNLOAD, kDownload) &&
+              arrayAt(CO::CO_TEMPERATURE, kTemp) && arrayAt(CO::CO_VOLTAGE, kVoltage) &&
+              arrayAt(CO::CO_LOG_TRANSFER, kLogTransfer) && arrayAt(CO::CO_HW_ERROR, kHwError) &&
+              arrayAt(CO::CO_OPER_ALARM, kOperAlarm) &&
+              arrayAt(CO::CO_VOLTAGE_MONITOR, kVoltageMonitor) && arrayAt(CO::CO_FPGA, kFpga) &&
+              arrayAt(CO::CO_CLOCKS, kClocks) && arrayAt(CO::CO_SFP, kSfp) &&
+              arrayAt(CO::CO_CARD_STATE, kCardState) &&
+              arrayAt(CO::CO_DOWNLOAD_RESULT, kDownloadResult));
 
 }  // namespace
 

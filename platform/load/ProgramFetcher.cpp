@@ -4,7 +4,7 @@
 
 #include "common/FtpProgram.h"
 #include "load/LoadManager.h"
-#include "net/ChildProcess.h"
+#include "process/ChildProcess.h"
 
 namespace load {
 

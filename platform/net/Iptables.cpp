@@ -1,6 +1,6 @@
 #include "net/Iptables.h"
 
-#include "net/ChildProcess.h"
+#include "process/ChildProcess.h"
 #include "trace/LogLimit.h"
 #include "trace/TraceObject.h"
 

@@ -3,8 +3,14 @@
 #include <iomanip>
 #include <sstream>
 
-const PanelLed kPanel[kPanelLeds] = {{"FAIL", 1}, {"DUMMY", 0}, {"P1", 8},  {"P2", 10}, {"P3", 12},
-                                     {"P4", 14},  {"P5", 9},    {"P6", 11}, {"P7", 13}, {"P8", 15}};
+using pca9552::PORT_LED_PIN;
+const PanelLed kPanel[kPanelLeds] = {
+    {"FAIL", pca9552::FAIL_LED_PIN}, {"DUMMY", pca9552::DUMMY_LED_PIN}, {"P1", PORT_LED_PIN[0]},
+    {"P2", PORT_LED_PIN[1]},         {"P3", PORT_LED_PIN[2]},           {"P4", PORT_LED_PIN[3]},
+    {"P5", PORT_LED_PIN[4]},         {"P6", PORT_LED_PIN[5]},           {"P7", PORT_LED_PIN[6]},
+    {"P8", PORT_LED_PIN[7]},
+};
+static_assert(kPanelLeds == 2 + pca9552::NBR_OF_PORTS);
 
 namespace {
 
@@ -83,7 +89,7 @@ std::string FrontPanel::drawing(const std::string& cardState, unsigned phase) co
   os << "\n";
   for (const auto& led : kPanel) {
     bool on = lit(m_value[led.pin], phase);
-    const char* colour = led.pin == 1 ? "\033[1;31m" : "\033[1;32m";
+    const char* colour = led.pin == pca9552::FAIL_LED_PIN ? "\033[1;31m" : "\033[1;32m";
     os << " " << (on ? colour : "") << (on ? "(*)" : "( )") << (on ? "\033[0m" : "") << "   ";
   }
   os << "\n";

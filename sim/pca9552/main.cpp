@@ -43,7 +43,7 @@ struct Options {
   bool absent = false;
   std::string panel = "log";
   int icscPort = icscwire::UDP_PORT;  // the card's UDP front end, for state and alarms
-  std::string socketPath = "/tmp/pca9552DriverServer";
+  std::string socketPath = pca9552::DRIVER_SOCKET_PATH;
 };
 
 // -1 to go on, else the exit status.

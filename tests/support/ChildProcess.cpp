@@ -85,6 +85,8 @@ void ChildProcess::start(const std::string& bin, const std::vector<std::string>&
   m_status = -1;
   m_pid = fork();
   if (m_pid == 0) {
+    if (m_leadGroup)
+      setpgid(0, 0);
     int fd = open(m_logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     if (fd >= 0) {
       dup2(fd, 1);
@@ -111,6 +113,11 @@ bool ChildProcess::alive() {
 void ChildProcess::signal(int sig) {
   if (m_pid > 0)
     kill(m_pid, sig);
+}
+
+void ChildProcess::signalGroup(int sig) {
+  if (m_pid > 0 && m_leadGroup)
+    kill(-m_pid, sig);
 }
 
 bool ChildProcess::waitExit(Clock::duration limit, int& status) {

@@ -35,6 +35,10 @@ class ChildProcess {
              const std::string& env = "", const std::string& logPath = "");
   bool alive();
   void signal(int sig);
+  // Set before start(): the child leads a process group of its own, and
+  // signalGroup() reaches whatever it started too.
+  void leadGroup() { m_leadGroup = true; }
+  void signalGroup(int sig);
   // Waits for the exit; true with the exit status (or 128 + signal) when it
   // came within `limit`.
   bool waitExit(Clock::duration limit, int& status);
@@ -45,6 +49,7 @@ class ChildProcess {
  private:
   pid_t m_pid = -1;
   int m_status = -1;
+  bool m_leadGroup = false;
   std::string m_logPath;
 };
 

@@ -15,15 +15,20 @@ ConsoleClient::~ConsoleClient() {
     ::close(m_fd);
 }
 
-int connectTcp(unsigned short port, int timeoutSeconds) {
+int connectTcp(unsigned short port, int timeoutSeconds, const char* address, int receiveBuffer) {
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   timeval tv{timeoutSeconds, 0};
   ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
   ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  if (receiveBuffer > 0)
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_port = htons(port);
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::inet_pton(AF_INET, address, &a.sin_addr) != 1) {
+    ::close(fd);
+    return -1;
+  }
   if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0)
     return fd;
   ::close(fd);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ChildProcess.h"
+#include "debug/Odebug.h"
 
 namespace testsupport {
 
@@ -30,11 +31,13 @@ class ConsoleClient {
   std::string m_pending;
 };
 
-constexpr unsigned short kMainConsolePort = 10000;
+constexpr unsigned short kMainConsolePort = Odebug::CdebugServer::kConsolePort;
 
-// A TCP connection to `port` on 127.0.0.1; -1 when refused. With a timeout,
-// connecting, sending and receiving each give up after that many seconds.
-int connectTcp(unsigned short port, int timeoutSeconds = 0);
+// A TCP connection to `port` on `address`; -1 when refused. With a timeout,
+// connecting, sending and receiving each give up after that many seconds; a
+// receive buffer is set before connecting, so the window stays that small.
+int connectTcp(unsigned short port, int timeoutSeconds = 0, const char* address = "127.0.0.1",
+               int receiveBuffer = 0);
 
 // The output of one line on a fresh session with main's console; empty
 // without a complete answer within `limit`.

@@ -10,7 +10,6 @@
 // The help conventions of ./dev are checked here too.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,8 +24,6 @@
 #include "ChildProcess.h"
 #include "DevBench.h"
 #include "TestSupport.h"
-
-extern char** environ;
 
 namespace {
 
@@ -153,33 +150,17 @@ class DocBench : public testsupport::DevBench {
   ::testing::AssertionResult foreground(const std::string& line) const {
     std::string log = dir() + "/foreground.log";
     std::string script = env() + "exec env " + line + " >" + shellQuoted(log) + " 2>&1 </dev/null";
-    std::vector<std::string> args{"bash", "-c", script};
-    std::vector<char*> argv;
-    argv.reserve(args.size() + 1);
-    for (auto& a : args)
-      argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attr, 0);
-    pid_t pid = -1;
-    int rc = posix_spawn(&pid, "/bin/bash", nullptr, &attr, argv.data(), environ);
-    posix_spawnattr_destroy(&attr);
-    if (rc != 0)
-      return ::testing::AssertionFailure() << "cannot start bash";
+    testsupport::ChildProcess bench;
+    bench.leadGroup();
+    bench.start("/bin/bash", {"-c", script});
     bool ready = waitFor([&] { return saysUp(readFile(log)); }, std::chrono::seconds(180));
-    ::kill(-pid, SIGINT);
+    bench.signalGroup(SIGINT);
     int st = -1;
-    bool ended =
-        waitFor([&] { return ::waitpid(pid, &st, WNOHANG) == pid; }, std::chrono::seconds(60));
-    if (!ended) {
-      ::kill(-pid, SIGKILL);
-      ::waitpid(pid, &st, 0);
-    }
+    bool ended = bench.waitExit(std::chrono::seconds(60), st);
+    if (!ended)
+      bench.signalGroup(SIGKILL);
     std::string out = readFile(log);
-    if (!ready || !ended || !WIFEXITED(st) || WEXITSTATUS(st) != 0 ||
-        out.find("bench stopped") == std::string::npos)
+    if (!ready || !ended || st != 0 || out.find("bench stopped") == std::string::npos)
       return ::testing::AssertionFailure()
              << "ready " << ready << ", ended " << ended << ", status " << st << ":\n"
              << out;

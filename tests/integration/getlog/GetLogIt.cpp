@@ -19,6 +19,7 @@
 #include <string>
 #include <thread>
 
+#include "CardCommon.h"
 #include "CardWithPeers.h"
 #include "ConsoleClient.h"
 #include "FtpServer.h"
@@ -35,6 +36,7 @@ const std::string kConfig = "/vocal/velm.cfg";
 const std::string kCopy = "/flash/log/vocal.cfg";
 const std::string kCurrent = "/flash/log/vocalcurrent.log";
 
+using testsupport::CardCommon;
 using testsupport::exists;
 using testsupport::readFile;
 using testsupport::writeFile;
@@ -170,7 +172,7 @@ TEST_F(GetLogIt, RunWithoutAWritableOutputLeavesNoArchive) {
 TEST_F(GetLogIt, ConsoleStartsACollectionAndReportsItsArchive) {
   Odebug::CdebugServer server(0);
   ASSERT_TRUE(server.start());
-  commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
+  CardCommon common(new fxsCGetLogEngine());
   testsupport::ConsoleClient console;
   ASSERT_TRUE(console.connect(server.port()));
 
@@ -200,7 +202,7 @@ TEST_F(GetLogIt, ConsoleStartsACollectionAndReportsItsArchive) {
 }
 
 TEST(GetLogControl, WithoutAnEngineNothingStarts) {
-  commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, nullptr);
+  CardCommon common;
   EXPECT_FALSE(common.startGetLog("/tmp/x"));
   EXPECT_EQ(common.getLogState(), commonStatCtrl::GETLOG_IDLE);
   EXPECT_EQ(common.getLogArchive(), "");
@@ -304,7 +306,7 @@ TEST_F(GetLogIt, ChassisCollectionLandsAValidArchiveOnTheFtpServer) {
   testsupport::LogCapture log;
   FtpServer ftp;
   ASSERT_TRUE(ftp.start());
-  commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
+  CardCommon common(new fxsCGetLogEngine());
   common.setSlot(3);
   ftp.m_proc.signal(SIGSTOP);  // the upload waits for the server's greeting
   ASSERT_EQ(startCollection(common, "127.0.0.1", kFtpPassword, "cards/slot3"), icscwire::OK);
@@ -351,7 +353,7 @@ TEST_F(GetLogIt, UploadsGoOverTlsWhenTheServerOffersItAndVerifies) {
     testsupport::LogCapture log;
     FtpServer ftp;
     ASSERT_TRUE(ftp.start(kFtpPort, 0, c.serverCertificates));
-    commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
+    CardCommon common(new fxsCGetLogEngine());
     Outcome o = collect(common, "tls", ftpupload::DEFAULT_LIMIT);
     bool sent = c.result == CO::GETLOG_RESULT_SENT_ENCRYPTED;
     EXPECT_EQ(o.state, sent ? CO::GETLOG_DONE : CO::GETLOG_FAILED);
@@ -390,7 +392,7 @@ TEST_F(GetLogIt, RefusedUploadsShowAFailedStateWithTheirReason) {
     if (c.serverUp) {
       ASSERT_TRUE(ftp.start());
     }
-    commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
+    CardCommon common(new fxsCGetLogEngine());
     ASSERT_EQ(startCollection(common, c.server, c.password, "refused"), icscwire::OK);
     EXPECT_EQ(finishedState(common), CO::GETLOG_FAILED);
     EXPECT_EQ(testsupport::readCommon(common, CO::CO_LOG_TRANSFER, LOG_RESULT).num, c.result);
@@ -410,7 +412,7 @@ TEST_F(GetLogIt, AStalledServerEndsTheUploadAtItsLimit) {
   FtpServer ftp;
   ASSERT_TRUE(ftp.start());
   ftp.m_proc.signal(SIGSTOP);
-  commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
+  CardCommon common(new fxsCGetLogEngine());
   common.setGetLogUploadLimit(std::chrono::seconds(3));
   ASSERT_EQ(startCollection(common, "127.0.0.1", kFtpPassword, "stalled"), icscwire::OK);
   pid_t uploader = -1;
@@ -497,7 +499,7 @@ TEST_F(GetLogIt, AMissingOrMisbehavingUploaderEndsWithAReason) {
     else
       fakeUploader(c.script, c.mode);
     testsupport::LogCapture log;
-    commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
+    CardCommon common(new fxsCGetLogEngine());
     Outcome o = collect(common, "odd", ftpupload::DEFAULT_LIMIT);
     EXPECT_EQ(o.state,
               c.result == CO::GETLOG_RESULT_SENT_IN_CLEAR ? CO::GETLOG_DONE : CO::GETLOG_FAILED);
@@ -525,7 +527,7 @@ TEST_F(GetLogIt, AHungUploaderIsKilledAtTheDeadline) {
        "echo $$ > /tmp/uploader.pid; sleep 600 & echo $! > /tmp/uploader-child.pid; wait\n", true},
       {"stopped", "echo $$ > /tmp/uploader.pid; kill -STOP $$\n", false},
   };
-  commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, new fxsCGetLogEngine());
+  CardCommon common(new fxsCGetLogEngine());
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::remove("/tmp/uploader.pid");
@@ -570,8 +572,7 @@ TEST_F(GetLogIt, StoppingTheCardKillsARunningUpload) {
   std::remove("/tmp/uploader.pid");
   fakeUploader("echo $$ > /tmp/uploader.pid; sleep 600 & wait\n");
   testsupport::LogCapture log;
-  auto common = std::make_unique<commonStatCtrl>("commonStatCtrl", 15, nullptr, 5, 7, 6, 3,
-                                                 new fxsCGetLogEngine());
+  auto common = std::make_unique<CardCommon>(new fxsCGetLogEngine());
   ASSERT_EQ(startCollection(*common, "127.0.0.1", kFtpPassword, "stopping"), icscwire::OK);
   ASSERT_TRUE(testsupport::waitFor([] { return !readFile("/tmp/uploader.pid").empty(); },
                                    std::chrono::seconds(60)));

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "CardCommon.h"
 #include "CardObjects.h"
 #include "CardWithPeers.h"
 #include "ConsoleClient.h"
@@ -38,7 +39,7 @@ TEST(ConsoleConcurrency, ConsoleGetsAndDumpsBesideIcscTraffic) {
   testsupport::VelmoraProcess engine("/tmp/velmora.sock", "/vocal/velm.cfg", "/tmp/vocallog");
   ASSERT_TRUE(engine.start());
 
-  commonStatCtrl common("commonStatCtrl", 15, nullptr, 5, 7, 6, 3, nullptr);
+  testsupport::CardCommon common;
   auto registry = std::make_unique<CardObjects>();
   testsupport::LastAnswerSink sink;
   IcscProtocolIfc icsc(&common, registry.get(), &sink);

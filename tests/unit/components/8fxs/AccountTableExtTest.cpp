@@ -2,9 +2,8 @@
 
 #include "AccountTableExt.h"
 #include "FakeIptables.h"
+#include "SipMediaRules.h"
 #include "TestSupport.h"
-
-using R = IptableRule;
 
 namespace {
 
@@ -28,30 +27,6 @@ class AccountFirewall : public ::testing::Test {
   }
   void enable(unsigned row, bool on) { table.setPropproviderEnable(row, on); }
 
-  static std::vector<R> sixRules(const std::string& ip, int port) {
-    auto in = [&](R::Protocol p) {
-      R r(R::CHAIN_INPUT, R::JUMP_ACCEPT, p, R::STATE_ANY);
-      r.setSourceIpFilter(ip, false);
-      r.setInterfaceFilter(R::DIRECTION_IN, "eth1", true);
-      return r;
-    };
-    auto out = [&](R::Protocol p) {
-      R r(R::CHAIN_OUTPUT, R::JUMP_ACCEPT, p, R::STATE_ANY);
-      r.setDestinationIpFilter(ip, false);
-      r.setInterfaceFilter(R::DIRECTION_OUT, "eth1", true);
-      return r;
-    };
-    R r1 = in(R::PROTOCOL_UDP);
-    r1.addDestinationPort(port);
-    R r2 = out(R::PROTOCOL_UDP);
-    r2.addSourcePort(5060);
-    R r5 = in(R::PROTOCOL_UDP);
-    r5.addDestinationPortRange(50000, 50100);
-    R r6 = out(R::PROTOCOL_UDP);
-    r6.addSourcePortRange(50000, 50100);
-    return {r1, r2, in(R::PROTOCOL_ICMP), out(R::PROTOCOL_ICMP), r5, r6};
-  }
-
   static constexpr unsigned kReg = AccountTableBase::OBJ_ACCOUNT_REGISTERDOMAINNAME;
   static constexpr unsigned kProxy = AccountTableBase::OBJ_ACCOUNT_PROXYDOMAINNAME;
   static constexpr unsigned kAuth = AccountTableBase::OBJ_ACCOUNT_AUTHDOMAINNAME;
@@ -67,7 +42,7 @@ TEST_F(AccountFirewall, SixRulesOnceForASharedServer) {
   ASSERT_TRUE(writeServer(0, kReg, "10.20.30.40:5080"));
   ASSERT_EQ(iptables.calls.size(), 1u);
   EXPECT_TRUE(iptables.calls[0].add);
-  EXPECT_EQ(iptables.calls[0].rules, sixRules("10.20.30.40", 5080));
+  EXPECT_EQ(iptables.calls[0].rules, sipmedia::serverRules("10.20.30.40", 5080));
   EXPECT_TRUE(log.contains("adding rules for 10.20.30.40:5080"));
 
   ASSERT_TRUE(writeServer(1, kProxy, "10.20.30.40:5080"));
@@ -82,9 +57,9 @@ TEST_F(AccountFirewall, ChangedRegistrarOpensNewThenClosesOld) {
   ASSERT_TRUE(writeServer(0, kReg, "10.20.30.41:5060"));
   ASSERT_EQ(iptables.calls.size(), 3u);
   EXPECT_TRUE(iptables.calls[1].add);
-  EXPECT_EQ(iptables.calls[1].rules, sixRules("10.20.30.41", 5060));
+  EXPECT_EQ(iptables.calls[1].rules, sipmedia::serverRules("10.20.30.41", 5060));
   EXPECT_FALSE(iptables.calls[2].add);
-  EXPECT_EQ(iptables.calls[2].rules, sixRules("10.20.30.40", 5060));
+  EXPECT_EQ(iptables.calls[2].rules, sipmedia::serverRules("10.20.30.40", 5060));
   EXPECT_EQ(table.allowedServers(), std::set<std::string>{"10.20.30.41:5060"});
 }
 
@@ -143,7 +118,7 @@ TEST_F(AccountFirewall, ServerTextsAreReadAsTheCardDefines) {
     bool opened = !iptables.calls.empty() && iptables.calls[0].add;
     EXPECT_EQ(opened, c.opens[0] != '\0');
     if (opened) {
-      EXPECT_EQ(iptables.calls[0].rules, sixRules(c.opens, c.port));
+      EXPECT_EQ(iptables.calls[0].rules, sipmedia::serverRules(c.opens, c.port));
     }
   }
 }

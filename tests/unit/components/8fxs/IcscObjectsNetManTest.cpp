@@ -3,10 +3,10 @@
 #include "FakeIptables.h"
 #include "FakeNetworkManager.h"
 #include "IcscObjectsNetMan.h"
+#include "SipMediaRules.h"
 #include "TestSupport.h"
 
 using netlink_route::Address;
-using R = IptableRule;
 
 namespace {
 
@@ -95,28 +95,6 @@ class LinkTable : public ::testing::Test {
     reg.linkConfig.setPropifmNetworkLinkConfigInService(row, inService);
     return reg.linkConfig.updated(reg.linkConfig.getProp(column), row);
   }
-  static std::vector<R> subnetRules(const std::string& subnet) {
-    auto make = [&](R::Chain chain, bool in, bool range) {
-      R r(chain, R::JUMP_ACCEPT, R::PROTOCOL_UDP, R::STATE_ANY);
-      if (in && range)
-        r.addDestinationPortRange(50000, 50100);
-      if (!in && range)
-        r.addSourcePortRange(50000, 50100);
-      if (in && !range)
-        r.addDestinationPort(5060);
-      if (!in && !range)
-        r.addSourcePort(5060);
-      if (in)
-        r.setSourceIpFilter(subnet, false, R::ADDRESS_SUBNET);
-      else
-        r.setDestinationIpFilter(subnet, false, R::ADDRESS_SUBNET);
-      r.setInterfaceFilter(in ? R::DIRECTION_IN : R::DIRECTION_OUT, "eth1", true);
-      return r;
-    };
-    return {make(R::CHAIN_INPUT, true, true), make(R::CHAIN_OUTPUT, false, true),
-            make(R::CHAIN_INPUT, true, false), make(R::CHAIN_OUTPUT, false, false)};
-  }
-
   testsupport::LogCapture log;
   FakeRegistry reg;
 };
@@ -142,7 +120,7 @@ TEST_F(LinkTable, EnableCreatesVlanRouteAndFourRules) {
   EXPECT_EQ(reg.nm.calls[1].detail, "0.0.0.0/0 via 10.0.0.1/24");
   ASSERT_EQ(reg.iptables.calls.size(), 1u);
   EXPECT_TRUE(reg.iptables.calls[0].add);
-  EXPECT_EQ(reg.iptables.calls[0].rules, subnetRules("10.1.2.3/24"));
+  EXPECT_EQ(reg.iptables.calls[0].rules, sipmedia::subnetRules("10.1.2.3/24"));
   EXPECT_EQ(reg.linkConfig.vlanIds(), std::set<int32_t>{100});
   EXPECT_TRUE(log.contains("ipmask=10.1.2.3/24"));
 }
@@ -167,7 +145,7 @@ TEST_F(LinkTable, TakingTheOnlyRowOutRemovesVlanAndRulesSharedOnesStay) {
   EXPECT_EQ(reg.nm.calls[1].detail, "10.1.2.3/24 down");
   ASSERT_EQ(reg.iptables.calls.size(), 2u);
   EXPECT_FALSE(reg.iptables.calls[1].add);
-  EXPECT_EQ(reg.iptables.calls[1].rules, subnetRules("10.1.2.3/24"));
+  EXPECT_EQ(reg.iptables.calls[1].rules, sipmedia::subnetRules("10.1.2.3/24"));
   EXPECT_TRUE(reg.linkConfig.vlanIds().empty());
   EXPECT_TRUE(reg.linkConfig.allowedSubnets().empty());
 }

@@ -88,53 +88,23 @@ class Common : public ::testing::Test {
   commonStatCtrl sc{"commonStatCtrl", 15, &card, kTemps, kVolts, kHw, kOper, nullptr};
 };
 
-// The wire contract: number, key, instances and whether there is hardware.
-struct Layout {
-  unsigned number;
-  const char* key;
-  CommonInstances instances;
-  size_t records;
-  bool noHardware;
-};
-const Layout kLayout[] = {
-    {0, "event-table-0", CI_EVENT_TABLE, 1, false},
-    {1, "event-table-1", CI_EVENT_TABLE, 11, false},
-    {2, "event-table-2", CI_EVENT_TABLE, 7, false},
-    {3, "event-table-3", CI_EVENT_TABLE, 1, false},
-    {CO::CO_CARD, "card", CI_ONE, 12, false},
-    {CO::CO_STATUS, "status", CI_ONE, 6, false},
-    {CO::CO_CONTROL, "control", CI_ONE, 4, false},
-    {CO::CO_DOWNLOAD, "download", CI_ONE, 11, false},
-    {CO::CO_TEMPERATURE, "temperature", CI_TEMP_SENSORS, 5, false},
-    {CO::CO_VOLTAGE, "voltage", CI_VOLTAGES, 4, false},
-    {CO::CO_LOG_TRANSFER, "log-transfer", CI_ONE, 7, false},
-    {CO::CO_HW_ERROR, "hw-error", CI_HW_ERRORS, 3, false},
-    {CO::CO_OPER_ALARM, "oper-alarm", CI_OPER_ALARMS, 3, false},
-    {CO::CO_VOLTAGE_MONITOR, "voltage-monitor", CI_ONE, 4, false},
-    {CO::CO_FPGA, "fpga", CI_ONE, 1, true},
-    {CO::CO_CLOCKS, "clocks", CI_ONE, 9, true},
-    {CO::CO_SFP, "sfp", CI_ONE, 16, true},
-    {CO::CO_CARD_STATE, "card-state", CI_ONE, 5, false},
-    {CO::CO_DOWNLOAD_RESULT, "download-result", CI_ONE, 4, false},
-};
-
-TEST(CommonLayout, NumbersKeysAndInstancesAreFixed) {
-  ASSERT_EQ(commondesc::arrayCount(), sizeof(kLayout) / sizeof(kLayout[0]));
-  for (const Layout& l : kLayout) {
-    const CommonDescriptorArray& a = commondesc::arrays()[l.number];
-    EXPECT_EQ(commondesc::key(a.name), l.key);
-    EXPECT_EQ(a.instances, l.instances) << l.key;
-    EXPECT_EQ(a.count, l.records) << l.key;
-    EXPECT_EQ(a.noHardware, l.noHardware) << l.key;
+// Every array is found by its key and by its number (event tables have
+// OIDs of their own), and a record's id is its index: cells are read by id.
+TEST(CommonLayout, ArraysAndRecordsAreFoundByNumberAndKey) {
+  ASSERT_EQ(commondesc::arrayCount(), size_t{CO::CO_COUNT});
+  for (unsigned n = 0; n < commondesc::arrayCount(); ++n) {
+    const CommonDescriptorArray& a = commondesc::arrays()[n];
+    for (uint32_t r = 0; r < a.count; ++r)
+      EXPECT_EQ(a.records[r].propertyId, r) << a.name;
     unsigned found = 99;
-    const CommonDescriptorArray* byKey = commondesc::findArray(l.key, &found);
-    if (l.instances == CI_EVENT_TABLE) {
-      EXPECT_EQ(byKey, nullptr) << "event tables have OIDs of their own";
-    } else {
-      EXPECT_EQ(byKey, &a);
-      EXPECT_EQ(found, l.number);
-      EXPECT_EQ(commondesc::findArray(std::to_string(l.number)), &a);
+    const CommonDescriptorArray* byKey = commondesc::findArray(commondesc::key(a.name), &found);
+    if (a.instances == CI_EVENT_TABLE) {
+      EXPECT_EQ(byKey, nullptr) << a.name;
+      continue;
     }
+    EXPECT_EQ(byKey, &a) << a.name;
+    EXPECT_EQ(found, n);
+    EXPECT_EQ(commondesc::findArray(std::to_string(n)), &a);
   }
   const CommonDescriptorArray& temp = commondesc::arrays()[CO::CO_TEMPERATURE];
   EXPECT_EQ(commondesc::findRecord(temp, "Temp Value"), &temp.records[TEMP_VALUE]);

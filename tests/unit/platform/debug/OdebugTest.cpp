@@ -1,8 +1,6 @@
 // The debug console: command routing, argument checks, the line protocol
 // and the TCP server with several, misbehaving clients.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -17,6 +15,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "ConsoleClient.h"
 #include "TestSupport.h"
 #include "debug/Odebug.h"
 #include "debug/TraceDebug.h"
@@ -245,19 +244,13 @@ INSTANTIATE_NAMED(Odebug, Session, kSessionCases);
 // A TCP client of the console on loopback.
 class Client {
  public:
-  explicit Client(unsigned short port, const char* address = "127.0.0.1", int receiveBuffer = 0) {
-    m_fd = socket(AF_INET, SOCK_STREAM, 0);
-    // Set before connecting, so the window stays this small.
-    if (receiveBuffer > 0)
-      setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    inet_pton(AF_INET, address, &a.sin_addr);
-    m_connected = connect(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  explicit Client(unsigned short port, const char* address = "127.0.0.1", int receiveBuffer = 0)
+      : m_fd(testsupport::connectTcp(port, 0, address, receiveBuffer)) {}
+  ~Client() {
+    if (m_fd >= 0)
+      close(m_fd);
   }
-  ~Client() { close(m_fd); }
-  bool connected() const { return m_connected; }
+  bool connected() const { return m_fd >= 0; }
   void send(const std::string& s) {
     ASSERT_EQ(::send(m_fd, s.data(), s.size(), MSG_NOSIGNAL), static_cast<ssize_t>(s.size()));
   }
@@ -289,7 +282,6 @@ class Client {
 
  private:
   int m_fd;
-  bool m_connected = false;
   bool m_closed = false;
   std::string m_in;
 };

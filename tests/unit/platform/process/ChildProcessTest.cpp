@@ -15,7 +15,7 @@
 
 #include "ChildProcess.h"
 #include "TestSupport.h"
-#include "net/ChildProcess.h"
+#include "process/ChildProcess.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "IfcBackplane.h"
 #include "TestSupport.h"
-#include "net/executeCommand.h"
+#include "process/executeCommand.h"
 
 namespace {
 

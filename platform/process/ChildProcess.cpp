@@ -1,4 +1,4 @@
-#include "net/ChildProcess.h"
+#include "process/ChildProcess.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -13,7 +13,7 @@
 #include <csignal>
 #include <cstring>
 
-#include "net/executeCommand.h"
+#include "process/executeCommand.h"
 #include "trace/TraceObject.h"
 
 extern char** environ;

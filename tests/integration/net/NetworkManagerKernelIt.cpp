@@ -4,7 +4,7 @@
 
 #include "TestSupport.h"
 #include "net/NetworkManagerInterface.h"
-#include "net/executeCommand.h"
+#include "process/executeCommand.h"
 
 using netlink_route::Address;
 

@@ -4,7 +4,7 @@
 
 #include "TestSupport.h"
 #include "net/Iptables.h"
-#include "net/executeCommand.h"
+#include "process/executeCommand.h"
 
 namespace {
 
