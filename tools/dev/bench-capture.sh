@@ -66,11 +66,12 @@ bench_capture_run() {
   [ -z "$seconds" ] || how="for at most $seconds s"
   say "capturing UDP port $port inside the bench into $file $how"
   # A background job ignores the terminal's Ctrl-C: it is passed on.
-  trap 'kill -TERM "$pid" 2>/dev/null || true' INT TERM
+  # dumpcap gets the kernel's packets in blocks and drops a block it has
+  # not read yet when it stops: the last datagrams need a moment to land.
+  trap 'sleep 1; kill -TERM "$pid" 2>/dev/null || true' INT TERM
   if [ $# -gt 0 ]; then
     "$@" || status=$?
-    # The last answers are on their way.
-    sleep 0.3
+    sleep 1
     kill -TERM "$pid" 2>/dev/null || true
   fi
   local rc=0

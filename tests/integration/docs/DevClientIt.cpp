@@ -6,10 +6,12 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <chrono>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ChildProcess.h"
@@ -127,7 +129,12 @@ TEST(DevIcsc, EveryCommandExitsByOneSchemeSaysWhatIsAllowedAndDecodesInACapture)
   EXPECT_EQ(cells.size(), 24u);
   EXPECT_EQ(cells[3]["column"], "ipbxInterdigitDuration");
   EXPECT_EQ(cells[3]["value"], 4000);
-  bench.run(send);
+  // A well-formed exchange after them, so the last malformed datagram is
+  // not the last thing the capture sees.
+  bench.run(send + "./dev icsc get TimersScalar 3 >/dev/null 2>&1");
+  // dumpcap reads the kernel's packets in blocks handed over every 250 ms
+  // and drops an unread block when the Ctrl-C reaches it directly.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
 
   bench.run("kill -INT -- -$(cat " + dir + "/capture.pid)");
   ASSERT_TRUE(testsupport::waitFor(
