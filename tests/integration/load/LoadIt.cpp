@@ -56,7 +56,7 @@ std::vector<std::string> loadFiles() {
 
 enum class Signature { GOOD, ALTERED, OTHER_KEY, NONE };
 
-struct BundleSpec {
+struct BundleParts {
   std::string version = "v-new";
   unsigned cardType = 15;
   std::string arch = FXS_LOAD_ARCH;
@@ -66,15 +66,15 @@ struct BundleSpec {
 };
 
 // Writes the bundle onto the FTP server; its path there.
-std::string putBundle(const std::string& name, const BundleSpec& spec) {
+std::string putBundle(const std::string& name, const BundleParts& parts) {
   load::Manifest m;
-  m.version = spec.version;
-  m.cardType = spec.cardType;
-  m.arch = spec.arch;
+  m.version = parts.version;
+  m.cardType = parts.cardType;
+  m.arch = parts.arch;
   m.built = "2026-12-06T10:00:00Z";
-  std::vector<bundle::Member> members = spec.extra;
+  std::vector<bundle::Member> members = parts.extra;
   std::string why;
-  for (const std::string& path : spec.files) {
+  for (const std::string& path : parts.files) {
     std::string base = path.substr(path.rfind('/') + 1);
     std::optional<load::ManifestFile> f = bundle::describeFile(path, base, why);
     EXPECT_TRUE(f) << why;
@@ -85,10 +85,10 @@ std::string putBundle(const std::string& name, const BundleSpec& spec) {
   bundle::PublicKey pub;
   bundle::SecretKey sec = *bundle::secretKeyFromHex(
       readFile(std::string(FXS_SOURCE_DIR) + "/tools/dev/keys/dev-load-signing.sec"));
-  if (spec.signature == Signature::OTHER_KEY)
+  if (parts.signature == Signature::OTHER_KEY)
     bundle::makeKeyPair(pub, sec);
-  std::string sig = spec.signature == Signature::NONE ? "" : bundle::sign(text, sec);
-  if (spec.signature == Signature::ALTERED)
+  std::string sig = parts.signature == Signature::NONE ? "" : bundle::sign(text, sec);
+  if (parts.signature == Signature::ALTERED)
     sig[7] ^= 0x20;
   ::mkdir((kFtpRoot + "/loads").c_str(), 0755);
   EXPECT_TRUE(bundle::write(kFtpRoot + "/loads/" + name, text, sig, members, why)) << why;
@@ -114,7 +114,7 @@ class LoadIt : public ::testing::Test {
     ASSERT_TRUE(card.start());
     ASSERT_TRUE(waitActive());
     ASSERT_NO_FATAL_FAILURE(chassisServer());
-    good = putBundle("good.bundle", BundleSpec{});
+    good = putBundle("good.bundle", BundleParts{});
   }
 
   // The chassis' FTP server in the log-transfer records (a started card has
@@ -214,8 +214,8 @@ struct FailCase {
   std::function<void(LoadIt&)> restore;
 };
 
-std::string spec(const std::string& name, const std::function<void(BundleSpec&)>& change) {
-  BundleSpec s;
+std::string variant(const std::string& name, const std::function<void(BundleParts&)>& change) {
+  BundleParts s;
   change(s);
   return putBundle(name, s);
 }
@@ -223,25 +223,25 @@ std::string spec(const std::string& name, const std::function<void(BundleSpec&)>
 const FailCase kFailures[] = {
     {"bad_signature", LM::RESULT_BAD_BUNDLE, "does not check out",
      [](LoadIt&) {
-       return spec("altered.bundle", [](BundleSpec& s) { s.signature = Signature::ALTERED; });
+       return variant("altered.bundle", [](BundleParts& s) { s.signature = Signature::ALTERED; });
      },
      nullptr, nullptr},
     {"another_key", LM::RESULT_BAD_BUNDLE, "signed with another key",
      [](LoadIt&) {
-       return spec("other.bundle", [](BundleSpec& s) { s.signature = Signature::OTHER_KEY; });
+       return variant("other.bundle", [](BundleParts& s) { s.signature = Signature::OTHER_KEY; });
      },
      nullptr, nullptr},
     {"unsigned", LM::RESULT_BAD_BUNDLE, "not signed",
      [](LoadIt&) {
-       return spec("unsigned.bundle", [](BundleSpec& s) { s.signature = Signature::NONE; });
+       return variant("unsigned.bundle", [](BundleParts& s) { s.signature = Signature::NONE; });
      },
      nullptr, nullptr},
     {"wrong_architecture", LM::RESULT_WRONG_LOAD, "built for sparc64",
-     [](LoadIt&) { return spec("arch.bundle", [](BundleSpec& s) { s.arch = "sparc64"; }); },
+     [](LoadIt&) { return variant("arch.bundle", [](BundleParts& s) { s.arch = "sparc64"; }); },
      nullptr, nullptr},
     {"wrong_card_type", LM::RESULT_WRONG_LOAD, "card type 16",
-     [](LoadIt&) { return spec("type.bundle", [](BundleSpec& s) { s.cardType = 16; }); }, nullptr,
-     nullptr},
+     [](LoadIt&) { return variant("type.bundle", [](BundleParts& s) { s.cardType = 16; }); },
+     nullptr, nullptr},
     {"truncated_archive", LM::RESULT_BAD_BUNDLE, "truncated",
      [](LoadIt& t) {
        std::string all = readFile(kFtpRoot + "/" + t.good);
@@ -251,7 +251,7 @@ const FailCase kFailures[] = {
      nullptr, nullptr},
     {"member_escaping_the_slot", LM::RESULT_BAD_BUNDLE, "not a plain file of the slot",
      [](LoadIt&) {
-       return spec("escape.bundle", [](BundleSpec& s) {
+       return variant("escape.bundle", [](BundleParts& s) {
          s.extra.push_back({"../escaped", kStage + "/main"});
        });
      },
@@ -371,7 +371,7 @@ TEST_F(LoadIt, ATrialEndsAcceptedOrRolledBack) {
   runShell("mkdir -p " + kStage + "/crashing && printf '#!/bin/sh\\nkill -SEGV $$\\n' > " + kStage +
            "/crashing/main && chmod 755 " + kStage + "/crashing/main");
   std::string crashing =
-      spec("crashing.bundle", [](BundleSpec& s) { s.files = {kStage + "/crashing/main"}; });
+      variant("crashing.bundle", [](BundleParts& s) { s.files = {kStage + "/crashing/main"}; });
   for (const TrialCase& c : kTrials) {
     SCOPED_TRACE(c.name);
     ASSERT_EQ(download(c.crashing ? crashing : good), LM::READY);
