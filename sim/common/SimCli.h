@@ -25,6 +25,10 @@ bool integer(const char* text, long long lo, long long hi, T& out) {
 // A decimal number in [lo, hi] (seconds and the like).
 bool decimal(const char* text, double lo, double hi, double& out);
 
+// The exit scheme of the chassis-side tools (icscctl, dldctl): served,
+// refused by the card, no answer, bad usage.
+enum ClientExit { SERVED = 0, REFUSED = 1, NO_ANSWER = 2, USAGE = 3 };
+
 // "PROG: MESSAGE" and "usage: ..." on stderr; returns the exit status of
 // bad usage, 2.
 int badUsage(const char* prog, const std::string& message, const char* usage);

@@ -31,7 +31,10 @@ using LM = load::LoadManager;
 
 namespace {
 
-enum Exit { DONE = 0, REFUSED = 1, NO_ANSWER = 2, USAGE = 3 };
+using simcli::NO_ANSWER;
+using simcli::REFUSED;
+using simcli::SERVED;
+using simcli::USAGE;
 
 const char kUsage[] =
     "usage: dldctl [--host A] [--port N] [--timeout MS] --file NAME --server ADDR\n"
@@ -228,7 +231,7 @@ int upgrade(const Options& o) {
       onTrial = true;
       if (state == LM::IDLE) {
         line("already accepted: Loadware " + card.text(CO::CO_CARD, CARD_LOADWARE));
-        return DONE;
+        return SERVED;
       }
       if (card.text(CO::CO_CARD_STATE, CARDSTATE_NAME) == "ACTIVE")
         break;
@@ -239,14 +242,14 @@ int upgrade(const Options& o) {
   if (!o.accept) {
     line("the card is ACTIVE on the trial load; not accepted: it rolls back in " +
          std::to_string(card.number(CO::CO_DOWNLOAD_RESULT, DLDRES_TRIAL_LEFT, 0)) + " s");
-    return DONE;
+    return SERVED;
   }
   st = card.setNum(CO::CO_DOWNLOAD, DLD_ACCEPT, IcscType::BOOL, 1);
   if (st != icscwire::OK)
     return refused("Dld accept load", st);
   line("accepted: Loadware " + card.text(CO::CO_CARD, CARD_LOADWARE) + ", Backup loadware " +
        card.text(CO::CO_CARD, CARD_BACKUP_LOADWARE));
-  return DONE;
+  return SERVED;
 }
 
 }  // namespace

@@ -32,7 +32,10 @@ using icscfmt::Format;
 
 namespace {
 
-enum Exit { SERVED = 0, REFUSED = 1, NO_ANSWER = 2, USAGE = 3 };
+using simcli::NO_ANSWER;
+using simcli::REFUSED;
+using simcli::SERVED;
+using simcli::USAGE;
 
 const char kUsage[] =
     "usage: ./dev icsc COMMAND ARGS on the bench, where it runs\n"
